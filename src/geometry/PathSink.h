@@ -1,0 +1,40 @@
+// Base of every consumer of outlines. Keeps the pen and the subpath start, flattens
+// curves and arcs, and hands every straight piece to emitLine, which derived classes supply.
+// The virtual operations are declared in their fixed slot order; do not reorder them.
+#pragma once
+
+#include <cstdint>
+
+class PathSink {
+public:
+    PathSink();
+
+    virtual void beginPath();
+    virtual void moveTo(float x, float y);
+    virtual void lineTo(float x, float y);
+    virtual void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y);
+    virtual void quadTo(float cx, float cy, float x, float y);
+    // e, f and g are carried along by the path format and ignored.
+    virtual void arcTo(float rx, float ry, float x, float y, float e, float f, float g);
+    virtual void closePath();
+    virtual void endPath();
+    virtual ~PathSink();
+    virtual void emitLine(float x0, float y0, float x1, float y1);
+
+    // Straight pieces per quadratic or cubic curve; n <= 1 gives one straight line.
+    void setCurveSteps(int32_t n);
+
+    int32_t curveSteps = 32;
+    float step = 1.0f / 32.0f;
+    float stepSquared = 1.0f / 1024.0f;
+    float stepCubed = 1.0f / 32768.0f;
+    float startX = 0.0f;
+    float startY = 0.0f;
+    float currentX = 0.0f;
+    float currentY = 0.0f;
+    bool startPending = true;
+
+protected:
+    PathSink(const PathSink&) = default;
+    PathSink& operator=(const PathSink&) = default;
+};
