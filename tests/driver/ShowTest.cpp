@@ -24,8 +24,6 @@ class FakeDisplay : public Display {
 public:
     explicit FakeDisplay(Log& sink) : log(sink), pixels(Show::kWidth * Show::kHeight, 0) {}
     void open() override { log.push_back("display open"); }
-    int32_t width() const override { return Show::kWidth; }
-    int32_t height() const override { return Show::kHeight; }
     int32_t readKey() override { return keyFor ? keyFor(*show) : 0; }
     uint32_t* lock() override { return pixels.data(); }
     void unlock() override {}
