@@ -198,6 +198,10 @@ SongHandle ModuleLibrary::loadSong(const char* fileName) {
             s.error = kMusicFileLoad;
             return kNoSong;
         }
+        if (size == 0) {
+            s.error = kMusicUnknownFormat;
+            return kNoSong;
+        }
         bytes.resize(static_cast<size_t>(size));
         if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
             s.error = kMusicFileLoad;
@@ -217,6 +221,11 @@ SongHandle ModuleLibrary::loadSong(const char* fileName) {
         s.module = std::move(module);
     } catch (const std::bad_alloc&) {
         s.error = kMusicOutOfMemory;
+        return kNoSong;
+    } catch (const openmpt::exception&) {
+        // Headers can look like a format without magic words (early four-channel modules)
+        // yet hold none: that is still not a module.
+        s.error = kMusicUnknownFormat;
         return kNoSong;
     } catch (...) {
         s.error = kMusicFileLoad;
