@@ -172,3 +172,39 @@ TEST(ErrorReport, OneLineOnStandardErrorWithTheProgramName) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, std::string(program_invocation_short_name) + ": could not open the window\n");
 }
+
+TEST(ConsolePicture, WideWindowShowsTheFrameAt4To3BetweenBlackBars) {
+    ptc::Console console;
+    console.open("Morvane TILSEN", 320, 200, kFormat, 0);
+    SDL_Window* w = onlyWindow();
+    ASSERT_NE(w, nullptr);
+    SDL_SetWindowSize(w, 1280, 720);
+    // Left half red, right half blue; the top byte is ignored, so 0 alpha must not hide it.
+    ptc::Surface surface(320, 200, kFormat);
+    uint32_t* p = surface.lock();
+    for (int i = 0; i < 320 * 200; ++i) p[i] = (i % 320) < 160 ? 0x00FF0000u : 0x000000FFu;
+    surface.unlock();
+    surface.copy(console);
+    console.update();
+
+    SDL_Renderer* r = SDL_GetRenderer(w);
+    ASSERT_NE(r, nullptr);
+    int ow = 0, oh = 0;
+    ASSERT_EQ(SDL_GetRendererOutputSize(r, &ow, &oh), 0);
+    ASSERT_EQ(ow, 1280);
+    ASSERT_EQ(oh, 720);
+    auto at = [&](int x, int y) {
+        uint32_t px = 0;
+        SDL_Rect one{x, y, 1, 1};
+        EXPECT_EQ(SDL_RenderReadPixels(r, &one, SDL_PIXELFORMAT_ARGB8888, &px, 4), 0);
+        return px & 0x00FFFFFFu;
+    };
+    // The 4:3 rectangle is 960x720 at x = 160.
+    EXPECT_EQ(at(80, 360), 0x000000u);
+    EXPECT_EQ(at(159, 360), 0x000000u);
+    EXPECT_EQ(at(160, 0), 0xFF0000u);
+    EXPECT_EQ(at(600, 719), 0xFF0000u);
+    EXPECT_EQ(at(700, 360), 0x0000FFu);
+    EXPECT_EQ(at(1119, 360), 0x0000FFu);
+    EXPECT_EQ(at(1120, 360), 0x000000u);
+}
