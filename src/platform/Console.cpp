@@ -19,7 +19,9 @@ constexpr int32_t kMinWindowWidth = 320;
 constexpr int32_t kMinWindowHeight = 240;
 constexpr int32_t kMaxFrameSide = 4096;
 
-[[noreturn]] void fail() { throw DynamicError(SDL_GetError()); }
+[[noreturn]] void fail() {
+    throw DynamicError(SDL_GetError());
+}
 
 void check(int result) {
     if (result < 0) {
@@ -38,7 +40,9 @@ template <typename T> T* check(T* object) {
 
 Console::Console() = default;
 
-Console::~Console() { close(); }
+Console::~Console() {
+    close();
+}
 
 int32_t Console::option(const std::string& text) {
     if (text == "synchronized update") {

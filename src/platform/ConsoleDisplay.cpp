@@ -12,7 +12,9 @@ constexpr int32_t kHeight = 200;
 
 ConsoleDisplay::ConsoleDisplay() = default;
 
-ConsoleDisplay::~ConsoleDisplay() { destroy(); }
+ConsoleDisplay::~ConsoleDisplay() {
+    destroy();
+}
 
 void ConsoleDisplay::open() {
     console = std::make_unique<ptc::Console>();
@@ -36,16 +38,22 @@ int32_t ConsoleDisplay::readKey() {
     return key.code();
 }
 
-uint32_t* ConsoleDisplay::lock() { return surface->lock(); }
+uint32_t* ConsoleDisplay::lock() {
+    return surface->lock();
+}
 
-void ConsoleDisplay::unlock() { surface->unlock(); }
+void ConsoleDisplay::unlock() {
+    surface->unlock();
+}
 
 void ConsoleDisplay::present() {
     surface->copy(*console);
     console->update();
 }
 
-void ConsoleDisplay::close() { console->close(); }
+void ConsoleDisplay::close() {
+    console->close();
+}
 
 void ConsoleDisplay::destroy() {
     surface.reset();
@@ -53,4 +61,6 @@ void ConsoleDisplay::destroy() {
     console.reset();
 }
 
-void ConsoleDisplay::reportError(const ptc::DynamicError& error) { error.report(); }
+void ConsoleDisplay::reportError(const ptc::DynamicError& error) {
+    error.report();
+}

@@ -71,8 +71,14 @@ void LibraryMusic::stopMusic() {
     library.close();
 }
 
-int32_t LibraryMusic::masterVolume() { return library.masterVolume(song); }
+int32_t LibraryMusic::masterVolume() {
+    return library.masterVolume(song);
+}
 
-void LibraryMusic::setMasterVolume(int32_t volume) { library.setMasterVolume(song, volume); }
+void LibraryMusic::setMasterVolume(int32_t volume) {
+    library.setMasterVolume(song, volume);
+}
 
-uint32_t LibraryMusic::playTime() { return library.playTime(song); }
+uint32_t LibraryMusic::playTime() {
+    return library.playTime(song);
+}

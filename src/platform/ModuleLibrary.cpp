@@ -90,8 +90,8 @@ void ModuleLibrary::State::render(int16_t* out, size_t frames) {
     } catch (...) {
         // A decoding failure leaves silence; the play time keeps running.
     }
-    std::fill(out + done * static_cast<size_t>(kStereo), out + frames * static_cast<size_t>(kStereo),
-              int16_t{0});
+    std::fill(out + done * static_cast<size_t>(kStereo),
+              out + frames * static_cast<size_t>(kStereo), int16_t{0});
     applyVolume(out, frames * static_cast<size_t>(kStereo), volume.load(std::memory_order_relaxed));
 }
 
@@ -117,9 +117,13 @@ void SDLCALL ModuleLibrary::State::callback(void* user, Uint8* stream, int lengt
 
 ModuleLibrary::ModuleLibrary() : state(std::make_unique<State>()) {}
 
-ModuleLibrary::~ModuleLibrary() { close(); }
+ModuleLibrary::~ModuleLibrary() {
+    close();
+}
 
-float ModuleLibrary::version() { return kVersion; }
+float ModuleLibrary::version() {
+    return kVersion;
+}
 
 bool ModuleLibrary::init(int32_t mixRate, int32_t /*channels*/, uint32_t /*flags*/) {
     State& s = *state;
@@ -156,7 +160,9 @@ bool ModuleLibrary::init(int32_t mixRate, int32_t /*channels*/, uint32_t /*flags
     return true;
 }
 
-int32_t ModuleLibrary::lastError() { return state->error; }
+int32_t ModuleLibrary::lastError() {
+    return state->error;
+}
 
 void ModuleLibrary::close() {
     State& s = *state;
@@ -208,8 +214,8 @@ SongHandle ModuleLibrary::loadSong(const char* fileName) {
             return kNoSong;
         }
         if (openmpt::probe_file_header(openmpt::probe_file_header_flags_default2, bytes.data(),
-                                       bytes.size(), bytes.size()) !=
-            openmpt::probe_file_header_result_success) {
+                                       bytes.size(),
+                                       bytes.size()) != openmpt::probe_file_header_result_success) {
             s.error = kMusicUnknownFormat;
             return kNoSong;
         }

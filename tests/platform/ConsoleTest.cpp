@@ -1,8 +1,8 @@
 // The console on SDL's dummy video driver: window size and title, the key queue fed with
 // synthetic SDL events, surface rules, SDL failures as DynamicError, and the geometry of
 // the 4:3 picture as plain functions.
-#include <gtest/gtest.h>
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
@@ -17,7 +17,8 @@ const ptc::Format kFormat(32, 0xFF0000u, 0x00FF00u, 0x0000FFu, 0u);
 
 SDL_Window* onlyWindow() {
     for (Uint32 id = 1; id < 64; ++id) {
-        if (SDL_Window* w = SDL_GetWindowFromID(id)) return w;
+        if (SDL_Window* w = SDL_GetWindowFromID(id))
+            return w;
     }
     return nullptr;
 }
@@ -110,15 +111,15 @@ TEST(ConsoleKeys, QueueHoldsKeyDownsWithoutRepeatsOrFullscreenKeys) {
     console.open("Morvane TILSEN", 320, 200, kFormat, 0);
     EXPECT_FALSE(console.keyPending());
     pushKey(SDLK_q);
-    pushKey(SDLK_q, KMOD_NONE, 1);      // auto-repeat
-    pushKey(SDLK_F11);                  // fullscreen toggle
-    pushKey(SDLK_RETURN, KMOD_LALT);    // fullscreen toggle
+    pushKey(SDLK_q, KMOD_NONE, 1);   // auto-repeat
+    pushKey(SDLK_F11);               // fullscreen toggle
+    pushKey(SDLK_RETURN, KMOD_LALT); // fullscreen toggle
     pushKey(SDLK_q, KMOD_LSHIFT);
-    pushKey(SDLK_F2);                   // not a queued key
+    pushKey(SDLK_F2); // not a queued key
     pushKey(SDLK_ESCAPE);
     SDL_Event quit{};
     quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);               // the window's close button
+    SDL_PushEvent(&quit); // the window's close button
     ASSERT_TRUE(console.keyPending());
     EXPECT_EQ(readCode(console), 81);
     EXPECT_EQ(readCode(console), 81);
@@ -145,7 +146,10 @@ TEST(ConsoleErrors, SdlFailuresAndMisuseThrowDynamicError) {
         EXPECT_STREQ(e.message(), SDL_GetError());
         EXPECT_NE(std::string(e.message()), "");
     }
-    if (saved) setenv("SDL_VIDEODRIVER", previous.c_str(), 1); else unsetenv("SDL_VIDEODRIVER");
+    if (saved)
+        setenv("SDL_VIDEODRIVER", previous.c_str(), 1);
+    else
+        unsetenv("SDL_VIDEODRIVER");
     EXPECT_FALSE(console.isOpen());
 }
 
@@ -182,7 +186,8 @@ TEST(ConsolePicture, WideWindowShowsTheFrameAt4To3BetweenBlackBars) {
     // Left half red, right half blue; the top byte is ignored, so 0 alpha must not hide it.
     ptc::Surface surface(320, 200, kFormat);
     uint32_t* p = surface.lock();
-    for (int i = 0; i < 320 * 200; ++i) p[i] = (i % 320) < 160 ? 0x00FF0000u : 0x000000FFu;
+    for (int i = 0; i < 320 * 200; ++i)
+        p[i] = (i % 320) < 160 ? 0x00FF0000u : 0x000000FFu;
     surface.unlock();
     surface.copy(console);
     console.update();

@@ -1,8 +1,8 @@
 // Platform tests run headless: SDL's dummy video and audio drivers unless the caller
 // chose others. Set before main, ahead of any SDL call (ctest passes only the first
 // variable of an environment list through test discovery).
-#include <gtest/gtest.h>
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>

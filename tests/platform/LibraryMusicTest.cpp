@@ -12,7 +12,7 @@
 namespace {
 
 class ScriptedLibrary : public MusicLibrary {
-public:
+  public:
     float version() override {
         calls.push_back("version");
         return libraryVersion;
@@ -66,9 +66,9 @@ TEST(MusicStart, SuccessRunsVersionInitLoadPlayThenStopFreesAndCloses) {
     EXPECT_EQ(music.playTime(), 1234u);
     music.setMasterVolume(200);
     music.stopMusic();
-    EXPECT_EQ(library.calls, (std::vector<std::string>{"version", "init 44100 64 2",
-                                                       "load music.xm", "play 7", "volume 7 200",
-                                                       "free 7", "close"}));
+    EXPECT_EQ(library.calls,
+              (std::vector<std::string>{"version", "init 44100 64 2", "load music.xm", "play 7",
+                                        "volume 7 200", "free 7", "close"}));
 }
 
 using MusicStartDeathTest = ::testing::Test;
@@ -101,8 +101,7 @@ TEST_F(MusicStartDeathTest, EachFailurePrintsItsTextAndExitsOne) {
         library.initError = c.initError;
         library.loadError = c.loadError;
         LibraryMusic music(library);
-        EXPECT_EXIT(startWithStdoutOnStderr(music), ::testing::ExitedWithCode(1), c.line)
-            << c.line;
+        EXPECT_EXIT(startWithStdoutOnStderr(music), ::testing::ExitedWithCode(1), c.line) << c.line;
     }
 }
 

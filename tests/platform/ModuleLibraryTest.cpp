@@ -1,8 +1,8 @@
 // The module player on SDL's dummy audio driver: error codes for each kind of bad
 // input, and a written tune that plays with a play time that starts at 0 and advances.
 // The play-time arithmetic and the volume gain are checked as plain functions.
-#include <gtest/gtest.h>
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -85,8 +85,8 @@ TEST(ModuleLibraryPlayback, PlayTimeStartsAtZeroAdvancesAndNeverGoesBack) {
         last = t;
     }
     EXPECT_GE(last, 150u);
-    const double wall = std::chrono::duration<double, std::milli>(
-                            std::chrono::steady_clock::now() - start).count();
+    const double wall =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LE(last, wall + 1.0); // never ahead of the wall clock since play
 
     EXPECT_TRUE(library.freeSong(song));
@@ -113,5 +113,6 @@ TEST(ApplyVolume, GainIsLinearInSteps) {
     EXPECT_EQ(s[2], 16383);
     EXPECT_EQ(s[3], -16384);
     ModuleLibrary::applyVolume(s, 4, 0);
-    for (int16_t v : s) EXPECT_EQ(v, 0);
+    for (int16_t v : s)
+        EXPECT_EQ(v, 0);
 }
