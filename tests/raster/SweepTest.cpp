@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <map>
+#include <ostream>
 #include <utility>
 
 #include "geometry/SolidPaint.h"
@@ -44,6 +45,8 @@ struct AlphaCase {
     int32_t v;
     int32_t evenOdd;
     int32_t nonZero;
+
+    friend void PrintTo(const AlphaCase& c, std::ostream* out) { *out << "v=" << c.v; }
 };
 
 class AlphaMapping : public ::testing::TestWithParam<AlphaCase> {};
