@@ -121,8 +121,7 @@ void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
             limit = cells.get() + cellCapacity;
         }
         const int32_t clampedX = std::clamp(x, 0, maxX);
-        *out++ = (static_cast<Cell>(k >> 1) << 21) | (static_cast<Cell>(clampedX) << 1) |
-                 direction;
+        *out++ = (static_cast<Cell>(k >> 1) << 21) | (static_cast<Cell>(clampedX) << 1) | direction;
         err += dx;
         if (err > dy) {
             const int32_t q = (err - 1) / dy;
