@@ -42,6 +42,12 @@ class FrameSampler {
     int32_t surfaceHeight;
     int32_t outputWidth;
     int32_t outputHeight;
+    // The surface last presented, and whether shown has yet to be scaled from it. Most
+    // presents repeat the previous picture or fall between two video frames, so scaling
+    // waits until a frame is written and is skipped for an unchanged surface.
+    std::vector<uint32_t> latest;
+    bool stale = false;
+    bool presentedOnce = false;
     std::vector<uint32_t> shown; // the scaled frame on screen now
     std::vector<FrameSink*> sinks;
     uint64_t written = 0;

@@ -141,7 +141,12 @@ class RecordEndToEnd : public ::testing::Test {
         writePicture(data / "morvane.raw", kSceneColour[6]);
         writePicture(data / "logo.raw", kLogoColour, true);
     }
-    static void TearDownTestSuite() { fs::remove_all(root); }
+    // TILSEN_E2E_KEEP=1 keeps the data and recordings for a look.
+    static void TearDownTestSuite() {
+        if (std::getenv("TILSEN_E2E_KEEP") == nullptr) {
+            fs::remove_all(root);
+        }
+    }
 
     // Records into root/name: frames in name/png, sound in name.wav.
     static int record(const std::string& name, const std::string& extra) {
