@@ -8,7 +8,7 @@
 #include "platform/DynamicError.h"
 
 class Display {
-  public:
+public:
     virtual ~Display() = default;
     // Creates the console, the 32-bit format, gives the console the "synchronized
     // update" option, opens it at 320x200 and creates a surface of its size.

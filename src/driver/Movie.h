@@ -6,7 +6,7 @@
 #include <memory>
 
 class Movie {
-  public:
+public:
     virtual ~Movie() = default;
     virtual int32_t open(const char* name) = 0;
     virtual void render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
@@ -15,13 +15,13 @@ class Movie {
 };
 
 class MovieSource {
-  public:
+public:
     virtual ~MovieSource() = default;
     virtual std::unique_ptr<Movie> createMovie() = 0;
 };
 
 // Players reading the gzip movie files of the working directory.
 class PlayerMovieSource final : public MovieSource {
-  public:
+public:
     std::unique_ptr<Movie> createMovie() override;
 };

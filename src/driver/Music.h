@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class Music {
-  public:
+public:
     virtual ~Music() = default;
     virtual void startMusic() = 0;
     virtual void stopMusic() = 0;

@@ -10,7 +10,7 @@
 #include "driver/WallClock.h"
 
 class MusicClock final : public TickClock {
-  public:
+public:
     // A wait gives up on play time that has not moved for this long (wall clock).
     static constexpr uint64_t kStallLimitMs = 500;
 
@@ -25,7 +25,7 @@ class MusicClock final : public TickClock {
     uint32_t tickStart = 0;
     uint32_t origin = 0;
 
-  private:
+private:
     // Reads the play time until it reaches boundary, or until it has stood still for
     // kStallLimitMs of wall-clock time.
     void spinUntil(uint32_t boundary);

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 class PlayTimeSource {
-  public:
+public:
     virtual ~PlayTimeSource() = default;
     virtual uint32_t playTime() = 0;
 };

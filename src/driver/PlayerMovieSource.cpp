@@ -5,7 +5,7 @@
 namespace {
 
 class PlayerMovie final : public Movie {
-  public:
+public:
     int32_t open(const char* name) override { return player.open(name); }
     void render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
                 int32_t height) override {
@@ -13,7 +13,7 @@ class PlayerMovie final : public Movie {
     }
     void close() override { player.close(); }
 
-  private:
+private:
     MoviePlayer player;
 };
 

@@ -13,7 +13,7 @@
 #include "driver/TickClock.h"
 
 class Show {
-  public:
+public:
     static constexpr int32_t kWidth = 320;
     static constexpr int32_t kHeight = 200;
     static constexpr int32_t kSceneCount = 8;
@@ -37,7 +37,7 @@ class Show {
     int32_t sceneEnd = 0;
     int32_t volume = 0;
 
-  private:
+private:
     enum Picture { kMorvane, kPelu, kGreets, kLogo, kCredits, kPictureCount };
 
     void loadPictures();

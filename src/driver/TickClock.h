@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class TickClock {
-  public:
+public:
     virtual ~TickClock() = default;
     virtual void setTickLength(uint32_t ms) = 0;
     virtual void resetClock() = 0;

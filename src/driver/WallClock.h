@@ -4,13 +4,13 @@
 #include <cstdint>
 
 class WallClock {
-  public:
+public:
     virtual ~WallClock() = default;
     virtual uint64_t wallMilliseconds() = 0;
 };
 
 // The monotonic system clock.
 class SteadyWallClock final : public WallClock {
-  public:
+public:
     uint64_t wallMilliseconds() override;
 };

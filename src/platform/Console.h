@@ -21,7 +21,7 @@ union SDL_Event;
 namespace ptc {
 
 class Console {
-  public:
+public:
     static constexpr int32_t kDefaultWindowWidth = 960;
     static constexpr int32_t kDefaultWindowHeight = 720;
     static constexpr int32_t kKeyQueueSize = 32;
@@ -60,7 +60,7 @@ class Console {
     // The code queued for a key press, or 0 for keys that are not queued.
     static int32_t keyCodeFor(int32_t sdlKey);
 
-  private:
+private:
     void pumpEvents();
     void handleEvent(const SDL_Event& event);
     void push(int32_t code);

@@ -9,7 +9,7 @@
 #include "platform/Surface.h"
 
 class ConsoleDisplay final : public Display {
-  public:
+public:
     ConsoleDisplay();
     ~ConsoleDisplay() override;
 
@@ -22,7 +22,7 @@ class ConsoleDisplay final : public Display {
     void destroy() override;
     void reportError(const ptc::DynamicError& error) override;
 
-  private:
+private:
     std::unique_ptr<ptc::Console> console;
     std::unique_ptr<ptc::Format> format;
     std::unique_ptr<ptc::Surface> surface;

@@ -9,14 +9,14 @@
 namespace ptc {
 
 class DynamicError {
-  public:
+public:
     explicit DynamicError(std::string message) : text(std::move(message)) {}
     const char* message() const { return text.c_str(); }
     // One line on standard error, prefixed with the program name, and a message box
     // when a display is available (defined in the platform layer).
     void report() const;
 
-  private:
+private:
     std::string text;
 };
 

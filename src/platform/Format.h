@@ -7,7 +7,7 @@
 namespace ptc {
 
 class Format {
-  public:
+public:
     Format(int32_t bits, uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha = 0)
         : bitCount(bits), redMask(red), greenMask(green), blueMask(blue), alphaMask(alpha) {}
 
@@ -18,7 +18,7 @@ class Format {
                blueMask == 0x0000FFu;
     }
 
-  private:
+private:
     int32_t bitCount;
     uint32_t redMask;
     uint32_t greenMask;

@@ -7,7 +7,7 @@
 namespace ptc {
 
 class Key {
-  public:
+public:
     explicit Key(int32_t code = 0, bool alt = false, bool shift = false, bool control = false)
         : keyCode(code), altDown(alt), shiftDown(shift), controlDown(control) {}
 
@@ -16,7 +16,7 @@ class Key {
     bool shift() const { return shiftDown; }
     bool control() const { return controlDown; }
 
-  private:
+private:
     int32_t keyCode;
     bool altDown;
     bool shiftDown;

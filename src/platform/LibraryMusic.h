@@ -12,7 +12,7 @@
 const char* errorText(int32_t code);
 
 class LibraryMusic final : public Music, public PlayTimeSource {
-  public:
+public:
     // The oldest library version the show accepts.
     static constexpr float kRequiredVersion = 3.6f;
     static constexpr int32_t kMixRate = 44100;
@@ -34,7 +34,7 @@ class LibraryMusic final : public Music, public PlayTimeSource {
 
     SongHandle song = kNoSong;
 
-  private:
+private:
     [[noreturn]] void fail();
 
     MusicLibrary& library;

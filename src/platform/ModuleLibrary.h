@@ -10,7 +10,7 @@
 #include "platform/MusicLibrary.h"
 
 class ModuleLibrary final : public MusicLibrary {
-  public:
+public:
     static constexpr float kVersion = 3.6f;
     // Frames per device buffer asked of SDL (the device may choose another size).
     static constexpr int32_t kBufferFrames = 1024;
@@ -42,6 +42,6 @@ class ModuleLibrary final : public MusicLibrary {
 
     struct State;
 
-  private:
+private:
     std::unique_ptr<State> state;
 };

@@ -23,7 +23,7 @@ enum MusicErrorCode : int32_t {
 inline constexpr int32_t kMusicFullVolume = 256;
 
 class MusicLibrary {
-  public:
+public:
     virtual ~MusicLibrary() = default;
     virtual float version() = 0;
     // mixRate in Hz, the number of software channels, flags (reserved).

@@ -11,7 +11,7 @@
 namespace ptc {
 
 class Surface {
-  public:
+public:
     Surface(int32_t width, int32_t height, const Format& format);
     uint32_t* lock();
     void unlock();
@@ -19,7 +19,7 @@ class Surface {
     int32_t width() const { return surfaceWidth; }
     int32_t height() const { return surfaceHeight; }
 
-  private:
+private:
     int32_t surfaceWidth;
     int32_t surfaceHeight;
     std::unique_ptr<uint32_t[]> pixels;

@@ -10,7 +10,7 @@ namespace {
 
 // Returns t, then advances t by step; a script may replace the step per read.
 class SteppingPlayTime : public PlayTimeSource {
-  public:
+public:
     explicit SteppingPlayTime(uint32_t start) : t(start) {}
     uint32_t playTime() override {
         last = t;
@@ -25,7 +25,7 @@ class SteppingPlayTime : public PlayTimeSource {
 };
 
 class CountingWall : public WallClock {
-  public:
+public:
     uint64_t wallMilliseconds() override { return now += perRead; }
     uint64_t now = 0;
     uint64_t perRead = 0;

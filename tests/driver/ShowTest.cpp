@@ -21,7 +21,7 @@ struct Frame {
 };
 
 class FakeDisplay : public Display {
-  public:
+public:
     explicit FakeDisplay(Log& sink) : log(sink), pixels(Show::kWidth * Show::kHeight, 0) {}
     void open() override { log.push_back("display open"); }
     int32_t readKey() override { return keyFor ? keyFor(*show) : 0; }
@@ -49,7 +49,7 @@ class FakeDisplay : public Display {
 };
 
 class FakeMusic : public Music {
-  public:
+public:
     explicit FakeMusic(Log& sink) : log(sink) {}
     void startMusic() override { log.push_back("music start"); }
     void stopMusic() override { log.push_back("music stop"); }
@@ -66,7 +66,7 @@ class FakeMusic : public Music {
 };
 
 class FakeClock : public TickClock {
-  public:
+public:
     explicit FakeClock(Log& sink) : log(sink) {}
     void setTickLength(uint32_t ms) override {
         length = ms;
@@ -91,7 +91,7 @@ struct Render {
 };
 
 class FakeMovie : public Movie {
-  public:
+public:
     FakeMovie(Log& sink, std::map<std::string, int32_t>& frameCounts,
               std::vector<Render>& renderLog)
         : log(sink), counts(frameCounts), renders(renderLog) {}
@@ -116,7 +116,7 @@ class FakeMovie : public Movie {
 };
 
 class FakeMovies : public MovieSource {
-  public:
+public:
     explicit FakeMovies(Log& sink) : log(sink) {}
     std::unique_ptr<Movie> createMovie() override {
         log.push_back("movie create");

@@ -12,7 +12,7 @@
 namespace {
 
 class ScriptedLibrary : public MusicLibrary {
-  public:
+public:
     float version() override {
         calls.push_back("version");
         return libraryVersion;

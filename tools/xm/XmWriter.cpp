@@ -25,7 +25,7 @@ constexpr uint16_t kMaxEnvelopeValue = 64;
 constexpr uint8_t kMaxVolume = 64;
 
 class ByteSink {
-  public:
+public:
     std::vector<uint8_t> bytes;
 
     void u8(uint8_t v) { bytes.push_back(v); }

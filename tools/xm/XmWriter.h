@@ -39,7 +39,7 @@ constexpr uint8_t xmVolume(int32_t volume) {
 }
 
 class XmPattern {
-  public:
+public:
     XmPattern(int32_t rows, int32_t channels);
     int32_t rows() const { return rowCount; }
     int32_t channels() const { return channelCount; }
@@ -47,7 +47,7 @@ class XmPattern {
     XmNote& at(int32_t row, int32_t channel);
     const XmNote& at(int32_t row, int32_t channel) const;
 
-  private:
+private:
     int32_t rowCount;
     int32_t channelCount;
     std::vector<XmNote> notes;
@@ -109,7 +109,7 @@ struct XmModule {
 };
 
 class XmError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
