@@ -21,5 +21,5 @@ int32_t sharpFactor(const FrameRect& target, int32_t frameWidth, int32_t frameHe
 // f x f block (f = sharpFactor of the destination), then sample that image bilinearly at
 // the destination's pixel centres, clamped at the edges, with weights in 1/256 steps and
 // each interpolation rounded to the nearest byte. Sizes <= 0 do nothing.
-void scaleSharp(const uint32_t* src, int32_t width, int32_t height, uint32_t* dst,
-                int32_t dstWidth, int32_t dstHeight);
+void scaleSharp(const uint32_t* src, int32_t width, int32_t height, uint32_t* dst, int32_t dstWidth,
+                int32_t dstHeight);

@@ -28,7 +28,7 @@ TEST(ScaleSharp, ThreeTimesBlendsOnlyTheRowsAtAnEdge) {
     // y=358 -> 298.25 (rows 99 and 99), y=359 -> 299.08 (99, 100, weight 21/256),
     // y=360 -> 299.91 (weight 234), y=361 -> 300.75 (100 and 100).
     EXPECT_EQ(dst[358 * 960 + 17], 0xff000000u);
-    EXPECT_EQ(dst[359 * 960 + 17], 0xff151515u); // (255*21 + 128) >> 8 = 21
+    EXPECT_EQ(dst[359 * 960 + 17], 0xff151515u);  // (255*21 + 128) >> 8 = 21
     EXPECT_EQ(dst[360 * 960 + 500], 0xffe9e9e9u); // (255*234 + 128) >> 8 = 233
     EXPECT_EQ(dst[361 * 960 + 959], 0xffffffffu);
 }
@@ -50,7 +50,7 @@ TEST(ScaleSharp, ColumnsAtAWholeFactorAreCopiedWithoutBlending) {
 TEST(ScaleSharp, EdgesClampAndTheTopByteIsIgnored) {
     std::vector<uint32_t> src(kW * kH, 0x7f102030u);
     for (int32_t x = 0; x < kW; ++x) {
-        src[x] = 0x00aabbccu;                   // top row
+        src[x] = 0x00aabbccu;                 // top row
         src[(kH - 1) * kW + x] = 0x12445566u; // bottom row
     }
     std::vector<uint32_t> dst(320 * 240, 0);

@@ -8,7 +8,7 @@
 #include <vector>
 
 class ChildProcess {
-  public:
+public:
     ChildProcess() = default;
     // Closes the pipe and waits for the child.
     ~ChildProcess();
@@ -26,7 +26,7 @@ class ChildProcess {
     // Closes the pipe, waits for the child; true when it exited with status 0.
     bool finish();
 
-  private:
+private:
     pid_t pid = -1;
     int input = -1;
 };

@@ -20,10 +20,10 @@ bool FfmpegVideo::start(const std::string& ffmpeg, const std::string& videoFile,
         std::to_string(width) + "x" + std::to_string(height), "-framerate", std::to_string(fps),
         "-i", "pipe:0",
         // output: H.264
-        "-an", "-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p", "-c:v",
-        "libx264", "-preset", "fast", "-crf", std::to_string(kCrf), "-pix_fmt", "yuv420p",
-        "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709",
-        "-color_range", "tv", "-f", "mp4", videoFile};
+        "-an", "-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p", "-c:v", "libx264",
+        "-preset", "fast", "-crf", std::to_string(kCrf), "-pix_fmt", "yuv420p", "-colorspace",
+        "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-f",
+        "mp4", videoFile};
     return process.start(args, true);
 }
 
@@ -39,9 +39,11 @@ bool FfmpegVideo::finish() {
 bool muxVideoAndAudio(const std::string& ffmpeg, const std::string& videoFile,
                       const std::string& wavFile, const std::string& outputFile) {
     const std::vector<std::string> args = {
-        ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-i", videoFile, "-i",
-        wavFile, "-map", "0:v:0", "-map", "1:a:0", "-c:v", "copy", "-c:a", "aac", "-b:a",
-        kAudioBitrate, "-movflags", "+faststart", "-f", "mp4", outputFile};
+        ffmpeg,      "-hide_banner", "-loglevel", "error", "-nostdin",
+        "-y",        "-i",           videoFile,   "-i",    wavFile,
+        "-map",      "0:v:0",        "-map",      "1:a:0", "-c:v",
+        "copy",      "-c:a",         "aac",       "-b:a",  kAudioBitrate,
+        "-movflags", "+faststart",   "-f",        "mp4",   outputFile};
     ChildProcess process;
     return process.start(args, false) && process.finish();
 }

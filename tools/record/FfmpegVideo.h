@@ -9,7 +9,7 @@
 #include "FrameSampler.h"
 
 class FfmpegVideo final : public FrameSink {
-  public:
+public:
     static constexpr int32_t kCrf = 18;
 
     // ffmpeg is the program's path. Starts encoding width x height frames at fps into
@@ -20,7 +20,7 @@ class FfmpegVideo final : public FrameSink {
     // Ends the stream; true when ffmpeg finished without error.
     bool finish();
 
-  private:
+private:
     ChildProcess process;
 };
 

@@ -12,11 +12,10 @@ constexpr uint32_t kBlack = 0xff000000u;
 constexpr uint32_t kColourBits = 0x00ffffffu;
 } // namespace
 
-FrameSampler::FrameSampler(int32_t framesPerSecond, int32_t width, int32_t height,
-                           int32_t outWidth, int32_t outHeight)
+FrameSampler::FrameSampler(int32_t framesPerSecond, int32_t width, int32_t height, int32_t outWidth,
+                           int32_t outHeight)
     : fps(framesPerSecond), surfaceWidth(width), surfaceHeight(height), outputWidth(outWidth),
-      outputHeight(outHeight),
-      latest(static_cast<size_t>(width) * static_cast<size_t>(height), 0),
+      outputHeight(outHeight), latest(static_cast<size_t>(width) * static_cast<size_t>(height), 0),
       shown(static_cast<size_t>(outWidth) * static_cast<size_t>(outHeight), kBlack) {}
 
 void FrameSampler::addSink(FrameSink& sink) {

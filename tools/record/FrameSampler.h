@@ -10,13 +10,13 @@
 // Where the scaled video frames go (PNG files, the encoder's pipe). Pixels are
 // 0xFFRRGGBB, pitch = width. Returns false when the frame could not be written.
 class FrameSink {
-  public:
+public:
     virtual ~FrameSink() = default;
     virtual bool writeFrame(const uint32_t* pixels, int32_t width, int32_t height) = 0;
 };
 
 class FrameSampler {
-  public:
+public:
     // surfaceWidth x surfaceHeight frames are scaled to outputWidth x outputHeight.
     FrameSampler(int32_t fps, int32_t surfaceWidth, int32_t surfaceHeight, int32_t outputWidth,
                  int32_t outputHeight);
@@ -34,7 +34,7 @@ class FrameSampler {
     // The number of video frames that start before ms: ceil(ms * fps / 1000).
     static uint64_t framesBefore(uint32_t ms, int32_t fps);
 
-  private:
+private:
     void writeUntil(uint32_t ms);
 
     int32_t fps;

@@ -46,23 +46,23 @@ constexpr uint32_t kMsPerSecond = 1000;
 
 // Movies that are opened (for their frame counts) but never drawn.
 class UndrawnMovieSource final : public MovieSource {
-  public:
+public:
     std::unique_ptr<Movie> createMovie() override { return std::make_unique<UndrawnMovie>(); }
 
-  private:
+private:
     class UndrawnMovie final : public Movie {
-      public:
+    public:
         int32_t open(const char* name) override { return player.open(name); }
         void render(uint32_t*, uint32_t, int32_t, int32_t, int32_t) override {}
         void close() override { player.close(); }
 
-      private:
+    private:
         MoviePlayer player;
     };
 };
 
 class PngFrames final : public FrameSink {
-  public:
+public:
     explicit PngFrames(std::string directory) : dir(std::move(directory)) {}
     bool writeFrame(const uint32_t* pixels, int32_t width, int32_t height) override {
         char name[32];
@@ -71,18 +71,18 @@ class PngFrames final : public FrameSink {
         return writePng(dir + "/" + name, pixels, width, height);
     }
 
-  private:
+private:
     std::string dir;
     uint64_t count = 0;
 };
 
 // One line on standard error, redrawn in place: scene, music time, a bar and a percent.
 class Progress {
-  public:
+public:
     explicit Progress(uint32_t totalMs) : total(std::max<uint32_t>(totalMs, 1)) {}
     void update(int32_t scene, uint32_t ms) {
-        const uint32_t percent = static_cast<uint32_t>(
-            std::min<uint64_t>(100, static_cast<uint64_t>(ms) * 100 / total));
+        const uint32_t percent =
+            static_cast<uint32_t>(std::min<uint64_t>(100, static_cast<uint64_t>(ms) * 100 / total));
         if (percent == shownPercent && scene == shownScene) {
             return;
         }
@@ -108,7 +108,7 @@ class Progress {
         return text;
     }
 
-  private:
+private:
     uint32_t total;
     uint32_t shownPercent = UINT32_MAX;
     int32_t shownScene = 0;
@@ -249,9 +249,9 @@ int main(int argc, char** argv) {
             die("cannot create " + audioFile);
         }
         const uint64_t frames = static_cast<uint64_t>(endMs) * kAudioRate / kMsPerSecond;
-        const bool rendered =
-            renderAudio(music.module(), music.changes(), frames, kAudioRate,
-                        [&](const int16_t* samples, size_t count) { return wav.write(samples, count); });
+        const bool rendered = renderAudio(
+            music.module(), music.changes(), frames, kAudioRate,
+            [&](const int16_t* samples, size_t count) { return wav.write(samples, count); });
         if (!wav.close() || !rendered) {
             die(rendered ? "cannot write " + audioFile : "cannot decode music.xm");
         }

@@ -13,7 +13,7 @@
 #include "driver/Display.h"
 
 class RecordingDisplay final : public Display {
-  public:
+public:
     static constexpr uint32_t kNoLimit = UINT32_MAX;
 
     // time is borrowed; sampler is borrowed and may be null (a run that only times the
@@ -35,7 +35,7 @@ class RecordingDisplay final : public Display {
     // Set when the show handed over a display error.
     bool failed = false;
 
-  private:
+private:
     VirtualPlayTime& time;
     FrameSampler* sampler;
     uint32_t stopAt;

@@ -88,9 +88,8 @@ bool renderAudio(const std::vector<uint8_t>& module, const std::vector<VolumeCha
     while (done < frames) {
         uint64_t blockEnd = std::min<uint64_t>(frames, done + kBlockFrames);
         while (nextChange < changes.size()) {
-            const uint64_t at =
-                static_cast<uint64_t>(changes[nextChange].ms) * static_cast<uint64_t>(rate) /
-                kMsPerSecond;
+            const uint64_t at = static_cast<uint64_t>(changes[nextChange].ms) *
+                                static_cast<uint64_t>(rate) / kMsPerSecond;
             if (at > done) {
                 blockEnd = std::min(blockEnd, at);
                 break;

@@ -18,7 +18,7 @@ struct VolumeChange {
 };
 
 class RecordingMusic final : public Music {
-  public:
+public:
     static constexpr int32_t kFullVolume = 256;
     // Larger files are refused rather than read into memory.
     static constexpr uint64_t kMaxModuleBytes = 256u << 20;
@@ -41,7 +41,7 @@ class RecordingMusic final : public Music {
     // The music time of stopMusic.
     uint32_t endMs() const { return end; }
 
-  private:
+private:
     VirtualPlayTime& time;
     std::vector<uint8_t> bytes;
     std::vector<VolumeChange> volumeChanges;

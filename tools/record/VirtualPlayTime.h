@@ -12,7 +12,7 @@
 #include "driver/WallClock.h"
 
 class VirtualPlayTime final : public PlayTimeSource, public WallClock {
-  public:
+public:
     // Returns the next instant and moves past it.
     uint32_t playTime() override;
     // The stall guard's wall clock is the same counter: it moves with every read, so a
@@ -21,7 +21,7 @@ class VirtualPlayTime final : public PlayTimeSource, public WallClock {
     // The instant the show has reached: the last play time it read (0 before any read).
     uint32_t now() const { return reached; }
 
-  private:
+private:
     uint32_t next = 0;
     uint32_t reached = 0;
 };

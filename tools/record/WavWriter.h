@@ -8,7 +8,7 @@
 #include <string>
 
 class WavWriter {
-  public:
+public:
     static constexpr uint32_t kHeaderBytes = 44;
 
     // False when the file cannot be created.
@@ -19,7 +19,7 @@ class WavWriter {
     // data would not fit a WAV file's 32-bit sizes.
     bool close();
 
-  private:
+private:
     struct FileCloser {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };

@@ -33,8 +33,7 @@ constexpr int32_t kMainFrames = 2;
 // Scene starts in ms, worked out from the tick lengths and scene ends:
 // 1: 4 x 66 = 264; 2: 301 x 16 = 4816; 3: 5 x 40 = 200; 4: 3 x 100 = 300;
 // 5: 301 x 16 = 4816; 6 and 7: 601 x 16 = 9616; 8: 481 x 16 = 7696.
-constexpr uint32_t kSceneStart[9] = {0,     264,   5080,  5280, 5580,
-                                     10396, 20012, 29628, 37324};
+constexpr uint32_t kSceneStart[9] = {0, 264, 5080, 5280, 5580, 10396, 20012, 29628, 37324};
 constexpr uint32_t kShowEndMs = kSceneStart[8];
 
 // Colour of each scene at the picture's centre (0xRRGGBB); scene 8 keeps scene 7's.
@@ -84,7 +83,8 @@ void writePicture(const fs::path& file, uint32_t colour, bool logo = false) {
             p[2] = static_cast<char>(colour);
         }
     }
-    std::ofstream(file, std::ios::binary).write(rgb.data(), static_cast<std::streamsize>(rgb.size()));
+    std::ofstream(file, std::ios::binary)
+        .write(rgb.data(), static_cast<std::streamsize>(rgb.size()));
 }
 
 std::vector<uint8_t> readFile(const fs::path& file) {
@@ -126,7 +126,7 @@ std::vector<int16_t> readWavSamples(const fs::path& file) {
 }
 
 class RecordEndToEnd : public ::testing::Test {
-  protected:
+protected:
     static void SetUpTestSuite() {
         root = fs::temp_directory_path() / ("tilsen-record-e2e-" + std::to_string(getpid()));
         fs::create_directories(root / "data");
@@ -165,8 +165,8 @@ class RecordEndToEnd : public ::testing::Test {
     }
 
     static size_t frameCount(const std::string& name) {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(root / name),
-                                                 fs::directory_iterator()));
+        return static_cast<size_t>(
+            std::distance(fs::directory_iterator(root / name), fs::directory_iterator()));
     }
 
     static inline fs::path root;

@@ -42,7 +42,7 @@ TEST(VirtualClock, EveryWaitEndsOnItsTickBoundaryWithNothingMissed) {
 }
 
 class CapturingSink : public FrameSink {
-  public:
+public:
     bool writeFrame(const uint32_t* pixels, int32_t width, int32_t height) override {
         frames.emplace_back(pixels, pixels + width * height);
         return !failing;
@@ -75,8 +75,8 @@ TEST_F(Sampler60, EachFrameShowsTheLastPresentAtOrBeforeItsInstant) {
     present(0x000005, 50);
     present(0x000006, 64);
     sampler.finish(67);
-    EXPECT_EQ(colours(), (std::vector<uint32_t>{0xff000001, 0xff000002, 0xff000003, 0xff000005,
-                                                0xff000006}));
+    EXPECT_EQ(colours(),
+              (std::vector<uint32_t>{0xff000001, 0xff000002, 0xff000003, 0xff000005, 0xff000006}));
     EXPECT_EQ(sampler.framesWritten(), 5u);
 }
 
@@ -175,11 +175,11 @@ TEST(WavWriter, HeaderGivesRateLayoutAndSizes) {
     const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), {}};
     std::filesystem::remove(file);
     const std::vector<uint8_t> expected = {
-        'R', 'I', 'F', 'F', 44, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-        16, 0, 0, 0, 1, 0, 2, 0,             // PCM, stereo
-        0x80, 0xbb, 0, 0, 0x00, 0xee, 2, 0,  // 48000 Hz, 192000 bytes/s
-        4, 0, 16, 0, 'd', 'a', 't', 'a', 8, 0, 0, 0,
-        1, 0, 0xff, 0xff, 0x34, 0x12, 0xfe, 0xff};
+        'R',  'I',  'F',  'F',  44,   0,    0,    0,   'W', 'A', 'V', 'E',
+        'f',  'm',  't',  ' ',  16,   0,    0,    0,   1,   0,   2,   0, // PCM, stereo
+        0x80, 0xbb, 0,    0,    0x00, 0xee, 2,    0,                     // 48000 Hz, 192000 bytes/s
+        4,    0,    16,   0,    'd',  'a',  't',  'a', 8,   0,   0,   0,
+        1,    0,    0xff, 0xff, 0x34, 0x12, 0xfe, 0xff};
     EXPECT_EQ(b, expected);
 }
 
