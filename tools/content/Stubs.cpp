@@ -1,0 +1,3 @@
+#include "Content.h"
+void writeMovies(const std::string&) {}
+void writePictures(const std::string&) {}
