@@ -1,3 +1,3 @@
 #include "Content.h"
-void writeMovies(const std::string&) {}
+#include "Fonts.h"
 void writePictures(const std::string&) {}
