@@ -1,3 +1,0 @@
-#include "Content.h"
-#include "Fonts.h"
-void writePictures(const std::string&) {}
