@@ -2,6 +2,7 @@
 #include "Content.h"
 
 #include "Fonts.h"
+#include "Movies.h"
 #include "Music.h"
 #include "XmWriter.h"
 

@@ -8,9 +8,4 @@ struct Fonts {
     GlyphFont sans{dejavuPath("DejaVuSans.ttf")};
     GlyphFont serif{dejavuPath("DejaVuSerif.ttf")};
     GlyphFont serifBold{dejavuPath("DejaVuSerif-Bold.ttf")};
-    GlyphFont monoBold{dejavuPath("DejaVuSansMono-Bold.ttf")};
 };
-
-void writePresents(const std::string& fileName, const Fonts& fonts);
-void writeTavo(const std::string& fileName);
-void writeMain(const std::string& fileName, const Fonts& fonts);

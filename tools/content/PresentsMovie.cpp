@@ -7,6 +7,7 @@
 
 #include "Colour.h"
 #include "Fonts.h"
+#include "Movies.h"
 #include "MovieOutput.h"
 #include "Random.h"
 #include "Timeline.h"
