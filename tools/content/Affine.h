@@ -28,9 +28,9 @@ struct Affine {
 
     // The map that applies this one first, then next.
     Affine then(const Affine& next) const {
-        return {next.a * a + next.c * b, next.b * a + next.d * b, next.a * c + next.c * d,
-                next.b * c + next.d * d, next.a * e + next.c * f + next.e,
-                next.b * e + next.d * f + next.f};
+        return {next.a * a + next.c * b,          next.b * a + next.d * b,
+                next.a * c + next.c * d,          next.b * c + next.d * d,
+                next.a * e + next.c * f + next.e, next.b * e + next.d * f + next.f};
     }
 
     // Scale of lengths for maps without shear: the square root of the area factor.

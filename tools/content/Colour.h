@@ -34,4 +34,6 @@ inline uint32_t premultiplied(Rgb c, float alpha) {
     return (ab << 24) | (channel(c.r) << 16) | (channel(c.g) << 8) | channel(c.b);
 }
 
-inline uint32_t opaque(Rgb c) { return premultiplied(c, 1.0f); }
+inline uint32_t opaque(Rgb c) {
+    return premultiplied(c, 1.0f);
+}

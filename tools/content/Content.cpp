@@ -6,7 +6,9 @@
 #include "Music.h"
 #include "XmWriter.h"
 
-void writeMusic(const std::string& dir) { saveXm(composeMusic(), dir + "/music.xm"); }
+void writeMusic(const std::string& dir) {
+    saveXm(composeMusic(), dir + "/music.xm");
+}
 
 void writeMovies(const std::string& dir) {
     const Fonts fonts;

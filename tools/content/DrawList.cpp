@@ -27,18 +27,21 @@ std::vector<uint32_t> strokeWords(const Outline& centre, float halfWidth, int32_
     s.halfWidth = halfWidth;
     s.setCurveSteps(kCurveSteps);
     path.emit(&s);
-    return std::vector<uint32_t>(s.outline.words.get(), s.outline.words.get() + s.outline.wordCount);
+    return std::vector<uint32_t>(s.outline.words.get(),
+                                 s.outline.words.get() + s.outline.wordCount);
 }
 
 bool DrawList::visible(const Outline& outline) const {
-    if (outline.empty()) return false;
+    if (outline.empty())
+        return false;
     const auto b = outline.bounds();
     return b[2] >= -kMargin && b[0] <= static_cast<float>(kWidth) + kMargin && b[3] >= -kMargin &&
            b[1] <= static_cast<float>(kHeight) + kMargin;
 }
 
 void DrawList::add(Item item) {
-    if (item.words.empty()) return;
+    if (item.words.empty())
+        return;
     const int64_t cells = countCells(item.words, kWidth, kHeight);
     if (cells > kCellBudget) {
         throw std::runtime_error("a path needs " + std::to_string(cells) + " cells");
@@ -47,17 +50,20 @@ void DrawList::add(Item item) {
 }
 
 void DrawList::fill(uint32_t colour, const Outline& outline) {
-    if ((colour >> 24) == 0u || !visible(outline)) return;
+    if ((colour >> 24) == 0u || !visible(outline))
+        return;
     add({colour, nullptr, outline.words()});
 }
 
 void DrawList::fill(std::shared_ptr<Paint> paint, const Outline& outline) {
-    if (!visible(outline)) return;
+    if (!visible(outline))
+        return;
     add({0, std::move(paint), outline.words()});
 }
 
 void DrawList::stroke(uint32_t colour, const Outline& centre, float halfWidth, int32_t join) {
-    if ((colour >> 24) == 0u || !visible(centre)) return;
+    if ((colour >> 24) == 0u || !visible(centre))
+        return;
     add({colour, nullptr, strokeWords(centre, halfWidth, join)});
 }
 

@@ -25,7 +25,8 @@ struct Decomposer {
 
 int moveTo(const FT_Vector* to, void* user) {
     auto* d = static_cast<Decomposer*>(user);
-    if (d->open) d->out->close();
+    if (d->open)
+        d->out->close();
     const Point2 p = d->map(to);
     d->out->moveTo(p.x, p.y);
     d->open = true;
@@ -58,15 +59,20 @@ struct GlyphFont::Face {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
     ~Face() {
-        if (face != nullptr) FT_Done_Face(face);
-        if (library != nullptr) FT_Done_FreeType(library);
+        if (face != nullptr)
+            FT_Done_Face(face);
+        if (library != nullptr)
+            FT_Done_FreeType(library);
     }
 };
 
-std::string dejavuPath(const std::string& fileName) { return kFontDirectory + fileName; }
+std::string dejavuPath(const std::string& fileName) {
+    return kFontDirectory + fileName;
+}
 
 GlyphFont::GlyphFont(const std::string& fileName) : face(std::make_unique<Face>()) {
-    if (FT_Init_FreeType(&face->library) != 0) throw std::runtime_error("FreeType did not start");
+    if (FT_Init_FreeType(&face->library) != 0)
+        throw std::runtime_error("FreeType did not start");
     if (FT_New_Face(face->library, fileName.c_str(), 0, &face->face) != 0) {
         throw std::runtime_error("cannot read font " + fileName);
     }
@@ -82,7 +88,8 @@ std::vector<PlacedGlyph> GlyphFont::layout(const std::string& text, float size, 
     float pen = x;
     FT_UInt previous = 0;
     for (char ch : text) {
-        const FT_UInt index = FT_Get_Char_Index(f, static_cast<FT_ULong>(static_cast<unsigned char>(ch)));
+        const FT_UInt index =
+            FT_Get_Char_Index(f, static_cast<FT_ULong>(static_cast<unsigned char>(ch)));
         if (previous != 0 && index != 0 && FT_HAS_KERNING(f)) {
             FT_Vector kern{};
             if (FT_Get_Kerning(f, previous, index, FT_KERNING_UNSCALED, &kern) == 0) {
@@ -90,7 +97,8 @@ std::vector<PlacedGlyph> GlyphFont::layout(const std::string& text, float size, 
             }
         }
         previous = index;
-        if (FT_Load_Glyph(f, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) != 0) continue;
+        if (FT_Load_Glyph(f, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) != 0)
+            continue;
         PlacedGlyph g;
         Decomposer d{&g.outline, scale, pen, baseline};
         FT_Outline_Funcs funcs{};
@@ -99,7 +107,8 @@ std::vector<PlacedGlyph> GlyphFont::layout(const std::string& text, float size, 
         funcs.conic_to = conicTo;
         funcs.cubic_to = cubicTo;
         FT_Outline_Decompose(&f->glyph->outline, &funcs, &d);
-        if (d.open) g.outline.close();
+        if (d.open)
+            g.outline.close();
         g.originX = pen;
         g.advance = static_cast<float>(f->glyph->advance.x) * scale + spacing;
         const auto b = g.outline.bounds();
@@ -113,7 +122,8 @@ std::vector<PlacedGlyph> GlyphFont::layout(const std::string& text, float size, 
 
 float GlyphFont::measure(const std::string& text, float size, float spacing) const {
     const auto glyphs = layout(text, size, 0.0f, 0.0f, spacing);
-    if (glyphs.empty()) return 0.0f;
+    if (glyphs.empty())
+        return 0.0f;
     return glyphs.back().originX + glyphs.back().advance - spacing;
 }
 
@@ -124,6 +134,7 @@ std::vector<PlacedGlyph> GlyphFont::centred(const std::string& text, float size,
 
 Outline GlyphFont::merge(const std::vector<PlacedGlyph>& glyphs) {
     Outline all;
-    for (const PlacedGlyph& g : glyphs) all.append(g.outline);
+    for (const PlacedGlyph& g : glyphs)
+        all.append(g.outline);
     return all;
 }

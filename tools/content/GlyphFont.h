@@ -11,14 +11,14 @@
 #include "Outline.h"
 
 struct PlacedGlyph {
-    Outline outline;   // in pixels, already placed
-    float originX;     // pen position on the baseline
-    float advance;     // in pixels
-    Point2 centre;     // middle of the glyph's box
+    Outline outline; // in pixels, already placed
+    float originX;   // pen position on the baseline
+    float advance;   // in pixels
+    Point2 centre;   // middle of the glyph's box
 };
 
 class GlyphFont {
-public:
+  public:
     // Throws std::runtime_error when the file cannot be read as a font.
     explicit GlyphFont(const std::string& fileName);
     ~GlyphFont();
@@ -37,7 +37,7 @@ public:
     // All glyphs of a layout in one outline.
     static Outline merge(const std::vector<PlacedGlyph>& glyphs);
 
-private:
+  private:
     struct Face;
     std::unique_ptr<Face> face;
 };

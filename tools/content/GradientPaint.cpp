@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-GradientPaint::GradientPaint(std::vector<GradientStop> gradientStops) : stops(std::move(gradientStops)) {}
+GradientPaint::GradientPaint(std::vector<GradientStop> gradientStops)
+    : stops(std::move(gradientStops)) {}
 
 void GradientPaint::seek(int32_t x, int32_t y) {
     currentX = x;
@@ -14,16 +15,19 @@ void GradientPaint::seek(int32_t x, int32_t y) {
 uint32_t GradientPaint::nextColour(int32_t skip) {
     uint32_t colour = 0;
     if (skip == 0) {
-        colour = colourAt(positionAt(static_cast<float>(currentX) + 0.5f, static_cast<float>(currentY) + 0.5f));
+        colour = colourAt(
+            positionAt(static_cast<float>(currentX) + 0.5f, static_cast<float>(currentY) + 0.5f));
     }
     ++currentX;
     return colour;
 }
 
 uint32_t GradientPaint::colourAt(float t) const {
-    if (stops.empty()) return 0;
+    if (stops.empty())
+        return 0;
     t = std::clamp(t, 0.0f, 1.0f);
-    if (t <= stops.front().position) return premultiplied(stops.front().colour, stops.front().alpha);
+    if (t <= stops.front().position)
+        return premultiplied(stops.front().colour, stops.front().alpha);
     for (size_t i = 1; i < stops.size(); ++i) {
         const GradientStop& a = stops[i - 1];
         const GradientStop& b = stops[i];
@@ -52,8 +56,8 @@ float LinearGradientPaint::positionAt(float x, float y) const {
 
 RadialGradientPaint::RadialGradientPaint(float cx, float cy, float rx, float ry,
                                          std::vector<GradientStop> gradientStops)
-    : GradientPaint(std::move(gradientStops)), centreX(cx), centreY(cy), radiusX(std::max(rx, 1e-3f)),
-      radiusY(std::max(ry, 1e-3f)) {}
+    : GradientPaint(std::move(gradientStops)), centreX(cx), centreY(cy),
+      radiusX(std::max(rx, 1e-3f)), radiusY(std::max(ry, 1e-3f)) {}
 
 float RadialGradientPaint::positionAt(float x, float y) const {
     const float u = (x - centreX) / radiusX;

@@ -25,14 +25,18 @@ int16_t toSample(double v) {
 // Scales the buffer so that its largest magnitude is peak (0..1), then stores it.
 std::vector<int16_t> normalise(const std::vector<double>& v, double peak) {
     double largest = 1e-9;
-    for (double x : v) largest = std::max(largest, std::fabs(x));
+    for (double x : v)
+        largest = std::max(largest, std::fabs(x));
     std::vector<int16_t> out;
     out.reserve(v.size());
-    for (double x : v) out.push_back(toSample(x * peak / largest));
+    for (double x : v)
+        out.push_back(toSample(x * peak / largest));
     return out;
 }
 
-size_t frames(double seconds, double rate) { return static_cast<size_t>(seconds * rate); }
+size_t frames(double seconds, double rate) {
+    return static_cast<size_t>(seconds * rate);
+}
 
 // Band-limited sawtooth at phase p (cycles) with the given number of harmonics.
 double saw(double p, int32_t harmonics) {
@@ -100,7 +104,8 @@ XmInstrument kick() {
         const double pitch = 44.0 + 120.0 * std::exp(-t / 0.03);
         phase += pitch / kDrumRate;
         const double body = std::sin(kTwoPi * phase) * std::exp(-t / 0.16);
-        const double click = (static_cast<double>(random.unit()) * 2.0 - 1.0) * std::exp(-t / 0.002) * 0.5;
+        const double click =
+            (static_cast<double>(random.unit()) * 2.0 - 1.0) * std::exp(-t / 0.002) * 0.5;
         v[i] = std::tanh(1.8 * (body + click));
     }
     return single("kick", drumSample("kick", v, 0.92));
@@ -170,7 +175,8 @@ XmInstrument riser() {
 template <typename Voice>
 XmSample loopedVoice(const char* name, size_t loopFrames, double cycles, double peak, Voice voice) {
     std::vector<double> v(loopFrames);
-    for (size_t i = 0; i < loopFrames; ++i) v[i] = voice(i);
+    for (size_t i = 0; i < loopFrames; ++i)
+        v[i] = voice(i);
     XmSample s;
     s.name = name;
     s.data = normalise(v, peak);
@@ -243,7 +249,8 @@ XmInstrument bell() {
         const double p = kCyclesPerFrame * static_cast<double>(i);
         const double t = static_cast<double>(i) / n;
         double s = 0.0;
-        for (int32_t k = 0; k < 4; ++k) s += std::sin(kTwoPi * ratios[k] * p) * levels[k] * std::exp(-t * decays[k]);
+        for (int32_t k = 0; k < 4; ++k)
+            s += std::sin(kTwoPi * ratios[k] * p) * levels[k] * std::exp(-t * decays[k]);
         v[i] = s * std::min(1.0, static_cast<double>(i) / 30.0);
     }
     XmSample s;
@@ -312,7 +319,8 @@ std::vector<XmInstrument> makeInstruments() {
     all.push_back(riser());
     all.push_back(bell());
     for (XmInstrument& ins : all) {
-        for (uint8_t& s : ins.sampleForNote) s = 0;
+        for (uint8_t& s : ins.sampleForNote)
+            s = 0;
     }
     return all;
 }

@@ -10,8 +10,8 @@
 
 #include "Colour.h"
 #include "Fonts.h"
-#include "Movies.h"
 #include "MovieOutput.h"
+#include "Movies.h"
 #include "Random.h"
 #include "Timeline.h"
 
@@ -39,21 +39,25 @@ struct Key {
 
 // Camera path through the twenty bars (16 frames each).
 const Key kKeys[] = {
-    {0.0f, 300.0f, -330.0f, 1.0f},   {64.0f, 360.0f, -30.0f, 1.0f},    {128.0f, 760.0f, -35.0f, 1.15f},
-    {192.0f, 1200.0f, -45.0f, 1.3f}, {228.0f, kTowerX, -265.0f, 2.6f}, {256.0f, kTowerX, -272.0f, 2.8f},
+    {0.0f, 300.0f, -330.0f, 1.0f},    {64.0f, 360.0f, -30.0f, 1.0f},
+    {128.0f, 760.0f, -35.0f, 1.15f},  {192.0f, 1200.0f, -45.0f, 1.3f},
+    {228.0f, kTowerX, -265.0f, 2.6f}, {256.0f, kTowerX, -272.0f, 2.8f},
     {290.0f, 900.0f, -200.0f, 0.62f}, {319.0f, 880.0f, -200.0f, 0.6f},
 };
 
 Camera cameraAt(float frame) {
     const size_t n = sizeof(kKeys) / sizeof(kKeys[0]);
     size_t i = 0;
-    while (i + 2 < n && frame > kKeys[i + 1].frame) ++i;
+    while (i + 2 < n && frame > kKeys[i + 1].frame)
+        ++i;
     const Key& a = kKeys[i];
     const Key& b = kKeys[i + 1];
     const float t = ease::smooth(ease::span(frame, a.frame, b.frame));
     // Zoom is interpolated in its logarithm so zooming in and out feel even.
     const float zoom = std::exp(std::log(a.zoom) + (std::log(b.zoom) - std::log(a.zoom)) * t);
-    const float roll = frame > 64.0f && frame < 192.0f ? 0.035f * std::sin((frame - 64.0f) / 128.0f * 2.0f * kPi) : 0.0f;
+    const float roll = frame > 64.0f && frame < 192.0f
+                           ? 0.035f * std::sin((frame - 64.0f) / 128.0f * 2.0f * kPi)
+                           : 0.0f;
     return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, zoom, roll};
 }
 
@@ -111,31 +115,42 @@ World buildWorld() {
         w.stars.push_back({random.range(-250.0f, 650.0f), random.range(-300.0f, -20.0f)});
     }
     for (float x = -500.0f; x < 2700.0f;) {
-        Building b{x, random.range(18.0f, 40.0f), random.range(40.0f, 150.0f),
-                   mix(hex(0x141a3a), hex(0x1f1640), random.unit()), {}, false};
+        Building b{x,
+                   random.range(18.0f, 40.0f),
+                   random.range(40.0f, 150.0f),
+                   mix(hex(0x141a3a), hex(0x1f1640), random.unit()),
+                   {},
+                   false};
         w.far.push_back(b);
         x += b.width + random.range(-6.0f, 4.0f);
     }
     for (float x = -300.0f; x < 2500.0f;) {
         const bool tower = x < kTowerX && x + 110.0f > kTowerX;
-        Building b{tower ? kTowerX - kTowerWidth * 0.5f : x, tower ? kTowerWidth : random.range(40.0f, 88.0f),
+        Building b{tower ? kTowerX - kTowerWidth * 0.5f : x,
+                   tower ? kTowerWidth : random.range(40.0f, 88.0f),
                    tower ? kTowerHeight : random.range(60.0f, 210.0f),
-                   mix(hex(0x232a4e), hex(0x2c2046), random.unit()), {}, random.unit() < 0.4f};
+                   mix(hex(0x232a4e), hex(0x2c2046), random.unit()),
+                   {},
+                   random.unit() < 0.4f};
         const int32_t cols = static_cast<int32_t>((b.width - 8.0f) / 9.0f);
         const int32_t rows = static_cast<int32_t>((b.height - (tower ? 70.0f : 14.0f)) / 11.0f);
         const float left = b.x + (b.width - static_cast<float>(cols) * 9.0f) * 0.5f + 2.0f;
         for (int32_t r = 0; r < rows; ++r) {
             for (int32_t c = 0; c < cols; ++c) {
-                b.windows.push_back({left + 9.0f * static_cast<float>(c), -b.height + (tower ? 70.0f : 10.0f) + 11.0f * static_cast<float>(r),
-                                     random.next()});
+                b.windows.push_back(
+                    {left + 9.0f * static_cast<float>(c),
+                     -b.height + (tower ? 70.0f : 10.0f) + 11.0f * static_cast<float>(r),
+                     random.next()});
             }
         }
         w.near.push_back(b);
         x = b.x + b.width + random.range(4.0f, 16.0f);
     }
     for (int32_t i = 0; i < 16; ++i) {
-        w.cars.push_back({random.unit() < 0.5f ? 12.0f : 26.0f, random.range(50.0f, 110.0f) * (i % 2 == 0 ? 1.0f : -1.0f),
-                          random.range(-400.0f, 2400.0f), mix(hex(0xd23b4a), hex(0x3b8ad2), random.unit())});
+        w.cars.push_back({random.unit() < 0.5f ? 12.0f : 26.0f,
+                          random.range(50.0f, 110.0f) * (i % 2 == 0 ? 1.0f : -1.0f),
+                          random.range(-400.0f, 2400.0f),
+                          mix(hex(0xd23b4a), hex(0x3b8ad2), random.unit())});
     }
     return w;
 }
@@ -157,7 +172,8 @@ void moonAndStars(DrawList& list, const World& w, const Camera& cam, float frame
     for (size_t i = 0; i < w.stars.size(); ++i) {
         const float twinkle = 0.55f + 0.45f * std::sin(frame * 0.7f + static_cast<float>(i) * 2.3f);
         Outline s;
-        s.ellipse(w.stars[i].x, w.stars[i].y, 0.8f + 0.4f * static_cast<float>(i % 3), 0.8f + 0.4f * static_cast<float>(i % 3));
+        s.ellipse(w.stars[i].x, w.stars[i].y, 0.8f + 0.4f * static_cast<float>(i % 3),
+                  0.8f + 0.4f * static_cast<float>(i % 3));
         list.fill(premultiplied(hex(0xfdf6e3), twinkle), s.transformed(v));
     }
     const Point2 moon{200.0f, -130.0f};
@@ -187,8 +203,10 @@ void shootingStars(DrawList& list, const Camera& cam, float frame) {
     const float starts[3] = {6.0f, 26.0f, 44.0f};
     for (int32_t i = 0; i < 3; ++i) {
         const float age = frame - starts[i];
-        if (age < 0.0f || age > 10.0f) continue;
-        const Point2 from{-120.0f + 160.0f * static_cast<float>(i), -260.0f + 30.0f * static_cast<float>(i)};
+        if (age < 0.0f || age > 10.0f)
+            continue;
+        const Point2 from{-120.0f + 160.0f * static_cast<float>(i),
+                          -260.0f + 30.0f * static_cast<float>(i)};
         const Point2 head{from.x + 26.0f * age, from.y + 9.0f * age};
         const Point2 tail{head.x - 60.0f, head.y - 21.0f};
         Outline streak;
@@ -207,7 +225,8 @@ void hills(DrawList& list, const Camera& cam) {
         const Affine place = Affine::translation(static_cast<float>(layer) * 90.0f, 0.0f).then(v);
         for (int32_t i = 0; i < 16; ++i) {
             const float x = -900.0f + 240.0f * static_cast<float>(i);
-            const float peak = -60.0f - 50.0f * std::fabs(std::sin(static_cast<float>(i * 3 + layer * 7)));
+            const float peak =
+                -60.0f - 50.0f * std::fabs(std::sin(static_cast<float>(i * 3 + layer * 7)));
             Outline h;
             h.moveTo(x, 0.0f);
             h.cubicTo(x + 60.0f, -10.0f, x + 80.0f, peak, x + 120.0f, peak);
@@ -224,13 +243,17 @@ void searchlights(DrawList& list, const Camera& cam, float frame) {
     const Affine v = view(cam, 0.8f);
     const float bases[3] = {300.0f, 1000.0f, 1750.0f};
     for (int32_t i = 0; i < 3; ++i) {
-        const float angle = -kPi * 0.5f + 0.5f * std::sin(frame * 0.05f + static_cast<float>(i) * 2.0f);
+        const float angle =
+            -kPi * 0.5f + 0.5f * std::sin(frame * 0.05f + static_cast<float>(i) * 2.0f);
         const float len = 700.0f;
         const Point2 base{bases[i], 0.0f};
         const Point2 tip{base.x + len * std::cos(angle), base.y + len * std::sin(angle)};
         const Point2 side{-std::sin(angle) * 45.0f, std::cos(angle) * 45.0f};
         Outline beam;
-        beam.polygon({{base.x - 3.0f, base.y}, {tip.x + side.x, tip.y + side.y}, {tip.x - side.x, tip.y - side.y}, {base.x + 3.0f, base.y}});
+        beam.polygon({{base.x - 3.0f, base.y},
+                      {tip.x + side.x, tip.y + side.y},
+                      {tip.x - side.x, tip.y - side.y},
+                      {base.x + 3.0f, base.y}});
         list.fill(premultiplied(hex(0xc8d8ff), 0.09f), beam.transformed(v));
     }
 }
@@ -256,12 +279,14 @@ void fillGrouped(DrawList& list, uint32_t colour, const std::vector<Outline>& pa
             count = 0;
         }
     }
-    if (count > 0) list.fill(colour, group);
+    if (count > 0)
+        list.fill(colour, group);
 }
 
 void blimp(DrawList& list, const Camera& cam, float frame, const Fonts& fonts) {
     const float t = ease::span(frame, 70.0f, 300.0f);
-    if (t <= 0.0f || t >= 1.0f) return;
+    if (t <= 0.0f || t >= 1.0f)
+        return;
     const Affine world = view(cam, 1.0f);
     const Point2 at{300.0f + 1500.0f * t, -118.0f + 5.0f * std::sin(frame * 0.2f)};
     constexpr float kBlimpScale = 0.7f;
@@ -304,7 +329,8 @@ void nearCity(DrawList& list, const World& w, const Camera& cam, float frame, co
         o.rect(b.x, -b.height, b.width, b.height + 1.0f);
         const Outline placed = o.transformed(v);
         const auto box = placed.bounds();
-        if (box[2] < -4.0f || box[0] > 324.0f || box[3] < -4.0f || box[1] > 204.0f) continue;
+        if (box[2] < -4.0f || box[0] > 324.0f || box[3] < -4.0f || box[1] > 204.0f)
+            continue;
         list.fill(opaque(b.colour), placed);
         // An edge of light on the left side of each block.
         Outline edge;
@@ -324,14 +350,19 @@ void nearCity(DrawList& list, const World& w, const Camera& cam, float frame, co
         std::vector<Outline> dark;
         for (const Window& wi : b.windows) {
             // Each window is lit or dark by its own hash; some change on every beat.
-            const uint32_t h = mixBits(wi.seed ^ static_cast<uint32_t>(wi.seed % 7u == 0u ? beat : 0));
+            const uint32_t h =
+                mixBits(wi.seed ^ static_cast<uint32_t>(wi.seed % 7u == 0u ? beat : 0));
             Outline win;
             win.rect(wi.x, wi.y, 5.0f, 6.0f);
             const Outline placedWindow = win.transformed(v);
             const auto wb = placedWindow.bounds();
-            if (wb[2] < 0.0f || wb[0] > 320.0f || wb[3] < 0.0f || wb[1] > 200.0f) continue;
+            if (wb[2] < 0.0f || wb[0] > 320.0f || wb[3] < 0.0f || wb[1] > 200.0f)
+                continue;
             if (h % 100u < 42u) {
-                const Rgb warm = (h >> 8) % 5u == 0u ? hex(0x9fe8ff) : mix(hex(0xffd27a), hex(0xfff3c8), static_cast<float>((h >> 12) % 100u) / 100.0f);
+                const Rgb warm = (h >> 8) % 5u == 0u
+                                     ? hex(0x9fe8ff)
+                                     : mix(hex(0xffd27a), hex(0xfff3c8),
+                                           static_cast<float>((h >> 12) % 100u) / 100.0f);
                 list.fill(opaque(warm), placedWindow);
             } else {
                 dark.push_back(placedWindow);
@@ -352,7 +383,9 @@ void nearCity(DrawList& list, const World& w, const Camera& cam, float frame, co
     list.fill(opaque(signColour), GlyphFont::merge(word).transformed(v));
     for (int32_t i = 0; i < 12; ++i) {
         const float onBeat = row % 4 == 0 ? 1.0f : (row % 4 == 2 ? 0.6f : 0.3f);
-        const float level = 0.25f + 0.75f * onBeat * (0.5f + 0.5f * std::sin(static_cast<float>(i) * 1.7f + frame * 0.9f));
+        const float level =
+            0.25f +
+            0.75f * onBeat * (0.5f + 0.5f * std::sin(static_cast<float>(i) * 1.7f + frame * 0.9f));
         const float h = 26.0f * level;
         Outline bar;
         bar.rect(left + 4.0f + 6.0f * static_cast<float>(i), signTop + 50.0f - h, 4.0f, h);
@@ -397,10 +430,14 @@ void street(DrawList& list, const World& w, const Camera& cam, float frame) {
     }
     const float seconds = frame * static_cast<float>(timeline::kMainTickMs) / 1000.0f;
     for (const Car& c : w.cars) {
-        const float x = -600.0f + std::fmod(c.start + 600.0f + c.speed * seconds + 3600.0f * 4.0f, 3600.0f);
+        const float x =
+            -600.0f + std::fmod(c.start + 600.0f + c.speed * seconds + 3600.0f * 4.0f, 3600.0f);
         const float dir = c.speed > 0.0f ? 1.0f : -1.0f;
         Outline beam;
-        beam.polygon({{x + dir * 12.0f, c.lane - 1.0f}, {x + dir * 60.0f, c.lane - 6.0f}, {x + dir * 60.0f, c.lane + 6.0f}, {x + dir * 12.0f, c.lane + 2.0f}});
+        beam.polygon({{x + dir * 12.0f, c.lane - 1.0f},
+                      {x + dir * 60.0f, c.lane - 6.0f},
+                      {x + dir * 60.0f, c.lane + 6.0f},
+                      {x + dir * 12.0f, c.lane + 2.0f}});
         list.fill(premultiplied(hex(0xfff4c0), 0.22f), beam.transformed(v));
         Outline body;
         body.roundRect(x - 12.0f, c.lane - 4.0f, 24.0f, 7.0f, 2.5f);
@@ -422,7 +459,8 @@ void fireworks(DrawList& list, const Camera& cam, float frame) {
     for (int32_t burst = 0; burst < 16; ++burst) {
         const float start = first + kRowsPerBeat * static_cast<float>(burst);
         const float age = frame - start;
-        if (age < 0.0f || age > 14.0f) continue;
+        if (age < 0.0f || age > 14.0f)
+            continue;
         Random random(static_cast<uint32_t>(500 + burst));
         const Point2 at{random.range(560.0f, 1000.0f), random.range(-300.0f, -200.0f)};
         const Rgb c = mix(hex(0xff6ad5), hex(0x7afcff), random.unit());
@@ -432,13 +470,15 @@ void fireworks(DrawList& list, const Camera& cam, float frame) {
         Outline rays;
         for (int32_t i = 0; i < 18; ++i) {
             const float a = 2.0f * kPi * static_cast<float>(i) / 18.0f;
-            rays.moveTo(at.x + std::cos(a) * r * 0.55f, at.y + std::sin(a) * r * 0.55f + 6.0f * grow * grow);
+            rays.moveTo(at.x + std::cos(a) * r * 0.55f,
+                        at.y + std::sin(a) * r * 0.55f + 6.0f * grow * grow);
             rays.lineTo(at.x + std::cos(a) * r, at.y + std::sin(a) * r + 12.0f * grow * grow);
         }
         list.stroke(premultiplied(c, fade), rays.transformed(v), 0.9f * cam.zoom, 0);
         Outline flash;
         flash.ellipse(at.x, at.y, 30.0f * grow, 30.0f * grow);
-        list.fill(premultiplied(mix(c, {1.0f, 1.0f, 1.0f}, 0.5f), 0.25f * fade * fade), flash.transformed(v));
+        list.fill(premultiplied(mix(c, {1.0f, 1.0f, 1.0f}, 0.5f), 0.25f * fade * fade),
+                  flash.transformed(v));
     }
 }
 
@@ -457,7 +497,8 @@ void drawFrame(int32_t index, DrawList& list, const World& w, const Fonts& fonts
     blimp(list, cam, frame, fonts);
     // In from black, and out to black for the read past the end.
     const float fade = ease::smooth(ease::span(frame, 0.0f, 4.0f)) *
-                       (1.0f - ease::smooth(ease::span(frame, static_cast<float>(kFrames) - 10.0f, static_cast<float>(kFrames - 1))));
+                       (1.0f - ease::smooth(ease::span(frame, static_cast<float>(kFrames) - 10.0f,
+                                                       static_cast<float>(kFrames - 1))));
     if (fade < 1.0f) {
         Outline all;
         all.rect(0.0f, 0.0f, 320.0f, 200.0f);
@@ -468,5 +509,6 @@ void drawFrame(int32_t index, DrawList& list, const World& w, const Fonts& fonts
 
 void writeMain(const std::string& fileName, const Fonts& fonts) {
     const World world = buildWorld();
-    writeMovie(fileName, kFrames, [&](int32_t frame, DrawList& list) { drawFrame(frame, list, world, fonts); });
+    writeMovie(fileName, kFrames,
+               [&](int32_t frame, DrawList& list) { drawFrame(frame, list, world, fonts); });
 }

@@ -14,9 +14,13 @@ void writeMovie(const std::string& fileName, int32_t frameCount,
 
 // Easing and small helpers shared by the movies.
 namespace ease {
-inline float clamp01(float t) { return t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t); }
+inline float clamp01(float t) {
+    return t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
+}
 // Progress of t through [a, b], clamped to 0..1.
-inline float span(float t, float a, float b) { return clamp01((t - a) / (b - a)); }
+inline float span(float t, float a, float b) {
+    return clamp01((t - a) / (b - a));
+}
 inline float smooth(float t) {
     t = clamp01(t);
     return t * t * (3.0f - 2.0f * t);

@@ -57,8 +57,8 @@ struct BarPlan {
     int32_t themeBar = -1; // which bar of the theme the melody plays
     bool crash = false;
     bool riser = false;
-    bool fill = false;     // snare roll over the second half
-    bool hit = false;      // one kick and crash on the downbeat
+    bool fill = false; // snare roll over the second half
+    bool hit = false;  // one kick and crash on the downbeat
 };
 
 struct Note {
@@ -72,12 +72,24 @@ const std::vector<std::vector<Note>>& theme() {
     static const std::vector<std::vector<Note>> bars = {
         {{0, "A4", 3}, {3, "C5", 3}, {6, "E5", 2}, {8, "D5", 2}, {10, "C5", 2}, {12, "D5", 4}},
         {{0, "C5", 3}, {3, "A4", 3}, {6, "F4", 2}, {8, "A4", 4}, {12, "C5", 4}},
-        {{0, "E5", 3}, {3, "G5", 3}, {6, "E5", 2}, {8, "D5", 2}, {10, "C5", 2}, {12, "D5", 2}, {14, "E5", 2}},
+        {{0, "E5", 3},
+         {3, "G5", 3},
+         {6, "E5", 2},
+         {8, "D5", 2},
+         {10, "C5", 2},
+         {12, "D5", 2},
+         {14, "E5", 2}},
         {{0, "D5", 6}, {6, "B4", 2}, {8, "G4", 4}, {12, "B4", 2}, {14, "D5", 2}},
         {{0, "E5", 3}, {3, "A5", 3}, {6, "G5", 2}, {8, "E5", 2}, {10, "D5", 2}, {12, "C5", 4}},
         {{0, "A4", 3}, {3, "C5", 3}, {6, "F5", 2}, {8, "E5", 2}, {10, "C5", 2}, {12, "A4", 4}},
         {{0, "G4", 3}, {3, "C5", 3}, {6, "E5", 2}, {8, "G5", 4}, {12, "E5", 2}, {14, "G5", 2}},
-        {{0, "D5", 3}, {3, "B4", 3}, {6, "G4", 2}, {8, "A4", 2}, {10, "B4", 2}, {12, "D5", 2}, {14, "E5", 2}},
+        {{0, "D5", 3},
+         {3, "B4", 3},
+         {6, "G4", 2},
+         {8, "A4", 2},
+         {10, "B4", 2},
+         {12, "D5", 2},
+         {14, "E5", 2}},
     };
     return bars;
 }
@@ -107,14 +119,19 @@ uint8_t noteNumber(const std::string& name) {
     return xmNote(octave, semitone);
 }
 
-uint8_t offset(uint8_t note, int32_t semitones) { return static_cast<uint8_t>(note + semitones); }
+uint8_t offset(uint8_t note, int32_t semitones) {
+    return static_cast<uint8_t>(note + semitones);
+}
 
 // The theme bar whose harmony matches a chord, for melodies laid over other progressions.
 int32_t themeBarFor(Chord chord, int32_t variant) {
     const int32_t a = variant % 2 == 0 ? 0 : 4;
-    if (chord.root == kAm.root) return a;
-    if (chord.root == kF.root) return a + 1;
-    if (chord.root == kC.root) return a + 2;
+    if (chord.root == kAm.root)
+        return a;
+    if (chord.root == kF.root)
+        return a + 1;
+    if (chord.root == kC.root)
+        return a + 2;
     return a + 3;
 }
 
@@ -194,8 +211,10 @@ std::vector<BarPlan> plan() {
         p.arp = 22 + (b - 41) * 2;
         p.melody = Melody::bell;
         p.themeBar = themeBarFor(p.chord, b);
-        if (b >= 46) p.hats = Hats::eighths;
-        if (b >= 48) p.kickHalf = true;
+        if (b >= 46)
+            p.hats = Hats::eighths;
+        if (b >= 48)
+            p.kickHalf = true;
     }
     at(41).crash = true;
     at(49).fill = true;
@@ -243,26 +262,32 @@ void put(XmPattern& p, int32_t row, int32_t channel, uint8_t note, uint8_t ins, 
 }
 
 void keyOff(XmPattern& p, int32_t row, int32_t channel) {
-    if (row < kRows && p.at(row, channel).note == 0) p.at(row, channel) = {kXmKeyOff, 0, 0, 0, 0};
+    if (row < kRows && p.at(row, channel).note == 0)
+        p.at(row, channel) = {kXmKeyOff, 0, 0, 0, 0};
 }
 
 void writeDrums(XmPattern& p, const BarPlan& b, int32_t bar) {
     using namespace instrument;
     if (b.kick) {
-        for (int32_t row = 0; row < kRows; row += 4) put(p, row, kKickChannel, kDrumNote, kKick, 64);
-        if (bar % 4 == 3 && !b.fill) put(p, 14, kKickChannel, kDrumNote, kKick, 44);
+        for (int32_t row = 0; row < kRows; row += 4)
+            put(p, row, kKickChannel, kDrumNote, kKick, 64);
+        if (bar % 4 == 3 && !b.fill)
+            put(p, 14, kKickChannel, kDrumNote, kKick, 44);
     }
     if (b.kickHalf) {
         put(p, 0, kKickChannel, kDrumNote, kKick, 60);
         put(p, 8, kKickChannel, kDrumNote, kKick, 60);
         put(p, 10, kKickChannel, kDrumNote, kKick, 36);
     }
-    if (b.hit) put(p, 0, kKickChannel, kDrumNote, kKick, 64);
+    if (b.hit)
+        put(p, 0, kKickChannel, kDrumNote, kKick, 64);
     if (b.snare) {
         put(p, 4, kSnareChannel, kDrumNote, kSnare, 52);
         put(p, 12, kSnareChannel, kDrumNote, kSnare, 52);
-        if (bar % 2 == 1) put(p, 15, kSnareChannel, kDrumNote, kSnare, 16);
-        if (bar % 4 == 2) put(p, 7, kSnareChannel, kDrumNote, kSnare, 14);
+        if (bar % 2 == 1)
+            put(p, 15, kSnareChannel, kDrumNote, kSnare, 16);
+        if (bar % 4 == 2)
+            put(p, 7, kSnareChannel, kDrumNote, kSnare, 14);
     }
     if (b.fill) {
         for (int32_t row = 8; row < kRows; ++row) {
@@ -270,13 +295,15 @@ void writeDrums(XmPattern& p, const BarPlan& b, int32_t bar) {
         }
     }
     if (b.hats == Hats::eighths) {
-        for (int32_t row = 2; row < kRows; row += 4) put(p, row, kHatChannel, kDrumNote, kClosedHat, 34);
+        for (int32_t row = 2; row < kRows; row += 4)
+            put(p, row, kHatChannel, kDrumNote, kClosedHat, 34);
     } else if (b.hats == Hats::sixteenths) {
         for (int32_t row = 0; row < kRows; ++row) {
             const int32_t volume = row % 4 == 2 ? 40 : (row % 2 == 1 ? 20 : 26);
             put(p, row, kHatChannel, kDrumNote, kClosedHat, volume);
         }
-        if (bar % 2 == 1) put(p, 14, kHatChannel, kDrumNote, kOpenHat, 30);
+        if (bar % 2 == 1)
+            put(p, 14, kHatChannel, kDrumNote, kOpenHat, 30);
     }
 }
 
@@ -289,9 +316,12 @@ void writeHarmony(XmPattern& p, const BarPlan& b, const BarPlan* previous, int32
     if (b.pad) {
         // A held chord is not struck again: the pad's slow attack would dip.
         const bool held = previous != nullptr && previous->pad &&
-                          previous->chord.root == b.chord.root && previous->chord.minor == b.chord.minor;
-        if (!held) put(p, 0, kPadChannel, padRoot, padIns, 40);
-        if (bar == timeline::kSongBars - 1) keyOff(p, 8, kPadChannel);
+                          previous->chord.root == b.chord.root &&
+                          previous->chord.minor == b.chord.minor;
+        if (!held)
+            put(p, 0, kPadChannel, padRoot, padIns, 40);
+        if (bar == timeline::kSongBars - 1)
+            keyOff(p, 8, kPadChannel);
     }
 
     const int32_t third = b.chord.minor ? 3 : 4;
@@ -313,9 +343,11 @@ void writeHarmony(XmPattern& p, const BarPlan& b, const BarPlan* previous, int32
         const int32_t lastInterval = bar % 2 == 1 ? 7 : 12;
         const int32_t intervals[6] = {0, 0, 12, 0, 0, lastInterval};
         for (int32_t i = 0; i < 6; ++i) {
-            put(p, rows[i], kBassChannel, offset(bassRoot, intervals[i]), kBass, i % 3 == 0 ? 60 : 50);
+            put(p, rows[i], kBassChannel, offset(bassRoot, intervals[i]), kBass,
+                i % 3 == 0 ? 60 : 50);
         }
-        for (int32_t i = 0; i < 6; ++i) keyOff(p, rows[i] + 2, kBassChannel);
+        for (int32_t i = 0; i < 6; ++i)
+            keyOff(p, rows[i] + 2, kBassChannel);
     } else if (b.bassLong) {
         put(p, 0, kBassChannel, bassRoot, kBass, 44);
         keyOff(p, 14, kBassChannel);
@@ -324,7 +356,8 @@ void writeHarmony(XmPattern& p, const BarPlan& b, const BarPlan* previous, int32
 
 void writeMelody(XmPattern& p, const BarPlan& b, int32_t bar) {
     using namespace instrument;
-    if (b.melody == Melody::none) return;
+    if (b.melody == Melody::none)
+        return;
     if (b.melody == Melody::bell && b.themeBar < 0) {
         for (const Note& n : introBells()[static_cast<size_t>(bar)]) {
             put(p, n.row, kLeadChannel, noteNumber(n.name), kBell, 40);
@@ -350,19 +383,23 @@ void writeMelody(XmPattern& p, const BarPlan& b, int32_t bar) {
             break;
         case Melody::bell:
             // Every other note of the theme, an octave up, left to ring.
-            if (i % 2 == 0) put(p, n.row, kLeadChannel, offset(note, 12), kBell, 36);
+            if (i % 2 == 0)
+                put(p, n.row, kLeadChannel, offset(note, 12), kBell, 36);
             break;
-        case Melody::none: break;
+        case Melody::none:
+            break;
         }
     }
 }
 
 void writeEffects(XmPattern& p, const BarPlan& b) {
     using namespace instrument;
-    if (b.crash || b.hit) put(p, 0, kFxChannel, kDrumNote, kCrash, b.hit ? 56 : 44);
+    if (b.crash || b.hit)
+        put(p, 0, kFxChannel, kDrumNote, kCrash, b.hit ? 56 : 44);
     if (b.riser) {
         put(p, 0, kFxChannel, kDrumNote, kRiser, 64, kPortamentoUp, 0x04);
-        for (int32_t row = 1; row < kRows; ++row) p.at(row, kFxChannel) = {0, 0, 0, kPortamentoUp, 0x04};
+        for (int32_t row = 1; row < kRows; ++row)
+            p.at(row, kFxChannel) = {0, 0, 0, kPortamentoUp, 0x04};
     }
 }
 
@@ -399,8 +436,10 @@ XmModule composeMusic() {
         writeMelody(p, b, bar);
         writeEffects(p, b);
         size_t index = 0;
-        while (index < m.patterns.size() && !samePattern(m.patterns[index], p)) ++index;
-        if (index == m.patterns.size()) m.patterns.push_back(p);
+        while (index < m.patterns.size() && !samePattern(m.patterns[index], p))
+            ++index;
+        if (index == m.patterns.size())
+            m.patterns.push_back(p);
         m.orders.push_back(static_cast<uint8_t>(index));
     }
     return m;

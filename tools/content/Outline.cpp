@@ -13,20 +13,30 @@ constexpr float kArcGrid = 64.0f;
 // Cubic control distance for a quarter circle.
 constexpr float kKappa = 0.5522847f;
 
-float snap(float v) { return std::round(v * kArcGrid) / kArcGrid; }
+float snap(float v) {
+    return std::round(v * kArcGrid) / kArcGrid;
+}
 
-void push(std::vector<uint32_t>& out, float v) { out.push_back(std::bit_cast<uint32_t>(v)); }
+void push(std::vector<uint32_t>& out, float v) {
+    out.push_back(std::bit_cast<uint32_t>(v));
+}
 } // namespace
 
-void Outline::moveTo(float x, float y) { commands.push_back({Kind::Move, {{{x, y}, {}, {}}}}); }
-void Outline::lineTo(float x, float y) { commands.push_back({Kind::Line, {{{x, y}, {}, {}}}}); }
+void Outline::moveTo(float x, float y) {
+    commands.push_back({Kind::Move, {{{x, y}, {}, {}}}});
+}
+void Outline::lineTo(float x, float y) {
+    commands.push_back({Kind::Line, {{{x, y}, {}, {}}}});
+}
 void Outline::quadTo(float cx, float cy, float x, float y) {
     commands.push_back({Kind::Quad, {{{cx, cy}, {x, y}, {}}}});
 }
 void Outline::cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
     commands.push_back({Kind::Cubic, {{{c1x, c1y}, {c2x, c2y}, {x, y}}}});
 }
-void Outline::close() { commands.push_back({Kind::Close, {}}); }
+void Outline::close() {
+    commands.push_back({Kind::Close, {}});
+}
 
 void Outline::ellipse(float cx, float cy, float rx, float ry) {
     commands.push_back({Kind::Ellipse, {{{cx, cy}, {rx, ry}, {}}}});
@@ -65,9 +75,11 @@ void Outline::roundRect(float x, float y, float w, float h, float r) {
 }
 
 void Outline::polygon(const std::vector<Point2>& points) {
-    if (points.empty()) return;
+    if (points.empty())
+        return;
     moveTo(points[0].x, points[0].y);
-    for (size_t i = 1; i < points.size(); ++i) lineTo(points[i].x, points[i].y);
+    for (size_t i = 1; i < points.size(); ++i)
+        lineTo(points[i].x, points[i].y);
     close();
 }
 
@@ -89,7 +101,8 @@ Outline Outline::transformed(const Affine& map) const {
                 t.p[1] = {c.p[1].x * scale, c.p[1].y * scale};
             }
         } else {
-            for (Point2& p : t.p) p = map.apply(p);
+            for (Point2& p : t.p)
+                p = map.apply(p);
         }
         out.commands.push_back(t);
     }
@@ -113,14 +126,24 @@ std::array<float, 4> Outline::bounds() const {
     for (const Command& c : commands) {
         switch (c.kind) {
         case Kind::Move:
-        case Kind::Line: add(c.p[0]); break;
-        case Kind::Quad: add(c.p[0]); add(c.p[1]); break;
-        case Kind::Cubic: add(c.p[0]); add(c.p[1]); add(c.p[2]); break;
+        case Kind::Line:
+            add(c.p[0]);
+            break;
+        case Kind::Quad:
+            add(c.p[0]);
+            add(c.p[1]);
+            break;
+        case Kind::Cubic:
+            add(c.p[0]);
+            add(c.p[1]);
+            add(c.p[2]);
+            break;
         case Kind::Ellipse:
             add({c.p[0].x - c.p[1].x, c.p[0].y - c.p[1].y});
             add({c.p[0].x + c.p[1].x, c.p[0].y + c.p[1].y});
             break;
-        case Kind::Close: break;
+        case Kind::Close:
+            break;
         }
     }
     return b;
@@ -155,7 +178,9 @@ std::vector<uint32_t> Outline::words() const {
                 push(out, p.y);
             }
             break;
-        case Kind::Close: out.push_back(pathcode::kClose); break;
+        case Kind::Close:
+            out.push_back(pathcode::kClose);
+            break;
         case Kind::Ellipse: {
             const float cx = snap(c.p[0].x);
             const float cy = snap(c.p[0].y);

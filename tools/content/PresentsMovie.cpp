@@ -7,8 +7,8 @@
 
 #include "Colour.h"
 #include "Fonts.h"
-#include "Movies.h"
 #include "MovieOutput.h"
+#include "Movies.h"
 #include "Random.h"
 #include "Timeline.h"
 
@@ -64,7 +64,8 @@ Outline sparkle(float x, float y, float r) {
     return s;
 }
 
-void drawFrame(int32_t index, DrawList& list, const Fonts& fonts, const std::vector<Flight>& flights) {
+void drawFrame(int32_t index, DrawList& list, const Fonts& fonts,
+               const std::vector<Flight>& flights) {
     const float frame = static_cast<float>(index);
     const float fadeOut = 1.0f - ease::smooth(ease::span(frame, kFadeStart, 143.0f));
     const float fadeIn = ease::smooth(ease::span(frame, 0.0f, 10.0f));
@@ -92,7 +93,8 @@ void drawFrame(int32_t index, DrawList& list, const Fonts& fonts, const std::vec
         const float p = ease::outBack(t);
         const float q = ease::outCubic(t);
         // Fly from far away, spinning and large, to the letter's place.
-        const Point2 at{f.from.x + (g.centre.x - f.from.x) * p, f.from.y + (g.centre.y - f.from.y) * p};
+        const Point2 at{f.from.x + (g.centre.x - f.from.x) * p,
+                        f.from.y + (g.centre.y - f.from.y) * p};
         const float angle = f.spin * (1.0f - q);
         const float scale = 1.0f + (f.scale - 1.0f) * (1.0f - q);
         const Affine place = Affine::translation(-g.centre.x, -g.centre.y)
@@ -101,14 +103,18 @@ void drawFrame(int32_t index, DrawList& list, const Fonts& fonts, const std::vec
                                  .then(Affine::translation(at.x, at.y));
         const Outline letter = g.outline.transformed(place);
         const float alpha = ease::clamp01(t * 2.0f) * fadeOut;
-        const Rgb colour = mix(left, right, static_cast<float>(i) / static_cast<float>(glyphs.size() - 1));
+        const Rgb colour =
+            mix(left, right, static_cast<float>(i) / static_cast<float>(glyphs.size() - 1));
         // Shadow, halo, body; the body gets a white flash at the hit.
-        list.fill(premultiplied({0.0f, 0.0f, 0.0f}, 0.5f * alpha), letter.transformed(Affine::translation(3.0f, 4.0f)));
-        list.stroke(premultiplied(mix(colour, {1.0f, 1.0f, 1.0f}, 0.5f), 0.45f * alpha), letter, 1.4f);
+        list.fill(premultiplied({0.0f, 0.0f, 0.0f}, 0.5f * alpha),
+                  letter.transformed(Affine::translation(3.0f, 4.0f)));
+        list.stroke(premultiplied(mix(colour, {1.0f, 1.0f, 1.0f}, 0.5f), 0.45f * alpha), letter,
+                    1.4f);
         const float flash = sinceSettle >= 0.0f ? std::exp(-sinceSettle / 4.0f) : 0.0f;
         list.fill(premultiplied(mix(colour, {1.0f, 1.0f, 1.0f}, flash), alpha), letter);
         // A faint lighter copy, shifted up and left, gives the letters a bevel.
-        list.fill(premultiplied({1.0f, 1.0f, 1.0f}, 0.12f * alpha), letter.transformed(Affine::translation(-0.8f, -1.0f)));
+        list.fill(premultiplied({1.0f, 1.0f, 1.0f}, 0.12f * alpha),
+                  letter.transformed(Affine::translation(-0.8f, -1.0f)));
     }
 
     // Underline: a stroked wave that draws itself out from the middle after the hit.
@@ -117,8 +123,10 @@ void drawFrame(int32_t index, DrawList& list, const Fonts& fonts, const std::vec
         const float half = 118.0f * grow;
         Outline line;
         line.moveTo(kCentreX - half, 124.0f);
-        line.cubicTo(kCentreX - half * 0.5f, 121.0f, kCentreX - half * 0.25f, 127.0f, kCentreX, 124.0f);
-        line.cubicTo(kCentreX + half * 0.25f, 121.0f, kCentreX + half * 0.5f, 127.0f, kCentreX + half, 124.0f);
+        line.cubicTo(kCentreX - half * 0.5f, 121.0f, kCentreX - half * 0.25f, 127.0f, kCentreX,
+                     124.0f);
+        line.cubicTo(kCentreX + half * 0.25f, 121.0f, kCentreX + half * 0.5f, 127.0f,
+                     kCentreX + half, 124.0f);
         list.stroke(premultiplied(hex(0xffe9a8), 0.9f * fadeOut), line, 0.9f);
         // Diamonds at both ends.
         for (float side : {-1.0f, 1.0f}) {
@@ -134,7 +142,8 @@ void drawFrame(int32_t index, DrawList& list, const Fonts& fonts, const std::vec
     for (size_t i = 0; i < word.size(); ++i) {
         const float t = ease::span(frame, kPresentsFrame + 2.0f * static_cast<float>(i),
                                    kPresentsFrame + 2.0f * static_cast<float>(i) + 8.0f);
-        if (t <= 0.0f) continue;
+        if (t <= 0.0f)
+            continue;
         const float rise = 6.0f * (1.0f - ease::outCubic(t));
         const Affine slant = Affine::translation(-word[i].centre.x, -152.0f)
                                  .then(Affine::shear(-0.2f))
@@ -150,8 +159,10 @@ void drawFrame(int32_t index, DrawList& list, const Fonts& fonts, const std::vec
         const float phase = random.range(0.0f, 2.0f * kPi);
         const float speed = random.range(0.15f, 0.35f);
         const float twinkle = std::sin(frame * speed + phase);
-        if (frame < kSettleFrame - 10.0f || twinkle <= 0.2f) continue;
-        list.fill(premultiplied(hex(0xfff6d8), twinkle * fadeOut), sparkle(x, y, 2.0f + 3.5f * twinkle));
+        if (frame < kSettleFrame - 10.0f || twinkle <= 0.2f)
+            continue;
+        list.fill(premultiplied(hex(0xfff6d8), twinkle * fadeOut),
+                  sparkle(x, y, 2.0f + 3.5f * twinkle));
     }
 
     // The last frames fade to black; the read past the end is the black itself.
@@ -169,7 +180,8 @@ void writePresents(const std::string& fileName, const Fonts& fonts) {
     for (int32_t i = 0; i < 7; ++i) {
         const float angle = random.range(0.0f, 2.0f * kPi);
         flights.push_back({{160.0f + 260.0f * std::cos(angle), 100.0f + 170.0f * std::sin(angle)},
-                           random.range(-4.0f, 4.0f), random.range(2.5f, 5.0f),
+                           random.range(-4.0f, 4.0f),
+                           random.range(2.5f, 5.0f),
                            4.0f + 7.0f * static_cast<float>(i)});
     }
     writeMovie(fileName, timeline::kPresentsFrames,

@@ -37,16 +37,20 @@ Outline screen() {
 // row too often for the rasterizer's cells.
 void fillGlyphs(DrawList& list, uint32_t colour, const std::vector<PlacedGlyph>& glyphs,
                 const Affine& map = Affine{}) {
-    for (const PlacedGlyph& g : glyphs) list.fill(colour, g.outline.transformed(map));
+    for (const PlacedGlyph& g : glyphs)
+        list.fill(colour, g.outline.transformed(map));
 }
-void fillGlyphs(DrawList& list, const std::shared_ptr<Paint>& paint, const std::vector<PlacedGlyph>& glyphs) {
-    for (const PlacedGlyph& g : glyphs) list.fill(paint, g.outline);
+void fillGlyphs(DrawList& list, const std::shared_ptr<Paint>& paint,
+                const std::vector<PlacedGlyph>& glyphs) {
+    for (const PlacedGlyph& g : glyphs)
+        list.fill(paint, g.outline);
 }
 
 // A dark backdrop with a soft light, shared by the text pictures.
 void backdrop(DrawList& list, Rgb top, Rgb bottom, Rgb light, float lightX, float lightY) {
     list.fill(linear(0.0f, 0.0f, 0.0f, 200.0f, {{0.0f, top}, {1.0f, bottom}}), screen());
-    list.fill(radial(lightX, lightY, 190.0f, 120.0f, {{0.0f, light, 0.45f}, {1.0f, light, 0.0f}}), screen());
+    list.fill(radial(lightX, lightY, 190.0f, 120.0f, {{0.0f, light, 0.45f}, {1.0f, light, 0.0f}}),
+              screen());
 }
 
 // Gently waving lines across the picture, stroked.
@@ -59,8 +63,8 @@ void waves(DrawList& list, float y, Rgb colour, int32_t count, uint32_t seed) {
         line.moveTo(-10.0f, base);
         for (int32_t k = 0; k < 4; ++k) {
             const float x = -10.0f + 85.0f * static_cast<float>(k + 1);
-            line.cubicTo(x - 60.0f, base + 6.0f * std::sin(phase + static_cast<float>(k)), x - 25.0f,
-                         base - 6.0f * std::cos(phase + static_cast<float>(k)), x, base);
+            line.cubicTo(x - 60.0f, base + 6.0f * std::sin(phase + static_cast<float>(k)),
+                         x - 25.0f, base - 6.0f * std::cos(phase + static_cast<float>(k)), x, base);
         }
         list.stroke(premultiplied(colour, 0.35f - 0.05f * static_cast<float>(i)), line, 0.5f);
     }
@@ -84,7 +88,10 @@ std::vector<uint8_t> drawPelu() {
     DrawList list;
     // Sky from deep violet to the glow of the horizon.
     list.fill(linear(0.0f, 0.0f, 0.0f, 128.0f,
-                     {{0.0f, hex(0x140c36)}, {0.45f, hex(0x5a2a78)}, {0.8f, hex(0xd0507a)}, {1.0f, hex(0xffb86a)}}),
+                     {{0.0f, hex(0x140c36)},
+                      {0.45f, hex(0x5a2a78)},
+                      {0.8f, hex(0xd0507a)},
+                      {1.0f, hex(0xffb86a)}}),
               screen());
     Random random(5);
     for (int32_t i = 0; i < 60; ++i) {
@@ -94,7 +101,9 @@ std::vector<uint8_t> drawPelu() {
         list.fill(premultiplied(hex(0xfff4e0), 0.9f - y / 80.0f), star);
     }
     // The sun's halo and the sun, cut by bands that narrow towards its foot.
-    list.fill(radial(150.0f, 112.0f, 120.0f, 80.0f, {{0.0f, hex(0xffd080), 0.7f}, {1.0f, hex(0xff7050), 0.0f}}), screen());
+    list.fill(radial(150.0f, 112.0f, 120.0f, 80.0f,
+                     {{0.0f, hex(0xffd080), 0.7f}, {1.0f, hex(0xff7050), 0.0f}}),
+              screen());
     Outline sun;
     const float sunX = 150.0f;
     const float sunY = 100.0f;
@@ -107,10 +116,14 @@ std::vector<uint8_t> drawPelu() {
         const float half = std::sqrt(std::max(sunR * sunR - inner * inner, 0.0f));
         sun.rect(sunX - half, top, 2.0f * half, h);
     }
-    list.fill(linear(0.0f, sunY - sunR, 0.0f, sunY + sunR, {{0.0f, hex(0xfff2a0)}, {0.6f, hex(0xffa050)}, {1.0f, hex(0xff5070)}}), sun);
+    list.fill(linear(0.0f, sunY - sunR, 0.0f, sunY + sunR,
+                     {{0.0f, hex(0xfff2a0)}, {0.6f, hex(0xffa050)}, {1.0f, hex(0xff5070)}}),
+              sun);
 
     // Three ranges of mountains, the nearest darkest.
-    const Rgb ranges[3][2] = {{hex(0x7a4a8a), hex(0x4a2a6a)}, {hex(0x4a2c6c), hex(0x2a1a4a)}, {hex(0x261a44), hex(0x140e2a)}};
+    const Rgb ranges[3][2] = {{hex(0x7a4a8a), hex(0x4a2a6a)},
+                              {hex(0x4a2c6c), hex(0x2a1a4a)},
+                              {hex(0x261a44), hex(0x140e2a)}};
     for (int32_t r = 0; r < 3; ++r) {
         Outline m;
         const float base = 128.0f;
@@ -132,13 +145,16 @@ std::vector<uint8_t> drawPelu() {
         m.lineTo(330.0f, base);
         m.close();
         const Rgb* c = ranges[r];
-        list.fill(linear(0.0f, base - height, 0.0f, base, {{0.0f, c[0]}, {1.0f, c[1]}}), m.transformed(Affine::translation(0.0f, 4.0f * static_cast<float>(r) - 6.0f)));
+        list.fill(linear(0.0f, base - height, 0.0f, base, {{0.0f, c[0]}, {1.0f, c[1]}}),
+                  m.transformed(Affine::translation(0.0f, 4.0f * static_cast<float>(r) - 6.0f)));
     }
 
     // The sea, with the sun's road of light on it.
     Outline sea;
     sea.rect(0.0f, 128.0f, 320.0f, 72.0f);
-    list.fill(linear(0.0f, 128.0f, 0.0f, 200.0f, {{0.0f, hex(0x5a3a7a)}, {0.3f, hex(0x2a1e52)}, {1.0f, hex(0x0c0a20)}}), sea);
+    list.fill(linear(0.0f, 128.0f, 0.0f, 200.0f,
+                     {{0.0f, hex(0x5a3a7a)}, {0.3f, hex(0x2a1e52)}, {1.0f, hex(0x0c0a20)}}),
+              sea);
     for (int32_t i = 0; i < 16; ++i) {
         const float y = 131.0f + 4.2f * static_cast<float>(i);
         const float half = 6.0f + 1.6f * static_cast<float>(i) + random.range(-3.0f, 3.0f);
@@ -146,7 +162,9 @@ std::vector<uint8_t> drawPelu() {
         Outline glint;
         glint.moveTo(x - half, y);
         glint.lineTo(x + half, y);
-        list.stroke(premultiplied(mix(hex(0xffd890), hex(0xff6a7a), static_cast<float>(i) / 15.0f), 0.7f - 0.035f * static_cast<float>(i)), glint, 0.45f + 0.04f * static_cast<float>(i), 0);
+        list.stroke(premultiplied(mix(hex(0xffd890), hex(0xff6a7a), static_cast<float>(i) / 15.0f),
+                                  0.7f - 0.035f * static_cast<float>(i)),
+                    glint, 0.45f + 0.04f * static_cast<float>(i), 0);
     }
 
     // Cliff and lighthouse on the right.
@@ -157,25 +175,36 @@ std::vector<uint8_t> drawPelu() {
     cliff.cubicTo(310.0f, 140.0f, 318.0f, 136.0f, 322.0f, 134.0f);
     cliff.lineTo(322.0f, 200.0f);
     cliff.close();
-    list.fill(linear(240.0f, 140.0f, 300.0f, 200.0f, {{0.0f, hex(0x2c1c3c)}, {1.0f, hex(0x0a0612)}}), cliff);
+    list.fill(
+        linear(240.0f, 140.0f, 300.0f, 200.0f, {{0.0f, hex(0x2c1c3c)}, {1.0f, hex(0x0a0612)}}),
+        cliff);
     // Beam of light, fading along its length.
     Outline beam;
     beam.polygon({{280.0f, 88.0f}, {160.0f, 60.0f}, {160.0f, 96.0f}, {280.0f, 92.0f}});
-    list.fill(linear(280.0f, 90.0f, 160.0f, 78.0f, {{0.0f, hex(0xfff4c0), 0.55f}, {1.0f, hex(0xfff4c0), 0.0f}}), beam);
+    list.fill(linear(280.0f, 90.0f, 160.0f, 78.0f,
+                     {{0.0f, hex(0xfff4c0), 0.55f}, {1.0f, hex(0xfff4c0), 0.0f}}),
+              beam);
     Outline tower;
     tower.polygon({{274.0f, 143.0f}, {277.0f, 94.0f}, {285.0f, 94.0f}, {288.0f, 143.0f}});
-    list.fill(linear(274.0f, 0.0f, 288.0f, 0.0f, {{0.0f, hex(0xe8e0f0)}, {1.0f, hex(0x9a90b0)}}), tower);
+    list.fill(linear(274.0f, 0.0f, 288.0f, 0.0f, {{0.0f, hex(0xe8e0f0)}, {1.0f, hex(0x9a90b0)}}),
+              tower);
     for (int32_t i = 0; i < 3; ++i) {
         const float y = 104.0f + 13.0f * static_cast<float>(i);
         Outline band;
         const float inset = 0.06f * (143.0f - y);
-        band.polygon({{274.0f + inset + 0.2f, y + 5.0f}, {274.3f + inset, y}, {287.7f - inset, y}, {287.8f - inset - 0.2f, y + 5.0f}});
+        band.polygon({{274.0f + inset + 0.2f, y + 5.0f},
+                      {274.3f + inset, y},
+                      {287.7f - inset, y},
+                      {287.8f - inset - 0.2f, y + 5.0f}});
         list.fill(opaque(hex(0xc0304a)), band);
     }
     Outline lamp;
     lamp.roundRect(276.0f, 86.0f, 10.0f, 8.0f, 2.0f);
     list.fill(opaque(hex(0x3a2a4a)), lamp);
-    list.fill(radial(281.0f, 90.0f, 18.0f, 18.0f, {{0.0f, hex(0xfffbe0), 1.0f}, {0.3f, hex(0xffe08a), 0.8f}, {1.0f, hex(0xffb060), 0.0f}}),
+    list.fill(radial(281.0f, 90.0f, 18.0f, 18.0f,
+                     {{0.0f, hex(0xfffbe0), 1.0f},
+                      {0.3f, hex(0xffe08a), 0.8f},
+                      {1.0f, hex(0xffb060), 0.0f}}),
               [] {
                   Outline o;
                   o.ellipse(281.0f, 90.0f, 18.0f, 18.0f);
@@ -188,7 +217,8 @@ std::vector<uint8_t> drawPelu() {
     list.fill(opaque(hex(0x2a1c3a)), roof);
 
     // Birds: two quadratic strokes each.
-    const Point2 birds[5] = {{60.0f, 50.0f}, {74.0f, 44.0f}, {84.0f, 56.0f}, {200.0f, 38.0f}, {212.0f, 46.0f}};
+    const Point2 birds[5] = {
+        {60.0f, 50.0f}, {74.0f, 44.0f}, {84.0f, 56.0f}, {200.0f, 38.0f}, {212.0f, 46.0f}};
     for (const Point2& b : birds) {
         Outline wing;
         wing.moveTo(b.x - 5.0f, b.y - 2.0f);
@@ -208,17 +238,28 @@ std::vector<uint8_t> drawMorvane(const Fonts& fonts) {
     Outline ring;
     ring.ellipse(160.0f, 88.0f, 92.0f, 56.0f);
     ring.ellipse(160.0f, 88.0f, 88.0f, 52.5f);
-    list.fill(linear(0.0f, 32.0f, 0.0f, 144.0f, {{0.0f, hex(0x7afcff), 0.9f}, {1.0f, hex(0xff6ad5), 0.9f}}), ring);
+    list.fill(linear(0.0f, 32.0f, 0.0f, 144.0f,
+                     {{0.0f, hex(0x7afcff), 0.9f}, {1.0f, hex(0xff6ad5), 0.9f}}),
+              ring);
 
     const auto name = fonts.sansBold.centred("MORVANE", 46.0f, 160.0f, 104.0f, 1.5f);
-    fillGlyphs(list, premultiplied({0.0f, 0.0f, 0.0f}, 0.6f), name, Affine::translation(3.0f, 3.0f));
-    for (const PlacedGlyph& g : name) list.stroke(opaque(hex(0xf4f0ff)), g.outline, 1.2f);
-    fillGlyphs(list, linear(0.0f, 70.0f, 0.0f, 104.0f,
-                            {{0.0f, hex(0xe8fbff)}, {0.45f, hex(0x58c8ff)}, {0.55f, hex(0x3050c8)}, {1.0f, hex(0xff70d0)}}),
+    fillGlyphs(list, premultiplied({0.0f, 0.0f, 0.0f}, 0.6f), name,
+               Affine::translation(3.0f, 3.0f));
+    for (const PlacedGlyph& g : name)
+        list.stroke(opaque(hex(0xf4f0ff)), g.outline, 1.2f);
+    fillGlyphs(list,
+               linear(0.0f, 70.0f, 0.0f, 104.0f,
+                      {{0.0f, hex(0xe8fbff)},
+                       {0.45f, hex(0x58c8ff)},
+                       {0.55f, hex(0x3050c8)},
+                       {1.0f, hex(0xff70d0)}}),
                name);
 
     const auto line = fonts.serif.centred("thanks for watching", 12.0f, 160.0f, 176.0f, 0.8f);
-    fillGlyphs(list, opaque(hex(0xd8d0f0)), line, Affine::translation(-160.0f, -176.0f).then(Affine::shear(-0.18f)).then(Affine::translation(160.0f, 176.0f)));
+    fillGlyphs(list, opaque(hex(0xd8d0f0)), line,
+               Affine::translation(-160.0f, -176.0f)
+                   .then(Affine::shear(-0.18f))
+                   .then(Affine::translation(160.0f, 176.0f)));
     return renderRaw(list);
 }
 
@@ -227,8 +268,11 @@ std::vector<uint8_t> drawGreets(const Fonts& fonts) {
     backdrop(list, hex(0x04101c), hex(0x0a2030), hex(0x1a8a9a), 160.0f, 40.0f);
     waves(list, 184.0f, hex(0x7afcff), 3, 8);
     const auto title = fonts.sansBold.centred("greetings", 26.0f, 160.0f, 38.0f, 1.0f);
-    fillGlyphs(list, premultiplied({0.0f, 0.0f, 0.0f}, 0.5f), title, Affine::translation(2.0f, 2.0f));
-    fillGlyphs(list, linear(0.0f, 18.0f, 0.0f, 40.0f, {{0.0f, hex(0xffffff)}, {1.0f, hex(0x60e8d0)}}), title);
+    fillGlyphs(list, premultiplied({0.0f, 0.0f, 0.0f}, 0.5f), title,
+               Affine::translation(2.0f, 2.0f));
+    fillGlyphs(list,
+               linear(0.0f, 18.0f, 0.0f, 40.0f, {{0.0f, hex(0xffffff)}, {1.0f, hex(0x60e8d0)}}),
+               title);
     Outline rule;
     rule.moveTo(70.0f, 48.0f);
     rule.lineTo(250.0f, 48.0f);
@@ -255,13 +299,17 @@ std::vector<uint8_t> drawCredits(const Fonts& fonts) {
     backdrop(list, hex(0x140810), hex(0x2a0c1a), hex(0xb04a6a), 160.0f, 30.0f);
     waves(list, 186.0f, hex(0xffb0c8), 3, 9);
     const auto title = fonts.sansBold.centred("credits", 26.0f, 160.0f, 36.0f, 1.0f);
-    fillGlyphs(list, premultiplied({0.0f, 0.0f, 0.0f}, 0.5f), title, Affine::translation(2.0f, 2.0f));
-    fillGlyphs(list, linear(0.0f, 16.0f, 0.0f, 38.0f, {{0.0f, hex(0xffffff)}, {1.0f, hex(0xffa0c0)}}), title);
+    fillGlyphs(list, premultiplied({0.0f, 0.0f, 0.0f}, 0.5f), title,
+               Affine::translation(2.0f, 2.0f));
+    fillGlyphs(list,
+               linear(0.0f, 16.0f, 0.0f, 38.0f, {{0.0f, hex(0xffffff)}, {1.0f, hex(0xffa0c0)}}),
+               title);
 
     const char* roles[][2] = {{"code", "Morvane"}, {"music", "Morvane"}, {"graphics", "Morvane"}};
     float y = 64.0f;
     for (const auto& role : roles) {
-        const auto left = fonts.sans.layout(role[0], 12.0f, 152.0f - fonts.sans.measure(role[0], 12.0f), y);
+        const auto left =
+            fonts.sans.layout(role[0], 12.0f, 152.0f - fonts.sans.measure(role[0], 12.0f), y);
         fillGlyphs(list, opaque(hex(0xc8a8b8)), left);
         fillGlyphs(list, opaque(hex(0xfff0f4)), fonts.sansBold.layout(role[1], 12.0f, 168.0f, y));
         Outline dot;
@@ -273,9 +321,12 @@ std::vector<uint8_t> drawCredits(const Fonts& fonts) {
     rule.moveTo(90.0f, 118.0f);
     rule.lineTo(230.0f, 118.0f);
     list.stroke(premultiplied(hex(0xffa0c0), 0.7f), rule, 0.5f);
-    fillGlyphs(list, opaque(hex(0xc8a8b8)), fonts.serif.centred("made with", 11.0f, 160.0f, 136.0f));
-    fillGlyphs(list, opaque(hex(0xfff0f4)), fonts.sans.centred("SDL2,  libopenmpt,  zlib,", 11.0f, 160.0f, 154.0f));
-    fillGlyphs(list, opaque(hex(0xfff0f4)), fonts.sans.centred("FreeType  and the DejaVu fonts", 11.0f, 160.0f, 170.0f));
+    fillGlyphs(list, opaque(hex(0xc8a8b8)),
+               fonts.serif.centred("made with", 11.0f, 160.0f, 136.0f));
+    fillGlyphs(list, opaque(hex(0xfff0f4)),
+               fonts.sans.centred("SDL2,  libopenmpt,  zlib,", 11.0f, 160.0f, 154.0f));
+    fillGlyphs(list, opaque(hex(0xfff0f4)),
+               fonts.sans.centred("FreeType  and the DejaVu fonts", 11.0f, 160.0f, 170.0f));
     return renderRaw(list);
 }
 
@@ -292,13 +343,16 @@ std::vector<uint8_t> drawLogo(const Fonts& fonts) {
     list.fill(opaque(hex(0x9a88e0)), border);
     Outline plate;
     plate.rect(kLeft + 1.0f, kTop + 1.0f, kPlateWidth - 2.0f, kPlateHeight - 2.0f);
-    list.fill(linear(0.0f, kTop, 0.0f, kTop + kPlateHeight, {{0.0f, hex(0x3a2a6a)}, {1.0f, hex(0x1c1440)}}), plate);
+    list.fill(linear(0.0f, kTop, 0.0f, kTop + kPlateHeight,
+                     {{0.0f, hex(0x3a2a6a)}, {1.0f, hex(0x1c1440)}}),
+              plate);
     // A small ring emblem and the name, anti-aliased against the plate only.
     Outline ring;
     ring.ellipse(kLeft + 7.5f, kTop + 6.5f, 4.0f, 4.0f);
     ring.ellipse(kLeft + 7.5f, kTop + 6.5f, 2.5f, 2.5f);
     list.fill(opaque(hex(0x7afcff)), ring);
-    fillGlyphs(list, opaque(hex(0xf0ecff)), fonts.sansBold.layout("MORVANE", 9.0f, kLeft + 14.0f, kTop + 10.0f, 0.6f));
+    fillGlyphs(list, opaque(hex(0xf0ecff)),
+               fonts.sansBold.layout("MORVANE", 9.0f, kLeft + 14.0f, kTop + 10.0f, 0.6f));
     return renderRaw(list);
 }
 
@@ -307,8 +361,10 @@ void writePictures(const std::string& dir) {
     auto save = [&](const char* name, const std::vector<uint8_t>& rgb) {
         const std::string fileName = dir + "/" + name;
         std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()));
-        if (!out) throw std::runtime_error("cannot write " + fileName);
+        out.write(reinterpret_cast<const char*>(rgb.data()),
+                  static_cast<std::streamsize>(rgb.size()));
+        if (!out)
+            throw std::runtime_error("cannot write " + fileName);
     };
     save("morvane.raw", drawMorvane(fonts));
     save("pelu.raw", drawPelu());

@@ -7,8 +7,8 @@
 
 #include "Colour.h"
 #include "Fonts.h"
-#include "Movies.h"
 #include "MovieOutput.h"
+#include "Movies.h"
 #include "Random.h"
 #include "Timeline.h"
 
@@ -22,7 +22,8 @@ constexpr float kLastFrame = static_cast<float>(timeline::kTavoFrames - 1);
 // Colour of the moment: the palette turns from sea green through violet to amber.
 Rgb palette(float t, float shift) {
     const float a = t * 0.9f + shift;
-    return {0.5f + 0.5f * std::sin(a), 0.5f + 0.5f * std::sin(a + 2.1f), 0.5f + 0.5f * std::sin(a + 4.2f)};
+    return {0.5f + 0.5f * std::sin(a), 0.5f + 0.5f * std::sin(a + 2.1f),
+            0.5f + 0.5f * std::sin(a + 4.2f)};
 }
 
 // Beat pulse: 1 on the beat, falling off quickly.
@@ -33,7 +34,8 @@ float pulse(float frame) {
 
 void background(DrawList& list, float time) {
     const Rgb top = mix(hex(0x02121e), hex(0x150526), 0.5f + 0.5f * std::sin(time * 0.2f));
-    const Rgb bottom = mix(hex(0x063a3c), hex(0x3a0d3a), 0.5f + 0.5f * std::sin(time * 0.2f + 1.0f));
+    const Rgb bottom =
+        mix(hex(0x063a3c), hex(0x3a0d3a), 0.5f + 0.5f * std::sin(time * 0.2f + 1.0f));
     for (int32_t i = 0; i < 10; ++i) {
         Outline band;
         band.rect(0.0f, 20.0f * static_cast<float>(i), 320.0f, 20.0f);
@@ -60,7 +62,8 @@ Outline ribbon(float baseY, float amplitude, float wavelength, float phase, floa
         const float a = x0 + step * static_cast<float>(i);
         const float b = a + step;
         const float k = step / 3.0f;
-        o.cubicTo(a + k, y(a, 0.0f) + slope(a, 0.0f) * k, b - k, y(b, 0.0f) - slope(b, 0.0f) * k, b, y(b, 0.0f));
+        o.cubicTo(a + k, y(a, 0.0f) + slope(a, 0.0f) * k, b - k, y(b, 0.0f) - slope(b, 0.0f) * k, b,
+                  y(b, 0.0f));
     }
     const float lower = thickness;
     const float xe = x0 + step * kSegments;
@@ -69,8 +72,8 @@ Outline ribbon(float baseY, float amplitude, float wavelength, float phase, floa
         const float a = x0 + step * static_cast<float>(i);
         const float b = a - step;
         const float k = step / 3.0f;
-        o.cubicTo(a - k, y(a, lower) - slope(a, lower) * k + 10.0f, b + k, y(b, lower) + slope(b, lower) * k + 10.0f,
-                  b, y(b, lower) + 10.0f);
+        o.cubicTo(a - k, y(a, lower) - slope(a, lower) * k + 10.0f, b + k,
+                  y(b, lower) + slope(b, lower) * k + 10.0f, b, y(b, lower) + 10.0f);
     }
     o.close();
     return o;
@@ -100,9 +103,12 @@ void drawFrame(int32_t index, DrawList& list) {
         const float depth = static_cast<float>(i) / (kRibbons - 1);
         const float baseY = 40.0f + 24.0f * static_cast<float>(i);
         const float phase = time * (0.6f + 0.9f * depth) + static_cast<float>(i) * 1.3f;
-        const Outline r = ribbon(baseY, 10.0f + 8.0f * depth + 3.0f * beat * depth, 180.0f + 40.0f * static_cast<float>(i),
-                                 phase, 8.0f + 14.0f * depth);
-        list.fill(premultiplied(palette(time, static_cast<float>(i) * 0.7f), (0.18f + 0.16f * depth) * fade), r);
+        const Outline r =
+            ribbon(baseY, 10.0f + 8.0f * depth + 3.0f * beat * depth,
+                   180.0f + 40.0f * static_cast<float>(i), phase, 8.0f + 14.0f * depth);
+        list.fill(premultiplied(palette(time, static_cast<float>(i) * 0.7f),
+                                (0.18f + 0.16f * depth) * fade),
+                  r);
     }
 
     // Rings spread from the centre on every bar: an ellipse with an inner one cut out.
@@ -131,7 +137,9 @@ void drawFrame(int32_t index, DrawList& list) {
             Outline disc;
             const float lr = r * (1.0f - 0.28f * static_cast<float>(layer));
             disc.ellipse(cx, cy, lr, lr);
-            list.fill(premultiplied(mix(c, {1.0f, 1.0f, 1.0f}, 0.25f * static_cast<float>(layer)), 0.2f * fade), disc);
+            list.fill(premultiplied(mix(c, {1.0f, 1.0f, 1.0f}, 0.25f * static_cast<float>(layer)),
+                                    0.2f * fade),
+                      disc);
         }
     }
 
@@ -145,11 +153,13 @@ void drawFrame(int32_t index, DrawList& list) {
             const Rgb c = palette(time, ring == 0 ? 3.5f : 5.0f);
             for (int32_t i = 0; i < kPetals; ++i) {
                 const float angle = spin + 2.0f * kPi * static_cast<float>(i) / kPetals;
-                list.fill(premultiplied(c, 0.28f * fade), petal(160.0f, 100.0f, length, length * 0.22f, angle));
+                list.fill(premultiplied(c, 0.28f * fade),
+                          petal(160.0f, 100.0f, length, length * 0.22f, angle));
             }
         }
         Outline core;
-        core.ellipse(160.0f, 100.0f, 9.0f * open * (1.0f + 0.3f * beat), 9.0f * open * (1.0f + 0.3f * beat));
+        core.ellipse(160.0f, 100.0f, 9.0f * open * (1.0f + 0.3f * beat),
+                     9.0f * open * (1.0f + 0.3f * beat));
         list.fill(premultiplied(hex(0xfff3c4), 0.85f * fade), core);
     }
 
@@ -180,4 +190,6 @@ void drawFrame(int32_t index, DrawList& list) {
 }
 } // namespace
 
-void writeTavo(const std::string& fileName) { writeMovie(fileName, timeline::kTavoFrames, drawFrame); }
+void writeTavo(const std::string& fileName) {
+    writeMovie(fileName, timeline::kTavoFrames, drawFrame);
+}

@@ -22,7 +22,8 @@ constexpr uint32_t kTag = 0x5A505448u;
 std::vector<uint32_t> readMovieWords(const std::string& name) {
     std::vector<uint32_t> words;
     gzFile file = gzopen((kDir + "/" + name).c_str(), "rb");
-    if (file == nullptr) return words;
+    if (file == nullptr)
+        return words;
     std::array<uint32_t, 4096> buffer{};
     int got = 0;
     while ((got = gzread(file, buffer.data(), sizeof(buffer))) > 0) {
@@ -34,7 +35,8 @@ std::vector<uint32_t> readMovieWords(const std::string& name) {
 
 std::vector<uint8_t> readFile(const std::string& name) {
     std::ifstream in(kDir + "/" + name, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
 struct MovieSummary {
@@ -88,7 +90,8 @@ bool checkPath(const uint32_t* w, uint32_t n, MovieSummary& s) {
                 return false;
             }
         }
-        if (code == pathcode::kMove) ++moves;
+        if (code == pathcode::kMove)
+            ++moves;
         if (operands >= 2) {
             penX = code == pathcode::kArc ? at(2) : at(operands - 2);
             penY = code == pathcode::kArc ? at(3) : at(operands - 1);
@@ -96,7 +99,8 @@ bool checkPath(const uint32_t* w, uint32_t n, MovieSummary& s) {
         ++s.commands[code];
         i += 1 + operands;
     }
-    if (moves > 1) ++s.pathsWithSeveralSubpaths;
+    if (moves > 1)
+        ++s.pathsWithSeveralSubpaths;
     const std::vector<uint32_t> words(w, w + n);
     s.maxCells = std::max(s.maxCells, countCells(words));
     return true;
@@ -123,17 +127,21 @@ MovieSummary summarise(const std::vector<uint32_t>& words) {
         const uint32_t shapes = words[i++];
         s.maxShapes = std::max<int64_t>(s.maxShapes, shapes);
         for (uint32_t sh = 0; sh < shapes && s.wellFormed; ++sh) {
-            if (!need(2)) break;
+            if (!need(2))
+                break;
             const uint32_t colour = words[i++];
             const uint32_t alpha = colour >> 24;
-            if (((colour >> 16) & 0xFFu) > alpha || ((colour >> 8) & 0xFFu) > alpha || (colour & 0xFFu) > alpha) {
+            if (((colour >> 16) & 0xFFu) > alpha || ((colour >> 8) & 0xFFu) > alpha ||
+                (colour & 0xFFu) > alpha) {
                 s.wellFormed = false;
                 s.problem = "colour not premultiplied";
             }
-            if (alpha < 255u) ++s.translucentShapes;
+            if (alpha < 255u)
+                ++s.translucentShapes;
             const uint32_t paths = words[i++];
             for (uint32_t p = 0; p < paths && s.wellFormed; ++p) {
-                if (!need(2)) break;
+                if (!need(2))
+                    break;
                 if (words[i] != kTag) {
                     s.wellFormed = false;
                     s.problem = "bad tag";
@@ -141,12 +149,15 @@ MovieSummary summarise(const std::vector<uint32_t>& words) {
                 }
                 const uint32_t count = words[i + 1];
                 i += 2;
-                if (!need(count)) break;
-                if (!checkPath(&words[i], count, s)) s.wellFormed = false;
+                if (!need(count))
+                    break;
+                if (!checkPath(&words[i], count, s))
+                    s.wellFormed = false;
                 i += count;
             }
         }
-        if (s.wellFormed) ++s.framesPresent;
+        if (s.wellFormed)
+            ++s.framesPresent;
     }
     return s;
 }
@@ -178,10 +189,11 @@ TEST(GeneratedMovies, UseEveryCommandKindAndHundredsOfShapesInTheMainPart) {
     std::array<int64_t, 7> total{};
     for (const char* name : {"presents.mvz.gz", "tavo01.mvz.gz", "main02.mvz.gz"}) {
         const MovieSummary s = summarise(readMovieWords(name));
-        for (size_t k = 0; k < total.size(); ++k) total[k] += s.commands[k];
+        for (size_t k = 0; k < total.size(); ++k)
+            total[k] += s.commands[k];
     }
-    for (uint32_t code : {pathcode::kMove, pathcode::kLine, pathcode::kQuad, pathcode::kCubic, pathcode::kArc,
-                          pathcode::kClose}) {
+    for (uint32_t code : {pathcode::kMove, pathcode::kLine, pathcode::kQuad, pathcode::kCubic,
+                          pathcode::kArc, pathcode::kClose}) {
         EXPECT_GT(total[code], 0) << "code " << code;
     }
     EXPECT_GE(summarise(readMovieWords("main02.mvz.gz")).maxShapes, 200);
@@ -192,7 +204,8 @@ TEST(GeneratedPictures, AreFullSizeAndNotBlank) {
         const std::vector<uint8_t> rgb = readFile(name);
         ASSERT_EQ(rgb.size(), 192000u) << name;
         size_t lit = 0;
-        for (size_t i = 0; i < rgb.size(); i += 3) lit += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0 ? 1 : 0;
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            lit += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0 ? 1 : 0;
         EXPECT_GT(lit, 500u) << name;
     }
 }
@@ -203,7 +216,8 @@ TEST(GeneratedPictures, LogoIsOnPureBlackWithoutDarkRims) {
     size_t lit = 0;
     for (size_t i = 0; i < rgb.size(); i += 3) {
         const uint8_t brightest = std::max({rgb[i], rgb[i + 1], rgb[i + 2]});
-        if (brightest == 0) continue;
+        if (brightest == 0)
+            continue;
         ++lit;
         // Anything the overlay copies must be clearly visible, never a near-black rim.
         EXPECT_GE(brightest, 24) << "pixel " << i / 3;

@@ -43,7 +43,8 @@ void sampleFrame(int32_t frame, DrawList& list) {
 } // namespace
 
 TEST(DrawList, PicturesMatchWhatThePlayerDrawsFromTheWrittenMovie) {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "tilsen_drawlist_test.mvz.gz";
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "tilsen_drawlist_test.mvz.gz";
     writeMovie(file.string(), 2, sampleFrame);
     MoviePlayer player;
     ASSERT_EQ(player.openFile(file.string().c_str()), 2);
@@ -54,7 +55,8 @@ TEST(DrawList, PicturesMatchWhatThePlayerDrawsFromTheWrittenMovie) {
         std::vector<uint32_t> shown(expected.size(), 0x12345678u);
         player.render(shown.data(), 0, frame, DrawList::kWidth, DrawList::kHeight);
         size_t differing = 0;
-        for (size_t i = 0; i < shown.size(); ++i) differing += shown[i] != expected[i] ? 1 : 0;
+        for (size_t i = 0; i < shown.size(); ++i)
+            differing += shown[i] != expected[i] ? 1 : 0;
         EXPECT_EQ(differing, 0u) << "frame " << frame;
     }
     player.close();
@@ -96,7 +98,8 @@ TEST(DrawList, LeavesOutWhatCannotBeSeen) {
 TEST(DrawList, RefusesAPathTheRasterizerWouldCutShort) {
     // 60 tall thin rectangles in one path cross each of the 400 half-scanlines 120 times.
     Outline comb;
-    for (int32_t i = 0; i < 60; ++i) comb.rect(5.0f * static_cast<float>(i), 0.0f, 2.0f, 200.0f);
+    for (int32_t i = 0; i < 60; ++i)
+        comb.rect(5.0f * static_cast<float>(i), 0.0f, 2.0f, 200.0f);
     DrawList list;
     EXPECT_THROW(list.fill(0xFFFFFFFFu, comb), std::runtime_error);
     EXPECT_EQ(list.size(), 0u);
@@ -109,7 +112,7 @@ TEST(DrawList, StrokeCoversTheLineToItsHalfWidth) {
     line.lineTo(250.0f, 100.0f);
     list.stroke(0xFFFFFFFFu, line, 3.0f);
     const std::vector<uint32_t> p = renderList(list);
-    EXPECT_EQ(p[97 * 320 + 150], 0xFFFFFFFFu);  // rows 97..102 lie inside y 97..103
+    EXPECT_EQ(p[97 * 320 + 150], 0xFFFFFFFFu); // rows 97..102 lie inside y 97..103
     EXPECT_EQ(p[102 * 320 + 150], 0xFFFFFFFFu);
     EXPECT_EQ(p[95 * 320 + 150], 0xFF000000u);
     EXPECT_EQ(p[104 * 320 + 150], 0xFF000000u);
@@ -120,9 +123,10 @@ TEST(DrawList, StrokeCoversTheLineToItsHalfWidth) {
 TEST(Affine, ThenAppliesTheFirstMapFirst) {
     const Affine m = Affine::translation(1.0f, 2.0f).then(Affine::scaling(3.0f, 4.0f));
     const Point2 p = m.apply({1.0f, 1.0f});
-    EXPECT_FLOAT_EQ(p.x, 6.0f); // (1 + 1) * 3
+    EXPECT_FLOAT_EQ(p.x, 6.0f);  // (1 + 1) * 3
     EXPECT_FLOAT_EQ(p.y, 12.0f); // (1 + 2) * 4
-    const Point2 q = Affine::rotation(1.5707964f).then(Affine::translation(10.0f, 0.0f)).apply({1.0f, 0.0f});
+    const Point2 q =
+        Affine::rotation(1.5707964f).then(Affine::translation(10.0f, 0.0f)).apply({1.0f, 0.0f});
     EXPECT_NEAR(q.x, 10.0f, 1e-6f);
     EXPECT_NEAR(q.y, 1.0f, 1e-6f); // y points down: a quarter turn takes +x to +y
 }

@@ -55,7 +55,8 @@ TEST(GradientPaint, LinearSamplesPixelCentresAndClampsPastTheEnd) {
 }
 
 TEST(GradientPaint, RadialPremultipliesTranslucentStops) {
-    RadialGradientPaint paint(0.0f, 0.0f, 10.0f, 10.0f, {{0.0f, {1, 1, 1}, 0.5f}, {1.0f, {1, 0, 0}, 0.5f}});
+    RadialGradientPaint paint(0.0f, 0.0f, 10.0f, 10.0f,
+                              {{0.0f, {1, 1, 1}, 0.5f}, {1.0f, {1, 0, 0}, 0.5f}});
     paint.seek(100, 100); // far outside: the last stop, red at half opacity
     EXPECT_EQ(paint.nextColour(0), 0x80800000u);
     paint.seek(0, 0); // centre (0.5, 0.5): t = 0.0707, white fading to red

@@ -11,7 +11,8 @@ TEST(Instruments, LoopsAreWholeAndJoinWithoutAClick) {
         ASSERT_EQ(ins.samples.size(), 1u) << ins.name;
         const XmSample& s = ins.samples[0];
         ASSERT_FALSE(s.data.empty()) << ins.name;
-        if (s.loop == XmLoop::none) continue;
+        if (s.loop == XmLoop::none)
+            continue;
         ASSERT_LE(s.loopStart + s.loopLength, s.data.size()) << ins.name;
         // The step from the loop's last frame back to its first is no bigger than the
         // steps inside the waveform.
@@ -26,8 +27,8 @@ TEST(Instruments, LoopsAreWholeAndJoinWithoutAClick) {
 
 TEST(Instruments, DrumsAreOneShotsAndNothingIsAtFullScale) {
     const auto all = makeInstruments();
-    for (uint8_t drum : {instrument::kKick, instrument::kSnare, instrument::kClosedHat, instrument::kOpenHat,
-                         instrument::kCrash}) {
+    for (uint8_t drum : {instrument::kKick, instrument::kSnare, instrument::kClosedHat,
+                         instrument::kOpenHat, instrument::kCrash}) {
         EXPECT_EQ(all[drum - 1].samples[0].loop, XmLoop::none) << all[drum - 1].name;
     }
     for (const XmInstrument& ins : all) {
@@ -41,7 +42,8 @@ TEST(Music, OneSixteenRowPatternPerBarWithRepeatsShared) {
     const XmModule m = composeMusic();
     EXPECT_EQ(m.orders.size(), static_cast<size_t>(timeline::kSongBars));
     EXPECT_LT(m.patterns.size(), m.orders.size());
-    for (const XmPattern& p : m.patterns) EXPECT_EQ(p.rows(), timeline::kRowsPerBar);
+    for (const XmPattern& p : m.patterns)
+        EXPECT_EQ(p.rows(), timeline::kRowsPerBar);
     EXPECT_EQ(m.speed, timeline::kSpeed);
     EXPECT_EQ(m.tempo, timeline::kTempo);
     // 16 rows of 6 ticks at 2.5 s / tempo per tick: the 1600 ms bar the timeline uses.

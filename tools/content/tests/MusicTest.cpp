@@ -27,7 +27,8 @@ double dominantFrequency(const std::vector<float>& s) {
     int32_t bestLag = 1;
     for (int32_t lag = kRate / 1500; lag <= kRate / 150; ++lag) {
         double sum = 0.0;
-        for (size_t i = 0; i + static_cast<size_t>(lag) < s.size(); ++i) sum += static_cast<double>(s[i] * s[i + lag]);
+        for (size_t i = 0; i + static_cast<size_t>(lag) < s.size(); ++i)
+            sum += static_cast<double>(s[i] * s[i + lag]);
         if (sum > best) {
             best = sum;
             bestLag = lag;
@@ -103,11 +104,15 @@ TEST(Music, EveryChannelIsHeardAndNothingClips) {
     std::vector<float> right(1024);
     while (true) {
         const size_t n = mod.read(kRate, left.size(), left.data(), right.data());
-        if (n == 0) break;
-        for (size_t i = 0; i < n; ++i) peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
-        for (int32_t c = 0; c < 8; ++c) loudest[c] = std::max(loudest[c], mod.get_current_channel_vu_mono(c));
+        if (n == 0)
+            break;
+        for (size_t i = 0; i < n; ++i)
+            peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+        for (int32_t c = 0; c < 8; ++c)
+            loudest[c] = std::max(loudest[c], mod.get_current_channel_vu_mono(c));
     }
     EXPECT_LT(peak, 0.95f);
     EXPECT_GT(peak, 0.25f);
-    for (int32_t c = 0; c < 8; ++c) EXPECT_GT(loudest[c], 0.05f) << "channel " << c;
+    for (int32_t c = 0; c < 8; ++c)
+        EXPECT_GT(loudest[c], 0.05f) << "channel " << c;
 }

@@ -8,15 +8,36 @@
 #include "movie/Path.h"
 
 namespace {
-uint32_t f(float v) { return std::bit_cast<uint32_t>(v); }
+uint32_t f(float v) {
+    return std::bit_cast<uint32_t>(v);
+}
 } // namespace
 
 TEST(OutlineEllipse, IsTwoHalfArcsAlongTheHorizontalDiameter) {
     Outline o;
     o.ellipse(10.0f, 20.0f, 5.0f, 3.0f);
-    const std::vector<uint32_t> expected = {
-        pathcode::kMove, f(15.0f), f(20.0f), pathcode::kArc, f(5.0f), f(3.0f), f(5.0f), f(20.0f), 0, 0, 0,
-        pathcode::kMove, f(5.0f),  f(20.0f), pathcode::kArc, f(5.0f), f(3.0f), f(15.0f), f(20.0f), 0, 0, 0};
+    const std::vector<uint32_t> expected = {pathcode::kMove,
+                                            f(15.0f),
+                                            f(20.0f),
+                                            pathcode::kArc,
+                                            f(5.0f),
+                                            f(3.0f),
+                                            f(5.0f),
+                                            f(20.0f),
+                                            0,
+                                            0,
+                                            0,
+                                            pathcode::kMove,
+                                            f(5.0f),
+                                            f(20.0f),
+                                            pathcode::kArc,
+                                            f(5.0f),
+                                            f(3.0f),
+                                            f(15.0f),
+                                            f(20.0f),
+                                            0,
+                                            0,
+                                            0};
     EXPECT_EQ(o.words(), expected);
 }
 
@@ -49,8 +70,21 @@ TEST(OutlineWords, CurvesAndCloseUseTheirCodesAndOperands) {
     o.quadTo(3.0f, 4.0f, 5.0f, 6.0f);
     o.cubicTo(7.0f, 8.0f, 9.0f, 10.0f, 11.0f, 12.0f);
     o.close();
-    const std::vector<uint32_t> expected = {pathcode::kMove, f(1), f(2), pathcode::kQuad, f(3), f(4), f(5), f(6),
-                                            pathcode::kCubic, f(7), f(8), f(9), f(10), f(11), f(12),
+    const std::vector<uint32_t> expected = {pathcode::kMove,
+                                            f(1),
+                                            f(2),
+                                            pathcode::kQuad,
+                                            f(3),
+                                            f(4),
+                                            f(5),
+                                            f(6),
+                                            pathcode::kCubic,
+                                            f(7),
+                                            f(8),
+                                            f(9),
+                                            f(10),
+                                            f(11),
+                                            f(12),
                                             pathcode::kClose};
     EXPECT_EQ(o.words(), expected);
 }
