@@ -35,6 +35,9 @@ public:
     bool startPending = true;
 
 protected:
+    // emitLine from the pen to (x, y), then the pen moves there.
+    void emitTo(float x, float y);
+
     PathSink(const PathSink&) = default;
     PathSink& operator=(const PathSink&) = default;
 };

@@ -54,7 +54,15 @@ public:
     // Replays the words into sink as PathSink commands.
     void emit(PathSink* sink) const;
 
+    // Word offset of command number index (0 for index <= 0), or wordCount when the
+    // path holds fewer commands. Never past the words in use.
+    int32_t commandPosition(int32_t index) const;
+
     std::unique_ptr<uint32_t[]> words;
     int32_t wordCount = 0;
     int32_t capacity = 0;
+
+private:
+    // Inserts k words before command number index.
+    void insertWords(int32_t index, const uint32_t* inserted, int32_t k);
 };

@@ -23,15 +23,27 @@ public:
     // Largest target the cell word can address.
     static constexpr int32_t kMaxWidth = 4096;
     static constexpr int32_t kMaxHeight = 2048;
+    // Cells the arrays hold from construction on; enough for every frame of the show.
+    static constexpr int32_t kCellCapacity = 4095;
+    // The arrays double when a fill needs more, up to this many cells (16 MiB each);
+    // cells beyond it are dropped, so a hostile path cannot allocate without bound.
+    static constexpr int32_t kMaxCellCapacity = 1 << 22;
+    // Every fixed-point coordinate is clamped to +-kFixedLimit (1/256 pixel across,
+    // half-scanlines down), which keeps the walk's error terms within 31 bits.
+    static constexpr int32_t kFixedLimit = 1 << 28;
 
     Rasterizer();
     ~Rasterizer() override;
     Rasterizer(const Rasterizer&) = delete;
     Rasterizer& operator=(const Rasterizer&) = delete;
 
+    // Adds the cells of one straight piece. Segments with a non-finite end point are
+    // dropped whole, before they reach the bounding box.
     void emitLine(float x0, float y0, float x1, float y1) override;
 
-    // pitch is in pixels. The caller owns the pixels.
+    // pitch is in pixels. The caller owns the pixels. Sizes beyond kMaxWidth x
+    // kMaxHeight are clamped to it; a null buffer, a negative size or pitch < width
+    // leaves no target at all (nothing is cleared or drawn until the next setTarget).
     void setTarget(uint32_t* pixels, int32_t width, int32_t height, int32_t pitch);
     // Every pixel of the target becomes 0: empty, nothing drawn yet.
     void clear();
@@ -41,6 +53,55 @@ public:
                          int32_t fillRule);
     // Puts colour (alpha taken as 255) under every pixel that is not yet opaque.
     void resolveBackground(uint32_t colour);
+
+    // The stages of one fill, callable one by one.
+    // Sorts cells[0, cellCount) ascending as unsigned words (stable).
+    void sortCells();
+    // Turns the sorted cells into writeSpan calls.
+    void sweep();
+    // Composites count pixels from (x, y) rightward in row y; alpha is 1..255.
+    void writeSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
+    int32_t cellCount() const;
+
+    // Coverage v (1/256 pixel, signed) to 0..255 under either rule.
+    static int32_t nonZeroAlpha(int32_t v);
+    static int32_t evenOddAlpha(int32_t v);
+    // Rounding divide by 255; exact for multiples of 255 up to 65025.
+    static constexpr uint32_t divide255(uint32_t x) { return (x + (x >> 8) + 1) >> 8; }
+
+    // Borrowed; set only while fillTransformed runs.
+    const Transform2D* transform = nullptr;
+    // Borrowed; set only while a fill sweeps.
+    Paint* paint = nullptr;
+    // One past the last stored cell.
+    Cell* cellEnd = nullptr;
+    std::unique_ptr<Cell[]> cells;
+    std::unique_ptr<Cell[]> sortScratch;
+    // Cells both arrays can hold.
+    int32_t cellCapacity = 0;
+    // Borrowed pixels of the target.
+    uint32_t* target = nullptr;
+    int32_t pitch = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    // Where the last span of a non-solid paint ended, to skip a needless seek.
+    int32_t lastSpanEndX = 0;
+    int32_t lastSpanY = 0;
+    int32_t fillRule = 0;
+    // Bounding box of the current fill, in path coordinates.
+    float boundsMinX = 0.0f;
+    float boundsMaxX = 0.0f;
+    float boundsMinY = 0.0f;
+    float boundsMaxY = 0.0f;
+    bool paintIsSolid = false;
+
+private:
+    // Doubles both cell arrays, keeping the stored cells. False once at
+    // kMaxCellCapacity or when memory runs out; the arrays are then unchanged.
+    bool growCells();
+    int32_t alphaOf(int32_t v) const { return fillRule != 0 ? nonZeroAlpha(v) : evenOddAlpha(v); }
+    void writeSolidSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
+    void writePaintedSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
 };
 
 // The one rasterizer of the show.

@@ -1,0 +1,117 @@
+// Construction, the global rasterizer, the target and the fill entry points.
+// A fill resets the cells and the bounding box, replays the path into emitLine, sorts,
+// hands the paint its bounds and sweeps; the paint is borrowed only for that call.
+#include "raster/Rasterizer.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <new>
+
+#include "geometry/Paint.h"
+#include "geometry/Transform2D.h"
+#include "movie/Path.h"
+
+Rasterizer rasterizer;
+
+Rasterizer::Rasterizer() {
+    // Static construction must not throw: without memory the arrays start empty and
+    // every fill tries to grow them again.
+    try {
+        cells = std::make_unique_for_overwrite<Cell[]>(kCellCapacity);
+        sortScratch = std::make_unique_for_overwrite<Cell[]>(kCellCapacity);
+        cellCapacity = kCellCapacity;
+    } catch (const std::bad_alloc&) {
+        cells.reset();
+        sortScratch.reset();
+        cellCapacity = 0;
+    }
+    cellEnd = cells.get();
+}
+
+Rasterizer::~Rasterizer() = default;
+
+bool Rasterizer::growCells() {
+    if (cellCapacity >= kMaxCellCapacity) {
+        return false;
+    }
+    const int32_t grown =
+        std::min(std::max(cellCapacity, kCellCapacity / 2) * 2 + 1, kMaxCellCapacity);
+    const std::ptrdiff_t stored = cellEnd != nullptr ? cellEnd - cells.get() : 0;
+    try {
+        auto newCells = std::make_unique_for_overwrite<Cell[]>(static_cast<std::size_t>(grown));
+        auto newScratch = std::make_unique_for_overwrite<Cell[]>(static_cast<std::size_t>(grown));
+        std::copy(cells.get(), cells.get() + stored, newCells.get());
+        cells = std::move(newCells);
+        sortScratch = std::move(newScratch);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    cellCapacity = grown;
+    cellEnd = cells.get() + stored;
+    return true;
+}
+
+int32_t Rasterizer::cellCount() const {
+    return cellEnd != nullptr ? static_cast<int32_t>(cellEnd - cells.get()) : 0;
+}
+
+void Rasterizer::setTarget(uint32_t* pixels, int32_t targetWidth, int32_t targetHeight,
+                           int32_t targetPitch) {
+    const bool usable = pixels != nullptr && targetWidth > 0 && targetHeight > 0 &&
+                        targetPitch >= targetWidth;
+    if (!usable) {
+        target = nullptr;
+        width = 0;
+        height = 0;
+        pitch = 0;
+        return;
+    }
+    // The cell word has no room for larger positions; the rest of the buffer stays untouched.
+    target = pixels;
+    width = std::min(targetWidth, kMaxWidth);
+    height = std::min(targetHeight, kMaxHeight);
+    pitch = targetPitch;
+}
+
+void Rasterizer::clear() {
+    if (target == nullptr) {
+        return;
+    }
+    // Every row but the last is cleared with its padding; the last stops at its width,
+    // so a buffer of exactly (height - 1) * pitch + width pixels suffices.
+    const std::ptrdiff_t count =
+        static_cast<std::ptrdiff_t>(height - 1) * pitch + static_cast<std::ptrdiff_t>(width);
+    std::fill(target, target + count, 0u);
+}
+
+void Rasterizer::fill(const Path& path, Paint& fillPaint, int32_t rule) {
+    boundsMinX = std::numeric_limits<float>::max();
+    boundsMinY = std::numeric_limits<float>::max();
+    // The smallest positive normal float, not the most negative one: a path entirely at
+    // negative coordinates keeps this as its maximum.
+    boundsMaxX = std::numeric_limits<float>::min();
+    boundsMaxY = std::numeric_limits<float>::min();
+    cellEnd = cells.get();
+    fillRule = rule;
+
+    path.emit(this);
+    sortCells();
+
+    paint = &fillPaint;
+    if (transform != nullptr) {
+        fillPaint.deviceToPaint.assign(*transform);
+        fillPaint.deviceToPaint.invert();
+    }
+    fillPaint.bounds = {boundsMinX, boundsMinY, boundsMaxX - boundsMinX, boundsMaxY - boundsMinY};
+    paintIsSolid = fillPaint.isSolid();
+    sweep();
+    paint = nullptr;
+}
+
+void Rasterizer::fillTransformed(const Path& path, const Transform2D& fillTransform,
+                                 Paint& fillPaint, int32_t rule) {
+    transform = &fillTransform;
+    fill(path, fillPaint, rule);
+    transform = nullptr;
+}

@@ -1,0 +1,91 @@
+// sweep: the sorted cells, row by row and left to right, become coverage. A pixel's
+// coverage is the winding carried in from the left (128 per half-scanline) plus the
+// share of its own crossings to the right of their position; runs between two crossing
+// pixels take the carried winding alone. Integers only.
+#include <cstdlib>
+
+#include "raster/Rasterizer.h"
+
+namespace {
+
+constexpr int32_t kHalfScanline = 128;
+constexpr int32_t kMaxPosition = 255;
+constexpr int32_t kMaxAlpha = 255;
+constexpr int32_t kEvenOddPeriod = 512;
+
+// T(sum * 128 / 255), truncated toward zero. sum can pass 2^24 with many crossings in one
+// pixel, so the product is taken in 64 bits.
+int32_t partialCoverage(int32_t sum) {
+    return static_cast<int32_t>(static_cast<int64_t>(sum) * kHalfScanline / kMaxPosition);
+}
+
+} // namespace
+
+int32_t Rasterizer::nonZeroAlpha(int32_t v) {
+    // |v| without overflowing on the most negative value.
+    const int64_t magnitude = v < 0 ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+    return magnitude < kMaxAlpha ? static_cast<int32_t>(magnitude) : kMaxAlpha;
+}
+
+int32_t Rasterizer::evenOddAlpha(int32_t v) {
+    // v mod 512 in 0..511 for negative v too; the remainder is a triangle wave of windings.
+    const int32_t u = static_cast<int32_t>(static_cast<uint32_t>(v) & (kEvenOddPeriod - 1));
+    return u < kEvenOddPeriod / 2 ? u : kEvenOddPeriod - 1 - u;
+}
+
+void Rasterizer::sweep() {
+    lastSpanEndX = -1;
+    lastSpanY = -1;
+    int32_t cx = 0;
+    int32_t cy = 0;
+    int32_t wind = 0;
+    int32_t w0 = 0;
+    int32_t up = 0;
+    int32_t down = 0;
+
+    const auto flush = [&]() {
+        const int32_t cov = w0 * kHalfScanline + partialCoverage(up) + partialCoverage(down);
+        if (cov != 0) {
+            const int32_t a = alphaOf(cov);
+            if (a != 0) {
+                writeSpan(cx, cy, 1, a);
+            }
+        }
+    };
+
+    const Cell* const end = cellEnd;
+    for (const Cell* it = cells.get(); it != end; ++it) {
+        const Cell c = *it;
+        const int32_t col = static_cast<int32_t>((c >> 9) & 0xFFFu);
+        const int32_t row = static_cast<int32_t>(c >> 21);
+        if (col != cx || row != cy) {
+            flush();
+            if (row == cy) {
+                if (wind != 0) {
+                    const int32_t a = alphaOf(wind * kHalfScanline);
+                    if (a != 0) {
+                        writeSpan(cx + 1, cy, col - cx - 1, a);
+                    }
+                }
+                w0 = wind;
+            } else {
+                // Whatever winding a row leaves open ends with it.
+                wind = 0;
+                w0 = 0;
+                cy = row;
+            }
+            cx = col;
+            up = 0;
+            down = 0;
+        }
+        const int32_t share = kMaxPosition - static_cast<int32_t>((c >> 1) & 0xFFu);
+        if ((c & 1u) != 0) {
+            ++wind;
+            up += share;
+        } else {
+            --wind;
+            down -= share;
+        }
+    }
+    flush();
+}
