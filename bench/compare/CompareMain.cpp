@@ -299,11 +299,11 @@ void printTables(const std::vector<MovieResult>& results, const Options& options
         return;
     }
     std::printf("\nStreaming as the show does, us per frame (median / min)\n");
-    std::printf("%-12s %17s %17s %15s %15s %8s\n", "movie", "player", "gunzip alone", "overhead",
+    std::printf("%-12s %17s %21s %10s %12s %8s\n", "movie", "player", "gunzip alone", "overhead",
                 "overhead/gz", "pixels");
     for (const MovieResult& r : results) {
         const double overhead = r.stream.median - r.ours.median;
-        std::printf("%-12s %8.0f / %6.0f %8.0f / %6.0f %15.0f %15.2f %8s\n", r.name.c_str(), r.stream.median,
+        std::printf("%-12s %8.0f / %6.0f %10.1f / %8.1f %10.1f %12.2f %8s\n", r.name.c_str(), r.stream.median,
                     r.stream.minimum, r.gunzip.median, r.gunzip.minimum, overhead,
                     ratio(overhead, r.gunzip.median), r.streamMatches ? "same" : "DIFFER");
     }
