@@ -24,7 +24,9 @@ bool allFinite(float a, float b, float c, float d, float e, float f) {
 
 } // namespace
 
-PathSink::PathSink() { setCurveSteps(kDefaultCurveSteps); }
+PathSink::PathSink() {
+    setCurveSteps(kDefaultCurveSteps);
+}
 
 PathSink::~PathSink() = default;
 
@@ -35,7 +37,9 @@ void PathSink::setCurveSteps(int32_t n) {
     stepCubed = stepSquared * step;
 }
 
-void PathSink::beginPath() { startPending = true; }
+void PathSink::beginPath() {
+    startPending = true;
+}
 
 void PathSink::moveTo(float x, float y) {
     if (startPending) {
@@ -47,7 +51,9 @@ void PathSink::moveTo(float x, float y) {
     currentY = y;
 }
 
-void PathSink::lineTo(float x, float y) { emitTo(x, y); }
+void PathSink::lineTo(float x, float y) {
+    emitTo(x, y);
+}
 
 void PathSink::emitTo(float x, float y) {
     emitLine(currentX, currentY, x, y);

@@ -12,12 +12,18 @@
 
 namespace {
 
-uint32_t wordOf(float value) { return std::bit_cast<uint32_t>(value); }
-float floatOf(uint32_t word) { return std::bit_cast<float>(word); }
+uint32_t wordOf(float value) {
+    return std::bit_cast<uint32_t>(value);
+}
+float floatOf(uint32_t word) {
+    return std::bit_cast<float>(word);
+}
 
 } // namespace
 
-Path::Path(const Path& other) { appendPath(other); }
+Path::Path(const Path& other) {
+    appendPath(other);
+}
 
 Path& Path::operator=(const Path& other) {
     if (this != &other) {

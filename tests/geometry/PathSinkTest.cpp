@@ -35,16 +35,6 @@ float radiusError(const Lines& lines, float cx, float cy, float r) {
     return worst;
 }
 
-TEST(CurveSteps, DefaultIs32AndSettingDerivesTheStepPowers) {
-    RecordingSink sink;
-    EXPECT_EQ(sink.curveSteps, 32);
-    EXPECT_EQ(sink.step, 0.03125f);
-    sink.setCurveSteps(16);
-    EXPECT_EQ(sink.step, 0.0625f);
-    EXPECT_EQ(sink.stepSquared, 0.00390625f);
-    EXPECT_EQ(sink.stepCubed, 0.000244140625f);
-}
-
 TEST(CurveFlattening, SixteenStepsGiveSixteenLinesEndingOnTheEndPoint) {
     RecordingSink sink;
     sink.setCurveSteps(16);
@@ -175,7 +165,8 @@ TEST(ArcWalk, EarlierEndAngleTakesTheLongWay) {
     EXPECT_LT(radiusError(sink.lines, 1.0f, -1.7320508f, 2.0f), 1e-5f);
     // The long way passes the bottom of the circle, (1, -3.73).
     float lowest = 0.0f;
-    for (const auto& line : sink.lines) lowest = std::fmin(lowest, line.y1);
+    for (const auto& line : sink.lines)
+        lowest = std::fmin(lowest, line.y1);
     EXPECT_NEAR(lowest, -3.7320508f, 1e-3f);
     EXPECT_EQ(sink.lines.back(), (RecordedLine{sink.lines.back().x0, sink.lines.back().y0, 2, 0}));
 }
@@ -215,7 +206,7 @@ TEST(ArcWalk, ArcWithoutACentreIsAStraightLine) {
         {1.0f, 1.0f, 10.0f, 0.0f}, // radii too small for the chord
         {1.0f, 1.0f, 2.0f, 3.0f},  // end on the pen
         {0.0f, 1.0f, 3.0f, 3.0f},  // zero radius
-        {1.0f, nan, 2.5f, 3.0f},   {inf, 1.0f, 2.5f, 3.0f},
+        {1.0f, nan, 2.5f, 3.0f},      {inf, 1.0f, 2.5f, 3.0f},
         {1e-30f, 1e-30f, 2.5f, 3.0f}, // radii so small the half chord overflows
     };
     for (const Case& c : cases) {

@@ -12,7 +12,9 @@
 
 namespace {
 
-uint32_t f(float value) { return std::bit_cast<uint32_t>(value); }
+uint32_t f(float value) {
+    return std::bit_cast<uint32_t>(value);
+}
 
 Path pathOf(const std::vector<uint32_t>& words) {
     Path path;
@@ -24,8 +26,8 @@ std::vector<uint32_t> wordsOf(const Path& path) {
     return std::vector<uint32_t>(path.words.get(), path.words.get() + path.wordCount);
 }
 
-const std::vector<uint32_t> kSquare = {1, f(20), f(30), 2, f(30), f(30), 2,
-                                       f(30), f(40), 2, f(20), f(40), 6};
+const std::vector<uint32_t> kSquare = {1,     f(20), f(30), 2,     f(30), f(30), 2,
+                                       f(30), f(40), 2,     f(20), f(40), 6};
 
 using Names = std::vector<std::string>;
 
@@ -63,7 +65,8 @@ TEST(PathStorage, GrowsInStepsOf256AndKeepsItsWords) {
     path.appendMoveTo(0.0f, 0.0f);
     EXPECT_EQ(path.capacity, 256);
     EXPECT_EQ(path.wordCount, 3);
-    for (int i = 1; i <= 84; ++i) path.appendLineTo(static_cast<float>(i), 0.0f);
+    for (int i = 1; i <= 84; ++i)
+        path.appendLineTo(static_cast<float>(i), 0.0f);
     EXPECT_EQ(path.wordCount, 255);
     EXPECT_EQ(path.capacity, 256);
     path.appendLineTo(85.0f, 1.0f);
@@ -119,9 +122,9 @@ TEST(PathInsert, BeyondTheLastCommandAppends) {
 
 TEST(PathInsert, WalkCountsEachCodesOperands) {
     // nop (1 word), arc (8 words), close (1 word), quad (5), cubic (7), then a line.
-    std::vector<uint32_t> words = {0, 5, f(1), f(1), f(2), f(0), 0, 0, 0, 6,
-                                   3, f(1), f(1), f(2), f(2), 4, f(1), f(1), f(2),
-                                   f(2), f(3), f(3), 2, f(4), f(4)};
+    std::vector<uint32_t> words = {0,    5,    f(1), f(1), f(2), f(0), 0,   0,    0,
+                                   6,    3,    f(1), f(1), f(2), f(2), 4,   f(1), f(1),
+                                   f(2), f(2), f(3), f(3), 2,    f(4), f(4)};
     const int32_t starts[] = {0, 1, 9, 10, 15, 22, 25};
     for (int32_t index = 0; index < 7; ++index) {
         Path path = pathOf(words);
@@ -162,8 +165,8 @@ TEST(PathEmit, ForwardsCommandsBetweenBeginAndEnd) {
 TEST(PathEmit, CurvesAndArcsKeepTheirOperandOrder) {
     RecordingSink sink;
     sink.setCurveSteps(1);
-    pathOf({1, f(0), f(0), 3, f(1), f(2), f(3), f(4), 4, f(5), f(6), f(7), f(8), f(9), f(10), 5,
-            f(11), f(12), f(13), f(14), f(15), f(16), f(17), 2, f(0), f(0)})
+    pathOf({1,    f(0),  f(0), 3,     f(1),  f(2),  f(3),  f(4),  4,     f(5),  f(6), f(7), f(8),
+            f(9), f(10), 5,    f(11), f(12), f(13), f(14), f(15), f(16), f(17), 2,    f(0), f(0)})
         .emit(&sink);
     EXPECT_EQ(sink.calls, (std::vector<RecordedCall>{
                               {"beginPath", {}},

@@ -16,7 +16,8 @@ struct RecordedCall {
     friend bool operator==(const RecordedCall&, const RecordedCall&) = default;
     friend std::ostream& operator<<(std::ostream& out, const RecordedCall& call) {
         out << call.name << "(";
-        for (size_t i = 0; i < call.args.size(); ++i) out << (i ? ", " : "") << call.args[i];
+        for (size_t i = 0; i < call.args.size(); ++i)
+            out << (i ? ", " : "") << call.args[i];
         return out << ")";
     }
 };
@@ -71,7 +72,8 @@ public:
 
     std::vector<std::string> names() const {
         std::vector<std::string> result;
-        for (const auto& call : calls) result.push_back(call.name);
+        for (const auto& call : calls)
+            result.push_back(call.name);
         return result;
     }
 

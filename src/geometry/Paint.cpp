@@ -1,0 +1,7 @@
+// Out-of-line parts of the paint interface: the virtual destructor and the reserved slot.
+// A paint's transforms start as the identity; the rasterizer overwrites deviceToPaint.
+#include "geometry/Paint.h"
+
+Paint::~Paint() = default;
+
+void Paint::reserved() {}

@@ -1,0 +1,137 @@
+// The affine transform: rebuilt from its parameters as T·R·S·K, each factor multiplied in
+// on the left. isIdentity is only ever set together with an exact identity matrix, so a
+// user may skip the mapping whenever it is set.
+#include "geometry/Transform2D.h"
+
+#include <cmath>
+
+Transform2D movieTransform;
+
+namespace {
+
+using Matrix = std::array<float, 9>;
+
+constexpr Matrix kIdentity = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f};
+
+Transform2D factor(const Matrix& matrix) {
+    Transform2D result;
+    result.m = matrix;
+    result.isIdentity = false;
+    return result;
+}
+
+} // namespace
+
+Transform2D::Transform2D() {
+    setIdentity();
+}
+
+void Transform2D::setIdentity() {
+    m = kIdentity;
+    isIdentity = true;
+}
+
+void Transform2D::setRotation(float angle) {
+    rotation = angle;
+    rebuild();
+}
+
+void Transform2D::setScale(float sx, float sy) {
+    scaleX = sx;
+    scaleY = sy;
+    rebuild();
+}
+
+void Transform2D::setTranslation(float tx, float ty) {
+    translateX = tx;
+    translateY = ty;
+    rebuild();
+}
+
+void Transform2D::setSkew(float sx, float sy) {
+    skewX = sx;
+    skewY = sy;
+    rebuild();
+}
+
+void Transform2D::rebuild() {
+    if (!isIdentity) {
+        setIdentity();
+    }
+    if (skewX != 0.0f || skewY != 0.0f) {
+        isIdentity = false;
+        compose(
+            factor({1.0f, std::tan(skewX), 0.0f, std::tan(skewY), 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}));
+    }
+    if (scaleX != 1.0f || scaleY != 1.0f) {
+        isIdentity = false;
+        compose(factor({scaleX, 0.0f, 0.0f, 0.0f, scaleY, 0.0f, 0.0f, 0.0f, 1.0f}));
+    }
+    if (rotation != 0.0f) {
+        const float co = std::cos(rotation);
+        const float si = std::sin(rotation);
+        isIdentity = false;
+        compose(factor({co, -si, 0.0f, si, co, 0.0f, 0.0f, 0.0f, 1.0f}));
+    }
+    if (translateX != 0.0f || translateY != 0.0f) {
+        isIdentity = false;
+        compose(factor({1.0f, 0.0f, translateX, 0.0f, 1.0f, translateY, 0.0f, 0.0f, 1.0f}));
+    }
+}
+
+void Transform2D::compose(const Transform2D& other) {
+    if (isIdentity && other.isIdentity) {
+        return;
+    }
+    const Matrix old = m;
+    const Matrix& o = other.m;
+    for (size_t r = 0; r < 3; ++r) {
+        for (size_t k = 0; k < 3; ++k) {
+            m[r * 3 + k] =
+                o[r * 3] * old[k] + o[r * 3 + 1] * old[3 + k] + o[r * 3 + 2] * old[6 + k];
+        }
+    }
+    isIdentity = false;
+}
+
+void Transform2D::assign(const Transform2D& other) {
+    *this = other;
+}
+
+float Transform2D::determinant() const {
+    return m[0] * (m[4] * m[8] - m[7] * m[5]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
+           m[2] * (m[7] * m[3] - m[4] * m[6]);
+}
+
+void Transform2D::invert() {
+    if (isIdentity) {
+        return;
+    }
+    const float d = determinant();
+    // A singular matrix has no inverse; one with an infinite or undefined determinant
+    // would give one of zeros and non-numbers. Both become the identity.
+    if (d == 0.0f || !std::isfinite(d)) {
+        setIdentity();
+        return;
+    }
+    const Matrix inv = {
+        (m[4] * m[8] - m[5] * m[7]) / d, -(m[1] * m[8] - m[2] * m[7]) / d,
+        (m[1] * m[5] - m[4] * m[2]) / d, -(m[3] * m[8] - m[6] * m[5]) / d,
+        (m[8] * m[0] - m[6] * m[2]) / d, -(m[5] * m[0] - m[3] * m[2]) / d,
+        (m[3] * m[7] - m[6] * m[4]) / d, -(m[0] * m[7] - m[6] * m[1]) / d,
+        (m[4] * m[0] - m[3] * m[1]) / d,
+    };
+    *this = Transform2D();
+    m = inv;
+    isIdentity = false;
+}
+
+void Transform2D::map(float& x, float& y) const {
+    if (isIdentity) {
+        return;
+    }
+    const float px = x;
+    const float py = y;
+    x = m[0] * px + m[1] * py + m[2];
+    y = m[3] * px + m[4] * py + m[5];
+}
