@@ -93,6 +93,7 @@ void MoviePlayer::close() {
     shapesLeft = 0;
     pathsLeft = 0;
     ended = true;
+    endReason = FrameStatus::kEnd;
     headerWord0 = 0;
     pathWords.clear();
     pathWords.shrink_to_fit();
@@ -132,6 +133,9 @@ MoviePlayer::FrameStatus MoviePlayer::readFrame(MovieFrame* frame) {
         pathWords.shrink_to_fit();
     }
     if (status != FrameStatus::kFrame) {
+        if (!ended) {
+            endReason = status;
+        }
         ended = true;
         if (frame != nullptr) {
             frame->shapes.clear();

@@ -44,6 +44,8 @@ public:
     // The header word before the frame count (read and otherwise ignored).
     uint32_t headerWord() const { return headerWord0; }
     bool hasEnded() const { return ended; }
+    // Why the movie ended: kEnd for a clean end (or nothing open), else the damage found.
+    FrameStatus endStatus() const { return endReason; }
 
 private:
     struct GzCloser {
@@ -63,6 +65,7 @@ private:
     // Set when nothing more can be read: no file, end of stream or damage.
     bool ended = true;
     uint32_t headerWord0 = 0;
+    FrameStatus endReason = FrameStatus::kEnd;
     // Words of the path being read; kept between paths so its storage is reused.
     std::vector<uint32_t> pathWords;
 };
