@@ -1,0 +1,181 @@
+// The cell walk of emitLine: cell words, clipping and clamping, the bounding box, and
+// the walk against its closed form.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "geometry/Transform2D.h"
+#include "support/RasterHarness.h"
+
+namespace {
+
+using Cells = std::vector<Cell>;
+
+TEST(EmitLine, VerticalEdgeGivesTwoCellsPerRow) {
+    Canvas canvas(32, 16);
+    const Cells down = canvas.walk(10.5f, 0.0f, 10.5f, 4.0f);
+    const Cells expected = {cellWord(0, 10, 128, 1), cellWord(0, 10, 128, 1),
+                            cellWord(1, 10, 128, 1), cellWord(1, 10, 128, 1),
+                            cellWord(2, 10, 128, 1), cellWord(2, 10, 128, 1),
+                            cellWord(3, 10, 128, 1), cellWord(3, 10, 128, 1)};
+    EXPECT_EQ(down, expected);
+
+    Cells up = canvas.walk(10.5f, 4.0f, 10.5f, 0.0f);
+    for (Cell& c : up) c |= 1u;
+    EXPECT_EQ(up, expected);
+    EXPECT_EQ(canvas.walk(10.5f, 4.0f, 10.5f, 0.0f)[0] & 1u, 0u);
+}
+
+TEST(EmitLine, EdgeInsideOneHalfScanlineGivesOneCell) {
+    Canvas canvas(32, 16);
+    EXPECT_EQ(canvas.walk(3.0f, 0.3f, 3.0f, 0.9f), Cells{cellWord(0, 3, 0, 1)});
+}
+
+TEST(EmitLine, SlopedEdgesMoveByTheRoundedUpShareOfTheRun) {
+    Canvas canvas(32, 16);
+    EXPECT_EQ(canvas.walk(0.0f, 0.0f, 1.0f, 2.0f),
+              (Cells{cellWord(0, 0, 0, 1), cellWord(0, 0, 64, 1), cellWord(1, 0, 128, 1),
+                     cellWord(1, 0, 192, 1)}));
+    // 256/3 and 512/3 round up to 86 and 171.
+    EXPECT_EQ(canvas.walk(0.0f, 0.0f, 1.0f, 1.5f),
+              (Cells{cellWord(0, 0, 0, 1), cellWord(0, 0, 86, 1), cellWord(1, 0, 171, 1)}));
+    EXPECT_EQ(canvas.walk(1.0f, 1.5f, 0.0f, 0.0f),
+              (Cells{cellWord(0, 0, 0, 0), cellWord(0, 0, 86, 0), cellWord(1, 0, 171, 0)}));
+}
+
+TEST(EmitLine, TopClipKeepsTheTrueXPosition) {
+    Canvas canvas(32, 16);
+    // Six half-scanlines above the target advance the walk by 6 * 1152 / 8 = 864.
+    EXPECT_EQ(canvas.walk(5.25f, -3.0f, 9.75f, 1.0f),
+              (Cells{cellWord(0, 8, 160, 1), cellWord(0, 9, 48, 1)}));
+}
+
+TEST(EmitLine, OffTargetCrossingsClampToTheTargetEdges) {
+    Canvas canvas(32, 16);
+    for (Cell c : canvas.walk(-9.0f, 1.0f, -2.0f, 3.0f)) {
+        EXPECT_EQ(c & 0x1FFFFEu, 0u) << std::hex << c;
+    }
+    for (Cell c : canvas.walk(40.0f, 1.0f, 90.0f, 3.0f)) {
+        EXPECT_EQ((c >> 1) & 0xFFFFFu, 31u * 256u + 255u) << std::hex << c;
+    }
+    EXPECT_EQ(canvas.walk(40.0f, 1.0f, 90.0f, 3.0f).size(), 4u);
+}
+
+TEST(EmitLine, EdgeReachingBelowTheTargetStopsAtItsLastHalfScanline) {
+    Canvas canvas(8, 3);
+    const Cells cells = canvas.walk(2.0f, 1.0f, 2.0f, 50.0f);
+    ASSERT_EQ(cells.size(), 4u);
+    EXPECT_EQ(cells.back(), cellWord(2, 2, 0, 1));
+}
+
+TEST(EmitLine, FlatAndZeroLengthSegmentsAddNoCells) {
+    Canvas canvas(32, 16);
+    Rasterizer& r = canvas.raster;
+    r.boundsMinX = r.boundsMinY = 100.0f;
+    r.boundsMaxX = r.boundsMaxY = -100.0f;
+    EXPECT_TRUE(canvas.walk(7.0f, 7.0f, 7.0f, 7.0f).empty());
+    EXPECT_EQ(r.boundsMinX, 100.0f);
+    EXPECT_EQ(r.boundsMaxY, -100.0f);
+
+    EXPECT_TRUE(canvas.walk(1.0f, 5.0f, 9.0f, 5.2f).empty());
+    // Start point to the minimum, end point to the maximum.
+    EXPECT_EQ(r.boundsMinX, 1.0f);
+    EXPECT_EQ(r.boundsMinY, 5.0f);
+    EXPECT_EQ(r.boundsMaxX, 9.0f);
+    EXPECT_EQ(r.boundsMaxY, 5.2f);
+}
+
+TEST(EmitLine, IdentityFlagSkipsTheMatrix) {
+    Canvas canvas(32, 16);
+    Transform2D flagged;
+    flagged.m[0] = 3.0f;
+    flagged.m[2] = 5.0f;
+    canvas.raster.transform = &flagged;
+    EXPECT_EQ(canvas.walk(0.0f, 0.0f, 1.0f, 2.0f).size(), 4u);
+    EXPECT_EQ(canvas.walk(0.0f, 0.0f, 1.0f, 2.0f)[0], cellWord(0, 0, 0, 1));
+
+    Transform2D scaled;
+    scaled.setScale(2.0f, 2.0f);
+    canvas.raster.transform = &scaled;
+    const Cells cells = canvas.walk(0.5f, 0.0f, 0.5f, 2.0f);
+    ASSERT_EQ(cells.size(), 8u);
+    EXPECT_EQ(cells[0], cellWord(0, 1, 0, 1));
+    canvas.raster.transform = nullptr;
+}
+
+TEST(EmitLine, NonFiniteSegmentsAreDroppedBeforeTheBoundingBox) {
+    Canvas canvas(32, 16);
+    Rasterizer& r = canvas.raster;
+    r.boundsMinX = r.boundsMinY = 100.0f;
+    r.boundsMaxX = r.boundsMaxY = -100.0f;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_TRUE(canvas.walk(nan, 0.0f, 3.0f, 4.0f).empty());
+    EXPECT_TRUE(canvas.walk(1.0f, -inf, 3.0f, 4.0f).empty());
+    EXPECT_TRUE(canvas.walk(1.0f, 0.0f, inf, 4.0f).empty());
+    EXPECT_TRUE(canvas.walk(1.0f, 0.0f, 3.0f, nan).empty());
+    EXPECT_EQ(r.boundsMinX, 100.0f);
+    EXPECT_EQ(r.boundsMinY, 100.0f);
+    EXPECT_EQ(r.boundsMaxX, -100.0f);
+    EXPECT_EQ(r.boundsMaxY, -100.0f);
+
+    // A matrix that overflows to infinity drops the mapped segment as well.
+    Transform2D huge;
+    huge.setScale(3.0e38f, 3.0e38f);
+    r.transform = &huge;
+    EXPECT_TRUE(canvas.walk(1.0f, 1.0f, 2.0f, 5.0f).empty());
+    r.transform = nullptr;
+}
+
+TEST(EmitLine, HugeCoordinatesStillCrossEveryTargetRowOnce) {
+    Canvas canvas(16, 8);
+    const Cells down = canvas.walk(1e30f, -1e30f, -1e30f, 1e30f);
+    ASSERT_EQ(down.size(), 16u);
+    for (uint32_t k = 0; k < 16; ++k) {
+        EXPECT_EQ(down[k] >> 21, k / 2);
+        EXPECT_EQ(down[k] & 1u, 1u);
+    }
+    const Cells up = canvas.walk(-1e30f, 1e30f, 3.0f, -1e30f);
+    ASSERT_EQ(up.size(), 16u);
+    EXPECT_EQ(up[0] & 1u, 0u);
+    // Entirely below the target: nothing lands on it.
+    EXPECT_TRUE(canvas.walk(-1e30f, 9.0f, 1e30f, 1e30f).empty());
+}
+
+// The walk must equal x(j) = xStart + step * ceil(j * dx / dy) on half-scanline yTop + j,
+// clamped into the target, for any segment.
+TEST(EmitLine, WalkMatchesItsClosedForm) {
+    Canvas canvas(64, 40);
+    std::mt19937 random(20240611u);
+    std::uniform_real_distribution<float> coord(-30.0f, 100.0f);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const float x0 = coord(random), y0 = coord(random);
+        const float x1 = coord(random), y1 = coord(random);
+        const Cells cells = canvas.walk(x0, y0, x1, y1);
+
+        const bool down = y0 < y1;
+        const double tx = down ? x0 : x1, ty = down ? y0 : y1;
+        const double bx = down ? x1 : x0, by = down ? y1 : y0;
+        const int64_t xStart = int64_t(std::floor(256.0 * tx));
+        const int64_t dx = std::llabs(int64_t(std::floor(256.0 * bx)) - xStart);
+        const int64_t yTop = int64_t(std::floor(2.0 * ty));
+        const int64_t yBottom = int64_t(std::floor(2.0 * by));
+        const int64_t step = bx > tx ? 1 : -1;
+        Cells expected;
+        for (int64_t k = std::max<int64_t>(yTop, 0); k < std::min<int64_t>(yBottom, 80); ++k) {
+            const int64_t j = k - yTop;
+            const int64_t dy = yBottom - yTop;
+            const int64_t x = xStart + step * ((j * dx + dy - 1) / dy);
+            const int64_t clamped = std::clamp<int64_t>(x, 0, 64 * 256 - 1);
+            expected.push_back(Cell(((k / 2) << 21) | (clamped << 1) | (down ? 1 : 0)));
+        }
+        ASSERT_EQ(cells, expected) << "segment (" << x0 << ", " << y0 << ")-(" << x1 << ", "
+                                   << y1 << ")";
+    }
+}
+
+} // namespace

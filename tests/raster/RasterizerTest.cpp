@@ -1,0 +1,113 @@
+// The rasterizer as a whole: target setup and clearing, fills that need more cells than
+// the arrays start with, and targets the cell word cannot address.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "geometry/SolidPaint.h"
+#include "support/RasterHarness.h"
+
+namespace {
+
+constexpr int32_t kEvenOdd = 0;
+constexpr int32_t kNonZero = 1;
+constexpr uint32_t kSentinel = 0xDEADBEEFu;
+
+// Slanted teeth side by side, each well apart from its neighbours, all full height.
+void addTooth(Path& path, int32_t i, float height) {
+    const float left = 8.0f * float(i) + 0.3f;
+    addPolygon(path, {{left, 0.0f}, {left + 3.0f, 0.0f}, {left + 4.7f, height},
+                      {left + 1.7f, height}});
+}
+
+TEST(Clear, EmptiesTheTargetAndNothingBeyondIt) {
+    // Three rows of pitch 5, width 4: the last row needs only 4 pixels.
+    std::vector<uint32_t> pixels(2 * 5 + 4 + 1, kSentinel);
+    Rasterizer r;
+    r.setTarget(pixels.data(), 4, 3, 5);
+    r.clear();
+    for (size_t i = 0; i + 1 < pixels.size(); ++i) EXPECT_EQ(pixels[i], 0u) << i;
+    EXPECT_EQ(pixels.back(), kSentinel);
+}
+
+TEST(SetTarget, MalformedTargetsAreRefusedAndNeverWritten) {
+    std::vector<uint32_t> pixels(64, kSentinel);
+    Path path;
+    addRect(path, 0.0f, 0.0f, 8.0f, 8.0f);
+    SolidPaint paint(0xFFFFFFFFu);
+    struct Bad {
+        uint32_t* pixels;
+        int32_t width, height, pitch;
+    };
+    for (const Bad& bad : {Bad{nullptr, 8, 8, 8}, Bad{pixels.data(), -8, 8, 8},
+                           Bad{pixels.data(), 8, -1, 8}, Bad{pixels.data(), 8, 8, 4},
+                           Bad{pixels.data(), 8, 8, -8}}) {
+        Rasterizer r;
+        r.setTarget(bad.pixels, bad.width, bad.height, bad.pitch);
+        EXPECT_EQ(r.target, nullptr);
+        EXPECT_EQ(r.width, 0);
+        EXPECT_EQ(r.height, 0);
+        r.clear();
+        r.fill(path, paint, kNonZero);
+        r.resolveBackground(0u);
+    }
+    for (uint32_t p : pixels) EXPECT_EQ(p, kSentinel);
+}
+
+TEST(SetTarget, OversizedTargetIsClampedToWhatCellsCanAddress) {
+    const int32_t wide = 5000;
+    std::vector<uint32_t> pixels(size_t(wide) * 2, 0u);
+    Rasterizer r;
+    r.setTarget(pixels.data(), wide, 2, wide);
+    EXPECT_EQ(r.width, Rasterizer::kMaxWidth);
+    Path path;
+    addRect(path, 0.0f, 0.0f, 4900.0f, 2.0f);
+    SolidPaint paint(0xFFFFFFFFu);
+    r.fill(path, paint, kNonZero);
+    for (int32_t y = 0; y < 2; ++y) {
+        for (int32_t x = 0; x < wide; ++x) {
+            ASSERT_EQ(pixels[size_t(y) * wide + x], x < 4096 ? 0xFFFFFFFFu : 0u) << x << "," << y;
+        }
+    }
+
+    std::vector<uint32_t> tall(size_t(2) * 3000, 0u);
+    r.setTarget(tall.data(), 2, 3000, 2);
+    EXPECT_EQ(r.height, Rasterizer::kMaxHeight);
+    Path column;
+    addRect(column, 0.0f, 0.0f, 2.0f, 2990.0f);
+    r.fill(column, paint, kEvenOdd);
+    // Rows past 2047 would wrap to row 0 in an 11-bit field; they are simply not drawn.
+    EXPECT_EQ(tall[2047 * 2], 0xFFFFFFFFu);
+    EXPECT_EQ(tall[2048 * 2], 0u);
+    EXPECT_EQ(tall[2989 * 2 + 1], 0u);
+}
+
+TEST(Fill, PathOfManyThousandCellsDrawsLikeItsPiecesAndKeepsItsArrays) {
+    const int32_t w = 320, h = 200, teeth = 40;
+    // 40 teeth of two 400-cell edges each: 32000 cells in one fill.
+    Path whole;
+    for (int32_t i = 0; i < teeth; ++i) addTooth(whole, i, float(h));
+    SolidPaint paint(0xFF3060C0u);
+
+    Canvas one(w, h);
+    one.raster.fill(whole, paint, kEvenOdd);
+    EXPECT_EQ(one.raster.cellCount(), teeth * 2 * 2 * h);
+
+    Canvas pieces(w, h);
+    for (int32_t i = 0; i < teeth; ++i) {
+        Path tooth;
+        addTooth(tooth, i, float(h));
+        pieces.raster.fill(tooth, paint, kEvenOdd);
+    }
+    EXPECT_TRUE(one.pixels == pieces.pixels);
+    // The last tooth reaches the bottom row: nothing was dropped.
+    EXPECT_EQ(one.at(8 * (teeth - 1) + 3, h - 1), 0xFF3060C0u);
+
+    // A second fill of the same size reuses the grown arrays.
+    const Cell* grown = one.raster.cells.get();
+    EXPECT_GT(one.raster.cellCapacity, Rasterizer::kCellCapacity);
+    one.raster.fill(whole, paint, kNonZero);
+    EXPECT_EQ(one.raster.cells.get(), grown);
+}
+
+} // namespace
