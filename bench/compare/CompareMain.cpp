@@ -48,6 +48,8 @@ struct MovieResult {
     std::string name;
     size_t frames = 0;
     BenchStats ours, cairo, agg, stream, gunzip;
+    double gunzipMean = 0.0;   // per frame: least over rounds, averaged over frames
+    double overheadMean = 0.0; // the same for player minus rendering only
     double cairoDiff = 0.0; // mean absolute channel difference from ours, worst frame
     double aggDiff = 0.0;
     bool streamMatches = true;
@@ -203,6 +205,9 @@ void timeGunzip(const BenchMovie& movie, size_t frames, std::vector<double>& sam
     }
 }
 
+std::vector<double> leastPerFrame(const std::vector<double>& samples, size_t n);
+double mean(const std::vector<double>& values);
+
 bool runMovie(const std::string& path, const Options& options, MovieResult& result) {
     BenchMovie movie;
     if (!movie.load(path)) {
@@ -276,7 +281,36 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
     }
     result.stream = BenchStats::of(streamSamples);
     result.gunzip = BenchStats::of(gunzipSamples);
+    if (streamFrames > 0 && !streamSamples.empty()) {
+        const std::vector<double> stream = leastPerFrame(streamSamples, streamFrames);
+        const std::vector<double> render = leastPerFrame(samples[0], result.frames);
+        std::vector<double> overhead(streamFrames);
+        for (size_t i = 0; i < streamFrames; ++i) {
+            overhead[i] = stream[i] - render[i];
+        }
+        result.overheadMean = mean(overhead);
+        result.gunzipMean = mean(leastPerFrame(gunzipSamples, streamFrames));
+    }
     return true;
+}
+
+// Per frame the least time over the rounds (samples are round after round of n frames),
+// averaged over the frames: steady under load from other processes.
+std::vector<double> leastPerFrame(const std::vector<double>& samples, size_t n) {
+    std::vector<double> least(n, 0.0);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const size_t frame = i % n;
+        least[frame] = i < n ? samples[i] : std::min(least[frame], samples[i]);
+    }
+    return least;
+}
+
+double mean(const std::vector<double>& values) {
+    double sum = 0.0;
+    for (const double v : values) {
+        sum += v;
+    }
+    return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
 }
 
 double ratio(double a, double b) { return b > 0.0 ? a / b : 0.0; }
@@ -298,16 +332,17 @@ void printTables(const std::vector<MovieResult>& results, const Options& options
     if (!options.stream) {
         return;
     }
-    std::printf("\nStreaming as the show does, us per frame (median / min)\n");
-    std::printf("%-12s %17s %21s %10s %12s %8s\n", "movie", "player", "gunzip alone", "overhead",
-                "overhead/gz", "pixels");
+    std::printf("\nStreaming as the show does, us per frame\n");
+    std::printf("%-12s %17s %17s %13s %13s %8s\n", "movie", "player med / min", "gunzip med / min",
+                "gunzip mean", "overhead", "pixels");
     for (const MovieResult& r : results) {
-        const double overhead = r.stream.median - r.ours.median;
-        std::printf("%-12s %8.0f / %6.0f %10.1f / %8.1f %10.1f %12.2f %8s\n", r.name.c_str(), r.stream.median,
-                    r.stream.minimum, r.gunzip.median, r.gunzip.minimum, overhead,
-                    ratio(overhead, r.gunzip.median), r.streamMatches ? "same" : "DIFFER");
+        std::printf("%-12s %8.0f / %6.0f %8.1f / %6.1f %13.1f %7.1f %5.2fx %8s\n", r.name.c_str(),
+                    r.stream.median, r.stream.minimum, r.gunzip.median, r.gunzip.minimum, r.gunzipMean,
+                    r.overheadMean, ratio(r.overheadMean, r.gunzipMean), r.streamMatches ? "same" : "DIFFER");
     }
-    std::printf("overhead = player median - rendering-only median (gunzip + decode); target <= 1.15 x gunzip\n");
+    std::printf("overhead: player minus rendering only (gunzip + decode), and its ratio to gunzip;\n"
+                "gunzip mean and overhead take each frame's least time over the rounds, averaged over frames.\n"
+                "Target: overhead <= 1.15x gunzip.\n");
 }
 
 } // namespace

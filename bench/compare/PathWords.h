@@ -61,6 +61,8 @@ private:
     static constexpr uint32_t kFirstEnd = 7;
     static constexpr float kArcStep = 0.01f;
     static constexpr float kTwoPi = 6.2831855f;
+    // Radii that exactly fit the chord often come out a rounding step too small.
+    static constexpr float kHalfChordTolerance = 1.0e-5f;
 
     static uint32_t operandCount(uint32_t code) {
         constexpr uint32_t counts[kFirstEnd] = {0, 2, 2, 4, 6, 7, 0};
@@ -99,11 +101,11 @@ private:
         const float u = (penX - mx) / rx;
         const float v = (penY - my) / ry;
         const float halfChord = std::sqrt(u * u + v * v);
-        if (!(halfChord > 0.0f && halfChord <= 1.0f) || !std::isfinite(halfChord)) {
+        if (!(halfChord > 0.0f && halfChord <= 1.0f + kHalfChordTolerance) || !std::isfinite(halfChord)) {
             line(x, y);
             return;
         }
-        const float w = std::sqrt(1.0f - halfChord * halfChord);
+        const float w = std::sqrt(std::fmax(0.0f, 1.0f - halfChord * halfChord));
         const float ox = mx - rx * w * v / halfChord;
         const float oy = my + ry * w * u / halfChord;
         const float theta0 = std::atan2((penY - oy) / ry, (penX - ox) / rx);
