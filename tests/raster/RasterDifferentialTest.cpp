@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <memory>
@@ -145,6 +146,51 @@ TEST(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
     shapes.back().paths.push_back(randomPath(rng, 160.0f, 100.0f, 150.0f));
     expectSamePixels(shapes, 0, 0xFF000000u, skewed, "transformed");
     expectSamePixels(shapes, 1, 0xFF203040u, Transform2D{}, "many cells");
+}
+
+TEST(TunedRaster, ResolveOverBlackMatchesPlainForEveryAlphaAndDamagedColours) {
+    // Rows of odd length so that both the four-pixel steps and the tail are used.
+    constexpr int kRowWidth = 13;
+    constexpr int kRows = 256 * 4 / kRowWidth + 1;
+    std::vector<uint32_t> tuned(kRowWidth * kRows), plain;
+    std::mt19937 rng(5u);
+    for (size_t i = 0; i < tuned.size(); ++i) {
+        const uint32_t a = static_cast<uint32_t>(i / 4) & 0xFFu;
+        // Alternately valid premultiplied bytes and bytes above the alpha.
+        const uint32_t top = i % 2 == 0 ? a : 255u;
+        std::uniform_int_distribution<uint32_t> byte(0, top);
+        tuned[i] = (a << 24) | (byte(rng) << 16) | (byte(rng) << 8) | byte(rng);
+    }
+    plain = tuned;
+    rasterizer.setTarget(tuned.data(), kRowWidth, kRows, kRowWidth);
+    rasterizer.resolveBackground(0x00000000u);
+    PlainRasterizer reference;
+    reference.setTarget(plain.data(), kRowWidth, kRows, kRowWidth);
+    reference.resolveBackground(0x00000000u);
+    for (size_t i = 0; i < tuned.size(); ++i) {
+        ASSERT_EQ(tuned[i], plain[i]) << std::hex << "pixel " << std::dec << i;
+    }
+}
+
+TEST(TunedRaster, SortOfVeryManyCellsSkipsSharedBytesAndStillSorts) {
+    // Vertical edges at one x share the two low bytes of every cell; with this many cells
+    // the byte-wise passes run and skip those two.
+    std::vector<uint32_t> pixels(kWidth * kHeight);
+    rasterizer.setTarget(pixels.data(), kWidth, kHeight, kWidth);
+    rasterizer.cellEnd = rasterizer.cells.get();
+    for (int edge = 0; edge < 60; ++edge) {
+        const float top = static_cast<float>(edge % 7);
+        if (edge % 2 == 0) {
+            rasterizer.emitLine(10.5f, top, 10.5f, 200.0f);
+        } else {
+            rasterizer.emitLine(10.5f, 200.0f, 10.5f, top);
+        }
+    }
+    std::vector<Cell> expected(rasterizer.cells.get(), rasterizer.cellEnd);
+    ASSERT_GT(expected.size(), 20000u);
+    std::sort(expected.begin(), expected.end());
+    rasterizer.sortCells();
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), rasterizer.cells.get()));
 }
 
 // Bench movies: gzip of little-endian words; frames of shapes of tagged paths.
