@@ -1,12 +1,28 @@
 // Streams a gzip-compressed vector movie: each render skips the frames the clock says
 // were missed, decodes the next frame and draws it front to back over black.
-// One frame in memory at a time; the stream is never sought.
+// One frame in memory at a time; the stream is never sought. A damaged stream ends the
+// movie: from then on every render draws black (a bad path tag leaves that one call's
+// buffer untouched first).
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <vector>
+
+struct gzFile_s;
+class MovieFrame;
 
 class MoviePlayer {
 public:
+    // What reading one frame record found.
+    enum class FrameStatus {
+        kFrame,    // a whole frame was read
+        kEnd,      // the stream ended cleanly before the frame (or nothing is open)
+        kCutShort, // the stream ended inside the frame
+        kBadTag,   // a path record did not start with the path tag
+        kBadCount, // a path word count larger than any path can hold
+    };
+
     MoviePlayer();
     ~MoviePlayer();
     MoviePlayer(const MoviePlayer&) = delete;
@@ -14,9 +30,42 @@ public:
 
     // Opens "<name>.gz" and returns the movie's frame count (0 when it cannot be read).
     int32_t open(const char* name);
+    // Same, for a file name taken as it is.
+    int32_t openFile(const char* fileName);
     // Draws one frame into pixels (pitch = width) after skipping skipCount frames.
     // frameIndex is accepted and not used.
     void render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
                 int32_t height);
     void close();
+
+    // Reads the next frame record into frame (emptied first), or past it when frame is
+    // null. Anything but kFrame ends the movie; frame is then left empty.
+    FrameStatus readFrame(MovieFrame* frame);
+    // The header word before the frame count (read and otherwise ignored).
+    uint32_t headerWord() const { return headerWord0; }
+    bool hasEnded() const { return ended; }
+    // Why the movie ended: kEnd for a clean end (or nothing open), else the damage found.
+    FrameStatus endStatus() const { return endReason; }
+
+private:
+    struct GzCloser {
+        void operator()(gzFile_s* handle) const;
+    };
+
+    bool readWord(uint32_t& word);
+    // Reads count words, appended to out when it is not null. Storage grows only as words
+    // arrive, so a damaged count cannot make it reserve more than the stream holds.
+    bool readWords(uint32_t count, std::vector<uint32_t>* out);
+    FrameStatus readFrameRecord(MovieFrame* frame);
+    void drawFrame(const MovieFrame& frame, uint32_t* pixels, int32_t width, int32_t height);
+
+    std::unique_ptr<gzFile_s, GzCloser> stream;
+    uint32_t shapesLeft = 0;
+    uint32_t pathsLeft = 0;
+    // Set when nothing more can be read: no file, end of stream or damage.
+    bool ended = true;
+    uint32_t headerWord0 = 0;
+    FrameStatus endReason = FrameStatus::kEnd;
+    // Words of the path being read; kept between paths so its storage is reused.
+    std::vector<uint32_t> pathWords;
 };

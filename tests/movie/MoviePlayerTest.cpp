@@ -1,0 +1,247 @@
+#include "movie/MoviePlayer.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+#include "MovieBuilder.h"
+#include "MovieTestFiles.h"
+#include "movie/MovieFrame.h"
+
+namespace {
+
+constexpr int kW = 8;
+constexpr int kH = 8;
+constexpr uint32_t kBlack = 0xff000000u;
+constexpr uint32_t kRed = 0xffff0000u;
+constexpr uint32_t kBlue = 0xff0000ffu;
+constexpr uint32_t kUntouched = 0x12345678u;
+
+// A frame that fills the whole 8x8 target with one colour.
+TestFrame fullFrame(uint32_t colour) {
+    return {{colour, {rectangleWords(0.0f, 0.0f, kW, kH)}}};
+}
+
+struct Pixels {
+    Pixels() : data(kW * kH, kUntouched) {}
+    uint32_t at(int x, int y) const { return data[y * kW + x]; }
+    bool all(uint32_t value) const {
+        for (uint32_t p : data) {
+            if (p != value) {
+                return false;
+            }
+        }
+        return true;
+    }
+    std::vector<uint32_t> data;
+};
+
+::testing::AssertionResult hexEq(uint32_t expected, uint32_t actual) {
+    if (expected == actual) {
+        return ::testing::AssertionSuccess();
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "expected 0x%08X, got 0x%08X", expected, actual);
+    return ::testing::AssertionFailure() << text;
+}
+
+class PlayerTest : public ::testing::Test {
+protected:
+    // Writes "<dir>/movie.mvz.gz" and opens it through the player's own naming.
+    int32_t openMovie(const std::vector<TestFrame>& frames, uint32_t frameCount = 250,
+                      MovieWriter::Format format = MovieWriter::Format::kGzip) {
+        EXPECT_TRUE(writeMovie(dir.file("movie.mvz.gz"), frames, frameCount, format));
+        return player.open(dir.file("movie.mvz").c_str());
+    }
+    void render(uint32_t skip = 0) { player.render(pixels.data.data(), skip, 0, kW, kH); }
+
+    TempDirectory dir;
+    MoviePlayer player;
+    Pixels pixels;
+};
+
+TEST_F(PlayerTest, FrameCountIsTheSecondWordWhateverTheFirst) {
+    for (uint32_t word0 : {7u, 0u, 0xffffffffu}) {
+        MovieWriter writer;
+        ASSERT_TRUE(writer.open(dir.file("m.mvz.gz").c_str()));
+        writer.writeHeader(250, word0);
+        ASSERT_TRUE(writer.close());
+        EXPECT_EQ(player.open(dir.file("m.mvz").c_str()), 250);
+        EXPECT_EQ(player.headerWord(), word0);
+    }
+    // Read as a signed value.
+    ASSERT_TRUE(writeMovie(dir.file("n.mvz.gz"), {}, 0xfffffffeu));
+    EXPECT_EQ(player.open(dir.file("n.mvz").c_str()), -2);
+}
+
+TEST_F(PlayerTest, OnlyTheNameWithGzAppendedIsOpened) {
+    ASSERT_TRUE(writeMovie(dir.file("a.mvz"), {fullFrame(kRed)}, 5));
+    ASSERT_TRUE(writeMovie(dir.file("a.mvz.gz"), {fullFrame(kBlue)}, 9));
+    EXPECT_EQ(player.open(dir.file("a.mvz").c_str()), 9);
+    render();
+    EXPECT_TRUE(hexEq(kBlue, pixels.at(3, 3)));
+
+    // Without the ".gz" file there is nothing to play: 0 frames, black frames.
+    ASSERT_TRUE(writeMovie(dir.file("b.mvz"), {fullFrame(kRed)}, 5));
+    EXPECT_EQ(player.open(dir.file("b.mvz").c_str()), 0);
+    render();
+    EXPECT_TRUE(pixels.all(kBlack));
+}
+
+TEST_F(PlayerTest, NameWhoseGzFormDoesNotFit128BytesIsAMissingFile) {
+    // "<name>.gz" plus its terminating zero must fit 128 bytes: 124 characters do, 125 do not.
+    const std::string prefix = dir.path.string() + "/";
+    ASSERT_LT(prefix.size(), 100u);
+    const std::string fits = prefix + std::string(124 - prefix.size(), 'f');
+    const std::string tooLong = prefix + std::string(125 - prefix.size(), 'g');
+    ASSERT_TRUE(writeMovie(fits + ".gz", {fullFrame(kRed)}, 3));
+    ASSERT_TRUE(writeMovie(tooLong + ".gz", {fullFrame(kRed)}, 4));
+    EXPECT_EQ(player.open(fits.c_str()), 3);
+    EXPECT_EQ(player.open(tooLong.c_str()), 0);
+    EXPECT_EQ(player.open(nullptr), 0);
+}
+
+TEST_F(PlayerTest, SkipThreeShowsTheFourthFrameAndTheNextCallTheFifth) {
+    std::vector<TestFrame> frames;
+    for (uint32_t i = 1; i <= 6; ++i) {
+        frames.push_back(fullFrame(0xff000000u | i));
+    }
+    openMovie(frames);
+    render(3);
+    EXPECT_TRUE(hexEq(0xff000004u, pixels.at(0, 0)));
+    render(0);
+    EXPECT_TRUE(hexEq(0xff000005u, pixels.at(7, 7)));
+}
+
+TEST_F(PlayerTest, FrameWithoutShapesIsAllOpaqueBlack) {
+    openMovie({{}});
+    render();
+    EXPECT_TRUE(pixels.all(kBlack));
+}
+
+TEST_F(PlayerTest, LaterShapeInTheFileLiesOnTop) {
+    // Red covers columns 0..5, blue columns 3..8; both the full height.
+    openMovie({{{kRed, {rectangleWords(0, 0, 5, kH)}}, {kBlue, {rectangleWords(3, 0, kW, kH)}}}});
+    render();
+    EXPECT_TRUE(hexEq(kRed, pixels.at(1, 4)));
+    EXPECT_TRUE(hexEq(kBlue, pixels.at(4, 4)));
+    EXPECT_TRUE(hexEq(kBlue, pixels.at(6, 4)));
+}
+
+TEST_F(PlayerTest, TranslucentColourIsCompositedOverBlack) {
+    openMovie({fullFrame(0x80800000u)});
+    render();
+    EXPECT_TRUE(hexEq(0xff800000u, pixels.at(2, 2)));
+}
+
+TEST_F(PlayerTest, EmptyShapesAndPathsDrawNothingAndDisturbNoNeighbour) {
+    openMovie({{{kRed, {rectangleWords(0, 0, 4, kH)}},
+                {kBlue, {}},
+                {kBlue, {{}}},
+                {kBlue, {rectangleWords(4, 0, kW, kH)}}}});
+    render();
+    EXPECT_TRUE(hexEq(kRed, pixels.at(1, 1)));
+    EXPECT_TRUE(hexEq(kBlue, pixels.at(6, 1)));
+}
+
+TEST_F(PlayerTest, PastTheLastFrameEveryFrameIsBlack) {
+    openMovie({fullFrame(kRed)}, 250);
+    render();
+    EXPECT_TRUE(hexEq(kRed, pixels.at(0, 0)));
+    for (int call = 0; call < 3; ++call) {
+        pixels.data.assign(kW * kH, kUntouched);
+        render(call);
+        EXPECT_TRUE(pixels.all(kBlack)) << "call " << call;
+    }
+    EXPECT_TRUE(player.hasEnded());
+}
+
+TEST_F(PlayerTest, UncompressedStreamIsAccepted) {
+    EXPECT_EQ(openMovie({fullFrame(kRed), fullFrame(kBlue)}, 2, MovieWriter::Format::kRaw), 2);
+    render(1);
+    EXPECT_TRUE(hexEq(kBlue, pixels.at(5, 5)));
+}
+
+TEST_F(PlayerTest, ColourBytesInFileOrderAreBlueGreenRedAlpha) {
+    const std::vector<uint8_t> stream = {
+        0, 0, 0, 0, 1, 0, 0, 0,          // header, one frame
+        1, 0, 0, 0,                      // one shape
+        0x11, 0x22, 0x33, 0xFF, 0, 0, 0, 0, // colour, no paths
+    };
+    writeFileBytes(dir.file("c.mvz.gz"), stream);
+    ASSERT_EQ(player.open(dir.file("c.mvz").c_str()), 1);
+    MovieFrame frame;
+    ASSERT_EQ(player.readFrame(&frame), MoviePlayer::FrameStatus::kFrame);
+    ASSERT_EQ(frame.shapes.size(), 1u);
+    ASSERT_TRUE(frame.shapes[0].paint);
+    EXPECT_TRUE(hexEq(0xFF332211u, frame.shapes[0].paint->colour));
+}
+
+TEST_F(PlayerTest, BadTagInTheSecondShapeLeavesTheBufferAndEndsTheMovie) {
+    MovieWriter writer;
+    ASSERT_TRUE(writer.open(dir.file("t.mvz.gz").c_str()));
+    writer.writeHeader(3);
+    writeFrames(writer, {fullFrame(kRed)});
+    writer.writeFrameStart(2);
+    writer.writeShapeStart(kBlue, 1);
+    const auto square = rectangleWords(0, 0, kW, kH);
+    writer.writePath(square.data(), static_cast<uint32_t>(square.size()));
+    writer.writeShapeStart(kBlue, 1);
+    writer.writeWord(0x5A505449u); // tag off by one
+    writer.writeWord(0);
+    writeFrames(writer, {fullFrame(kBlue)});
+    ASSERT_TRUE(writer.close());
+
+    ASSERT_EQ(player.open(dir.file("t.mvz").c_str()), 3);
+    render();
+    EXPECT_TRUE(pixels.all(kRed));
+    pixels.data.assign(kW * kH, kUntouched);
+    render();
+    EXPECT_TRUE(pixels.all(kUntouched));
+    // No resynchronisation: the good frame after the damage is never shown.
+    render();
+    EXPECT_TRUE(pixels.all(kBlack));
+}
+
+TEST_F(PlayerTest, BadTagInASkippedFrameAlsoLeavesTheBuffer) {
+    MovieWriter writer;
+    ASSERT_TRUE(writer.open(dir.file("s.mvz.gz").c_str()));
+    writer.writeHeader(2);
+    writer.writeFrameStart(1);
+    writer.writeShapeStart(kRed, 1);
+    writer.writeWord(0);
+    ASSERT_TRUE(writer.close());
+    ASSERT_EQ(player.open(dir.file("s.mvz").c_str()), 2);
+    render(1);
+    EXPECT_TRUE(pixels.all(kUntouched));
+}
+
+TEST_F(PlayerTest, WrittenFrameReadsBackAsTheSameModel) {
+    MovieFrame frame;
+    frame.shapes.emplace_back();
+    frame.shapes[0].paint = std::make_unique<SolidPaint>(0x80402010u);
+    const auto words = rectangleWords(1.5f, 2.5f, 3.5f, 4.5f);
+    frame.shapes[0].paths.emplace_back().setWords(words.data(), static_cast<int32_t>(words.size()));
+    frame.shapes[0].paths.emplace_back();
+    frame.shapes.emplace_back(); // no paint: written as colour 0
+
+    MovieWriter writer;
+    ASSERT_TRUE(writer.open(dir.file("r.mvz.gz").c_str()));
+    writer.writeHeader(1);
+    writer.writeFrame(frame);
+    ASSERT_TRUE(writer.close());
+
+    ASSERT_EQ(player.open(dir.file("r.mvz").c_str()), 1);
+    MovieFrame back;
+    ASSERT_EQ(player.readFrame(&back), MoviePlayer::FrameStatus::kFrame);
+    ASSERT_EQ(back.shapes.size(), 2u);
+    EXPECT_EQ(back.shapes[0].paint->colour, 0x80402010u);
+    ASSERT_EQ(back.shapes[0].paths.size(), 2u);
+    const Path& path = back.shapes[0].paths[0];
+    EXPECT_EQ(std::vector<uint32_t>(path.words.get(), path.words.get() + path.wordCount), words);
+    EXPECT_EQ(back.shapes[0].paths[1].wordCount, 0);
+    EXPECT_EQ(back.shapes[1].paint->colour, 0u);
+    EXPECT_TRUE(back.shapes[1].paths.empty());
+    EXPECT_EQ(player.readFrame(&back), MoviePlayer::FrameStatus::kEnd);
+}
+
+} // namespace
