@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <utility>
@@ -73,8 +73,8 @@ std::vector<Shape> syntheticFrame(int32_t shapes) {
             } else {
                 // Curves go in as raw command words, the way a movie stores them.
                 const float quad[] = {control.first, control.second, end.first, end.second};
-                const float cubic[] = {control.first, control.second, control.first + 5.0f,
-                                       control.second - 5.0f, end.first, end.second};
+                const float cubic[] = {control.first,         control.second, control.first + 5.0f,
+                                       control.second - 5.0f, end.first,      end.second};
                 std::vector<uint32_t> words = {kind == 1 ? pathcode::kQuad : pathcode::kCubic};
                 const float* operands = kind == 1 ? quad : cubic;
                 const int32_t count = pathcode::operandCount(words[0]);
@@ -106,7 +106,8 @@ void RasterWalk(benchmark::State& state) {
     int64_t cells = 0;
     for (auto _ : state) {
         r.cellEnd = r.cells.get();
-        for (const Segment& s : segments) r.emitLine(s.x0, s.y0, s.x1, s.y1);
+        for (const Segment& s : segments)
+            r.emitLine(s.x0, s.y0, s.x1, s.y1);
         cells += r.cellCount();
         benchmark::DoNotOptimize(r.cells.get());
         benchmark::ClobberMemory();
@@ -120,7 +121,8 @@ void RasterSort(benchmark::State& state) {
     std::mt19937 random(kSeed);
     std::uniform_int_distribution<uint32_t> row(0, kHeight - 1), x(0, kWidth * 256 - 1);
     std::vector<Cell> input(Rasterizer::kCellCapacity);
-    for (Cell& c : input) c = (row(random) << 21) | (x(random) << 1) | (x(random) & 1u);
+    for (Cell& c : input)
+        c = (row(random) << 21) | (x(random) << 1) | (x(random) & 1u);
     for (auto _ : state) {
         std::copy(input.begin(), input.end(), r.cells.get());
         r.cellEnd = r.cells.get() + input.size();

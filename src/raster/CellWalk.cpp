@@ -225,8 +225,7 @@ void Rasterizer::walkClamped(int32_t x, int32_t err, int32_t k, int32_t yEnd, in
             limit = cells.get() + cellCapacity;
         }
         const int32_t clampedX = std::clamp(x, 0, maxX);
-        *out++ = (static_cast<Cell>(k >> 1) << 21) | (static_cast<Cell>(clampedX) << 1) |
-                 direction;
+        *out++ = (static_cast<Cell>(k >> 1) << 21) | (static_cast<Cell>(clampedX) << 1) | direction;
         err += dx;
         if (err > dy) {
             const int32_t q = (err - 1) / dy;

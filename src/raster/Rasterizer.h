@@ -19,7 +19,7 @@ class Transform2D;
 using Cell = uint32_t;
 
 class Rasterizer : public PathSink {
-public:
+  public:
     // Largest target the cell word can address.
     static constexpr int32_t kMaxWidth = 4096;
     static constexpr int32_t kMaxHeight = 2048;
@@ -95,7 +95,7 @@ public:
     float boundsMaxY = 0.0f;
     bool paintIsSolid = false;
 
-private:
+  private:
     // Doubles both cell arrays, keeping the stored cells. False once at
     // kMaxCellCapacity or when memory runs out; the arrays are then unchanged.
     bool growCells();
