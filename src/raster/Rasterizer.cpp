@@ -58,8 +58,8 @@ int32_t Rasterizer::cellCount() const {
 
 void Rasterizer::setTarget(uint32_t* pixels, int32_t targetWidth, int32_t targetHeight,
                            int32_t targetPitch) {
-    const bool usable = pixels != nullptr && targetWidth > 0 && targetHeight > 0 &&
-                        targetPitch >= targetWidth;
+    const bool usable =
+        pixels != nullptr && targetWidth > 0 && targetHeight > 0 && targetPitch >= targetWidth;
     if (!usable) {
         target = nullptr;
         width = 0;

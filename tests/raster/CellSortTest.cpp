@@ -31,12 +31,14 @@ TEST(CellSort, MatchesStableSortOnRandomWords) {
     std::uniform_int_distribution<uint32_t> fewRows(0, 3);
     for (int32_t n : {0, 1, 2, 255, 1000, Rasterizer::kCellCapacity}) {
         std::vector<Cell> input(static_cast<size_t>(n));
-        for (Cell& c : input) c = any(random);
+        for (Cell& c : input)
+            c = any(random);
         std::vector<Cell> expected = input;
         std::stable_sort(expected.begin(), expected.end());
         EXPECT_EQ(sortThroughRasterizer(r, input), expected) << n << " words";
 
-        for (Cell& c : input) c = cellWord(fewRows(random), fewRows(random) * 300, 0, 1);
+        for (Cell& c : input)
+            c = cellWord(fewRows(random), fewRows(random) * 300, 0, 1);
         expected = input;
         std::stable_sort(expected.begin(), expected.end());
         EXPECT_EQ(sortThroughRasterizer(r, input), expected) << n << " clustered words";

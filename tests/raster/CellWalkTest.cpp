@@ -25,7 +25,8 @@ TEST(EmitLine, VerticalEdgeGivesTwoCellsPerRow) {
     EXPECT_EQ(down, expected);
 
     Cells up = canvas.walk(10.5f, 4.0f, 10.5f, 0.0f);
-    for (Cell& c : up) c |= 1u;
+    for (Cell& c : up)
+        c |= 1u;
     EXPECT_EQ(up, expected);
     EXPECT_EQ(canvas.walk(10.5f, 4.0f, 10.5f, 0.0f)[0] & 1u, 0u);
 }
@@ -173,8 +174,8 @@ TEST(EmitLine, WalkMatchesItsClosedForm) {
             const int64_t clamped = std::clamp<int64_t>(x, 0, 64 * 256 - 1);
             expected.push_back(Cell(((k / 2) << 21) | (clamped << 1) | (down ? 1 : 0)));
         }
-        ASSERT_EQ(cells, expected) << "segment (" << x0 << ", " << y0 << ")-(" << x1 << ", "
-                                   << y1 << ")";
+        ASSERT_EQ(cells, expected)
+            << "segment (" << x0 << ", " << y0 << ")-(" << x1 << ", " << y1 << ")";
     }
 }
 

@@ -16,8 +16,8 @@ constexpr uint32_t kSentinel = 0xDEADBEEFu;
 // Slanted teeth side by side, each well apart from its neighbours, all full height.
 void addTooth(Path& path, int32_t i, float height) {
     const float left = 8.0f * float(i) + 0.3f;
-    addPolygon(path, {{left, 0.0f}, {left + 3.0f, 0.0f}, {left + 4.7f, height},
-                      {left + 1.7f, height}});
+    addPolygon(path,
+               {{left, 0.0f}, {left + 3.0f, 0.0f}, {left + 4.7f, height}, {left + 1.7f, height}});
 }
 
 TEST(Clear, EmptiesTheTargetAndNothingBeyondIt) {
@@ -26,7 +26,8 @@ TEST(Clear, EmptiesTheTargetAndNothingBeyondIt) {
     Rasterizer r;
     r.setTarget(pixels.data(), 4, 3, 5);
     r.clear();
-    for (size_t i = 0; i + 1 < pixels.size(); ++i) EXPECT_EQ(pixels[i], 0u) << i;
+    for (size_t i = 0; i + 1 < pixels.size(); ++i)
+        EXPECT_EQ(pixels[i], 0u) << i;
     EXPECT_EQ(pixels.back(), kSentinel);
 }
 
@@ -39,9 +40,9 @@ TEST(SetTarget, MalformedTargetsAreRefusedAndNeverWritten) {
         uint32_t* pixels;
         int32_t width, height, pitch;
     };
-    for (const Bad& bad : {Bad{nullptr, 8, 8, 8}, Bad{pixels.data(), -8, 8, 8},
-                           Bad{pixels.data(), 8, -1, 8}, Bad{pixels.data(), 8, 8, 4},
-                           Bad{pixels.data(), 8, 8, -8}}) {
+    for (const Bad& bad :
+         {Bad{nullptr, 8, 8, 8}, Bad{pixels.data(), -8, 8, 8}, Bad{pixels.data(), 8, -1, 8},
+          Bad{pixels.data(), 8, 8, 4}, Bad{pixels.data(), 8, 8, -8}}) {
         Rasterizer r;
         r.setTarget(bad.pixels, bad.width, bad.height, bad.pitch);
         EXPECT_EQ(r.target, nullptr);
@@ -51,7 +52,8 @@ TEST(SetTarget, MalformedTargetsAreRefusedAndNeverWritten) {
         r.fill(path, paint, kNonZero);
         r.resolveBackground(0u);
     }
-    for (uint32_t p : pixels) EXPECT_EQ(p, kSentinel);
+    for (uint32_t p : pixels)
+        EXPECT_EQ(p, kSentinel);
 }
 
 TEST(SetTarget, OversizedTargetIsClampedToWhatCellsCanAddress) {
@@ -86,7 +88,8 @@ TEST(Fill, PathOfManyThousandCellsDrawsLikeItsPiecesAndKeepsItsArrays) {
     const int32_t w = 320, h = 200, teeth = 40;
     // 40 teeth of two 400-cell edges each: 32000 cells in one fill.
     Path whole;
-    for (int32_t i = 0; i < teeth; ++i) addTooth(whole, i, float(h));
+    for (int32_t i = 0; i < teeth; ++i)
+        addTooth(whole, i, float(h));
     SolidPaint paint(0xFF3060C0u);
 
     Canvas one(w, h);

@@ -107,7 +107,8 @@ TEST(WriteSpan, EmptySpansChangeNoPixelButMoveTheSeekCache) {
     w.canvas.raster.lastSpanEndX = -1;
     w.canvas.raster.lastSpanY = -1;
     w.painted(paint, 3, 0, 255);
-    for (uint32_t p : w.canvas.pixels) EXPECT_EQ(p, 0u);
+    for (uint32_t p : w.canvas.pixels)
+        EXPECT_EQ(p, 0u);
     EXPECT_EQ(w.canvas.raster.lastSpanEndX, 3);
     EXPECT_EQ(w.canvas.raster.lastSpanY, 0);
     EXPECT_TRUE(paint.skips.empty());

@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <map>
+#include <ostream>
 #include <utility>
 
 #include "geometry/SolidPaint.h"
@@ -27,7 +28,8 @@ Pixels drawn(const Canvas& canvas) {
     Pixels out;
     for (int32_t y = 0; y < canvas.height; ++y) {
         for (int32_t x = 0; x < canvas.width; ++x) {
-            if (canvas.at(x, y) != 0) out[{x, y}] = canvas.at(x, y);
+            if (canvas.at(x, y) != 0)
+                out[{x, y}] = canvas.at(x, y);
         }
     }
     return out;
@@ -44,6 +46,8 @@ struct AlphaCase {
     int32_t v;
     int32_t evenOdd;
     int32_t nonZero;
+
+    friend void PrintTo(const AlphaCase& c, std::ostream* out) { *out << "v=" << c.v; }
 };
 
 class AlphaMapping : public ::testing::TestWithParam<AlphaCase> {};
@@ -60,14 +64,13 @@ INSTANTIATE_TEST_SUITE_P(Sweep, AlphaMapping,
                                            AlphaCase{-128, 127, 128}, AlphaCase{-100, 99, 100},
                                            AlphaCase{300, 211, 255}, AlphaCase{128, 128, 128},
                                            AlphaCase{-256, 255, 255}, AlphaCase{0, 0, 0},
-                                           AlphaCase{std::numeric_limits<int32_t>::min(), 0,
-                                                     255}));
+                                           AlphaCase{std::numeric_limits<int32_t>::min(), 0, 255}));
 
 TEST(Sweep, SquareCoversExactlyItsFourPixelsUnderBothRules) {
     Path path;
     addRect(path, 10.0f, 10.0f, 12.0f, 12.0f);
-    const Pixels expected = {{{10, 10}, grey(255)}, {{11, 10}, grey(255)},
-                             {{10, 11}, grey(255)}, {{11, 11}, grey(255)}};
+    const Pixels expected = {
+        {{10, 10}, grey(255)}, {{11, 10}, grey(255)}, {{10, 11}, grey(255)}, {{11, 11}, grey(255)}};
     EXPECT_EQ(fillWhite(path, kNonZero), expected);
     EXPECT_EQ(fillWhite(path, kEvenOdd), expected);
 }
@@ -77,7 +80,8 @@ TEST(Sweep, SquareTwiceIsFullUnderNonZeroAndEmptyUnderEvenOdd) {
     addRect(path, 10.0f, 10.0f, 12.0f, 12.0f);
     addRect(path, 10.0f, 10.0f, 12.0f, 12.0f);
     EXPECT_EQ(fillWhite(path, kNonZero).size(), 4u);
-    for (const auto& [at, pixel] : fillWhite(path, kNonZero)) EXPECT_EQ(pixel, grey(255));
+    for (const auto& [at, pixel] : fillWhite(path, kNonZero))
+        EXPECT_EQ(pixel, grey(255));
     EXPECT_TRUE(fillWhite(path, kEvenOdd).empty());
 }
 
