@@ -13,9 +13,6 @@ public:
     // Creates the console, the 32-bit format, gives the console the "synchronized
     // update" option, opens it at 320x200 and creates a surface of its size.
     virtual void open() = 0;
-    // The surface's size, as the console reported it at open.
-    virtual int32_t width() const = 0;
-    virtual int32_t height() const = 0;
     // At most one key per call, 0 when none is waiting; never blocks.
     virtual int32_t readKey() = 0;
     // The surface's pixels, width x height with pitch width; they persist between frames.

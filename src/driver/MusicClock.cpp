@@ -6,7 +6,9 @@ MusicClock::MusicClock(PlayTimeSource& playTimeSource, WallClock& wallClock)
     : source(playTimeSource), wall(wallClock) {}
 
 // A zero length would divide by zero in a late wait; the shortest tick is 1 ms.
-void MusicClock::setTickLength(uint32_t ms) { tickLength = ms == 0 ? 1 : ms; }
+void MusicClock::setTickLength(uint32_t ms) {
+    tickLength = ms == 0 ? 1 : ms;
+}
 
 void MusicClock::resetClock() {
     tickStart = source.playTime();

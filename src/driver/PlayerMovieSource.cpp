@@ -19,4 +19,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<Movie> PlayerMovieSource::createMovie() { return std::make_unique<PlayerMovie>(); }
+std::unique_ptr<Movie> PlayerMovieSource::createMovie() {
+    return std::make_unique<PlayerMovie>();
+}

@@ -24,8 +24,6 @@ class FakeDisplay : public Display {
 public:
     explicit FakeDisplay(Log& sink) : log(sink), pixels(Show::kWidth * Show::kHeight, 0) {}
     void open() override { log.push_back("display open"); }
-    int32_t width() const override { return Show::kWidth; }
-    int32_t height() const override { return Show::kHeight; }
     int32_t readKey() override { return keyFor ? keyFor(*show) : 0; }
     uint32_t* lock() override { return pixels.data(); }
     void unlock() override {}
@@ -164,7 +162,7 @@ struct ShowRun : ::testing::Test {
 TEST_F(ShowRun, EightScenesRunInOrderWithTheirTicksAndEnds) {
     EXPECT_EQ(show.run(), 0);
     // No missed ticks: a scene with end E shows E + 1 frames.
-    const std::map<int32_t, int> expected{{1, 11}, {2, 301}, {3, 6},   {4, 4},
+    const std::map<int32_t, int> expected{{1, 11},  {2, 301}, {3, 6},   {4, 4},
                                           {5, 301}, {6, 601}, {7, 601}, {8, 481}};
     EXPECT_EQ(framesPerScene(), expected);
     for (size_t i = 1; i < display.frames.size(); ++i) {
@@ -181,36 +179,38 @@ TEST_F(ShowRun, EightScenesRunInOrderWithTheirTicksAndEnds) {
             ASSERT_EQ(l, ticks.at(scene)) << "scene " << scene;
         }
     }
-    const Log expectedEvents{
-        "movie create", "movie open presents.mvz", "display open", "music start", "tick 66",
-        "reset",
-        // end of 1
-        "movie close presents.mvz", "movie destroy", "tick 16",
-        // end of 2
-        "movie create", "movie open tavo01.mvz", "tick 40",
-        // end of 3
-        "movie close tavo01.mvz", "movie destroy", "movie create", "movie open main02.mvz",
-        "tick 100",
-        // end of 4
-        "movie close main02.mvz", "movie destroy", "tick 16",
-        // ends of 5, 6, 7 (8 changes nothing)
-        "tick 16", "tick 16", "tick 16",
-        // exit
-        "music stop", "display close", "display destroy"};
+    const Log expectedEvents{"movie create", "movie open presents.mvz", "display open",
+                             "music start", "tick 66", "reset",
+                             // end of 1
+                             "movie close presents.mvz", "movie destroy", "tick 16",
+                             // end of 2
+                             "movie create", "movie open tavo01.mvz", "tick 40",
+                             // end of 3
+                             "movie close tavo01.mvz", "movie destroy", "movie create",
+                             "movie open main02.mvz", "tick 100",
+                             // end of 4
+                             "movie close main02.mvz", "movie destroy", "tick 16",
+                             // ends of 5, 6, 7 (8 changes nothing)
+                             "tick 16", "tick 16", "tick 16",
+                             // exit
+                             "music stop", "display close", "display destroy"};
     EXPECT_EQ(events(), expectedEvents);
 }
 
 TEST_F(ShowRun, MissedTicksAdvanceTheSceneAndCarryIntoTheNextMoviesFirstRender) {
     // The last frame of scene 2 (frameIndex 300) misses 2 ticks; scene 3 misses one once.
     clock.missedFor = [](const Show& s) {
-        if (s.scene == 2 && s.frameIndex == 300) return 2;
-        if (s.scene == 3 && s.frameIndex == 1) return 1;
+        if (s.scene == 2 && s.frameIndex == 300)
+            return 2;
+        if (s.scene == 3 && s.frameIndex == 1)
+            return 1;
         return 0;
     };
     show.run();
     std::vector<Render> tavo;
     for (const Render& r : movies.renders) {
-        if (r.movie == "tavo01.mvz") tavo.push_back(r);
+        if (r.movie == "tavo01.mvz")
+            tavo.push_back(r);
     }
     // frameIndex 0, 1, then 1 + 1 + 1 = 3, 4, 5 (end 5).
     ASSERT_EQ(tavo.size(), 5u);
@@ -303,8 +303,9 @@ TEST_P(QuitKey, EndsTheShowAfterPresentingThroughTheNormalExit) {
     EXPECT_EQ(waitsAfterKey, 0);
     EXPECT_EQ(display.frames.back().scene, c.scene);
     EXPECT_EQ(display.frames.back().frameIndex, 1);
-    const std::string movie = c.scene == 1 ? "presents.mvz" : c.scene == 3 ? "tavo01.mvz"
-                                                                          : "main02.mvz";
+    const std::string movie = c.scene == 1   ? "presents.mvz"
+                              : c.scene == 3 ? "tavo01.mvz"
+                                             : "main02.mvz";
     const Log events = this->events();
     const Log tail(events.end() - 5, events.end());
     EXPECT_EQ(tail, (Log{"music stop", "display close", "movie close " + movie, "movie destroy",
@@ -317,7 +318,8 @@ INSTANTIATE_TEST_SUITE_P(MovieScenes, QuitKey,
 
 TEST_F(ShowRun, OtherKeysAreReadAndIgnored) {
     display.keyFor = [](const Show& s) {
-        if (s.scene != 2) return 0;
+        if (s.scene != 2)
+            return 0;
         static const int32_t keys[] = {32, 65, 113, 13, 26, 28, 80, 82};
         return keys[s.frameIndex % 8];
     };

@@ -52,12 +52,12 @@ TEST(XmHeader, FieldsSitAtTheirOffsets) {
     EXPECT_EQ(b[37], 0x1A);
     EXPECT_EQ(word(b, 58), 0x0104);
     EXPECT_EQ(dword(b, 60), 276u);
-    EXPECT_EQ(word(b, 64), 3);   // orders
-    EXPECT_EQ(word(b, 66), 1);   // restart
-    EXPECT_EQ(word(b, 68), 2);   // channels
-    EXPECT_EQ(word(b, 70), 1);   // patterns
-    EXPECT_EQ(word(b, 72), 0);   // instruments
-    EXPECT_EQ(word(b, 74), 1);   // linear frequencies
+    EXPECT_EQ(word(b, 64), 3); // orders
+    EXPECT_EQ(word(b, 66), 1); // restart
+    EXPECT_EQ(word(b, 68), 2); // channels
+    EXPECT_EQ(word(b, 70), 1); // patterns
+    EXPECT_EQ(word(b, 72), 0); // instruments
+    EXPECT_EQ(word(b, 74), 1); // linear frequencies
     EXPECT_EQ(word(b, 76), 3);
     EXPECT_EQ(word(b, 78), 140);
     // One row of two empty cells: a 9-byte header and two 0x80 flag bytes.
@@ -72,7 +72,7 @@ TEST(XmHeader, FieldsSitAtTheirOffsets) {
 TEST(XmPatternPacking, PartialCellsAreFlaggedAndFullCellsArePlain) {
     XmModule m = oneRowModule();
     m.instruments.push_back(instrumentWith(XmSample{}));
-    m.patterns[0].at(0, 0) = {49, 0, 0, 0x0F, 0};      // note and effect only
+    m.patterns[0].at(0, 0) = {49, 0, 0, 0x0F, 0};       // note and effect only
     m.patterns[0].at(0, 1) = {49, 1, 0x50, 0x0A, 0x02}; // all five fields
     const std::vector<uint8_t> b = writeXm(m);
     const size_t d = kFirstPattern + 9;

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int32_t kWaveLength = 64;     // frames in one cycle of each waveform
+constexpr int32_t kWaveLength = 64; // frames in one cycle of each waveform
 constexpr int16_t kSquareLevel = 12000;
 constexpr double kSineLevel = 20000.0;
 

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr uint16_t kFormatVersion = 0x0104;
-constexpr uint32_t kHeaderSize = 276;          // from the size field through the orders
+constexpr uint32_t kHeaderSize = 276; // from the size field through the orders
 constexpr uint32_t kPatternHeaderSize = 9;
 constexpr uint32_t kInstrumentHeaderSize = 263; // with samples; 29 without
 constexpr uint32_t kEmptyInstrumentHeaderSize = 29;
@@ -56,8 +56,7 @@ void checkEnvelope(const XmEnvelope& e) {
     require(n <= static_cast<size_t>(kXmMaxEnvelopePoints), "envelope has more than 12 points");
     for (size_t i = 0; i < n; ++i) {
         require(e.points[i].value <= kMaxEnvelopeValue, "envelope value above 64");
-        require(i == 0 || e.points[i].tick > e.points[i - 1].tick,
-                "envelope ticks must increase");
+        require(i == 0 || e.points[i].tick > e.points[i - 1].tick, "envelope ticks must increase");
     }
     if (n > 0) {
         require(!e.sustain || e.sustainPoint < n, "envelope sustain point out of range");
@@ -247,8 +246,7 @@ void writeInstrument(ByteSink& out, const XmInstrument& ins) {
 
 } // namespace
 
-XmPattern::XmPattern(int32_t rows, int32_t channels)
-    : rowCount(rows), channelCount(channels) {
+XmPattern::XmPattern(int32_t rows, int32_t channels) : rowCount(rows), channelCount(channels) {
     if (rows < 1 || rows > kXmMaxRows || channels < 1 || channels > kXmMaxChannels) {
         throw XmError("pattern must have 1..256 rows and 1..32 channels");
     }

@@ -34,7 +34,9 @@ constexpr uint8_t xmNote(int32_t octave, int32_t semitone) {
     return static_cast<uint8_t>(octave * 12 + semitone + 1);
 }
 // Volume-column byte for a volume 0..64.
-constexpr uint8_t xmVolume(int32_t volume) { return static_cast<uint8_t>(0x10 + volume); }
+constexpr uint8_t xmVolume(int32_t volume) {
+    return static_cast<uint8_t>(0x10 + volume);
+}
 
 class XmPattern {
 public:
@@ -82,8 +84,8 @@ struct XmSample {
 
 struct XmInstrument {
     std::string name;
-    std::vector<XmSample> samples;            // at most 16
-    std::array<uint8_t, 96> sampleForNote{};  // sample index per note 1..96
+    std::vector<XmSample> samples;           // at most 16
+    std::array<uint8_t, 96> sampleForNote{}; // sample index per note 1..96
     XmEnvelope volumeEnvelope;
     XmEnvelope panningEnvelope;
     uint8_t vibratoType = 0;
@@ -96,12 +98,12 @@ struct XmInstrument {
 struct XmModule {
     std::string name;
     std::string trackerName = "tilsen xm writer";
-    int32_t channels = 4;    // 1..32
+    int32_t channels = 4; // 1..32
     uint16_t restartPosition = 0;
     bool linearFrequencies = true;
-    uint16_t speed = 6;      // ticks per row
-    uint16_t tempo = 125;    // beats per minute
-    std::vector<uint8_t> orders;    // pattern numbers, 1..256 entries
+    uint16_t speed = 6;          // ticks per row
+    uint16_t tempo = 125;        // beats per minute
+    std::vector<uint8_t> orders; // pattern numbers, 1..256 entries
     std::vector<XmPattern> patterns;
     std::vector<XmInstrument> instruments;
 };
