@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include <zlib.h>
@@ -24,6 +25,8 @@ constexpr int32_t kMovieCurveSteps = 16;
 constexpr uint32_t kBackground = 0xff000000u;
 // Fill rule of every movie path: even-odd.
 constexpr int32_t kEvenOdd = 0;
+// The stream is decompressed into a buffer of this many bytes, read word by word from there.
+constexpr size_t kReadBufferBytes = 1u << 16;
 // Path words are read this many at a time.
 constexpr uint32_t kWordChunk = 16384;
 // The scratch path storage is given back after a frame when it grew past this.
@@ -90,6 +93,9 @@ int32_t MoviePlayer::openFile(const char* fileName) {
 
 void MoviePlayer::close() {
     stream.reset();
+    readBuffer.reset();
+    readPos = 0;
+    readEnd = 0;
     shapesLeft = 0;
     pathsLeft = 0;
     ended = true;
@@ -150,8 +156,8 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
     }
     // A clean end comes exactly at a frame boundary; a partial count word is a cut.
     std::array<uint8_t, movieformat::kBytesPerWord> first{};
-    const int got = gzread(stream.get(), first.data(), static_cast<unsigned>(first.size()));
-    if (got <= 0) {
+    const size_t got = readBytes(first.data(), first.size());
+    if (got == 0) {
         return FrameStatus::kEnd;
     }
     if (got != movieformat::kBytesPerWord) {
@@ -187,6 +193,17 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
             if (wordCount > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
                 return FrameStatus::kBadCount;
             }
+            // A path whose words all lie in the read buffer is copied straight from it.
+            const size_t bytes = static_cast<size_t>(wordCount) * sizeof(uint32_t);
+            if constexpr (std::endian::native == std::endian::little) {
+                if (shape != nullptr && readEnd - readPos >= bytes && readPos % sizeof(uint32_t) == 0) {
+                    shape->paths.emplace_back().setWords(readBuffer.get() + readPos / sizeof(uint32_t),
+                                                         static_cast<int32_t>(wordCount));
+                    readPos += bytes;
+                    --pathsLeft;
+                    continue;
+                }
+            }
             pathWords.clear();
             if (!readWords(wordCount, shape != nullptr ? &pathWords : nullptr)) {
                 return FrameStatus::kCutShort;
@@ -202,9 +219,33 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
     return FrameStatus::kFrame;
 }
 
+size_t MoviePlayer::readBytes(uint8_t* out, size_t n) {
+    size_t done = 0;
+    while (done < n && stream) {
+        if (readPos == readEnd) {
+            if (!readBuffer) {
+                readBuffer = std::make_unique_for_overwrite<uint32_t[]>(kReadBufferBytes / sizeof(uint32_t));
+            }
+            const int got = gzread(stream.get(), readBuffer.get(), static_cast<unsigned>(kReadBufferBytes));
+            if (got <= 0) {
+                break;
+            }
+            readPos = 0;
+            readEnd = static_cast<size_t>(got);
+        }
+        const size_t take = std::min(n - done, readEnd - readPos);
+        if (out != nullptr) {
+            std::memcpy(out + done, reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos, take);
+        }
+        readPos += take;
+        done += take;
+    }
+    return done;
+}
+
 bool MoviePlayer::readWord(uint32_t& word) {
     uint32_t raw = 0;
-    if (!stream || gzread(stream.get(), &raw, sizeof raw) != static_cast<int>(sizeof raw)) {
+    if (readBytes(reinterpret_cast<uint8_t*>(&raw), sizeof raw) != sizeof raw) {
         return false;
     }
     word = fromLittleEndian(raw);
@@ -219,8 +260,8 @@ bool MoviePlayer::readWords(uint32_t count, std::vector<uint32_t>* out) {
         const size_t start = out != nullptr ? target.size() : 0;
         target.resize(start + n);
         uint32_t* words = target.data() + start;
-        const auto bytes = static_cast<unsigned>(n * sizeof(uint32_t));
-        if (gzread(stream.get(), words, bytes) != static_cast<int>(bytes)) {
+        const size_t bytes = n * sizeof(uint32_t);
+        if (readBytes(reinterpret_cast<uint8_t*>(words), bytes) != bytes) {
             return false;
         }
         if constexpr (std::endian::native != std::endian::little) {

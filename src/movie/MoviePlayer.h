@@ -52,6 +52,9 @@ private:
         void operator()(gzFile_s* handle) const;
     };
 
+    // Up to n bytes from the stream through the read buffer (dropped when out is null);
+    // fewer only at the end of the stream or on a read error.
+    size_t readBytes(uint8_t* out, size_t n);
     bool readWord(uint32_t& word);
     // Reads count words, appended to out when it is not null. Storage grows only as words
     // arrive, so a damaged count cannot make it reserve more than the stream holds.
@@ -68,4 +71,9 @@ private:
     FrameStatus endReason = FrameStatus::kEnd;
     // Words of the path being read; kept between paths so its storage is reused.
     std::vector<uint32_t> pathWords;
+    // Decompressed bytes not yet consumed: readBuffer bytes [readPos, readEnd). Words, so
+    // that a whole path can be handed on from it where it sits.
+    std::unique_ptr<uint32_t[]> readBuffer;
+    size_t readPos = 0;
+    size_t readEnd = 0;
 };

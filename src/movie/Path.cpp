@@ -57,7 +57,8 @@ void Path::setWords(const uint32_t* source, int32_t n) {
     if (n <= 0 || source == nullptr) {
         return;
     }
-    words = std::make_unique<uint32_t[]>(static_cast<size_t>(n));
+    // Every word is written by the copy, so the storage is not zeroed first.
+    words = std::make_unique_for_overwrite<uint32_t[]>(static_cast<size_t>(n));
     std::copy_n(source, n, words.get());
     wordCount = n;
     capacity = n;

@@ -30,13 +30,24 @@ bool finite(float x0, float y0, float x1, float y1) {
 
 constexpr double kSubpixels = 256.0;
 constexpr double kHalfScanlines = 2.0;
+constexpr float kSubpixelsF = 256.0f;
+constexpr float kHalfScanlinesF = 2.0f;
+constexpr float kFixedLimitF = static_cast<float>(Rasterizer::kFixedLimit);
+
+// floor(v) for |v| < kFixedLimit, where it equals fixedFloor: the truncated value is
+// exact as a float (below 2^24 every integer is, above it v is an integer already).
+int32_t floorInRange(float v) {
+    const auto t = static_cast<int32_t>(v);
+    return static_cast<float>(t) > v ? t - 1 : t;
+}
+
+bool inRange(float v) {
+    return std::fabs(v) < kFixedLimitF;
+}
 
 } // namespace
 
-void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
-    if (x0 == x1 && y0 == y1) {
-        return;
-    }
+void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
     // A segment with a non-finite end has no sensible crossings; it is dropped before
     // it can spoil the bounding box handed to the paint.
     if (!finite(x0, y0, x1, y1)) {
@@ -108,6 +119,99 @@ void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
         k = 0;
     }
 
+    walkClamped(x, err, k, yEnd, dx, dy, xStep, direction);
+}
+
+// The common case in one pass: no transform to apply and every coordinate well inside
+// the fixed-point range (which also makes it finite). 256·x and 2·y are exact in float.
+// The walk steps by the whole quotient dx / dy and carries the remainder, which gives
+// the same crossings as dividing the error term on every half-scanline.
+void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
+    if (x0 == x1 && y0 == y1) {
+        return;
+    }
+    const float fx0 = kSubpixelsF * x0;
+    const float fx1 = kSubpixelsF * x1;
+    const float fy0 = kHalfScanlinesF * y0;
+    const float fy1 = kHalfScanlinesF * y1;
+    if (!(inRange(fx0) && inRange(fx1) && inRange(fy0) && inRange(fy1)) ||
+        (transform != nullptr && !transform->isIdentity)) {
+        emitLineGeneral(x0, y0, x1, y1);
+        return;
+    }
+    if (y0 <= boundsMinY) {
+        boundsMinY = y0;
+    }
+    if (y1 >= boundsMaxY) {
+        boundsMaxY = y1;
+    }
+    if (x0 <= boundsMinX) {
+        boundsMinX = x0;
+    }
+    if (x1 >= boundsMaxX) {
+        boundsMaxX = x1;
+    }
+    const bool down = y0 < y1;
+    const int32_t yTop = floorInRange(down ? fy0 : fy1);
+    const int32_t yBottom = floorInRange(down ? fy1 : fy0);
+    if (yTop == yBottom) {
+        return;
+    }
+    const int32_t yEnd = std::min(yBottom, 2 * height);
+    if (yTop >= yEnd) {
+        return;
+    }
+    const float topX = down ? x0 : x1;
+    const float bottomX = down ? x1 : x0;
+    const int32_t xLeft = floorInRange(x0 < x1 ? fx0 : fx1);
+    const int32_t xRight = floorInRange(x0 < x1 ? fx1 : fx0);
+    const int32_t xStart = floorInRange(down ? fx0 : fx1);
+    const int32_t xStep = bottomX > topX ? 1 : -1;
+    const Cell direction = down ? 1u : 0u;
+    const int32_t dx = xRight - xLeft;
+    const int32_t dy = yBottom - yTop;
+
+    int32_t x = xStart;
+    int32_t err = dy;
+    int32_t k = yTop;
+    if (k < 0) {
+        const int64_t skipped = static_cast<int64_t>(dx) * static_cast<int64_t>(-k);
+        int64_t wideErr = static_cast<int64_t>(dy) + skipped;
+        if (wideErr > dy) {
+            const int64_t q = (wideErr - 1) / dy;
+            x += xStep * static_cast<int32_t>(q);
+            wideErr -= q * dy;
+        }
+        err = static_cast<int32_t>(wideErr);
+        k = 0;
+    }
+    const int32_t maxX = 256 * width - 1;
+    const auto count = static_cast<std::ptrdiff_t>(yEnd - k);
+    Cell* out = cellEnd;
+    // Crossings stay between the two ends, so an edge inside the target needs no clamp.
+    if (cells.get() + cellCapacity - out < count || xLeft < 0 || xRight > maxX) {
+        walkClamped(x, err, k, yEnd, dx, dy, xStep, direction);
+        return;
+    }
+    const int32_t whole = dx < dy ? 0 : dx / dy;
+    const int32_t rest = dx - whole * dy;
+    const int32_t stride = xStep * whole;
+    for (; k < yEnd; ++k) {
+        *out++ = (static_cast<Cell>(k >> 1) << 21) | (static_cast<Cell>(x) << 1) | direction;
+        x += stride;
+        err += rest;
+        if (err > dy) {
+            x += xStep;
+            err -= dy;
+        }
+    }
+    cellEnd = out;
+}
+
+// The walk one half-scanline at a time, clamping every crossing to the target and
+// growing the cell arrays when they fill up.
+void Rasterizer::walkClamped(int32_t x, int32_t err, int32_t k, int32_t yEnd, int32_t dx,
+                             int32_t dy, int32_t xStep, Cell direction) {
     const int32_t maxX = 256 * width - 1;
     Cell* out = cellEnd;
     Cell* limit = cells.get() + cellCapacity;

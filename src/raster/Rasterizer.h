@@ -99,7 +99,15 @@ class Rasterizer : public PathSink {
     // Doubles both cell arrays, keeping the stored cells. False once at
     // kMaxCellCapacity or when memory runs out; the arrays are then unchanged.
     bool growCells();
+    // The byte-wise radix sort sortCells uses for very many cells.
+    void radixSortCells();
+    // emitLine for transformed or far-off coordinates: the checked, double-precision way.
+    void emitLineGeneral(float x0, float y0, float x1, float y1);
+    void walkClamped(int32_t x, int32_t err, int32_t k, int32_t yEnd, int32_t dx, int32_t dy,
+                     int32_t xStep, Cell direction);
     int32_t alphaOf(int32_t v) const { return fillRule != 0 ? nonZeroAlpha(v) : evenOddAlpha(v); }
+    static void resolveRow(uint32_t* pixel, int32_t count, uint32_t bg);
+    static void resolveRowOverBlack(uint32_t* pixel, int32_t count);
     void writeSolidSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
     void writePaintedSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
 };

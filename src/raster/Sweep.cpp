@@ -4,6 +4,8 @@
 // pixels take the carried winding alone. Integers only.
 #include <cstdlib>
 
+#include "geometry/SolidPaint.h"
+#include "raster/Compositing.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -17,6 +19,101 @@ constexpr int32_t kEvenOddPeriod = 512;
 // pixel, so the product is taken in 64 bits.
 int32_t partialCoverage(int32_t sum) {
     return static_cast<int32_t>(static_cast<int64_t>(sum) * kHalfScanline / kMaxPosition);
+}
+
+// The span writer for one known colour: the same compositing as writeSolidSpan with the
+// colour fetched, clamped and checked once per fill instead of once per span.
+class SolidSpans {
+public:
+    SolidSpans(uint32_t* pixels, int32_t rowPitch, uint32_t colour)
+        : target(pixels), pitch(rowPitch), full(compositing::clampToAlpha(colour)),
+          fullAlpha(compositing::alphaByte(full)) {}
+
+    // Nothing at all is drawn when the colour is transparent at full coverage.
+    bool visible() const { return fullAlpha != 0; }
+
+    void write(int32_t x, int32_t y, int32_t count, int32_t alpha) const {
+        using namespace compositing;
+        const uint32_t src = alpha == kMaxAlpha ? full : scale(full, static_cast<uint32_t>(alpha));
+        const uint32_t a = alphaByte(src);
+        if (a == 0 || count <= 0) {
+            return;
+        }
+        uint32_t* pixel = target + static_cast<std::ptrdiff_t>(y) * pitch + x;
+        uint32_t* const end = pixel + count;
+        for (; pixel != end; ++pixel) {
+            const uint32_t d = *pixel;
+            const uint32_t da = alphaByte(d);
+            if (da == 0) {
+                *pixel = src;
+            } else if (da != kOpaque) {
+                *pixel = under(d, src, a);
+            }
+        }
+    }
+
+private:
+    uint32_t* target;
+    int32_t pitch;
+    uint32_t full;
+    uint32_t fullAlpha;
+};
+
+// The sweep of Rasterizer::sweep for a SolidPaint, with the fill rule fixed at compile
+// time and the span writer inlined.
+template <bool kEvenOdd>
+void sweepSolid(const Cell* first, const Cell* last, const SolidSpans& spans) {
+    const auto alphaOf = [](int32_t v) {
+        return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
+    };
+    int32_t cx = 0;
+    int32_t cy = 0;
+    int32_t wind = 0;
+    int32_t w0 = 0;
+    int32_t up = 0;
+    int32_t down = 0;
+    const auto flush = [&]() {
+        const int32_t cov = w0 * kHalfScanline + partialCoverage(up) + partialCoverage(down);
+        if (cov != 0) {
+            const int32_t a = alphaOf(cov);
+            if (a != 0) {
+                spans.write(cx, cy, 1, a);
+            }
+        }
+    };
+    for (const Cell* it = first; it != last; ++it) {
+        const Cell c = *it;
+        const int32_t col = static_cast<int32_t>((c >> 9) & 0xFFFu);
+        const int32_t row = static_cast<int32_t>(c >> 21);
+        if (col != cx || row != cy) {
+            flush();
+            if (row == cy) {
+                if (wind != 0) {
+                    const int32_t a = alphaOf(wind * kHalfScanline);
+                    if (a != 0) {
+                        spans.write(cx + 1, cy, col - cx - 1, a);
+                    }
+                }
+                w0 = wind;
+            } else {
+                wind = 0;
+                w0 = 0;
+                cy = row;
+            }
+            cx = col;
+            up = 0;
+            down = 0;
+        }
+        const int32_t share = kMaxPosition - static_cast<int32_t>((c >> 1) & 0xFFu);
+        if ((c & 1u) != 0) {
+            ++wind;
+            up += share;
+        } else {
+            --wind;
+            down -= share;
+        }
+    }
+    flush();
 }
 
 } // namespace
@@ -36,6 +133,21 @@ int32_t Rasterizer::evenOddAlpha(int32_t v) {
 void Rasterizer::sweep() {
     lastSpanEndX = -1;
     lastSpanY = -1;
+    // A SolidPaint (a final class) answers every nextColour with its colour and has no
+    // other effect, so asking it once per fill gives the same pixels as once per span.
+    if (paintIsSolid) {
+        if (const auto* solid = dynamic_cast<const SolidPaint*>(paint)) {
+            const SolidSpans spans(target, pitch, solid->colour);
+            if (spans.visible()) {
+                if (fillRule == 0) {
+                    sweepSolid<true>(cells.get(), cellEnd, spans);
+                } else {
+                    sweepSolid<false>(cells.get(), cellEnd, spans);
+                }
+            }
+            return;
+        }
+    }
     int32_t cx = 0;
     int32_t cy = 0;
     int32_t wind = 0;
