@@ -21,7 +21,7 @@ bool FfmpegVideo::start(const std::string& ffmpeg, const std::string& videoFile,
         "-i", "pipe:0",
         // output: H.264
         "-an", "-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p", "-c:v", "libx264",
-        "-preset", "fast", "-crf", std::to_string(kCrf), "-pix_fmt", "yuv420p", "-colorspace",
+        "-preset", "veryfast", "-crf", std::to_string(kCrf), "-pix_fmt", "yuv420p", "-colorspace",
         "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv", "-f",
         "mp4", videoFile};
     return process.start(args, true);

@@ -262,11 +262,15 @@ int main(int argc, char** argv) {
 
     const std::string length = Progress::clock(endMs);
     const auto frames = static_cast<unsigned long long>(sampler.framesWritten());
-    for (const std::string& written : {output, pngDir, wavFile}) {
+    for (const std::string& written : {output, pngDir}) {
         if (!written.empty()) {
             std::fprintf(stderr, "tilsen-record: wrote %s (%s, %llu frames at %d fps, %dx%d)\n",
                          written.c_str(), length.c_str(), frames, options.fps, width, height);
         }
+    }
+    if (!wavFile.empty()) {
+        std::fprintf(stderr, "tilsen-record: wrote %s (%s, 48 kHz 16-bit stereo)\n",
+                     wavFile.c_str(), length.c_str());
     }
     return 0;
 }
