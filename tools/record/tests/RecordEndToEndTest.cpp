@@ -260,4 +260,52 @@ TEST_F(RecordEndToEnd, MissingMusicFailsWithAMessage) {
               std::string::npos);
 }
 
+std::string run(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, p) != nullptr) {
+            out += buf;
+        }
+        pclose(p);
+    }
+    return out;
+}
+
+TEST_F(RecordEndToEnd, Mp4HasH264At60FpsAndAacSound) {
+    if (run("command -v ffmpeg ffprobe").empty()) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    const fs::path mp4 = root / "two.mp4";
+    const std::string cmd = recorder() + " --data " + (root / "data").string() +
+                            " --scale 1 --seconds 2 " + mp4.string() + " 2>" +
+                            (root / "two.log").string();
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string probe =
+        run("ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,pix_fmt,"
+            "sample_rate,channels -show_entries format=duration -of default=nw=1 " +
+            mp4.string());
+    for (const char* line :
+         {"codec_name=h264", "width=320", "height=240", "pix_fmt=yuv420p", "r_frame_rate=60/1",
+          "codec_name=aac", "sample_rate=48000", "channels=2"}) {
+        EXPECT_NE(probe.find(line), std::string::npos) << line << " in\n" << probe;
+    }
+    const size_t at = probe.find("duration=");
+    ASSERT_NE(at, std::string::npos) << probe;
+    EXPECT_NEAR(std::stod(probe.substr(at + 9)), 2.0, 0.05) << probe;
+    // Nothing is left beside the video.
+    for (const auto& entry : fs::directory_iterator(root)) {
+        EXPECT_EQ(entry.path().filename().string().find(".tilsen-record"), std::string::npos);
+    }
+}
+
+TEST_F(RecordEndToEnd, WithoutFfmpegTheMessageNamesThePackage) {
+    const std::string out =
+        run("PATH=/nonexistent " + recorder() + " --data " + (root / "data").string() + " " +
+            (root / "x.mp4").string() + " 2>&1; echo status $?");
+    EXPECT_NE(out.find("Debian package \"ffmpeg\""), std::string::npos) << out;
+    EXPECT_NE(out.find("status 1"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(root / "x.mp4"));
+}
+
 } // namespace
