@@ -106,7 +106,7 @@ void drawFrame(int32_t index, DrawList& list) {
         const Outline r =
             ribbon(baseY, 10.0f + 8.0f * depth + 3.0f * beat * depth,
                    180.0f + 40.0f * static_cast<float>(i), phase, 8.0f + 14.0f * depth);
-        list.fill(premultiplied(palette(time, static_cast<float>(i) * 0.7f),
+        list.fill(premultiplied(palette(time, static_cast<float>(i) * 0.35f),
                                 (0.18f + 0.16f * depth) * fade),
                   r);
     }
