@@ -79,11 +79,14 @@ private:
 // One line on standard error, redrawn in place: scene, music time, a bar and a percent.
 class Progress {
 public:
-    explicit Progress(uint32_t totalMs) : total(std::max<uint32_t>(totalMs, 1)) {}
+    explicit Progress(uint32_t totalMs)
+        : total(std::max<uint32_t>(totalMs, 1)), terminal(isatty(STDERR_FILENO) == 1) {}
     void update(int32_t scene, uint32_t ms) {
         const uint32_t percent =
             static_cast<uint32_t>(std::min<uint64_t>(100, static_cast<uint64_t>(ms) * 100 / total));
-        if (percent == shownPercent && scene == shownScene) {
+        // A log gets one line per scene and the last one, not a redraw per percent.
+        const bool due = percent != shownPercent && (terminal || percent == 100);
+        if (!due && scene == shownScene) {
             return;
         }
         shownPercent = percent;
@@ -91,13 +94,16 @@ public:
         const int32_t filled = static_cast<int32_t>(percent) * kBarWidth / 100;
         std::string bar(static_cast<size_t>(filled), '#');
         bar.resize(kBarWidth, '.');
-        std::fprintf(stderr, "\r  scene %d/%d  %s / %s  [%s] %3u%%",
+        std::fprintf(stderr, "%s  scene %d/%d  %s / %s  [%s] %3u%%", terminal ? "\r" : "",
                      std::min(scene, Show::kSceneCount), Show::kSceneCount, clock(ms).c_str(),
                      clock(total).c_str(), bar.c_str(), percent);
+        if (!terminal) {
+            std::fputc('\n', stderr);
+        }
         std::fflush(stderr);
     }
     void finish() {
-        if (shownPercent <= 100) {
+        if (terminal && shownPercent <= 100) {
             std::fputc('\n', stderr);
         }
     }
@@ -110,11 +116,13 @@ public:
 
 private:
     uint32_t total;
+    bool terminal = false;
     uint32_t shownPercent = UINT32_MAX;
     int32_t shownScene = 0;
 };
 
-// Removes the temporary directory however the recording ends.
+// Removes the temporary directory however the recording ends: it lives in static storage,
+// so die()'s exit runs its destructor too.
 struct TempDir {
     std::string path;
     ~TempDir() {
@@ -124,6 +132,8 @@ struct TempDir {
         }
     }
 };
+
+TempDir temp;
 
 uint32_t recordingEnd(const RecordingMusic& music, uint32_t limitMs) {
     if (!music.stopped()) {
@@ -201,7 +211,6 @@ int main(int argc, char** argv) {
     if (!pngDir.empty()) {
         sampler.addSink(png);
     }
-    TempDir temp;
     FfmpegVideo video;
     if (!output.empty()) {
         std::string pattern = (fs::path(output).parent_path() / ".tilsen-record-XXXXXX").string();
@@ -227,7 +236,7 @@ int main(int argc, char** argv) {
     show.run();
     const uint32_t endMs = recordingEnd(music, options.limitMs);
     sampler.finish(endMs);
-    progress.update(Show::kSceneCount, totalMs);
+    progress.update(show.scene, totalMs);
     progress.finish();
     if (display.failed) {
         die("the show failed");
