@@ -236,7 +236,7 @@ int main(int argc, char** argv) {
     show.run();
     const uint32_t endMs = recordingEnd(music, options.limitMs);
     sampler.finish(endMs);
-    progress.update(show.scene, totalMs);
+    progress.update(show.scene, std::min(endMs, totalMs));
     progress.finish();
     if (display.failed) {
         die("the show failed");

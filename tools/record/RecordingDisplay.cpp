@@ -18,7 +18,9 @@ void RecordingDisplay::open() {
 }
 
 int32_t RecordingDisplay::readKey() {
-    return time.now() >= stopAt ? Show::kEscape : 0;
+    // A sink that failed (a full disk, an encoder that died) ends the show early too.
+    const bool stop = time.now() >= stopAt || (sampler != nullptr && !sampler->ok());
+    return stop ? Show::kEscape : 0;
 }
 
 uint32_t* RecordingDisplay::lock() {

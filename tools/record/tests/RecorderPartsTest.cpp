@@ -132,6 +132,23 @@ TEST(RecordingDisplay, GivesEscapeFromTheLimitOnAndSamplesNothingPastIt) {
     EXPECT_EQ(display.presents, 2u);
 }
 
+TEST(RecordingDisplay, GivesEscapeOnceASinkFailed) {
+    VirtualPlayTime time;
+    FrameSampler sampler(1000, Show::kWidth, Show::kHeight, 320, 240);
+    CapturingSink sink;
+    sink.failing = true;
+    sampler.addSink(sink);
+    RecordingDisplay display(time, &sampler, RecordingDisplay::kNoLimit);
+    display.open();
+    time.playTime();
+    EXPECT_EQ(display.readKey(), 0);
+    display.present();
+    time.playTime();
+    time.playTime(); // frame 0 is written at the next present
+    display.present();
+    EXPECT_EQ(display.readKey(), Show::kEscape);
+}
+
 std::vector<int16_t> render(const std::vector<VolumeChange>& changes, uint64_t frames) {
     std::vector<int16_t> out;
     const bool ok = renderAudio(writeXm(makeTestTune()), changes, frames, 48000,
