@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <limits>
 #include <new>
+#include <typeinfo>
 
 #include "geometry/Paint.h"
 #include "geometry/Transform2D.h"
@@ -95,7 +96,12 @@ void Rasterizer::fill(const Path& path, Paint& fillPaint, int32_t rule) {
     cellEnd = cells.get();
     fillRule = rule;
 
-    path.emit(this);
+    // A class derived from this one may override the PathSink commands: it gets them.
+    if ((transform == nullptr || transform->isIdentity) && typeid(*this) == typeid(Rasterizer)) {
+        replayOutline(path);
+    } else {
+        path.emit(this);
+    }
     sortCells();
 
     paint = &fillPaint;

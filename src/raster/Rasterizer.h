@@ -96,6 +96,24 @@ class Rasterizer : public PathSink {
     bool paintIsSolid = false;
 
   private:
+    // An outline point with what every edge from or to it needs: its half-scanline
+    // (floor of 2y) and whether 256x and 2y lie inside +-kFixedLimit (false when not finite).
+    struct EdgePoint {
+        float x;
+        float y;
+        int32_t halfScanline;
+        bool inRange;
+    };
+    // Replays a path with the PathSink flattening but no virtual call per piece.
+    class OutlineWalker;
+
+    static EdgePoint edgePoint(float x, float y);
+    // path.emit(this) for a rasterizer without a transform to apply.
+    void replayOutline(const Path& path);
+    // emitLine between two points when no transform applies.
+    void edge(const EdgePoint& a, const EdgePoint& b);
+    // The cells of an in-range edge that crosses at least one half-scanline.
+    void walkEdge(const EdgePoint& a, const EdgePoint& b);
     // Doubles both cell arrays, keeping the stored cells. False once at
     // kMaxCellCapacity or when memory runs out; the arrays are then unchanged.
     bool growCells();
