@@ -58,7 +58,12 @@ public:
     // beginPath, then one call per command, then endPath unless an end code or a command
     // with missing operands stops the replay first.
     template <class Sink>
-    void replay(Sink& sink) const;
+    void replay(Sink& sink) const {
+        replayWords(words.get(), wordCount, sink);
+    }
+    // The replay of a path holding words [0, wordCount), read where they lie.
+    template <class Sink>
+    static void replayWords(const uint32_t* words, int32_t wordCount, Sink& sink);
 
     // Word offset of command number index (0 for index <= 0), or wordCount when the
     // path holds fewer commands. Never past the words in use.
@@ -74,9 +79,8 @@ private:
 };
 
 template <class Sink>
-void Path::replay(Sink& sink) const {
+void Path::replayWords(const uint32_t* const base, const int32_t wordCount, Sink& sink) {
     sink.beginPath();
-    const uint32_t* const base = words.get();
     int32_t position = 0;
     while (position < wordCount) {
         const uint32_t code = base[position];

@@ -3,6 +3,7 @@
 // every float reaches fixed point through fixedFloor, which clamps before it converts.
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
 #include "geometry/Flattening.h"
 #include "geometry/Transform2D.h"
@@ -292,9 +293,14 @@ class Rasterizer::OutlineWalker {
     bool startPending;
 };
 
-void Rasterizer::replayOutline(const Path& path) {
-    OutlineWalker walker(*this);
-    path.replay(walker);
+void Rasterizer::replayOutline(const uint32_t* words, int32_t wordCount) {
+    // A class derived from this one may override the PathSink commands: it gets them.
+    if ((transform == nullptr || transform->isIdentity) && typeid(*this) == typeid(Rasterizer)) {
+        OutlineWalker walker(*this);
+        Path::replayWords(words, wordCount, walker);
+    } else {
+        Path::replayWords(words, wordCount, static_cast<PathSink&>(*this));
+    }
 }
 
 // The walk one half-scanline at a time, clamping every crossing to the target and

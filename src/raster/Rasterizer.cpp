@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <limits>
 #include <new>
-#include <typeinfo>
 
 #include "geometry/Paint.h"
 #include "geometry/Transform2D.h"
@@ -87,6 +86,18 @@ void Rasterizer::clear() {
 }
 
 void Rasterizer::fill(const Path& path, Paint& fillPaint, int32_t rule) {
+    fillOutline(path.words.get(), path.wordCount, fillPaint, rule);
+}
+
+void Rasterizer::fillWords(const uint32_t* words, int32_t wordCount,
+                           const Transform2D& fillTransform, Paint& fillPaint, int32_t rule) {
+    transform = &fillTransform;
+    fillOutline(words, wordCount, fillPaint, rule);
+    transform = nullptr;
+}
+
+void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fillPaint,
+                             int32_t rule) {
     boundsMinX = std::numeric_limits<float>::max();
     boundsMinY = std::numeric_limits<float>::max();
     // The smallest positive normal float, not the most negative one: a path entirely at
@@ -96,12 +107,7 @@ void Rasterizer::fill(const Path& path, Paint& fillPaint, int32_t rule) {
     cellEnd = cells.get();
     fillRule = rule;
 
-    // A class derived from this one may override the PathSink commands: it gets them.
-    if ((transform == nullptr || transform->isIdentity) && typeid(*this) == typeid(Rasterizer)) {
-        replayOutline(path);
-    } else {
-        path.emit(this);
-    }
+    replayOutline(words, wordCount);
     sortCells();
 
     paint = &fillPaint;

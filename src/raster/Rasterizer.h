@@ -51,6 +51,9 @@ class Rasterizer : public PathSink {
     void fill(const Path& path, Paint& paint, int32_t fillRule);
     void fillTransformed(const Path& path, const Transform2D& transform, Paint& paint,
                          int32_t fillRule);
+    // fillTransformed of a path holding words [0, wordCount), read where they lie.
+    void fillWords(const uint32_t* words, int32_t wordCount, const Transform2D& transform,
+                   Paint& paint, int32_t fillRule);
     // Puts colour (alpha taken as 255) under every pixel that is not yet opaque.
     void resolveBackground(uint32_t colour);
 
@@ -108,8 +111,10 @@ class Rasterizer : public PathSink {
     class OutlineWalker;
 
     static EdgePoint edgePoint(float x, float y);
-    // path.emit(this) for a rasterizer without a transform to apply.
-    void replayOutline(const Path& path);
+    // Path::replayWords into this rasterizer, without a virtual call per piece when no
+    // transform applies.
+    void replayOutline(const uint32_t* words, int32_t wordCount);
+    void fillOutline(const uint32_t* words, int32_t wordCount, Paint& paint, int32_t fillRule);
     // emitLine between two points when no transform applies.
     void edge(const EdgePoint& a, const EdgePoint& b);
     // The cells of an in-range edge that crosses at least one half-scanline.
