@@ -27,6 +27,8 @@ constexpr uint32_t kBackground = 0xff000000u;
 constexpr int32_t kEvenOdd = 0;
 // The stream is decompressed into a buffer of this many bytes, read word by word from there.
 constexpr size_t kReadBufferBytes = 1u << 16;
+// Compressed bytes read from the file at a time.
+constexpr unsigned kCompressedBufferBytes = 1u << 17;
 // Path words are read this many at a time.
 constexpr uint32_t kWordChunk = 16384;
 // The scratch path storage is given back after a frame when it grew past this.
@@ -83,6 +85,8 @@ int32_t MoviePlayer::openFile(const char* fileName) {
     if (!stream) {
         return 0;
     }
+    // Compressed input is read in large blocks: fewer reads from the file per frame.
+    gzbuffer(stream.get(), kCompressedBufferBytes);
     uint32_t word0 = 0;
     uint32_t frameCount = 0;
     if (!readWord(word0) || !readWord(frameCount)) {
@@ -305,6 +309,13 @@ size_t MoviePlayer::readBytes(uint8_t* out, size_t n) {
 
 bool MoviePlayer::readWord(uint32_t& word) {
     uint32_t raw = 0;
+    // Most words lie whole in the read buffer.
+    if (readEnd - readPos >= sizeof raw) {
+        std::memcpy(&raw, reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos, sizeof raw);
+        readPos += sizeof raw;
+        word = fromLittleEndian(raw);
+        return true;
+    }
     if (readBytes(reinterpret_cast<uint8_t*>(&raw), sizeof raw) != sizeof raw) {
         return false;
     }
