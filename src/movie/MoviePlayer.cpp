@@ -27,10 +27,15 @@ constexpr uint32_t kBackground = 0xff000000u;
 constexpr int32_t kEvenOdd = 0;
 // The stream is decompressed into a buffer of this many bytes, read word by word from there.
 constexpr size_t kReadBufferBytes = 1u << 16;
+// Compressed bytes read from the file at a time.
+constexpr unsigned kCompressedBufferBytes = 1u << 17;
 // Path words are read this many at a time.
 constexpr uint32_t kWordChunk = 16384;
 // The scratch path storage is given back after a frame when it grew past this.
 constexpr size_t kScratchKeep = 1u << 16;
+// The frame to draw gives back its storage after a frame with more words or paths than these.
+constexpr size_t kDrawWordsKeep = 1u << 22;
+constexpr size_t kDrawPathsKeep = 1u << 16;
 
 uint32_t fromLittleEndian(uint32_t word) {
     if constexpr (std::endian::native == std::endian::little) {
@@ -80,6 +85,8 @@ int32_t MoviePlayer::openFile(const char* fileName) {
     if (!stream) {
         return 0;
     }
+    // Compressed input is read in large blocks: fewer reads from the file per frame.
+    gzbuffer(stream.get(), kCompressedBufferBytes);
     uint32_t word0 = 0;
     uint32_t frameCount = 0;
     if (!readWord(word0) || !readWord(frameCount)) {
@@ -103,7 +110,57 @@ void MoviePlayer::close() {
     headerWord0 = 0;
     pathWords.clear();
     pathWords.shrink_to_fit();
+    clearDrawFrame();
 }
+
+// Fills a MovieFrame: one Shape with its own paint per shape record, one Path per path.
+class MoviePlayer::ModelBuilder {
+public:
+    ModelBuilder(MovieFrame& target, std::vector<uint32_t>& scratchWords)
+        : frame(target), scratch(scratchWords) {}
+    void beginShape(uint32_t colour) {
+        shape = &frame.shapes.emplace_back();
+        shape->paint = std::make_unique<SolidPaint>(colour);
+    }
+    // Where the words of a path are read to, one path at a time.
+    std::vector<uint32_t>* storage() {
+        scratch.clear();
+        return &scratch;
+    }
+    void pathRead(size_t) {
+        shape->paths.emplace_back().setWords(scratch.data(), static_cast<int32_t>(scratch.size()));
+    }
+    void addPath(const uint32_t* words, int32_t count) {
+        shape->paths.emplace_back().setWords(words, count);
+    }
+
+private:
+    MovieFrame& frame;
+    std::vector<uint32_t>& scratch;
+    Shape* shape = nullptr;
+};
+
+// Fills the player's frame to draw: all path words appended to one array.
+class MoviePlayer::DrawBuilder {
+public:
+    explicit DrawBuilder(MoviePlayer& owner) : player(owner) {}
+    void beginShape(uint32_t colour) {
+        player.drawShapes.push_back({colour, static_cast<uint32_t>(player.drawPaths.size()), 0});
+    }
+    std::vector<uint32_t>* storage() { return &player.drawWords; }
+    void pathRead(size_t start) {
+        player.drawPaths.push_back({start, static_cast<int32_t>(player.drawWords.size() - start)});
+        ++player.drawShapes.back().pathCount;
+    }
+    void addPath(const uint32_t* words, int32_t count) {
+        const size_t start = player.drawWords.size();
+        player.drawWords.insert(player.drawWords.end(), words, words + count);
+        pathRead(start);
+    }
+
+private:
+    MoviePlayer& player;
+};
 
 void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
                          int32_t height) {
@@ -114,13 +171,13 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
         }
     }
     if (!ended) {
-        MovieFrame frame;
-        const FrameStatus status = readFrame(&frame);
+        DrawBuilder builder(*this);
+        const FrameStatus status = readFrameInto(&builder);
         if (status == FrameStatus::kFrame) {
-            drawFrame(frame, pixels, width, height);
-            return;
+            drawFrame(pixels, width, height);
         }
-        if (status == FrameStatus::kBadTag) {
+        clearDrawFrame();
+        if (status == FrameStatus::kFrame || status == FrameStatus::kBadTag) {
             return;
         }
     }
@@ -128,10 +185,21 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
 }
 
 MoviePlayer::FrameStatus MoviePlayer::readFrame(MovieFrame* frame) {
-    if (frame != nullptr) {
+    if (frame == nullptr) {
+        return readFrameInto<ModelBuilder>(nullptr);
+    }
+    frame->shapes.clear();
+    ModelBuilder builder(*frame, pathWords);
+    const FrameStatus status = readFrameInto(&builder);
+    if (status != FrameStatus::kFrame) {
         frame->shapes.clear();
     }
-    const FrameStatus status = readFrameRecord(frame);
+    return status;
+}
+
+template <class Builder>
+MoviePlayer::FrameStatus MoviePlayer::readFrameInto(Builder* builder) {
+    const FrameStatus status = readFrameRecord(builder);
     shapesLeft = 0;
     pathsLeft = 0;
     if (pathWords.capacity() > kScratchKeep) {
@@ -143,14 +211,12 @@ MoviePlayer::FrameStatus MoviePlayer::readFrame(MovieFrame* frame) {
             endReason = status;
         }
         ended = true;
-        if (frame != nullptr) {
-            frame->shapes.clear();
-        }
     }
     return status;
 }
 
-MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
+template <class Builder>
+MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
     if (!stream || ended) {
         return FrameStatus::kEnd;
     }
@@ -173,10 +239,8 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
             return FrameStatus::kCutShort;
         }
         pathsLeft = pathCount;
-        Shape* shape = nullptr;
-        if (frame != nullptr) {
-            shape = &frame->shapes.emplace_back();
-            shape->paint = std::make_unique<SolidPaint>(colour);
+        if (builder != nullptr) {
+            builder->beginShape(colour);
         }
         while (pathsLeft != 0) {
             uint32_t tag = 0;
@@ -196,21 +260,21 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
             // A path whose words all lie in the read buffer is copied straight from it.
             const size_t bytes = static_cast<size_t>(wordCount) * sizeof(uint32_t);
             if constexpr (std::endian::native == std::endian::little) {
-                if (shape != nullptr && readEnd - readPos >= bytes && readPos % sizeof(uint32_t) == 0) {
-                    shape->paths.emplace_back().setWords(readBuffer.get() + readPos / sizeof(uint32_t),
-                                                         static_cast<int32_t>(wordCount));
+                if (builder != nullptr && readEnd - readPos >= bytes && readPos % sizeof(uint32_t) == 0) {
+                    builder->addPath(readBuffer.get() + readPos / sizeof(uint32_t),
+                                     static_cast<int32_t>(wordCount));
                     readPos += bytes;
                     --pathsLeft;
                     continue;
                 }
             }
-            pathWords.clear();
-            if (!readWords(wordCount, shape != nullptr ? &pathWords : nullptr)) {
+            std::vector<uint32_t>* const storage = builder != nullptr ? builder->storage() : nullptr;
+            const size_t start = storage != nullptr ? storage->size() : 0;
+            if (!readWords(wordCount, storage)) {
                 return FrameStatus::kCutShort;
             }
-            if (shape != nullptr) {
-                shape->paths.emplace_back().setWords(pathWords.data(),
-                                                     static_cast<int32_t>(pathWords.size()));
+            if (builder != nullptr) {
+                builder->pathRead(start);
             }
             --pathsLeft;
         }
@@ -245,6 +309,13 @@ size_t MoviePlayer::readBytes(uint8_t* out, size_t n) {
 
 bool MoviePlayer::readWord(uint32_t& word) {
     uint32_t raw = 0;
+    // Most words lie whole in the read buffer.
+    if (readEnd - readPos >= sizeof raw) {
+        std::memcpy(&raw, reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos, sizeof raw);
+        readPos += sizeof raw;
+        word = fromLittleEndian(raw);
+        return true;
+    }
     if (readBytes(reinterpret_cast<uint8_t*>(&raw), sizeof raw) != sizeof raw) {
         return false;
     }
@@ -272,8 +343,21 @@ bool MoviePlayer::readWords(uint32_t count, std::vector<uint32_t>* out) {
     return true;
 }
 
-void MoviePlayer::drawFrame(const MovieFrame& frame, uint32_t* pixels, int32_t width,
-                            int32_t height) {
+void MoviePlayer::clearDrawFrame() {
+    // Storage is kept for the next frame unless one frame made it unusually large.
+    const bool large = drawWords.capacity() > kDrawWordsKeep || drawPaths.capacity() > kDrawPathsKeep ||
+                       drawShapes.capacity() > kDrawPathsKeep;
+    drawWords.clear();
+    drawShapes.clear();
+    drawPaths.clear();
+    if (large) {
+        drawWords.shrink_to_fit();
+        drawShapes.shrink_to_fit();
+        drawPaths.shrink_to_fit();
+    }
+}
+
+void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
     if (pixels == nullptr || width <= 0 || height <= 0) {
         return;
     }
@@ -284,12 +368,12 @@ void MoviePlayer::drawFrame(const MovieFrame& frame, uint32_t* pixels, int32_t w
     movieTransform.setScale(1.0f, 1.0f);
     // The file lists shapes back to front; the rasterizer composites under what is
     // there, so drawing them front to back leaves covered pixels alone.
-    for (auto shape = frame.shapes.rbegin(); shape != frame.shapes.rend(); ++shape) {
-        if (!shape->paint) {
-            continue;
-        }
-        for (const Path& path : shape->paths) {
-            rasterizer.fillTransformed(path, movieTransform, *shape->paint, kEvenOdd);
+    for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
+        SolidPaint paint(shape->colour);
+        for (uint32_t i = 0; i < shape->pathCount; ++i) {
+            const DrawPath& path = drawPaths[shape->firstPath + i];
+            rasterizer.fillWords(drawWords.data() + path.offset, path.wordCount, movieTransform, paint,
+                                 kEvenOdd);
         }
     }
     rasterizer.resolveBackground(kBackground);

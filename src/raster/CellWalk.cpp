@@ -3,8 +3,11 @@
 // every float reaches fixed point through fixedFloor, which clamps before it converts.
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
+#include "geometry/Flattening.h"
 #include "geometry/Transform2D.h"
+#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -122,49 +125,66 @@ void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
     walkClamped(x, err, k, yEnd, dx, dy, xStep, direction);
 }
 
-// The common case in one pass: no transform to apply and every coordinate well inside
-// the fixed-point range (which also makes it finite). 256·x and 2·y are exact in float.
+Rasterizer::EdgePoint Rasterizer::edgePoint(float x, float y) {
+    const float fy = kHalfScanlinesF * y;
+    const bool ok = inRange(kSubpixelsF * x) && inRange(fy);
+    return {x, y, ok ? floorInRange(fy) : 0, ok};
+}
+
+// The common case: every coordinate well inside the fixed-point range (which also makes
+// it finite). 256·x and 2·y are exact in float. An edge within one half-scanline adds
+// only to the bounding box.
+inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
+    if (a.x == b.x && a.y == b.y) {
+        return;
+    }
+    if (!(a.inRange && b.inRange)) {
+        emitLineGeneral(a.x, a.y, b.x, b.y);
+        return;
+    }
+    if (a.y <= boundsMinY) {
+        boundsMinY = a.y;
+    }
+    if (b.y >= boundsMaxY) {
+        boundsMaxY = b.y;
+    }
+    if (a.x <= boundsMinX) {
+        boundsMinX = a.x;
+    }
+    if (b.x >= boundsMaxX) {
+        boundsMaxX = b.x;
+    }
+    if (a.halfScanline != b.halfScanline) {
+        walkEdge(a, b);
+    }
+}
+
+void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
+    if (transform != nullptr && !transform->isIdentity) {
+        if (x0 != x1 || y0 != y1) {
+            emitLineGeneral(x0, y0, x1, y1);
+        }
+        return;
+    }
+    edge(edgePoint(x0, y0), edgePoint(x1, y1));
+}
+
 // The walk steps by the whole quotient dx / dy and carries the remainder, which gives
 // the same crossings as dividing the error term on every half-scanline.
-void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
-    if (x0 == x1 && y0 == y1) {
-        return;
-    }
-    const float fx0 = kSubpixelsF * x0;
-    const float fx1 = kSubpixelsF * x1;
-    const float fy0 = kHalfScanlinesF * y0;
-    const float fy1 = kHalfScanlinesF * y1;
-    if (!(inRange(fx0) && inRange(fx1) && inRange(fy0) && inRange(fy1)) ||
-        (transform != nullptr && !transform->isIdentity)) {
-        emitLineGeneral(x0, y0, x1, y1);
-        return;
-    }
-    if (y0 <= boundsMinY) {
-        boundsMinY = y0;
-    }
-    if (y1 >= boundsMaxY) {
-        boundsMaxY = y1;
-    }
-    if (x0 <= boundsMinX) {
-        boundsMinX = x0;
-    }
-    if (x1 >= boundsMaxX) {
-        boundsMaxX = x1;
-    }
-    const bool down = y0 < y1;
-    const int32_t yTop = floorInRange(down ? fy0 : fy1);
-    const int32_t yBottom = floorInRange(down ? fy1 : fy0);
-    if (yTop == yBottom) {
-        return;
-    }
+void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
+    const bool down = a.y < b.y;
+    const int32_t yTop = down ? a.halfScanline : b.halfScanline;
+    const int32_t yBottom = down ? b.halfScanline : a.halfScanline;
     const int32_t yEnd = std::min(yBottom, 2 * height);
     if (yTop >= yEnd) {
         return;
     }
-    const float topX = down ? x0 : x1;
-    const float bottomX = down ? x1 : x0;
-    const int32_t xLeft = floorInRange(x0 < x1 ? fx0 : fx1);
-    const int32_t xRight = floorInRange(x0 < x1 ? fx1 : fx0);
+    const float fx0 = kSubpixelsF * a.x;
+    const float fx1 = kSubpixelsF * b.x;
+    const float topX = down ? a.x : b.x;
+    const float bottomX = down ? b.x : a.x;
+    const int32_t xLeft = floorInRange(a.x < b.x ? fx0 : fx1);
+    const int32_t xRight = floorInRange(a.x < b.x ? fx1 : fx0);
     const int32_t xStart = floorInRange(down ? fx0 : fx1);
     const int32_t xStep = bottomX > topX ? 1 : -1;
     const Cell direction = down ? 1u : 0u;
@@ -206,6 +226,81 @@ void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
         }
     }
     cellEnd = out;
+}
+
+// PathSink's pen bookkeeping with the points kept as EdgePoints, so that each point's
+// half-scanline is found once for the two edges that share it. The pen, the subpath
+// start and the curve steps are the rasterizer's own, read at the start and written back
+// at the end, as if the path had been replayed into it.
+class Rasterizer::OutlineWalker {
+  public:
+    explicit OutlineWalker(Rasterizer& owner)
+        : r(owner), start(edgePoint(owner.startX, owner.startY)),
+          current(edgePoint(owner.currentX, owner.currentY)), startPending(owner.startPending) {}
+    OutlineWalker(const OutlineWalker&) = delete;
+    OutlineWalker& operator=(const OutlineWalker&) = delete;
+    ~OutlineWalker() {
+        r.startX = start.x;
+        r.startY = start.y;
+        r.currentX = current.x;
+        r.currentY = current.y;
+        r.startPending = startPending;
+    }
+
+    void beginPath() { startPending = true; }
+    void moveTo(float x, float y) {
+        current = edgePoint(x, y);
+        if (startPending) {
+            start = current;
+            startPending = false;
+        }
+    }
+    void lineTo(float x, float y) { emitTo(x, y); }
+    void quadTo(float cx, float cy, float x, float y) {
+        flattening::quad(r.curveSteps, r.step, r.stepSquared, current.x, current.y, cx, cy, x, y,
+                         [this](float px, float py) { emitTo(px, py); });
+    }
+    void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
+        flattening::cubic(r.curveSteps, r.step, r.stepSquared, r.stepCubed, current.x, current.y,
+                          c1x, c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
+    }
+    void arcTo(float rx, float ry, float x, float y, float, float, float) {
+        flattening::arc(rx, ry, current.x, current.y, x, y,
+                        [this](float px, float py) { emitTo(px, py); });
+    }
+    void closePath() {
+        r.edge(current, start);
+        current = start;
+        startPending = true;
+    }
+    void endPath() {}
+
+  private:
+    void emitTo(float x, float y) {
+        const EdgePoint next = edgePoint(x, y);
+        r.edge(current, next);
+        // Field by field: a whole-struct copy here makes the next read of the point wait
+        // for stores it cannot be forwarded from.
+        current.x = next.x;
+        current.y = next.y;
+        current.halfScanline = next.halfScanline;
+        current.inRange = next.inRange;
+    }
+
+    Rasterizer& r;
+    EdgePoint start;
+    EdgePoint current;
+    bool startPending;
+};
+
+void Rasterizer::replayOutline(const uint32_t* words, int32_t wordCount) {
+    // A class derived from this one may override the PathSink commands: it gets them.
+    if ((transform == nullptr || transform->isIdentity) && typeid(*this) == typeid(Rasterizer)) {
+        OutlineWalker walker(*this);
+        Path::replayWords(words, wordCount, walker);
+    } else {
+        Path::replayWords(words, wordCount, static_cast<PathSink&>(*this));
+    }
 }
 
 // The walk one half-scanline at a time, clamping every crossing to the target and

@@ -35,12 +35,17 @@ inline uint32_t clampToAlpha(uint32_t colour) {
     return pack(a, r, g, b);
 }
 
-// Each of the four bytes b becomes divide255(b * alpha).
+// Each of the four bytes b becomes divide255(b * alpha), alpha <= 255. Two bytes share
+// one multiply: each product (at most 65025) and its rounding stay inside their own
+// 16 bits, so no carry crosses into the neighbour.
 inline uint32_t scale(uint32_t colour, uint32_t alpha) {
-    return pack(Rasterizer::divide255(alphaByte(colour) * alpha),
-                Rasterizer::divide255(channel(colour, 16) * alpha),
-                Rasterizer::divide255(channel(colour, 8) * alpha),
-                Rasterizer::divide255(channel(colour, 0) * alpha));
+    constexpr uint32_t kLanes = 0x00FF00FFu;
+    constexpr uint32_t kRound = 0x00010001u;
+    const uint32_t rb = (colour & kLanes) * alpha;
+    const uint32_t ag = ((colour >> 8) & kLanes) * alpha;
+    const uint32_t rbScaled = ((rb + ((rb >> 8) & kLanes) + kRound) >> 8) & kLanes;
+    const uint32_t agScaled = (ag + ((ag >> 8) & kLanes) + kRound) & ~kLanes;
+    return agScaled | rbScaled;
 }
 
 // divide255(pixelByte * 255 + srcByte * weight), capped at 255 so that a pixel whose
@@ -62,5 +67,10 @@ inline uint32_t under(uint32_t d, uint32_t src, uint32_t srcAlpha) {
     const uint32_t newAlpha = Rasterizer::divide255(kFullProduct - dstClear * (kOpaque - srcAlpha));
     return blendColour(newAlpha, d, src, dstClear);
 }
+
+// The solid colour src (clamped to its alpha, which is 1..255) under count pixels:
+// empty pixels become src, opaque ones stay, the rest take under(). Wide where the
+// machine has SSE2.
+void underRun(uint32_t* pixel, int32_t count, uint32_t src);
 
 } // namespace compositing
