@@ -294,3 +294,72 @@ TEST_F(PlayerTest, FramesLargerThanTheReadBufferDrawLikeTheirModel) {
 }
 
 } // namespace
+
+namespace {
+
+std::vector<uint32_t> drawModel(const MovieFrame& model) {
+    std::vector<uint32_t> out(kW * kH);
+    rasterizer.setTarget(out.data(), kW, kH, kW);
+    rasterizer.clear();
+    rasterizer.setCurveSteps(16);
+    for (auto shape = model.shapes.rbegin(); shape != model.shapes.rend(); ++shape) {
+        for (const Path& path : shape->paths) {
+            rasterizer.fillTransformed(path, movieTransform, *shape->paint, 0);
+        }
+    }
+    rasterizer.resolveBackground(kBlack);
+    return out;
+}
+
+// A frame of one shape whose paths hold about wordCount words of small rectangles.
+TestFrame rectanglesFrame(uint32_t colour, int wordCount, int seed) {
+    TestShape shape{colour, {}};
+    std::vector<uint32_t> words;
+    for (int r = 0, total = 0; total < wordCount; ++r) {
+        const float x = static_cast<float>((seed + r) % 7);
+        const auto more = rectangleWords(x, static_cast<float>((seed + 3 * r) % 6), x + 1.25f, 7.5f);
+        words.insert(words.end(), more.begin(), more.end());
+        total += static_cast<int>(more.size());
+        if (words.size() > 5000) {
+            shape.paths.push_back(words);
+            words.clear();
+        }
+    }
+    shape.paths.push_back(words);
+    return {shape};
+}
+
+// Frames far larger than the read buffer between small ones, drawn and skipped in turn: the
+// buffer grows for the large ones and shrinks after them, and every drawn frame still
+// matches the model read by a second player.
+TEST_F(PlayerTest, SmallFramesAfterHugeOnesDrawLikeTheirModel) {
+    const int sizes[] = {40, 600000, 40, 3000, 400000, 40, 40, 900000, 40};
+    std::vector<TestFrame> frames;
+    for (int f = 0; f < 9; ++f) {
+        frames.push_back(rectanglesFrame(0x90000000u | static_cast<uint32_t>(f * 7919), sizes[f], f));
+    }
+    ASSERT_EQ(openMovie(frames, 9), 9);
+    MoviePlayer reader;
+    ASSERT_EQ(reader.open(dir.file("movie.mvz").c_str()), 9);
+    const uint32_t skips[] = {0, 1, 0, 0, 1, 0};
+    int next = 0;
+    for (const uint32_t skip : skips) {
+        render(skip);
+        MovieFrame model;
+        for (uint32_t s = 0; s <= skip; ++s) {
+            ASSERT_EQ(reader.readFrame(&model), MoviePlayer::FrameStatus::kFrame);
+        }
+        next += static_cast<int>(skip);
+        ASSERT_EQ(pixels.data, drawModel(model)) << "frame " << next;
+        ++next;
+    }
+    render();
+    EXPECT_EQ(reader.readFrame(nullptr), MoviePlayer::FrameStatus::kFrame);
+    EXPECT_FALSE(player.hasEnded());
+    render();
+    EXPECT_TRUE(player.hasEnded());
+    EXPECT_EQ(player.endStatus(), MoviePlayer::FrameStatus::kEnd);
+    EXPECT_TRUE(pixels.all(kBlack));
+}
+
+} // namespace
