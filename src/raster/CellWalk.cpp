@@ -154,7 +154,21 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
     if (b.x >= boundsMaxX) {
         boundsMaxX = b.x;
     }
-    if (a.halfScanline != b.halfScanline) {
+    // An edge crossing a single half-scanline (many pieces of a flattened curve) has the
+    // one cell walkEdge would write: at its top half-scanline, x where it starts there.
+    const int32_t rise = b.halfScanline - a.halfScanline;
+    if (rise == 0) {
+        return;
+    }
+    Cell* const out = cellEnd;
+    if ((rise == 1 || rise == -1) && out != cells.get() + cellCapacity) {
+        const bool down = rise > 0;
+        const int32_t yTop = down ? a.halfScanline : b.halfScanline;
+        const int32_t xStart = floorInRange(kSubpixelsF * (down ? a.x : b.x));
+        const int32_t x = std::clamp(xStart, 0, 256 * width - 1);
+        *out = (static_cast<Cell>(yTop >> 1) << 21) | (static_cast<Cell>(x) << 1) | (down ? 1u : 0u);
+        cellEnd = out + ((yTop >= 0) & (yTop < 2 * height));
+    } else {
         walkEdge(a, b);
     }
 }
