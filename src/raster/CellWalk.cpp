@@ -41,6 +41,10 @@ constexpr float kFixedLimitF = static_cast<float>(Rasterizer::kFixedLimit);
 // exact as a float (below 2^24 every integer is, above it v is an integer already).
 int32_t floorInRange(float v) {
     const auto t = static_cast<int32_t>(v);
+    // Truncation is the floor from zero up (most points of a frame lie there).
+    if (v >= 0.0f) {
+        return t;
+    }
     return static_cast<float>(t) > v ? t - 1 : t;
 }
 
