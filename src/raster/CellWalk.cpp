@@ -146,18 +146,14 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
         emitLineGeneral(a.x, a.y, b.x, b.y);
         return;
     }
-    if (a.y <= boundsMinY) {
-        boundsMinY = a.y;
-    }
-    if (b.y >= boundsMaxY) {
-        boundsMaxY = b.y;
-    }
-    if (a.x <= boundsMinX) {
-        boundsMinX = a.x;
-    }
-    if (b.x >= boundsMaxX) {
-        boundsMaxX = b.x;
-    }
+    // A start point becomes the minimum when it is <= the minimum, an end point the
+    // maximum when it is >=: for values that are not NaN, std::min(point, minimum) and
+    // std::max(point, maximum) keep the point on a tie too (down to the sign of a zero),
+    // and they compile to min/max instructions instead of branches.
+    boundsMinY = std::min(a.y, boundsMinY);
+    boundsMaxY = std::max(b.y, boundsMaxY);
+    boundsMinX = std::min(a.x, boundsMinX);
+    boundsMaxX = std::max(b.x, boundsMaxX);
     // An edge crossing a single half-scanline (many pieces of a flattened curve) has the
     // one cell walkEdge would write: at its top half-scanline, x where it starts there.
     const int32_t rise = b.halfScanline - a.halfScanline;

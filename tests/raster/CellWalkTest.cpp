@@ -2,6 +2,7 @@
 // the walk against its closed form.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -232,6 +233,41 @@ TEST(EmitLine, OneCrossingPiecesFillPastTheFirstCellArray) {
     }
     ASSERT_EQ(expected.size(), static_cast<size_t>(pieces));
     EXPECT_EQ(Cells(canvas.raster.cells.get(), canvas.raster.cellEnd), expected);
+}
+
+// The bounding box takes each start point into the minimum when it is <= and each end
+// point into the maximum when it is >=, so on a tie the later point wins, down to the sign
+// of a zero.
+TEST(EmitLine, BoundsKeepTheLaterOfTwoEqualPointsToTheSignOfZero) {
+    Canvas canvas(8, 8);
+    std::mt19937 random(515u);
+    const float values[] = {0.0f, -0.0f, 1.5f, -1.5f, 3.0f};
+    std::uniform_int_distribution<int> pick(0, 4);
+    for (int trial = 0; trial < 500; ++trial) {
+        Rasterizer& r = canvas.raster;
+        r.boundsMinX = std::numeric_limits<float>::max();
+        r.boundsMinY = std::numeric_limits<float>::max();
+        r.boundsMaxX = std::numeric_limits<float>::min();
+        r.boundsMaxY = std::numeric_limits<float>::min();
+        r.cellEnd = r.cells.get();
+        float minX = r.boundsMinX, minY = r.boundsMinY, maxX = r.boundsMaxX, maxY = r.boundsMaxY;
+        for (int i = 0; i < 6; ++i) {
+            const float x0 = values[pick(random)], y0 = values[pick(random)];
+            const float x1 = values[pick(random)], y1 = values[pick(random)];
+            r.emitLine(x0, y0, x1, y1);
+            if (x0 == x1 && y0 == y1) {
+                continue; // a point adds nothing
+            }
+            if (y0 <= minY) minY = y0;
+            if (y1 >= maxY) maxY = y1;
+            if (x0 <= minX) minX = x0;
+            if (x1 >= maxX) maxX = x1;
+        }
+        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMinX), std::bit_cast<uint32_t>(minX)) << trial;
+        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMinY), std::bit_cast<uint32_t>(minY)) << trial;
+        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMaxX), std::bit_cast<uint32_t>(maxX)) << trial;
+        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMaxY), std::bit_cast<uint32_t>(maxY)) << trial;
+    }
 }
 
 } // namespace
