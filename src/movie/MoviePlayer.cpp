@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include <zlib.h>
 
@@ -268,13 +269,24 @@ bool MoviePlayer::refill(size_t n) {
             nativeEnd -= keep;
             frameStart = frameStart >= keep ? frameStart - keep : 0;
         }
-        // Still short: the kept bytes fill the buffer, which doubles (or is made).
-        if (bufferBytes - readEnd < kReadBlockBytes) {
-            const size_t grown = bufferBytes == 0 ? kReadBufferBytes : bufferBytes * 2;
-            auto larger = std::make_unique_for_overwrite<uint32_t[]>(grown / sizeof(uint32_t));
-            std::memcpy(larger.get(), readBuffer.get(), readEnd);
-            readBuffer = std::move(larger);
-            bufferBytes = grown;
+        // Still short: the kept bytes fill the buffer, which doubles (or is made), up to
+        // kMaxBufferBytes. A frame that would need more is not read, like a cut stream.
+        if (bufferBytes - readEnd < kReadBlockBytes && bufferBytes < kMaxBufferBytes) {
+            const size_t grown =
+                bufferBytes == 0 ? kReadBufferBytes : std::min(bufferBytes * 2, kMaxBufferBytes);
+            try {
+                auto larger = std::make_unique_for_overwrite<uint32_t[]>(grown / sizeof(uint32_t));
+                if (readEnd > 0) {
+                    std::memcpy(larger.get(), readBuffer.get(), readEnd);
+                }
+                readBuffer = std::move(larger);
+                bufferBytes = grown;
+            } catch (const std::bad_alloc&) {
+                // Reading goes on in the room that is left, if any.
+            }
+        }
+        if (readEnd == bufferBytes) {
+            return false;
         }
         const size_t ask = std::min(bufferBytes - readEnd, kLargestRead);
         const int got = gzread(stream.get(), reinterpret_cast<uint8_t*>(readBuffer.get()) + readEnd,

@@ -53,6 +53,9 @@ public:
     // kReadBufferBytes and grows only while one frame's bytes fill it.
     static constexpr size_t kReadBlockBytes = size_t{1} << 18;
     static constexpr size_t kReadBufferBytes = size_t{1} << 19;
+    // The buffer never grows past this: a frame record larger than it (far beyond any
+    // real frame) ends the movie as a cut stream would.
+    static constexpr size_t kMaxBufferBytes = size_t{1} << 26;
     // Compressed bytes read from the file at a time (gzbuffer).
     static constexpr unsigned kCompressedBufferBytes = 1u << 17;
 

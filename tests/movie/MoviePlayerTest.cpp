@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "MovieBuilder.h"
 #include "MovieTestFiles.h"
 #include "geometry/Transform2D.h"
 #include "movie/MovieFrame.h"
+#include "support/AllocationTracker.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -360,6 +362,33 @@ TEST_F(PlayerTest, SmallFramesAfterHugeOnesDrawLikeTheirModel) {
     EXPECT_TRUE(player.hasEnded());
     EXPECT_EQ(player.endStatus(), MoviePlayer::FrameStatus::kEnd);
     EXPECT_TRUE(pixels.all(kBlack));
+}
+
+// A path that promises 2^31 - 1 words and really goes on past the largest buffer the
+// player keeps (zeros compress to almost nothing): the frame is given up once the buffer
+// is full, like a cut stream, instead of growing with the stream.
+TEST_F(PlayerTest, FrameBeyondTheLargestBufferEndsTheMovieWithoutGrowingFurther) {
+    const std::string file = dir.file("long.mvz.gz");
+    gzFile out = gzopen(file.c_str(), "wb1");
+    ASSERT_NE(out, nullptr);
+    const uint32_t head[] = {0, 4, 1, kRed, 1, 0x5A505448u, 0x7FFFFFFFu};
+    ASSERT_EQ(gzwrite(out, head, sizeof head), static_cast<int>(sizeof head));
+    const std::vector<uint8_t> zeros(1u << 20, 0u);
+    const size_t total = MoviePlayer::kMaxBufferBytes + MoviePlayer::kMaxBufferBytes / 4;
+    for (size_t written = 0; written < total; written += zeros.size()) {
+        ASSERT_EQ(gzwrite(out, zeros.data(), static_cast<unsigned>(zeros.size())),
+                  static_cast<int>(zeros.size()));
+    }
+    ASSERT_EQ(gzclose(out), Z_OK);
+
+    ASSERT_EQ(player.open(dir.file("long.mvz").c_str()), 4);
+    allocationtracker::start();
+    render();
+    const size_t largest = allocationtracker::stop();
+    EXPECT_LE(largest, MoviePlayer::kMaxBufferBytes);
+    EXPECT_TRUE(pixels.all(kBlack));
+    EXPECT_TRUE(player.hasEnded());
+    EXPECT_EQ(player.endStatus(), MoviePlayer::FrameStatus::kCutShort);
 }
 
 } // namespace
