@@ -28,7 +28,6 @@ namespace {
 constexpr int32_t kDefaultRounds = 5;
 constexpr const char* kDefaultMovies[] = {"glyphs.mvz.gz", "blobs.mvz.gz", "dense.mvz.gz", "arcs.mvz.gz"};
 constexpr uint32_t kHeaderBytes = 8;
-constexpr unsigned kCompressedBufferBytes = 1u << 17;
 
 using Clock = std::chrono::steady_clock;
 
@@ -188,23 +187,41 @@ struct GzCloser {
     void operator()(gzFile_s* file) const { gzclose(file); }
 };
 
+// Gunzip alone, read as the player reads: into a buffer of the player's size, whenever the
+// frame needs more bytes than remain unread, as much as fits behind them. The first block
+// is read before the clock starts, as the player reads it when it opens the movie.
 void timeGunzip(const BenchMovie& movie, size_t frames, std::vector<double>& samples) {
     std::unique_ptr<gzFile_s, GzCloser> file(gzopen(movie.path.c_str(), "rb"));
     if (!file) {
         return;
     }
-    // The input buffer the player uses, so that only decoding separates the two.
-    gzbuffer(file.get(), kCompressedBufferBytes);
-    std::vector<uint8_t> scratch(kHeaderBytes);
-    gzread(file.get(), scratch.data(), kHeaderBytes);
-    for (size_t i = 0; i < frames; ++i) {
-        const auto bytes = static_cast<unsigned>(movie.frames[i].byteCount);
-        if (scratch.size() < bytes) {
-            scratch.resize(bytes);
+    gzbuffer(file.get(), MoviePlayer::kCompressedBufferBytes);
+    std::vector<uint8_t> buffer(MoviePlayer::kReadBufferBytes);
+    size_t pos = 0;
+    size_t end = 0;
+    const auto fillTo = [&](size_t bytes) {
+        while (end - pos < bytes) {
+            std::memmove(buffer.data(), buffer.data() + pos, end - pos);
+            end -= pos;
+            pos = 0;
+            if (buffer.size() - end < MoviePlayer::kReadBlockBytes) {
+                buffer.resize(buffer.size() * 2);
+            }
+            const int got = gzread(file.get(), buffer.data() + end, static_cast<unsigned>(buffer.size() - end));
+            if (got <= 0) {
+                return;
+            }
+            end += static_cast<size_t>(got);
         }
+    };
+    fillTo(kHeaderBytes);
+    pos += kHeaderBytes;
+    for (size_t i = 0; i < frames; ++i) {
+        const size_t bytes = movie.frames[i].byteCount;
         const Clock::time_point start = Clock::now();
-        gzread(file.get(), scratch.data(), bytes);
+        fillTo(bytes);
         samples.push_back(microsSince(start));
+        pos += std::min(bytes, end - pos);
     }
 }
 
@@ -336,15 +353,22 @@ void printTables(const std::vector<MovieResult>& results, const Options& options
         return;
     }
     std::printf("\nStreaming as the show does, us per frame\n");
-    std::printf("%-12s %17s %17s %13s %13s %8s\n", "movie", "player med / min", "gunzip med / min",
-                "gunzip mean", "overhead", "pixels");
+    std::printf("%-12s %24s %24s %13s %15s %8s\n", "movie", "player med / min / mean", "gunzip med / min / mean",
+                "gunzip least", "overhead", "pixels");
     for (const MovieResult& r : results) {
-        std::printf("%-12s %8.0f / %6.0f %8.1f / %6.1f %13.1f %7.1f %5.2fx %8s\n", r.name.c_str(),
-                    r.stream.median, r.stream.minimum, r.gunzip.median, r.gunzip.minimum, r.gunzipMean,
-                    r.overheadMean, ratio(r.overheadMean, r.gunzipMean), r.streamMatches ? "same" : "DIFFER");
+        char share[16] = "    -";
+        // Movies that fit the player's first block are gunzipped whole when it opens them.
+        if (r.gunzipMean >= 1.0) {
+            std::snprintf(share, sizeof share, "%5.2fx", ratio(r.overheadMean, r.gunzipMean));
+        }
+        std::printf("%-12s %7.0f / %6.0f / %6.0f %7.1f / %5.1f / %6.1f %13.1f %7.1f %s %8s\n", r.name.c_str(),
+                    r.stream.median, r.stream.minimum, r.stream.mean, r.gunzip.median, r.gunzip.minimum,
+                    r.gunzip.mean, r.gunzipMean, r.overheadMean, share, r.streamMatches ? "same" : "DIFFER");
     }
     std::printf("overhead: player minus rendering only (gunzip + decode), and its ratio to gunzip;\n"
-                "gunzip mean and overhead take each frame's least time over the rounds, averaged over frames.\n"
+                "gunzip least and overhead take each frame's least time over the rounds, averaged over frames.\n"
+                "Gunzip reads as the player does: in blocks into a buffer of the player's size, the first\n"
+                "block when the movie is opened (untimed on both sides; small movies fit it whole).\n"
                 "Target: overhead <= 1.15x gunzip.\n");
 }
 

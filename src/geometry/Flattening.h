@@ -17,6 +17,8 @@ inline constexpr float kTwoPi = 6.2831855f;
 // A half chord this little past the unit circle is taken as a half ellipse: radii that
 // exactly fit the chord often come out a rounding step too small.
 inline constexpr float kHalfChordTolerance = 1.0e-5f;
+// Arc points worked out before they are handed on.
+inline constexpr int32_t kArcBatch = 32;
 
 // Forward differences of the quadratic from (x0, y0) through control (cx, cy) to (x, y),
 // steps pieces of parameter step h (h2 = h * h).
@@ -103,10 +105,23 @@ inline void arc(float rx, float ry, float x0, float y0, float x, float y, EmitTo
         theta1 = theta1 + kTwoPi;
     }
     // Both angles lie within [-π, 3π], so the walk ends after at most about 629 steps.
+    // The points are (ox + rx·cos θ, oy + ry·sin θ) for θ = θ0 + step, + step, ... below θ1.
+    // They are worked out a batch at a time and then handed on, so that the calls of cos
+    // and sin are not interleaved with emitTo's work: the same values, in the same order.
+    float xs[kArcBatch];
+    float ys[kArcBatch];
     float theta = theta0 + kArcStep;
     while (theta < theta1) {
-        emitTo(ox + rx * std::cos(theta), oy + ry * std::sin(theta));
-        theta = theta + kArcStep;
+        int32_t n = 0;
+        do {
+            xs[n] = ox + rx * std::cos(theta);
+            ys[n] = oy + ry * std::sin(theta);
+            theta = theta + kArcStep;
+            ++n;
+        } while (n < kArcBatch && theta < theta1);
+        for (int32_t i = 0; i < n; ++i) {
+            emitTo(xs[i], ys[i]);
+        }
     }
     emitTo(x, y);
 }

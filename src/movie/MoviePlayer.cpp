@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include <zlib.h>
 
@@ -25,17 +26,10 @@ constexpr int32_t kMovieCurveSteps = 16;
 constexpr uint32_t kBackground = 0xff000000u;
 // Fill rule of every movie path: even-odd.
 constexpr int32_t kEvenOdd = 0;
-// The stream is decompressed into a buffer of this many bytes, read word by word from there.
-constexpr size_t kReadBufferBytes = 1u << 16;
-// Compressed bytes read from the file at a time.
-constexpr unsigned kCompressedBufferBytes = 1u << 17;
-// Path words are read this many at a time.
-constexpr uint32_t kWordChunk = 16384;
-// The scratch path storage is given back after a frame when it grew past this.
-constexpr size_t kScratchKeep = 1u << 16;
-// The frame to draw gives back its storage after a frame with more words or paths than these.
-constexpr size_t kDrawWordsKeep = 1u << 22;
-constexpr size_t kDrawPathsKeep = 1u << 16;
+// The shape table is given back after a frame with more shapes than this.
+constexpr size_t kDrawShapesKeep = 1u << 16;
+// Largest single read asked of zlib (its length is an unsigned int, its result an int).
+constexpr size_t kLargestRead = size_t{1} << 30;
 
 uint32_t fromLittleEndian(uint32_t word) {
     if constexpr (std::endian::native == std::endian::little) {
@@ -87,13 +81,12 @@ int32_t MoviePlayer::openFile(const char* fileName) {
     }
     // Compressed input is read in large blocks: fewer reads from the file per frame.
     gzbuffer(stream.get(), kCompressedBufferBytes);
-    uint32_t word0 = 0;
-    uint32_t frameCount = 0;
-    if (!readWord(word0) || !readWord(frameCount)) {
+    if (!need(2 * sizeof(uint32_t))) {
         close();
         return 0;
     }
-    headerWord0 = word0;
+    headerWord0 = takeWord();
+    const uint32_t frameCount = takeWord();
     ended = false;
     return static_cast<int32_t>(frameCount);
 }
@@ -101,34 +94,28 @@ int32_t MoviePlayer::openFile(const char* fileName) {
 void MoviePlayer::close() {
     stream.reset();
     readBuffer.reset();
+    bufferBytes = 0;
     readPos = 0;
     readEnd = 0;
+    frameStart = 0;
+    nativeEnd = 0;
+    keepFrame = false;
     shapesLeft = 0;
     pathsLeft = 0;
     ended = true;
     endReason = FrameStatus::kEnd;
     headerWord0 = 0;
-    pathWords.clear();
-    pathWords.shrink_to_fit();
-    clearDrawFrame();
+    drawShapes.clear();
+    drawShapes.shrink_to_fit();
 }
 
 // Fills a MovieFrame: one Shape with its own paint per shape record, one Path per path.
 class MoviePlayer::ModelBuilder {
 public:
-    ModelBuilder(MovieFrame& target, std::vector<uint32_t>& scratchWords)
-        : frame(target), scratch(scratchWords) {}
-    void beginShape(uint32_t colour) {
+    explicit ModelBuilder(MovieFrame& target) : frame(target) {}
+    void beginShape(uint32_t colour, uint32_t, size_t) {
         shape = &frame.shapes.emplace_back();
         shape->paint = std::make_unique<SolidPaint>(colour);
-    }
-    // Where the words of a path are read to, one path at a time.
-    std::vector<uint32_t>* storage() {
-        scratch.clear();
-        return &scratch;
-    }
-    void pathRead(size_t) {
-        shape->paths.emplace_back().setWords(scratch.data(), static_cast<int32_t>(scratch.size()));
     }
     void addPath(const uint32_t* words, int32_t count) {
         shape->paths.emplace_back().setWords(words, count);
@@ -136,30 +123,20 @@ public:
 
 private:
     MovieFrame& frame;
-    std::vector<uint32_t>& scratch;
     Shape* shape = nullptr;
 };
 
-// Fills the player's frame to draw: all path words appended to one array.
+// Fills the shape table of the frame to draw; the paths stay where they lie in the buffer.
 class MoviePlayer::DrawBuilder {
 public:
-    explicit DrawBuilder(MoviePlayer& owner) : player(owner) {}
-    void beginShape(uint32_t colour) {
-        player.drawShapes.push_back({colour, static_cast<uint32_t>(player.drawPaths.size()), 0});
+    explicit DrawBuilder(std::vector<DrawShape>& table) : shapes(table) {}
+    void beginShape(uint32_t colour, uint32_t pathCount, size_t firstRecord) {
+        shapes.push_back({colour, pathCount, firstRecord});
     }
-    std::vector<uint32_t>* storage() { return &player.drawWords; }
-    void pathRead(size_t start) {
-        player.drawPaths.push_back({start, static_cast<int32_t>(player.drawWords.size() - start)});
-        ++player.drawShapes.back().pathCount;
-    }
-    void addPath(const uint32_t* words, int32_t count) {
-        const size_t start = player.drawWords.size();
-        player.drawWords.insert(player.drawWords.end(), words, words + count);
-        pathRead(start);
-    }
+    void addPath(const uint32_t*, int32_t) {}
 
 private:
-    MoviePlayer& player;
+    std::vector<DrawShape>& shapes;
 };
 
 void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
@@ -171,12 +148,18 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
         }
     }
     if (!ended) {
-        DrawBuilder builder(*this);
+        DrawBuilder builder(drawShapes);
+        keepFrame = true;
         const FrameStatus status = readFrameInto(&builder);
         if (status == FrameStatus::kFrame) {
             drawFrame(pixels, width, height);
         }
-        clearDrawFrame();
+        keepFrame = false;
+        drawShapes.clear();
+        if (drawShapes.capacity() > kDrawShapesKeep) {
+            drawShapes.shrink_to_fit();
+        }
+        shrinkBuffer();
         if (status == FrameStatus::kFrame || status == FrameStatus::kBadTag) {
             return;
         }
@@ -186,14 +169,17 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
 
 MoviePlayer::FrameStatus MoviePlayer::readFrame(MovieFrame* frame) {
     if (frame == nullptr) {
-        return readFrameInto<ModelBuilder>(nullptr);
+        const FrameStatus status = readFrameInto<ModelBuilder>(nullptr);
+        shrinkBuffer();
+        return status;
     }
     frame->shapes.clear();
-    ModelBuilder builder(*frame, pathWords);
+    ModelBuilder builder(*frame);
     const FrameStatus status = readFrameInto(&builder);
     if (status != FrameStatus::kFrame) {
         frame->shapes.clear();
     }
+    shrinkBuffer();
     return status;
 }
 
@@ -202,10 +188,6 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameInto(Builder* builder) {
     const FrameStatus status = readFrameRecord(builder);
     shapesLeft = 0;
     pathsLeft = 0;
-    if (pathWords.capacity() > kScratchKeep) {
-        pathWords.clear();
-        pathWords.shrink_to_fit();
-    }
     if (status != FrameStatus::kFrame) {
         if (!ended) {
             endReason = status;
@@ -220,62 +202,44 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
     if (!stream || ended) {
         return FrameStatus::kEnd;
     }
+    frameStart = readPos;
     // A clean end comes exactly at a frame boundary; a partial count word is a cut.
-    std::array<uint8_t, movieformat::kBytesPerWord> first{};
-    const size_t got = readBytes(first.data(), first.size());
-    if (got == 0) {
-        return FrameStatus::kEnd;
+    if (!need(sizeof(uint32_t))) {
+        return readPos == readEnd ? FrameStatus::kEnd : FrameStatus::kCutShort;
     }
-    if (got != movieformat::kBytesPerWord) {
-        return FrameStatus::kCutShort;
-    }
-    shapesLeft = static_cast<uint32_t>(first[0]) | (static_cast<uint32_t>(first[1]) << 8) |
-                 (static_cast<uint32_t>(first[2]) << 16) | (static_cast<uint32_t>(first[3]) << 24);
+    shapesLeft = takeWord();
 
     while (shapesLeft != 0) {
-        uint32_t colour = 0;
-        uint32_t pathCount = 0;
-        if (!readWord(colour) || !readWord(pathCount)) {
+        if (!need(2 * sizeof(uint32_t))) {
             return FrameStatus::kCutShort;
         }
-        pathsLeft = pathCount;
+        const uint32_t colour = takeWord();
+        pathsLeft = takeWord();
         if (builder != nullptr) {
-            builder->beginShape(colour);
+            builder->beginShape(colour, pathsLeft, readPos - frameStart);
         }
         while (pathsLeft != 0) {
-            uint32_t tag = 0;
-            if (!readWord(tag)) {
+            if (!need(sizeof(uint32_t))) {
                 return FrameStatus::kCutShort;
             }
-            if (tag != movieformat::kPathTag) {
+            if (takeWord() != movieformat::kPathTag) {
                 return FrameStatus::kBadTag;
             }
-            uint32_t wordCount = 0;
-            if (!readWord(wordCount)) {
+            if (!need(sizeof(uint32_t))) {
                 return FrameStatus::kCutShort;
             }
+            const uint32_t wordCount = takeWord();
             if (wordCount > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
                 return FrameStatus::kBadCount;
             }
-            // A path whose words all lie in the read buffer is copied straight from it.
             const size_t bytes = static_cast<size_t>(wordCount) * sizeof(uint32_t);
-            if constexpr (std::endian::native == std::endian::little) {
-                if (builder != nullptr && readEnd - readPos >= bytes && readPos % sizeof(uint32_t) == 0) {
-                    builder->addPath(readBuffer.get() + readPos / sizeof(uint32_t),
-                                     static_cast<int32_t>(wordCount));
-                    readPos += bytes;
-                    --pathsLeft;
-                    continue;
-                }
-            }
-            std::vector<uint32_t>* const storage = builder != nullptr ? builder->storage() : nullptr;
-            const size_t start = storage != nullptr ? storage->size() : 0;
-            if (!readWords(wordCount, storage)) {
+            if (!need(bytes)) {
                 return FrameStatus::kCutShort;
             }
             if (builder != nullptr) {
-                builder->pathRead(start);
+                builder->addPath(readBuffer.get() + readPos / sizeof(uint32_t), static_cast<int32_t>(wordCount));
             }
+            readPos += bytes;
             --pathsLeft;
         }
         --shapesLeft;
@@ -283,78 +247,78 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
     return FrameStatus::kFrame;
 }
 
-size_t MoviePlayer::readBytes(uint8_t* out, size_t n) {
-    size_t done = 0;
-    while (done < n && stream) {
-        if (readPos == readEnd) {
-            if (!readBuffer) {
-                readBuffer = std::make_unique_for_overwrite<uint32_t[]>(kReadBufferBytes / sizeof(uint32_t));
-            }
-            const int got = gzread(stream.get(), readBuffer.get(), static_cast<unsigned>(kReadBufferBytes));
-            if (got <= 0) {
-                break;
-            }
-            readPos = 0;
-            readEnd = static_cast<size_t>(got);
-        }
-        const size_t take = std::min(n - done, readEnd - readPos);
-        if (out != nullptr) {
-            std::memcpy(out + done, reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos, take);
-        }
-        readPos += take;
-        done += take;
-    }
-    return done;
+uint32_t MoviePlayer::takeWord() {
+    const uint32_t word = readBuffer[readPos / sizeof(uint32_t)];
+    readPos += sizeof(uint32_t);
+    return word;
 }
 
-bool MoviePlayer::readWord(uint32_t& word) {
-    uint32_t raw = 0;
-    // Most words lie whole in the read buffer.
-    if (readEnd - readPos >= sizeof raw) {
-        std::memcpy(&raw, reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos, sizeof raw);
-        readPos += sizeof raw;
-        word = fromLittleEndian(raw);
-        return true;
-    }
-    if (readBytes(reinterpret_cast<uint8_t*>(&raw), sizeof raw) != sizeof raw) {
-        return false;
-    }
-    word = fromLittleEndian(raw);
-    return true;
-}
-
-bool MoviePlayer::readWords(uint32_t count, std::vector<uint32_t>* out) {
-    // Words read past (out null) go through the scratch storage one chunk at a time.
-    std::vector<uint32_t>& target = out != nullptr ? *out : pathWords;
-    while (count > 0) {
-        const uint32_t n = std::min(count, kWordChunk);
-        const size_t start = out != nullptr ? target.size() : 0;
-        target.resize(start + n);
-        uint32_t* words = target.data() + start;
-        const size_t bytes = n * sizeof(uint32_t);
-        if (readBytes(reinterpret_cast<uint8_t*>(words), bytes) != bytes) {
+bool MoviePlayer::refill(size_t n) {
+    while (readEnd - readPos < n) {
+        if (!stream) {
             return false;
         }
-        if constexpr (std::endian::native != std::endian::little) {
-            std::transform(words, words + n, words, fromLittleEndian);
+        auto* const bytes = reinterpret_cast<uint8_t*>(readBuffer.get());
+        // Room short: what must stay moves to the front (positions are whole words, so
+        // the words stay aligned).
+        const size_t keep = keepFrom();
+        if (keep > 0 && bufferBytes - readEnd < kReadBlockBytes) {
+            std::memmove(bytes, bytes + keep, readEnd - keep);
+            readPos -= keep;
+            readEnd -= keep;
+            nativeEnd -= keep;
+            frameStart = frameStart >= keep ? frameStart - keep : 0;
         }
-        count -= n;
+        // Still short: the kept bytes fill the buffer, which doubles (or is made), up to
+        // kMaxBufferBytes. A frame that would need more is not read, like a cut stream.
+        if (bufferBytes - readEnd < kReadBlockBytes && bufferBytes < kMaxBufferBytes) {
+            const size_t grown =
+                bufferBytes == 0 ? kReadBufferBytes : std::min(bufferBytes * 2, kMaxBufferBytes);
+            try {
+                auto larger = std::make_unique_for_overwrite<uint32_t[]>(grown / sizeof(uint32_t));
+                if (readEnd > 0) {
+                    std::memcpy(larger.get(), readBuffer.get(), readEnd);
+                }
+                readBuffer = std::move(larger);
+                bufferBytes = grown;
+            } catch (const std::bad_alloc&) {
+                // Reading goes on in the room that is left, if any.
+            }
+        }
+        if (readEnd == bufferBytes) {
+            return false;
+        }
+        const size_t ask = std::min(bufferBytes - readEnd, kLargestRead);
+        const int got = gzread(stream.get(), reinterpret_cast<uint8_t*>(readBuffer.get()) + readEnd,
+                               static_cast<unsigned>(ask));
+        if (got <= 0) {
+            return false;
+        }
+        readEnd += static_cast<size_t>(got);
+        const size_t wholeEnd = readEnd - readEnd % sizeof(uint32_t);
+        if constexpr (std::endian::native != std::endian::little) {
+            std::transform(readBuffer.get() + nativeEnd / sizeof(uint32_t),
+                           readBuffer.get() + wholeEnd / sizeof(uint32_t),
+                           readBuffer.get() + nativeEnd / sizeof(uint32_t), fromLittleEndian);
+        }
+        nativeEnd = wholeEnd;
     }
     return true;
 }
 
-void MoviePlayer::clearDrawFrame() {
-    // Storage is kept for the next frame unless one frame made it unusually large.
-    const bool large = drawWords.capacity() > kDrawWordsKeep || drawPaths.capacity() > kDrawPathsKeep ||
-                       drawShapes.capacity() > kDrawPathsKeep;
-    drawWords.clear();
-    drawShapes.clear();
-    drawPaths.clear();
-    if (large) {
-        drawWords.shrink_to_fit();
-        drawShapes.shrink_to_fit();
-        drawPaths.shrink_to_fit();
+void MoviePlayer::shrinkBuffer() {
+    const size_t unread = readEnd - readPos;
+    if (bufferBytes <= kReadBufferBytes || unread > kReadBufferBytes) {
+        return;
     }
+    auto smaller = std::make_unique_for_overwrite<uint32_t[]>(kReadBufferBytes / sizeof(uint32_t));
+    std::memcpy(smaller.get(), reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos, unread);
+    readBuffer = std::move(smaller);
+    bufferBytes = kReadBufferBytes;
+    nativeEnd -= readPos;
+    readPos = 0;
+    readEnd = unread;
+    frameStart = 0;
 }
 
 void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
@@ -367,13 +331,16 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
     movieTransform.setRotation(0.0f);
     movieTransform.setScale(1.0f, 1.0f);
     // The file lists shapes back to front; the rasterizer composites under what is
-    // there, so drawing them front to back leaves covered pixels alone.
+    // there, so drawing them front to back leaves covered pixels alone. Each path record
+    // is its tag, its word count and its words, checked whole while the frame was read.
+    const uint32_t* const frame = readBuffer.get() + frameStart / sizeof(uint32_t);
     for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
         SolidPaint paint(shape->colour);
+        const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
         for (uint32_t i = 0; i < shape->pathCount; ++i) {
-            const DrawPath& path = drawPaths[shape->firstPath + i];
-            rasterizer.fillWords(drawWords.data() + path.offset, path.wordCount, movieTransform, paint,
-                                 kEvenOdd);
+            const auto wordCount = static_cast<int32_t>(record[1]);
+            rasterizer.fillWords(record + 2, wordCount, movieTransform, paint, kEvenOdd);
+            record += 2 + static_cast<size_t>(wordCount);
         }
     }
     rasterizer.resolveBackground(kBackground);

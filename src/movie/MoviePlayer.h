@@ -5,6 +5,7 @@
 // buffer untouched first).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -47,40 +48,50 @@ public:
     // Why the movie ended: kEnd for a clean end (or nothing open), else the damage found.
     FrameStatus endStatus() const { return endReason; }
 
+    // Decompressed bytes are read in blocks of at least this size (large enough for zlib
+    // to inflate straight into the player's buffer), into a buffer that starts at
+    // kReadBufferBytes and grows only while one frame's bytes fill it.
+    static constexpr size_t kReadBlockBytes = size_t{1} << 18;
+    static constexpr size_t kReadBufferBytes = size_t{1} << 19;
+    // The buffer never grows past this: a frame record larger than it (far beyond any
+    // real frame) ends the movie as a cut stream would.
+    static constexpr size_t kMaxBufferBytes = size_t{1} << 26;
+    // Compressed bytes read from the file at a time (gzbuffer).
+    static constexpr unsigned kCompressedBufferBytes = 1u << 17;
+
 private:
     struct GzCloser {
         void operator()(gzFile_s* handle) const;
     };
 
-    // Up to n bytes from the stream through the read buffer (dropped when out is null);
-    // fewer only at the end of the stream or on a read error.
-    size_t readBytes(uint8_t* out, size_t n);
-    bool readWord(uint32_t& word);
-    // Where a frame record's shapes and paths go: a MovieFrame, or the words of the frame
-    // to draw (below).
+    // Where a frame record's shapes and paths go: a MovieFrame, or the shape table of
+    // the frame to draw (below).
     class ModelBuilder;
     class DrawBuilder;
-    // One shape of the frame to draw: its colour and its paths drawPaths[firstPath, +count).
+    // One shape of the frame to draw: its colour, and pathCount path records (tag, word
+    // count, words) starting firstRecord bytes after frameStart in the read buffer.
     struct DrawShape {
         uint32_t colour;
-        uint32_t firstPath;
         uint32_t pathCount;
-    };
-    // One path of the frame to draw: drawWords[offset, offset + wordCount).
-    struct DrawPath {
-        size_t offset;
-        int32_t wordCount;
+        size_t firstRecord;
     };
 
     // readFrame into builder (null: read past the frame).
     template <class Builder>
     FrameStatus readFrameInto(Builder* builder);
-    // Reads count words, appended to out when it is not null. Storage grows only as words
-    // arrive, so a damaged count cannot make it reserve more than the stream holds.
-    bool readWords(uint32_t count, std::vector<uint32_t>* out);
     template <class Builder>
     FrameStatus readFrameRecord(Builder* builder);
-    void clearDrawFrame();
+    // The next word of the buffer (the caller has made sure it is there).
+    uint32_t takeWord();
+    // Makes n unread bytes available at readPos; false when the stream ends first.
+    bool need(size_t n) { return readEnd - readPos >= n || refill(n); }
+    // Reads blocks until n bytes are unread. Bytes from keepFrom() on stay in the buffer
+    // (moved to its front when room is short); the buffer grows only when they fill it,
+    // so a damaged count cannot make it reserve more than the stream holds.
+    bool refill(size_t n);
+    size_t keepFrom() const { return keepFrame ? frameStart : readPos; }
+    // Gives back a buffer one unusually large frame made grow.
+    void shrinkBuffer();
     void drawFrame(uint32_t* pixels, int32_t width, int32_t height);
 
     std::unique_ptr<gzFile_s, GzCloser> stream;
@@ -90,16 +101,17 @@ private:
     bool ended = true;
     uint32_t headerWord0 = 0;
     FrameStatus endReason = FrameStatus::kEnd;
-    // Words of the path being read; kept between paths so its storage is reused.
-    std::vector<uint32_t> pathWords;
-    // Decompressed bytes not yet consumed: readBuffer bytes [readPos, readEnd). Words, so
-    // that a whole path can be handed on from it where it sits.
+    // Decompressed bytes; words, so that a path is read where it lies. Unread bytes are
+    // [readPos, readEnd); the frame being read for drawing starts at frameStart and is
+    // kept whole while keepFrame is set. Positions are in bytes.
     std::unique_ptr<uint32_t[]> readBuffer;
-    // The frame render draws, kept as one run of words with tables of shapes and paths so
-    // that decoding it allocates nothing once the storage has grown to the movie's frames.
-    std::vector<uint32_t> drawWords;
-    std::vector<DrawShape> drawShapes;
-    std::vector<DrawPath> drawPaths;
+    size_t bufferBytes = 0;
     size_t readPos = 0;
     size_t readEnd = 0;
+    size_t frameStart = 0;
+    // Bytes before this have been turned into native word order (big-endian hosts only).
+    size_t nativeEnd = 0;
+    bool keepFrame = false;
+    // Shapes of the frame render draws; storage is reused from frame to frame.
+    std::vector<DrawShape> drawShapes;
 };

@@ -42,9 +42,55 @@ void insertionSort(Cell* first, Cell* last) {
     }
 }
 
-// Sorts [first, last) of one row into out, which has room for as many.
+// a, b become min(a, b), max(a, b).
+inline void order(Cell& a, Cell& b) {
+    const Cell low = std::min(a, b);
+    b = std::max(a, b);
+    a = low;
+}
+
+// Sorts [first, last) of one row into out, which has room for as many. Rows of up to four
+// cells (the usual row of a small shape) go through fixed compare-and-swap networks,
+// which decide by value rather than by branch.
 void sortRowInto(const Cell* first, const Cell* last, Cell* out) {
     const auto n = static_cast<uint32_t>(last - first);
+    switch (n) {
+    case 1:
+        out[0] = first[0];
+        return;
+    case 2: {
+        Cell c0 = first[0], c1 = first[1];
+        order(c0, c1);
+        out[0] = c0;
+        out[1] = c1;
+        return;
+    }
+    case 3: {
+        Cell c0 = first[0], c1 = first[1], c2 = first[2];
+        order(c0, c1);
+        order(c1, c2);
+        order(c0, c1);
+        out[0] = c0;
+        out[1] = c1;
+        out[2] = c2;
+        return;
+    }
+    case 4: {
+        Cell c0 = first[0], c1 = first[1], c2 = first[2], c3 = first[3];
+        order(c0, c1);
+        order(c2, c3);
+        order(c0, c2);
+        order(c1, c3);
+        order(c1, c2);
+        out[0] = c0;
+        out[1] = c1;
+        out[2] = c2;
+        out[3] = c3;
+        return;
+    }
+    default:
+        break;
+    }
     if (n > kCrowdedRow) {
         std::copy(first, last, out);
         std::sort(out, out + n);

@@ -41,6 +41,10 @@ constexpr float kFixedLimitF = static_cast<float>(Rasterizer::kFixedLimit);
 // exact as a float (below 2^24 every integer is, above it v is an integer already).
 int32_t floorInRange(float v) {
     const auto t = static_cast<int32_t>(v);
+    // Truncation is the floor from zero up (most points of a frame lie there).
+    if (v >= 0.0f) {
+        return t;
+    }
     return static_cast<float>(t) > v ? t - 1 : t;
 }
 
@@ -142,19 +146,29 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
         emitLineGeneral(a.x, a.y, b.x, b.y);
         return;
     }
-    if (a.y <= boundsMinY) {
-        boundsMinY = a.y;
+    // A start point becomes the minimum when it is <= the minimum, an end point the
+    // maximum when it is >=: for values that are not NaN, std::min(point, minimum) and
+    // std::max(point, maximum) keep the point on a tie too (down to the sign of a zero),
+    // and they compile to min/max instructions instead of branches.
+    boundsMinY = std::min(a.y, boundsMinY);
+    boundsMaxY = std::max(b.y, boundsMaxY);
+    boundsMinX = std::min(a.x, boundsMinX);
+    boundsMaxX = std::max(b.x, boundsMaxX);
+    // An edge crossing a single half-scanline (many pieces of a flattened curve) has the
+    // one cell walkEdge would write: at its top half-scanline, x where it starts there.
+    const int32_t rise = b.halfScanline - a.halfScanline;
+    if (rise == 0) {
+        return;
     }
-    if (b.y >= boundsMaxY) {
-        boundsMaxY = b.y;
-    }
-    if (a.x <= boundsMinX) {
-        boundsMinX = a.x;
-    }
-    if (b.x >= boundsMaxX) {
-        boundsMaxX = b.x;
-    }
-    if (a.halfScanline != b.halfScanline) {
+    Cell* const out = cellEnd;
+    if ((rise == 1 || rise == -1) && out != cells.get() + cellCapacity) {
+        const bool down = rise > 0;
+        const int32_t yTop = down ? a.halfScanline : b.halfScanline;
+        const int32_t xStart = floorInRange(kSubpixelsF * (down ? a.x : b.x));
+        const int32_t x = std::clamp(xStart, 0, 256 * width - 1);
+        *out = (static_cast<Cell>(yTop >> 1) << 21) | (static_cast<Cell>(x) << 1) | (down ? 1u : 0u);
+        cellEnd = out + ((yTop >= 0) & (yTop < 2 * height));
+    } else {
         walkEdge(a, b);
     }
 }

@@ -72,5 +72,11 @@ inline uint32_t under(uint32_t d, uint32_t src, uint32_t srcAlpha) {
 // empty pixels become src, opaque ones stay, the rest take under(). Wide where the
 // machine has SSE2.
 void underRun(uint32_t* pixel, int32_t count, uint32_t src);
+// underRun four pixels at a time with SSE2 (one at a time without it).
+void underRunPortable(uint32_t* pixel, int32_t count, uint32_t src);
+// underRun eight pixels at a time; only to be called when hasAvx2().
+void underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src);
+// Whether this processor runs AVX2 (asked once).
+bool hasAvx2();
 
 } // namespace compositing

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "MovieBuilder.h"
 #include "MovieTestFiles.h"
 #include "geometry/Transform2D.h"
 #include "movie/MovieFrame.h"
+#include "support/AllocationTracker.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -291,6 +293,102 @@ TEST_F(PlayerTest, FramesLargerThanTheReadBufferDrawLikeTheirModel) {
         rasterizer.resolveBackground(kBlack);
         ASSERT_EQ(pixels.data, expected) << "frame " << f;
     }
+}
+
+} // namespace
+
+namespace {
+
+std::vector<uint32_t> drawModel(const MovieFrame& model) {
+    std::vector<uint32_t> out(kW * kH);
+    rasterizer.setTarget(out.data(), kW, kH, kW);
+    rasterizer.clear();
+    rasterizer.setCurveSteps(16);
+    for (auto shape = model.shapes.rbegin(); shape != model.shapes.rend(); ++shape) {
+        for (const Path& path : shape->paths) {
+            rasterizer.fillTransformed(path, movieTransform, *shape->paint, 0);
+        }
+    }
+    rasterizer.resolveBackground(kBlack);
+    return out;
+}
+
+// A frame of one shape whose paths hold about wordCount words of small rectangles.
+TestFrame rectanglesFrame(uint32_t colour, int wordCount, int seed) {
+    TestShape shape{colour, {}};
+    std::vector<uint32_t> words;
+    for (int r = 0, total = 0; total < wordCount; ++r) {
+        const float x = static_cast<float>((seed + r) % 7);
+        const auto more = rectangleWords(x, static_cast<float>((seed + 3 * r) % 6), x + 1.25f, 7.5f);
+        words.insert(words.end(), more.begin(), more.end());
+        total += static_cast<int>(more.size());
+        if (words.size() > 5000) {
+            shape.paths.push_back(words);
+            words.clear();
+        }
+    }
+    shape.paths.push_back(words);
+    return {shape};
+}
+
+// Frames far larger than the read buffer between small ones, drawn and skipped in turn: the
+// buffer grows for the large ones and shrinks after them, and every drawn frame still
+// matches the model read by a second player.
+TEST_F(PlayerTest, SmallFramesAfterHugeOnesDrawLikeTheirModel) {
+    const int sizes[] = {40, 600000, 40, 3000, 400000, 40, 40, 900000, 40};
+    std::vector<TestFrame> frames;
+    for (int f = 0; f < 9; ++f) {
+        frames.push_back(rectanglesFrame(0x90000000u | static_cast<uint32_t>(f * 7919), sizes[f], f));
+    }
+    ASSERT_EQ(openMovie(frames, 9), 9);
+    MoviePlayer reader;
+    ASSERT_EQ(reader.open(dir.file("movie.mvz").c_str()), 9);
+    const uint32_t skips[] = {0, 1, 0, 0, 1, 0};
+    int next = 0;
+    for (const uint32_t skip : skips) {
+        render(skip);
+        MovieFrame model;
+        for (uint32_t s = 0; s <= skip; ++s) {
+            ASSERT_EQ(reader.readFrame(&model), MoviePlayer::FrameStatus::kFrame);
+        }
+        next += static_cast<int>(skip);
+        ASSERT_EQ(pixels.data, drawModel(model)) << "frame " << next;
+        ++next;
+    }
+    render();
+    EXPECT_EQ(reader.readFrame(nullptr), MoviePlayer::FrameStatus::kFrame);
+    EXPECT_FALSE(player.hasEnded());
+    render();
+    EXPECT_TRUE(player.hasEnded());
+    EXPECT_EQ(player.endStatus(), MoviePlayer::FrameStatus::kEnd);
+    EXPECT_TRUE(pixels.all(kBlack));
+}
+
+// A path that promises 2^31 - 1 words and really goes on past the largest buffer the
+// player keeps (zeros compress to almost nothing): the frame is given up once the buffer
+// is full, like a cut stream, instead of growing with the stream.
+TEST_F(PlayerTest, FrameBeyondTheLargestBufferEndsTheMovieWithoutGrowingFurther) {
+    const std::string file = dir.file("long.mvz.gz");
+    gzFile out = gzopen(file.c_str(), "wb1");
+    ASSERT_NE(out, nullptr);
+    const uint32_t head[] = {0, 4, 1, kRed, 1, 0x5A505448u, 0x7FFFFFFFu};
+    ASSERT_EQ(gzwrite(out, head, sizeof head), static_cast<int>(sizeof head));
+    const std::vector<uint8_t> zeros(1u << 20, 0u);
+    const size_t total = MoviePlayer::kMaxBufferBytes + MoviePlayer::kMaxBufferBytes / 4;
+    for (size_t written = 0; written < total; written += zeros.size()) {
+        ASSERT_EQ(gzwrite(out, zeros.data(), static_cast<unsigned>(zeros.size())),
+                  static_cast<int>(zeros.size()));
+    }
+    ASSERT_EQ(gzclose(out), Z_OK);
+
+    ASSERT_EQ(player.open(dir.file("long.mvz").c_str()), 4);
+    allocationtracker::start();
+    render();
+    const size_t largest = allocationtracker::stop();
+    EXPECT_LE(largest, MoviePlayer::kMaxBufferBytes);
+    EXPECT_TRUE(pixels.all(kBlack));
+    EXPECT_TRUE(player.hasEnded());
+    EXPECT_EQ(player.endStatus(), MoviePlayer::FrameStatus::kCutShort);
 }
 
 } // namespace

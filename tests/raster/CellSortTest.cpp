@@ -57,4 +57,27 @@ TEST(CellSort, SortsAgainAfterTheTablesWereUsed) {
     }
 }
 
+// Fills of small shapes: every row holds a handful of cells (one to six, equal words
+// included) in any order, the sizes the short rows are sorted by value for.
+TEST(CellSort, RowsOfAFewCellsInEveryOrderAreSorted) {
+    Rasterizer r;
+    std::mt19937 random(3301u);
+    std::uniform_int_distribution<uint32_t> perRow(1, 6);
+    std::uniform_int_distribution<uint32_t> column(0, 9);
+    std::uniform_int_distribution<uint32_t> bit(0, 1);
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<Cell> input;
+        for (uint32_t row = 5; row < 40; ++row) {
+            const uint32_t count = perRow(random);
+            for (uint32_t i = 0; i < count; ++i) {
+                input.push_back(cellWord(row, column(random), column(random) * 25, bit(random)));
+            }
+        }
+        std::shuffle(input.begin(), input.end(), random);
+        std::vector<Cell> expected = input;
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(sortThroughRasterizer(r, input), expected) << "trial " << trial;
+    }
+}
+
 } // namespace

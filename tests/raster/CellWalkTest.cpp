@@ -2,6 +2,7 @@
 // the walk against its closed form.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -176,6 +177,96 @@ TEST(EmitLine, WalkMatchesItsClosedForm) {
         }
         ASSERT_EQ(cells, expected)
             << "segment (" << x0 << ", " << y0 << ")-(" << x1 << ", " << y1 << ")";
+    }
+}
+
+// The same closed form for a single segment on a width x height target.
+Cells closedForm(float x0, float y0, float x1, float y1, int64_t width, int64_t height) {
+    const bool down = y0 < y1;
+    const double tx = down ? x0 : x1, ty = down ? y0 : y1;
+    const double bx = down ? x1 : x0, by = down ? y1 : y0;
+    const int64_t xStart = int64_t(std::floor(256.0 * tx));
+    const int64_t dx = std::llabs(int64_t(std::floor(256.0 * bx)) - xStart);
+    const int64_t yTop = int64_t(std::floor(2.0 * ty));
+    const int64_t yBottom = int64_t(std::floor(2.0 * by));
+    const int64_t step = bx > tx ? 1 : -1;
+    Cells expected;
+    for (int64_t k = std::max<int64_t>(yTop, 0); k < std::min<int64_t>(yBottom, 2 * height); ++k) {
+        const int64_t j = k - yTop;
+        const int64_t dy = yBottom - yTop;
+        const int64_t x = xStart + step * ((j * dx + dy - 1) / dy);
+        const int64_t clamped = std::clamp<int64_t>(x, 0, width * 256 - 1);
+        expected.push_back(Cell(((k / 2) << 21) | (clamped << 1) | (down ? 1 : 0)));
+    }
+    return expected;
+}
+
+// Pieces shorter than a half-scanline, as flattened curves give, around every border of
+// the target: off its left, right, top and bottom, on its first and last half-scanline.
+TEST(EmitLine, ShortPiecesAroundTheBordersMatchTheClosedForm) {
+    Canvas canvas(24, 6);
+    std::mt19937 random(7110u);
+    std::uniform_real_distribution<float> coord(-3.0f, 27.0f);
+    std::uniform_real_distribution<float> nudge(-0.6f, 0.6f);
+    for (int trial = 0; trial < 20000; ++trial) {
+        const float x0 = coord(random), y0 = coord(random) * 0.4f - 1.5f;
+        const float x1 = x0 + nudge(random), y1 = y0 + nudge(random);
+        ASSERT_EQ(canvas.walk(x0, y0, x1, y1), closedForm(x0, y0, x1, y1, 24, 6))
+            << "segment (" << x0 << ", " << y0 << ")-(" << x1 << ", " << y1 << ")";
+    }
+}
+
+// A zigzag of one-crossing pieces needing far more cells than the arrays start with:
+// they grow, and every crossing is kept in order.
+TEST(EmitLine, OneCrossingPiecesFillPastTheFirstCellArray) {
+    Canvas canvas(64, 8);
+    canvas.raster.cellEnd = canvas.raster.cells.get();
+    Cells expected;
+    const int pieces = 3 * Rasterizer::kCellCapacity;
+    for (int i = 0; i < pieces; ++i) {
+        const float x = 0.01f * static_cast<float>(i);
+        const float y0 = i % 2 == 0 ? 3.9f : 4.1f;
+        const float y1 = i % 2 == 0 ? 4.1f : 3.9f;
+        canvas.raster.emitLine(x, y0, x + 0.005f, y1);
+        const Cells one = closedForm(x, y0, x + 0.005f, y1, 64, 8);
+        expected.insert(expected.end(), one.begin(), one.end());
+    }
+    ASSERT_EQ(expected.size(), static_cast<size_t>(pieces));
+    EXPECT_EQ(Cells(canvas.raster.cells.get(), canvas.raster.cellEnd), expected);
+}
+
+// The bounding box takes each start point into the minimum when it is <= and each end
+// point into the maximum when it is >=, so on a tie the later point wins, down to the sign
+// of a zero.
+TEST(EmitLine, BoundsKeepTheLaterOfTwoEqualPointsToTheSignOfZero) {
+    Canvas canvas(8, 8);
+    std::mt19937 random(515u);
+    const float values[] = {0.0f, -0.0f, 1.5f, -1.5f, 3.0f};
+    std::uniform_int_distribution<int> pick(0, 4);
+    for (int trial = 0; trial < 500; ++trial) {
+        Rasterizer& r = canvas.raster;
+        r.boundsMinX = std::numeric_limits<float>::max();
+        r.boundsMinY = std::numeric_limits<float>::max();
+        r.boundsMaxX = std::numeric_limits<float>::min();
+        r.boundsMaxY = std::numeric_limits<float>::min();
+        r.cellEnd = r.cells.get();
+        float minX = r.boundsMinX, minY = r.boundsMinY, maxX = r.boundsMaxX, maxY = r.boundsMaxY;
+        for (int i = 0; i < 6; ++i) {
+            const float x0 = values[pick(random)], y0 = values[pick(random)];
+            const float x1 = values[pick(random)], y1 = values[pick(random)];
+            r.emitLine(x0, y0, x1, y1);
+            if (x0 == x1 && y0 == y1) {
+                continue; // a point adds nothing
+            }
+            if (y0 <= minY) minY = y0;
+            if (y1 >= maxY) maxY = y1;
+            if (x0 <= minX) minX = x0;
+            if (x1 >= maxX) maxX = x1;
+        }
+        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMinX), std::bit_cast<uint32_t>(minX)) << trial;
+        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMinY), std::bit_cast<uint32_t>(minY)) << trial;
+        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMaxX), std::bit_cast<uint32_t>(maxX)) << trial;
+        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMaxY), std::bit_cast<uint32_t>(maxY)) << trial;
     }
 }
 

@@ -81,4 +81,37 @@ TEST(Compositing, UnderRunOverSaturatedSumsCapsAt255) {
     EXPECT_EQ(row[0], 0xFFFFFFFFu);
 }
 
+// Both wide ways of underRun, whichever the dispatch would pick on this machine, over long
+// runs of every kind of pixel from every alignment; the eight-wide way only where the
+// processor has it.
+TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
+    using RunWay = void (*)(uint32_t*, int32_t, uint32_t);
+    std::vector<RunWay> ways = {compositing::underRunPortable};
+    if (compositing::hasAvx2()) {
+        ways.push_back(compositing::underRunAvx2);
+    }
+    std::mt19937 rng(977u);
+    for (const RunWay way : ways) {
+        for (int trial = 0; trial < 3000; ++trial) {
+            const int32_t count = std::uniform_int_distribution<int32_t>(0, 41)(rng);
+            const int32_t offset = trial % 8;
+            std::vector<uint32_t> row(static_cast<size_t>(count + offset + 1));
+            const int layout = trial % 4;
+            const uint32_t same = randomPixel(rng);
+            for (uint32_t& p : row) {
+                p = layout == 0 ? randomPixel(rng) : layout == 1 ? same : layout == 2 ? 0u : 0xFF405060u;
+            }
+            // Now and then one pixel of another kind in an otherwise uniform run.
+            if (layout != 0 && count > 0) {
+                row[static_cast<size_t>(offset + trial % count)] = randomPixel(rng);
+            }
+            const uint32_t src = compositing::clampToAlpha(randomPixel(rng) | 0x01000000u);
+            std::vector<uint32_t> expected = row;
+            underPlain(expected.data() + offset, count, src);
+            way(row.data() + offset, count, src);
+            ASSERT_EQ(row, expected) << "trial " << trial << " src " << std::hex << src;
+        }
+    }
+}
+
 } // namespace

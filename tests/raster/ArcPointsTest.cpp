@@ -1,0 +1,103 @@
+// The batched arc walk against the walk one point at a time: every point bit for bit.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "geometry/Flattening.h"
+
+namespace {
+
+using Points = std::vector<std::pair<float, float>>;
+
+// The arc walk written plainly: each point worked out and handed on in turn.
+Points plainArc(float rx, float ry, float x0, float y0, float x, float y) {
+    Points out;
+    const bool finite = std::isfinite(rx) && std::isfinite(ry) && std::isfinite(x) &&
+                        std::isfinite(y) && std::isfinite(x0) && std::isfinite(y0);
+    if (!finite || rx == 0.0f || ry == 0.0f) {
+        out.emplace_back(x, y);
+        return out;
+    }
+    const float mx = (x0 + x) / 2.0f;
+    const float my = (y0 + y) / 2.0f;
+    const float u = (x0 - mx) / rx;
+    const float v = (y0 - my) / ry;
+    const float halfChord = std::sqrt(u * u + v * v);
+    if (!(halfChord > 0.0f) || !(halfChord <= 1.0f + flattening::kHalfChordTolerance)) {
+        out.emplace_back(x, y);
+        return out;
+    }
+    const float depth = std::sqrt(std::fmax(0.0f, 1.0f - halfChord * halfChord));
+    const float ox = mx - rx * depth * v / halfChord;
+    const float oy = my + ry * depth * u / halfChord;
+    const float theta0 = std::atan2((y0 - oy) / ry, (x0 - ox) / rx);
+    float theta1 = std::atan2((y - oy) / ry, (x - ox) / rx);
+    if (!std::isfinite(ox) || !std::isfinite(oy) || !std::isfinite(theta0) ||
+        !std::isfinite(theta1)) {
+        out.emplace_back(x, y);
+        return out;
+    }
+    if (theta0 > theta1) {
+        theta1 = theta1 + flattening::kTwoPi;
+    }
+    for (float theta = theta0 + flattening::kArcStep; theta < theta1;
+         theta = theta + flattening::kArcStep) {
+        out.emplace_back(ox + rx * std::cos(theta), oy + ry * std::sin(theta));
+    }
+    out.emplace_back(x, y);
+    return out;
+}
+
+Points batchedArc(float rx, float ry, float x0, float y0, float x, float y) {
+    Points out;
+    flattening::arc(rx, ry, x0, y0, x, y, [&out](float px, float py) { out.emplace_back(px, py); });
+    return out;
+}
+
+// Arcs from a few points to the longest (about 629), so that batches end everywhere,
+// including exactly at a batch boundary.
+TEST(ArcPoints, BatchedWalkGivesThePlainWalksPointsBitForBit) {
+    std::mt19937 random(4021u);
+    std::uniform_real_distribution<float> coord(-50.0f, 370.0f);
+    std::uniform_real_distribution<float> radius(0.5f, 200.0f);
+    std::vector<size_t> lengths;
+    for (int trial = 0; trial < 3000; ++trial) {
+        const float x0 = coord(random), y0 = coord(random);
+        const float x = trial % 5 == 0 ? x0 : coord(random);
+        const float y = trial % 5 == 0 ? y0 + 0.25f : coord(random);
+        const float rx = radius(random);
+        const float ry = trial % 3 == 0 ? rx : radius(random);
+        const Points expected = plainArc(rx, ry, x0, y0, x, y);
+        const Points got = batchedArc(rx, ry, x0, y0, x, y);
+        ASSERT_EQ(got.size(), expected.size()) << "arc " << trial;
+        for (size_t i = 0; i < got.size(); ++i) {
+            ASSERT_EQ(std::bit_cast<uint32_t>(got[i].first), std::bit_cast<uint32_t>(expected[i].first))
+                << "arc " << trial << " point " << i;
+            ASSERT_EQ(std::bit_cast<uint32_t>(got[i].second), std::bit_cast<uint32_t>(expected[i].second))
+                << "arc " << trial << " point " << i;
+        }
+        lengths.push_back(got.size());
+    }
+    // The trials include arcs ending right at, just before and just after a whole batch,
+    // and half-turn-plus arcs of several batches.
+    const auto seen = [&lengths](auto pred) {
+        for (const size_t n : lengths) {
+            if (pred(n)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto batch = static_cast<size_t>(flattening::kArcBatch);
+    EXPECT_TRUE(seen([](size_t n) { return n > 400; }));
+    EXPECT_TRUE(seen([batch](size_t n) { return n > 1 && (n - 1) % batch == 0; }));
+    EXPECT_TRUE(seen([batch](size_t n) { return n > 2 && (n - 2) % batch == 0; }));
+    EXPECT_TRUE(seen([batch](size_t n) { return (n - 1) % batch == batch - 1; }));
+}
+
+} // namespace
