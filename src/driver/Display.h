@@ -1,0 +1,29 @@
+// What the show needs from its display: the console and its one 320x200 surface.
+// Every operation may throw ptc::DynamicError. A recorder can stand in for the window
+// by capturing each presented frame.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/DynamicError.h"
+
+class Display {
+public:
+    virtual ~Display() = default;
+    // Creates the console, the 32-bit format, gives the console the "synchronized
+    // update" option, opens it at 320x200 and creates a surface of its size.
+    virtual void open() = 0;
+    // At most one key per call, 0 when none is waiting; never blocks.
+    virtual int32_t readKey() = 0;
+    // The surface's pixels, width x height with pitch width; they persist between frames.
+    virtual uint32_t* lock() = 0;
+    virtual void unlock() = 0;
+    // Copies the surface to the console and makes it visible.
+    virtual void present() = 0;
+    // Closes the console (the window goes away).
+    virtual void close() = 0;
+    // Destroys what open created that still exists, newest first. Never throws.
+    virtual void destroy() = 0;
+    // Makes a caught error known to the user.
+    virtual void reportError(const ptc::DynamicError& error) = 0;
+};

@@ -1,0 +1,163 @@
+// The scene script. A scene lasts until frameIndex, advanced by 1 + the ticks missed
+// each frame, passes its sceneEnd; movie scenes end with their movie's frame count.
+// skipCount is never reset, so the first frame of a scene skips what the last frame of
+// the previous one missed.
+#include "driver/Show.h"
+
+#include "driver/Pictures.h"
+
+namespace {
+
+constexpr uint32_t kFirstTick = 66;
+constexpr uint32_t kPictureTick = 16;
+constexpr uint32_t kTavoTick = 40;
+constexpr uint32_t kMainTick = 100;
+constexpr int32_t kShortPictureEnd = 300;
+constexpr int32_t kLongPictureEnd = 600;
+constexpr int32_t kFadeEnd = 480;
+
+} // namespace
+
+Show::Show(Display& displayRef, Music& musicRef, TickClock& clockRef, MovieSource& movieSource)
+    : display(displayRef), music(musicRef), clock(clockRef), movies(movieSource) {}
+
+Show::~Show() = default;
+
+int32_t Show::run() {
+    scene = 1;
+    frameIndex = 0;
+    skipCount = 0;
+    loadPictures();
+    openMovie("presents.mvz");
+
+    try {
+        display.open();
+        music.startMusic();
+        volume = music.masterVolume();
+        clock.setTickLength(kFirstTick);
+        clock.resetClock();
+
+        while (scene <= kSceneCount) {
+            const int32_t key = display.readKey();
+            uint32_t* pixels = display.lock();
+            drawScene(pixels);
+            display.unlock();
+            display.present();
+            if (key == kEscape || key == kQuitKey) {
+                break;
+            }
+            skipCount = clock.waitNextTick();
+            frameIndex += skipCount + 1;
+            if (frameIndex > sceneEnd) {
+                endScene();
+                ++scene;
+                frameIndex = 0;
+            }
+        }
+
+        music.stopMusic();
+        display.close();
+        freePictures();
+        // Only a quit key can leave a player open; its file is closed with it.
+        closeMovie();
+        display.destroy();
+    } catch (const ptc::DynamicError& error) {
+        display.destroy();
+        display.reportError(error);
+    }
+    return 0;
+}
+
+void Show::loadPictures() {
+    static const char* const kNames[kPictureCount] = {"morvane.raw", "pelu.raw", "greets.raw",
+                                                      "logo.raw", "credits.raw"};
+    for (int32_t i = 0; i < kPictureCount; ++i) {
+        pictures[i] = loadRawPicture(kNames[i], kWidth, kHeight);
+    }
+}
+
+void Show::freePictures() {
+    for (Picture p : {kPelu, kMorvane, kGreets, kLogo, kCredits}) {
+        pictures[p].reset();
+    }
+}
+
+void Show::drawScene(uint32_t* pixels) {
+    const uint32_t skip = static_cast<uint32_t>(skipCount);
+    switch (scene) {
+    case 1:
+        player->render(pixels, skip, frameIndex, kWidth, kHeight);
+        addGreyNoise(pixels, kWidth, kHeight);
+        break;
+    case 2:
+        copyPixels(pixels, pictures[kPelu].get(), kWidth, kHeight);
+        break;
+    case 3:
+    case 4:
+        player->render(pixels, skip, frameIndex, kWidth, kHeight);
+        overlayPixels(pixels, pictures[kLogo].get(), kWidth, kHeight);
+        break;
+    case 5:
+        copyPixels(pixels, pictures[kGreets].get(), kWidth, kHeight);
+        break;
+    case 6:
+        copyPixels(pixels, pictures[kCredits].get(), kWidth, kHeight);
+        break;
+    case 7:
+        copyPixels(pixels, pictures[kMorvane].get(), kWidth, kHeight);
+        break;
+    default: // 8: the surface keeps scene 7's picture while the music fades
+        if (volume > 0) {
+            --volume;
+            music.setMasterVolume(volume);
+        }
+        break;
+    }
+}
+
+void Show::endScene() {
+    switch (scene) {
+    case 1:
+        closeMovie();
+        sceneEnd = kShortPictureEnd;
+        clock.setTickLength(kPictureTick);
+        break;
+    case 2:
+        openMovie("tavo01.mvz");
+        clock.setTickLength(kTavoTick);
+        break;
+    case 3:
+        closeMovie();
+        openMovie("main02.mvz");
+        clock.setTickLength(kMainTick);
+        break;
+    case 4:
+        closeMovie();
+        sceneEnd = kShortPictureEnd;
+        clock.setTickLength(kPictureTick);
+        break;
+    case 5:
+    case 6:
+        sceneEnd = kLongPictureEnd;
+        clock.setTickLength(kPictureTick);
+        break;
+    case 7:
+        sceneEnd = kFadeEnd;
+        clock.setTickLength(kPictureTick);
+        break;
+    default:
+        break;
+    }
+}
+
+void Show::openMovie(const char* name) {
+    player = movies.createMovie();
+    sceneEnd = player->open(name);
+}
+
+void Show::closeMovie() {
+    if (player) {
+        player->close();
+        player.reset();
+    }
+}

@@ -1,0 +1,56 @@
+// The whole show: start-up, the eight-scene script paced by the tick clock, the exit
+// sequence, and the one guard for display errors. Everything outside the process (window,
+// music, clock, movie files) comes in through borrowed interfaces, so the same loop runs
+// for real, under test fakes, or on a virtual clock in a recorder.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "driver/Display.h"
+#include "driver/Movie.h"
+#include "driver/Music.h"
+#include "driver/TickClock.h"
+
+class Show {
+public:
+    static constexpr int32_t kWidth = 320;
+    static constexpr int32_t kHeight = 200;
+    static constexpr int32_t kSceneCount = 8;
+    static constexpr int32_t kEscape = 27;
+    static constexpr int32_t kQuitKey = 81; // Q
+
+    // All four are borrowed for the show's lifetime.
+    Show(Display& display, Music& music, TickClock& clock, MovieSource& movies);
+    ~Show();
+    Show(const Show&) = delete;
+    Show& operator=(const Show&) = delete;
+
+    // Runs the show to its end, a quit key or a display error; returns 0 in every case.
+    // A music start-up failure ends the process inside startMusic instead.
+    int32_t run();
+
+    // The script's state, readable by tests and recorders between calls.
+    int32_t scene = 1;
+    int32_t frameIndex = 0;
+    int32_t skipCount = 0;
+    int32_t sceneEnd = 0;
+    int32_t volume = 0;
+
+private:
+    enum Picture { kMorvane, kPelu, kGreets, kLogo, kCredits, kPictureCount };
+
+    void loadPictures();
+    void freePictures();
+    void drawScene(uint32_t* pixels);
+    void endScene();
+    void openMovie(const char* name);
+    void closeMovie();
+
+    Display& display;
+    Music& music;
+    TickClock& clock;
+    MovieSource& movies;
+    std::unique_ptr<uint32_t[]> pictures[kPictureCount];
+    std::unique_ptr<Movie> player;
+};

@@ -1,0 +1,84 @@
+// Music start-up and its messages. Failures are the only output the show ever prints to
+// standard output, one line each, before it exits with status 1.
+#include "platform/LibraryMusic.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+
+namespace {
+
+constexpr const char* kErrorTexts[] = {
+    "No errors",
+    "Cannot call this command after init.  Call close first.",
+    "This command failed because init was not called",
+    "Error initializing output device.",
+    "The output device is already in use and cannot be reused.",
+    "Playing the sound failed.",
+    "Soundcard does not support the features needed for this soundsystem (16bit stereo output)",
+    "Error setting cooperative level for hardware.",
+    "Error creating hardware sound buffer.",
+    "File not found",
+    "Unknown file format",
+    "Error loading file",
+    "Not enough memory ",
+    "The version number of this file format is not supported",
+    "An invalid parameter was passed to this function",
+    "Tried to use an EAX command on a non EAX enabled channel or output.",
+    "Failed to allocate a new channel",
+    "Recording not supported on this device",
+    "Required Mediaplayer codec is not installed",
+};
+constexpr int32_t kErrorTextCount = static_cast<int32_t>(std::size(kErrorTexts));
+constexpr const char* kMusicFile = "music.xm";
+
+} // namespace
+
+const char* errorText(int32_t code) {
+    if (code < 0 || code >= kErrorTextCount) {
+        return "Unknown error";
+    }
+    return kErrorTexts[code];
+}
+
+LibraryMusic::LibraryMusic(MusicLibrary& musicLibrary) : library(musicLibrary) {}
+
+void LibraryMusic::startMusic() {
+    if (library.version() < kRequiredVersion) {
+        std::printf("Error : You are using the wrong library version!  You should be using "
+                    "version %.02f\n",
+                    static_cast<double>(kRequiredVersion));
+        std::exit(1);
+    }
+    if (!library.init(kMixRate, kSoftwareChannels, kInitFlags)) {
+        fail();
+    }
+    song = library.loadSong(kMusicFile);
+    if (song == kNoSong) {
+        fail();
+    }
+    library.playSong(song);
+}
+
+void LibraryMusic::fail() {
+    std::printf("%s\n", errorText(library.lastError()));
+    std::exit(1);
+}
+
+void LibraryMusic::stopMusic() {
+    library.freeSong(song);
+    song = kNoSong;
+    library.close();
+}
+
+int32_t LibraryMusic::masterVolume() {
+    return library.masterVolume(song);
+}
+
+void LibraryMusic::setMasterVolume(int32_t volume) {
+    library.setMasterVolume(song, volume);
+}
+
+uint32_t LibraryMusic::playTime() {
+    return library.playTime(song);
+}
