@@ -160,6 +160,9 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
     shapesLeft = static_cast<uint32_t>(first[0]) | (static_cast<uint32_t>(first[1]) << 8) |
                  (static_cast<uint32_t>(first[2]) << 16) | (static_cast<uint32_t>(first[3]) << 24);
 
+    // What the decoded frame holds so far; shapes are counted twice over for the slack
+    // of the growing list.
+    size_t frameBytes = 0;
     while (shapesLeft != 0) {
         uint32_t colour = 0;
         uint32_t pathCount = 0;
@@ -169,6 +172,10 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
         pathsLeft = pathCount;
         Shape* shape = nullptr;
         if (frame != nullptr) {
+            frameBytes += 2 * sizeof(Shape) + sizeof(SolidPaint);
+            if (frameBytes > kMaxFrameBytes) {
+                return FrameStatus::kTooLarge;
+            }
             shape = &frame->shapes.emplace_back();
             shape->paint = std::make_unique<SolidPaint>(colour);
         }
@@ -186,6 +193,12 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
             }
             if (wordCount > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
                 return FrameStatus::kBadCount;
+            }
+            if (shape != nullptr) {
+                frameBytes += 2 * sizeof(Path) + size_t{wordCount} * sizeof(uint32_t);
+                if (frameBytes > kMaxFrameBytes) {
+                    return FrameStatus::kTooLarge;
+                }
             }
             pathWords.clear();
             if (!readWords(wordCount, shape != nullptr ? &pathWords : nullptr)) {

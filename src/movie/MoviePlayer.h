@@ -5,6 +5,7 @@
 // buffer untouched first).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -21,7 +22,13 @@ public:
         kCutShort, // the stream ended inside the frame
         kBadTag,   // a path record did not start with the path tag
         kBadCount, // a path word count larger than any path can hold
+        kTooLarge, // a decoded frame would hold more than kMaxFrameBytes
     };
+
+    // Memory a decoded frame may take: shapes, paints, paths and their words. The show's
+    // frames need a few hundred KiB; a stream of tiny records that expands past this
+    // (a small gzip file can unpack to gigabytes) is damage, not a frame.
+    static constexpr size_t kMaxFrameBytes = size_t{64} << 20;
 
     MoviePlayer();
     ~MoviePlayer();

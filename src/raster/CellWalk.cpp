@@ -91,7 +91,9 @@ void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
     int32_t x = xStart;
     int32_t err = dy;
     int32_t k = yTop;
-    if (k >= yEnd) {
+    // Nothing to do below the target or wholly above it (yBottom <= 0). The top clip
+    // relies on the second: its jump is only bounded by dx while -k < dy.
+    if (k >= yEnd || yEnd <= 0) {
         return;
     }
     if (k < 0) {

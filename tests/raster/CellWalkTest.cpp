@@ -55,6 +55,16 @@ TEST(EmitLine, TopClipKeepsTheTrueXPosition) {
               (Cells{cellWord(0, 8, 160, 1), cellWord(0, 9, 48, 1)}));
 }
 
+TEST(EmitLine, SteepEdgeWhollyAboveTheTargetAddsNothing) {
+    // Two million half-scanlines above the target for a rise of two: the top clip must not
+    // try to jump the walk over them (the jump would be a thousand times dx).
+    Canvas canvas(32, 16);
+    EXPECT_TRUE(canvas.walk(-1.0e6f, -1.0e6f, 1.0e6f, -999999.0f).empty());
+    EXPECT_TRUE(canvas.walk(1.0e6f, -999999.0f, -1.0e6f, -1.0e6f).empty());
+    // Ending exactly on the target's top edge covers no half-scanline of it either.
+    EXPECT_TRUE(canvas.walk(-1.0e6f, -1.0e6f, 1.0e6f, 0.0f).empty());
+}
+
 TEST(EmitLine, OffTargetCrossingsClampToTheTargetEdges) {
     Canvas canvas(32, 16);
     for (Cell c : canvas.walk(-9.0f, 1.0f, -2.0f, 3.0f)) {
