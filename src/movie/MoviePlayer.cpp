@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <limits>
 
+#include <unistd.h>
 #include <zlib.h>
 
+#include "driver/DataFile.h"
 #include "geometry/Transform2D.h"
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
@@ -73,8 +75,14 @@ int32_t MoviePlayer::openFile(const char* fileName) {
     if (fileName == nullptr) {
         return 0;
     }
-    stream.reset(gzopen(fileName, "rb"));
+    const int fd = openDataFile(fileName);
+    if (fd < 0) {
+        return 0;
+    }
+    // The stream owns the descriptor from here; gzclose closes it.
+    stream.reset(gzdopen(fd, "rb"));
     if (!stream) {
+        ::close(fd);
         return 0;
     }
     uint32_t word0 = 0;

@@ -59,6 +59,12 @@ const PictureCase kPictureCases[] = {
          std::filesystem::create_directory(p);
          return std::vector<uint8_t>{};
      }},
+    // Opening a pipe without a writer would wait for one forever.
+    {"NamedPipe",
+     [](const std::string& p) {
+         mkfifo(p.c_str(), 0600);
+         return std::vector<uint8_t>{};
+     }},
     {"Unreadable",
      [](const std::string& p) {
          fileOf(p, kPictureBytes);

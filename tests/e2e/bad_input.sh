@@ -24,6 +24,13 @@ setup() {
   music-cut-after-header) head -c $(( (header_bytes + tune_bytes) / 2 )) "$top/tune.xm" >music.xm ;;
   music-directory) mkdir music.xm ;;
   music-unreadable) cp "$top/tune.xm" music.xm; chmod 000 music.xm ;;
+  music-named-pipe) mkfifo music.xm ;;
+  music-device) ln -s /dev/zero music.xm ;;
+  pipes-and-devices-for-data)
+    cp "$top/tune.xm" music.xm
+    mkfifo presents.mvz.gz pelu.raw logo.raw
+    ln -s /dev/zero tavo01.mvz.gz; ln -s /dev/urandom main02.mvz.gz; ln -s /dev/zero greets.raw
+    ;;
   no-audio-device | no-display | no-pictures-or-movies) cp "$top/tune.xm" music.xm ;;
   damaged-data)
     cp "$top/tune.xm" music.xm
@@ -93,11 +100,14 @@ row music-cut-in-header "" exit 1 Unknown file format
 row music-cut-after-header "" runs
 row music-directory "" exit 1 Error loading file
 row music-unreadable "" exit 1 Error loading file
+row music-named-pipe "" exit 1 Error loading file
+row music-device "" exit 1 Error loading file
 row no-audio-device "SDL_AUDIODRIVER=no-such-driver" exit 1 Error initializing output device.
 # A display that cannot open is a caught toolkit error: reported on standard error, status 0.
 row no-display "SDL_VIDEODRIVER=no-such-driver" exit 0
 row no-pictures-or-movies "" runs
 row damaged-data "" runs
+row pipes-and-devices-for-data "" runs
 
 # The no-display row must have reported the error on standard error.
 if [ ! -s "$top/no-display/err.txt" ]; then

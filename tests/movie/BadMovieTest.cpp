@@ -3,6 +3,7 @@
 // green square). Every row also checks that the player leaves no file open after close
 // and holds no more memory than the unpacked stream plus a fixed bound. The damage tests
 // next door look at the reader's statuses; these rows look at what the show gets.
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -130,6 +131,19 @@ size_t shapeBomb(const TempDirectory& dir, uint32_t shapes) {
 const MovieCase kMovieCases[] = {
     {"Missing", [](const TempDirectory&) { return size_t{0}; }, 0,
      {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
+    // A pipe without a writer would block the open; a device would never end.
+    {"NamedPipe",
+     [](const TempDirectory& d) {
+         mkfifo(d.file("m.mvz.gz").c_str(), 0600);
+         return size_t{0};
+     },
+     0, {{0, Shown::kAllBlack}}},
+    {"EndlessDevice",
+     [](const TempDirectory& d) {
+         std::filesystem::create_symlink("/dev/zero", d.file("m.mvz.gz"));
+         return size_t{0};
+     },
+     0, {{0, Shown::kAllBlack}, {3, Shown::kAllBlack}}},
     {"Empty", [](const TempDirectory& d) { return writeRaw(d, {}); }, 0,
      {{0, Shown::kAllBlack}, {2, Shown::kAllBlack}}},
     {"FourBytes", [](const TempDirectory& d) { return rawStream(d, {7}); }, 0,
