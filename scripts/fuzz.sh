@@ -11,7 +11,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(movie path picture music)
 
-scripts/deps.sh
+scripts/deps.sh clang libclang-rt-14-dev
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTILSEN_FUZZ=ON -DTILSEN_BENCH=OFF -DTILSEN_TOOLS=OFF >/dev/null
