@@ -53,8 +53,14 @@ row() {
   mkdir -p "$dir" && cd "$dir" || return 1
   setup "$name" || { failures=$((failures + 1)); return; }
   if [ "$name" = music-unreadable ] && [ -r music.xm ]; then
-    echo "SKIP $name: the file can be read here anyway (running as root)"
-    return
+    # Root reads any file: run this row as an unprivileged user instead, when possible.
+    if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+      chmod 755 "$top" "$dir"
+      envs="$envs setpriv --reuid=65534 --regid=65534 --clear-groups"
+    else
+      echo "SKIP $name: the file can be read here anyway"
+      return
+    fi
   fi
   if [ "$expect" = runs ]; then
     env $envs "$show" >out.txt 2>err.txt &
