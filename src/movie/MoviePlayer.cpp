@@ -31,6 +31,45 @@ constexpr uint32_t kWordChunk = 16384;
 // The scratch path storage is given back after a frame when it grew past this.
 constexpr size_t kScratchKeep = 1u << 16;
 
+// Lines an arc can flatten into: 0.01-radian steps over less than a full turn (629
+// points, one more for float rounding), the line to its end point and the closing line,
+// with room to spare.
+constexpr int64_t kArcLineBound = 640;
+
+// The most straight lines the replay of these path words can hand the rasterizer. The walk
+// stops where the replay stops: at an end code or a command cut short.
+int64_t flattenedLineBound(const std::vector<uint32_t>& words) {
+    int64_t lines = 0;
+    size_t position = 0;
+    while (position < words.size()) {
+        const uint32_t code = words[position++];
+        if (code >= pathcode::kFirstEnd) {
+            break;
+        }
+        const auto operands = static_cast<size_t>(pathcode::operandCount(code));
+        if (operands > words.size() - position) {
+            break;
+        }
+        position += operands;
+        switch (code) {
+        case pathcode::kLine:
+        case pathcode::kClose:
+            lines += 1;
+            break;
+        case pathcode::kQuad:
+        case pathcode::kCubic:
+            lines += kMovieCurveSteps;
+            break;
+        case pathcode::kArc:
+            lines += kArcLineBound;
+            break;
+        default: // no-op and move draw nothing
+            break;
+        }
+    }
+    return lines;
+}
+
 uint32_t fromLittleEndian(uint32_t word) {
     if constexpr (std::endian::native == std::endian::little) {
         return word;
@@ -169,8 +208,9 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
                  (static_cast<uint32_t>(first[2]) << 16) | (static_cast<uint32_t>(first[3]) << 24);
 
     // What the decoded frame holds so far; shapes are counted twice over for the slack
-    // of the growing list.
+    // of the growing list. And the most lines its paths can flatten into.
     size_t frameBytes = 0;
+    int64_t frameLines = 0;
     while (shapesLeft != 0) {
         uint32_t colour = 0;
         uint32_t pathCount = 0;
@@ -213,6 +253,10 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
                 return FrameStatus::kCutShort;
             }
             if (shape != nullptr) {
+                frameLines += flattenedLineBound(pathWords);
+                if (frameLines > kMaxFrameLines) {
+                    return FrameStatus::kTooLarge;
+                }
                 shape->paths.emplace_back().setWords(pathWords.data(),
                                                      static_cast<int32_t>(pathWords.size()));
             }
@@ -264,12 +308,17 @@ void MoviePlayer::drawFrame(const MovieFrame& frame, uint32_t* pixels, int32_t w
     movieTransform.setScale(1.0f, 1.0f);
     // The file lists shapes back to front; the rasterizer composites under what is
     // there, so drawing them front to back leaves covered pixels alone.
+    int64_t frameCells = 0;
     for (auto shape = frame.shapes.rbegin(); shape != frame.shapes.rend(); ++shape) {
         if (!shape->paint) {
             continue;
         }
         for (const Path& path : shape->paths) {
+            if (frameCells > kMaxFrameCells) {
+                break;
+            }
             rasterizer.fillTransformed(path, movieTransform, *shape->paint, kEvenOdd);
+            frameCells += rasterizer.cellCount();
         }
     }
     rasterizer.resolveBackground(kBackground);

@@ -128,6 +128,26 @@ size_t shapeBomb(const TempDirectory& dir, uint32_t shapes) {
     return size_t{shapes} * 8 + 12;
 }
 
+// One frame: the square in front of one path of n half ellipses, each from (14, 7) to
+// (2, 7) and closed back again (the arcs lie at the back, under the square's colour).
+size_t arcBomb(const TempDirectory& dir, uint32_t arcs) {
+    std::vector<uint32_t> path = {1, f(14), f(7)};
+    for (uint32_t i = 0; i < arcs; ++i) {
+        path.insert(path.end(), {5, f(6), f(3), f(2), f(7), 0, 0, 0});
+    }
+    MovieWriter writer;
+    EXPECT_TRUE(writer.open(dir.file("m.mvz.gz").c_str()));
+    writer.writeHeader(1);
+    writer.writeFrameStart(2);
+    writer.writeShapeStart(0xff0000ffu, 1);
+    writer.writePath(path.data(), static_cast<uint32_t>(path.size()));
+    const std::vector<uint32_t> square = rectangleWords(1, 1, 5, 5);
+    writer.writeShapeStart(kGreen, 1);
+    writer.writePath(square.data(), static_cast<uint32_t>(square.size()));
+    EXPECT_TRUE(writer.close());
+    return (path.size() + square.size() + 12) * 4;
+}
+
 const MovieCase kMovieCases[] = {
     {"Missing", [](const TempDirectory&) { return size_t{0}; }, 0,
      {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
@@ -207,6 +227,15 @@ const MovieCase kMovieCases[] = {
     {"ShapeCountAllOnesOverAGzipBomb",
      [](const TempDirectory& d) { return shapeBomb(d, 1u << 22); }, 1,
      {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
+    // Thirty thousand half ellipses in one path would flatten into more lines than any
+    // frame may ask for (about a second of drawing): the frame is damage.
+    {"ArcsPastTheFrameLineLimit",
+     [](const TempDirectory& d) { return arcBomb(d, 30000); }, 1,
+     {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
+    // The same arcs, as many as the limit allows, are drawn.
+    {"ArcsWithinTheFrameLineLimit",
+     [](const TempDirectory& d) { return arcBomb(d, 20000); }, 1,
+     {{0, Shown::kSquare}, {0, Shown::kAllBlack}}},
     {"NegativeFrameCount",
      [](const TempDirectory& d) { return rawStream(d, concat({0, 0xFFFFFFFBu}, squareFrameWords())); },
      -5, {{0, Shown::kSquare}, {0, Shown::kAllBlack}}},
@@ -296,5 +325,40 @@ TEST_P(MovieFiles, OpenAndRenderGiveTheRowsOutcomeWithinBoundedMemory) {
 
 INSTANTIATE_TEST_SUITE_P(BadInput, MovieFiles, ::testing::ValuesIn(kMovieCases),
                          [](const auto& row) { return std::string(row.param.name); });
+
+} // namespace
+
+namespace {
+
+TEST(FrameCellLimit, PathsPastTheLimitAreNotDrawn) {
+    // 44,000 paths, each a full-height bar whose two edges cross all 400 half-scanlines of
+    // a 320x200 frame: 35.2 million cells, past the frame's limit of 2^25. The red square
+    // lies at the very back (first in the file), so it would be drawn last: it is dropped.
+    TempDirectory dir;
+    constexpr uint32_t kRed = 0xffff0000u;
+    constexpr uint32_t kBars = 44000;
+    ASSERT_GT(int64_t{kBars} * 800, MoviePlayer::kMaxFrameCells);
+    MovieWriter writer;
+    ASSERT_TRUE(writer.open(dir.file("bars.mvz.gz").c_str()));
+    writer.writeHeader(1);
+    writer.writeFrameStart(2);
+    const std::vector<uint32_t> square = rectangleWords(0, 0, 10, 10);
+    writer.writeShapeStart(kRed, 1);
+    writer.writePath(square.data(), static_cast<uint32_t>(square.size()));
+    writer.writeShapeStart(kGreen, kBars);
+    const std::vector<uint32_t> bar = rectangleWords(100, -10, 101, 210);
+    for (uint32_t i = 0; i < kBars; ++i) {
+        writer.writePath(bar.data(), static_cast<uint32_t>(bar.size()));
+    }
+    ASSERT_TRUE(writer.close());
+
+    MoviePlayer player;
+    ASSERT_EQ(player.open(dir.file("bars.mvz").c_str()), 1);
+    std::vector<uint32_t> pixels(320 * 200, kMarker);
+    player.render(pixels.data(), 0, 0, 320, 200);
+    EXPECT_EQ(pixels[50 * 320 + 100], kGreen);
+    EXPECT_EQ(pixels[5 * 320 + 5], kBlack) << std::hex << pixels[5 * 320 + 5];
+    player.close();
+}
 
 } // namespace
