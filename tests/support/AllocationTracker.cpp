@@ -38,12 +38,10 @@ std::size_t allocationtracker::peakBytes() {
     return static_cast<std::size_t>(std::max<int64_t>(peak, 0));
 }
 
-void* operator new(std::size_t size) {
+namespace {
+void* allocate(std::size_t size) noexcept {
     void* p = std::malloc(size == 0 ? 1 : size);
-    if (p == nullptr) {
-        throw std::bad_alloc();
-    }
-    if (tracking) {
+    if (p != nullptr && tracking) {
         largest = std::max(largest, size);
         held += static_cast<int64_t>(malloc_usable_size(p));
         peak = std::max(peak, held);
@@ -51,12 +49,53 @@ void* operator new(std::size_t size) {
     return p;
 }
 
-void operator delete(void* p) noexcept {
+void release(void* p) noexcept {
     noteFree(p);
     std::free(p);
 }
+} // namespace
+
+// Every form without alignment is replaced, so that no block is allocated by one allocator
+// and freed by another (the sanitizer build checks that).
+void* operator new(std::size_t size) {
+    if (void* p = allocate(size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    return allocate(size);
+}
+
+void operator delete(void* p) noexcept {
+    release(p);
+}
+
+void operator delete[](void* p) noexcept {
+    release(p);
+}
 
 void operator delete(void* p, std::size_t) noexcept {
-    noteFree(p);
-    std::free(p);
+    release(p);
+}
+
+void operator delete[](void* p, std::size_t) noexcept {
+    release(p);
+}
+
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    release(p);
+}
+
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    release(p);
 }
