@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     close(fd);
     if (song == kNoSong) {
         const int32_t error = music.lastError();
-        check(error == kMusicUnknownFormat || error == kMusicFileLoad ||
-                  error == kMusicOutOfMemory,
+        check(error == kMusicUnknownFormat || error == kMusicFileLoad || error == kMusicOutOfMemory,
               "a failed load left an unexpected error code");
         return 0;
     }

@@ -87,8 +87,8 @@ constexpr uid_t kNobody = 65534;
     }
     const int filesBefore = openFileCount();
     const std::unique_ptr<uint32_t[]> picture = loadRawPicture(path.c_str(), kW, kH);
-    const bool black = std::all_of(picture.get(), picture.get() + kW * kH,
-                                   [](uint32_t p) { return p == 0; });
+    const bool black =
+        std::all_of(picture.get(), picture.get() + kW * kH, [](uint32_t p) { return p == 0; });
     std::exit(black && openFileCount() == filesBefore ? 0 : 1);
 }
 
@@ -125,10 +125,10 @@ TEST_P(PictureFiles, GiveAFullPictureOfTheBytesPresentAndLeaveNothingOpen) {
     const size_t whole = std::min(bytes.size(), kPictureBytes) / 3;
     int wrong = 0;
     for (size_t i = 0; i < size_t{kW} * kH && wrong < 5; ++i) {
-        const uint32_t expected =
-            i < whole ? uint32_t{bytes[3 * i]} << 16 | uint32_t{bytes[3 * i + 1]} << 8 |
-                            uint32_t{bytes[3 * i + 2]}
-                      : 0u;
+        const uint32_t expected = i < whole ? uint32_t{bytes[3 * i]} << 16 |
+                                                  uint32_t{bytes[3 * i + 1]} << 8 |
+                                                  uint32_t{bytes[3 * i + 2]}
+                                            : 0u;
         if (picture[i] != expected) {
             ++wrong;
             ADD_FAILURE() << "pixel " << i << ": 0x" << std::hex << picture[i] << ", expected 0x"

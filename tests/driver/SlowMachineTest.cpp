@@ -98,10 +98,10 @@ void writeCountingMovie(const std::string& name, uint32_t frameCount) {
     MovieWriter writer;
     ASSERT_TRUE(writer.open(name.c_str()));
     writer.writeHeader(frameCount);
-    const std::vector<uint32_t> screen = {1, 0xC1200000u, 0xC1200000u,   // move (-10, -10)
-                                          2, 0x43AA0000u, 0xC1200000u,   // line (340, -10)
-                                          2, 0x43AA0000u, 0x43520000u,   // line (340, 210)
-                                          2, 0xC1200000u, 0x43520000u,   // line (-10, 210)
+    const std::vector<uint32_t> screen = {1, 0xC1200000u, 0xC1200000u, // move (-10, -10)
+                                          2, 0x43AA0000u, 0xC1200000u, // line (340, -10)
+                                          2, 0x43AA0000u, 0x43520000u, // line (340, 210)
+                                          2, 0xC1200000u, 0x43520000u, // line (-10, 210)
                                           6};
     for (uint32_t n = 0; n <= frameCount; ++n) {
         writer.writeFrameStart(1);
@@ -113,7 +113,8 @@ void writeCountingMovie(const std::string& name, uint32_t frameCount) {
 
 class InFolder {
 public:
-    explicit InFolder(const std::filesystem::path& dir) : previous(std::filesystem::current_path()) {
+    explicit InFolder(const std::filesystem::path& dir)
+        : previous(std::filesystem::current_path()) {
         std::filesystem::current_path(dir);
     }
     ~InFolder() { std::filesystem::current_path(previous); }
@@ -174,8 +175,9 @@ TEST(SlowMachine, PictureFollowsTheMusicThroughSkipsAndEveryScenePassesToTheFade
             // Frames carried past the movie's end are black.
             if (s.movieFrame != kNoMovieFrame) {
                 const int32_t expected = s.frameIndex + frames.front().skip;
-                EXPECT_EQ(s.movieFrame,
-                          expected <= kMovieFrames.at(scene) ? static_cast<uint32_t>(expected) + 1 : 0u)
+                EXPECT_EQ(s.movieFrame, expected <= kMovieFrames.at(scene)
+                                            ? static_cast<uint32_t>(expected) + 1
+                                            : 0u)
                     << "frameIndex " << s.frameIndex;
             }
         }
@@ -183,8 +185,8 @@ TEST(SlowMachine, PictureFollowsTheMusicThroughSkipsAndEveryScenePassesToTheFade
         if (scene < 8) {
             const uint32_t nextStart = byScene.at(scene + 1).front().musicAtStart;
             const int32_t end = kMovieFrames.count(scene) != 0 ? kMovieFrames.at(scene)
-                                : scene == 2 || scene == 5                ? 300
-                                                                          : 600;
+                                : scene == 2 || scene == 5     ? 300
+                                                               : 600;
             const uint32_t expected = static_cast<uint32_t>(end + 1) * tick;
             EXPECT_GE(nextStart - sceneStart + tick, expected);
             EXPECT_LE(nextStart - sceneStart, expected + kFrameCostMs + tick);

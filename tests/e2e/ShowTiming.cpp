@@ -49,9 +49,9 @@ bool writeCountingMovie(const std::string& name, uint32_t frameCount) {
         return false;
     }
     writer.writeHeader(frameCount);
-    const std::vector<uint32_t> screen = {1, 0xC1200000u, 0xC1200000u, 2, 0x43AA0000u,
-                                          0xC1200000u, 2, 0x43AA0000u, 0x43520000u, 2,
-                                          0xC1200000u, 0x43520000u, 6};
+    const std::vector<uint32_t> screen = {1, 0xC1200000u, 0xC1200000u, 2, 0x43AA0000u, 0xC1200000u,
+                                          2, 0x43AA0000u, 0x43520000u, 2, 0xC1200000u, 0x43520000u,
+                                          6};
     for (uint32_t n = 0; n <= frameCount; ++n) {
         writer.writeFrameStart(1);
         writer.writeShapeStart(frameColour(n + 1), 1);
@@ -160,7 +160,8 @@ int main() {
     std::filesystem::current_path(dir);
     const std::vector<uint8_t> tune = writeXm(makeTestTune());
     std::ofstream("music.xm", std::ios::binary)
-        .write(reinterpret_cast<const char*>(tune.data()), static_cast<std::streamsize>(tune.size()));
+        .write(reinterpret_cast<const char*>(tune.data()),
+               static_cast<std::streamsize>(tune.size()));
     if (!writeCountingMovie("presents.mvz.gz", 30) || !writeCountingMovie("tavo01.mvz.gz", 30) ||
         !writeCountingMovie("main02.mvz.gz", 15)) {
         std::printf("could not write the movies\n");
@@ -227,7 +228,8 @@ int main() {
         // The scene ends as many ticks of music after it began as its end says: less by up
         // to a tick of grid snap, more by what the slowest frame and its start missed.
         const auto next = byScene.find(scene + 1);
-        const uint32_t nextDue = next != byScene.end() ? next->second.front().dueAt : display.quitDue;
+        const uint32_t nextDue =
+            next != byScene.end() ? next->second.front().dueAt : display.quitDue;
         const int32_t end = scene == 2 ? kPeluEnd : kMovieFrames.at(scene);
         const uint32_t expected = static_cast<uint32_t>(end + 1) * tick;
         const uint32_t lasted = nextDue - sceneDue;

@@ -149,7 +149,9 @@ size_t arcBomb(const TempDirectory& dir, uint32_t arcs) {
 }
 
 const MovieCase kMovieCases[] = {
-    {"Missing", [](const TempDirectory&) { return size_t{0}; }, 0,
+    {"Missing",
+     [](const TempDirectory&) { return size_t{0}; },
+     0,
      {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
     // A pipe without a writer would block the open; a device would never end.
     {"NamedPipe",
@@ -157,16 +159,22 @@ const MovieCase kMovieCases[] = {
          mkfifo(d.file("m.mvz.gz").c_str(), 0600);
          return size_t{0};
      },
-     0, {{0, Shown::kAllBlack}}},
+     0,
+     {{0, Shown::kAllBlack}}},
     {"EndlessDevice",
      [](const TempDirectory& d) {
          std::filesystem::create_symlink("/dev/zero", d.file("m.mvz.gz"));
          return size_t{0};
      },
-     0, {{0, Shown::kAllBlack}, {3, Shown::kAllBlack}}},
-    {"Empty", [](const TempDirectory& d) { return writeRaw(d, {}); }, 0,
+     0,
+     {{0, Shown::kAllBlack}, {3, Shown::kAllBlack}}},
+    {"Empty",
+     [](const TempDirectory& d) { return writeRaw(d, {}); },
+     0,
      {{0, Shown::kAllBlack}, {2, Shown::kAllBlack}}},
-    {"FourBytes", [](const TempDirectory& d) { return rawStream(d, {7}); }, 0,
+    {"FourBytes",
+     [](const TempDirectory& d) { return rawStream(d, {7}); },
+     0,
      {{0, Shown::kAllBlack}}},
     // Read unchanged as a bare stream: "hell" is the ignored word, "o wo" the frame count,
     // "rld!" the shape count, " thi" a colour, "s is" the path count and " not" a bad tag.
@@ -175,7 +183,8 @@ const MovieCase kMovieCases[] = {
          const std::string text = "hello world! this is not a movie";
          return writeRaw(d, std::vector<uint8_t>(text.begin(), text.end()));
      },
-     0x6F77206F, {{0, Shown::kUntouched}, {0, Shown::kAllBlack}}},
+     0x6F77206F,
+     {{0, Shown::kUntouched}, {0, Shown::kAllBlack}}},
     // Cut halfway through the compressed bytes, inside the second frame: the first frame
     // is shown, then black.
     {"TruncatedGzip",
@@ -186,7 +195,8 @@ const MovieCase kMovieCases[] = {
          writeRaw(d, bytes);
          return size_t{8 + 3 * kNoisyFrameBytes};
      },
-     3, {{0, Shown::kSquare}, {0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
+     3,
+     {{0, Shown::kSquare}, {0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
     // The reader checks the CRC as it unpacks a buffer-ful and gives none of a buffer that
     // fails; this movie fits one buffer, so it reads as unreadable: no frame count, black.
     {"CorruptGzipCrc",
@@ -196,24 +206,28 @@ const MovieCase kMovieCases[] = {
          writeRaw(d, bytes);
          return size_t{8 + 2 * kNoisyFrameBytes};
      },
-     0, {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
+     0,
+     {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
     {"BadTagInASkippedFrame",
      [](const TempDirectory& d) {
          return rawStream(d, concat(concat({0, 2}, kBadTagFrame), squareFrameWords()));
      },
-     2, {{1, Shown::kUntouched}, {0, Shown::kAllBlack}}},
+     2,
+     {{1, Shown::kUntouched}, {0, Shown::kAllBlack}}},
     {"BadTagInADrawnFrame",
      [](const TempDirectory& d) {
-         return rawStream(
-             d, concat(concat(concat({0, 3}, squareFrameWords()), kBadTagFrame), squareFrameWords()));
-     },
-     3, {{0, Shown::kSquare}, {0, Shown::kUntouched}, {0, Shown::kAllBlack}}},
-    {"WordCountAllOnes",
-     [](const TempDirectory& d) {
-         return rawStream(d, concat({0, 2, 1, kGreen, 1, kTag, 0xFFFFFFFFu, 1, 0, 0},
+         return rawStream(d, concat(concat(concat({0, 3}, squareFrameWords()), kBadTagFrame),
                                     squareFrameWords()));
      },
-     2, {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
+     3,
+     {{0, Shown::kSquare}, {0, Shown::kUntouched}, {0, Shown::kAllBlack}}},
+    {"WordCountAllOnes",
+     [](const TempDirectory& d) {
+         return rawStream(
+             d, concat({0, 2, 1, kGreen, 1, kTag, 0xFFFFFFFFu, 1, 0, 0}, squareFrameWords()));
+     },
+     2,
+     {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
     // Two whole shape records where four thousand million are promised.
     {"ShapeCountAllOnes",
      [](const TempDirectory& d) {
@@ -221,43 +235,55 @@ const MovieCase kMovieCases[] = {
          const std::vector<uint32_t> shape(square.begin() + 1, square.end());
          return rawStream(d, concat(concat({0, 2, 0xFFFFFFFFu}, shape), shape));
      },
-     2, {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
+     2,
+     {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
     // Four million empty shapes unpack from a few tens of KiB; the frame is refused once
     // it would hold more than the player's frame limit.
     {"ShapeCountAllOnesOverAGzipBomb",
-     [](const TempDirectory& d) { return shapeBomb(d, 1u << 22); }, 1,
+     [](const TempDirectory& d) { return shapeBomb(d, 1u << 22); },
+     1,
      {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
     // Thirty thousand half ellipses in one path would flatten into more lines than any
     // frame may ask for (about a second of drawing): the frame is damage.
     {"ArcsPastTheFrameLineLimit",
-     [](const TempDirectory& d) { return arcBomb(d, 30000); }, 1,
+     [](const TempDirectory& d) { return arcBomb(d, 30000); },
+     1,
      {{0, Shown::kAllBlack}, {0, Shown::kAllBlack}}},
     // The same arcs, as many as the limit allows, are drawn.
     {"ArcsWithinTheFrameLineLimit",
-     [](const TempDirectory& d) { return arcBomb(d, 20000); }, 1,
+     [](const TempDirectory& d) { return arcBomb(d, 20000); },
+     1,
      {{0, Shown::kSquare}, {0, Shown::kAllBlack}}},
     {"NegativeFrameCount",
-     [](const TempDirectory& d) { return rawStream(d, concat({0, 0xFFFFFFFBu}, squareFrameWords())); },
-     -5, {{0, Shown::kSquare}, {0, Shown::kAllBlack}}},
+     [](const TempDirectory& d) {
+         return rawStream(d, concat({0, 0xFFFFFFFBu}, squareFrameWords()));
+     },
+     -5,
+     {{0, Shown::kSquare}, {0, Shown::kAllBlack}}},
     {"SmallestFrameCount",
-     [](const TempDirectory& d) { return rawStream(d, concat({0, 0x80000000u}, squareFrameWords())); },
-     std::numeric_limits<int32_t>::min(), {{0, Shown::kSquare}}},
+     [](const TempDirectory& d) {
+         return rawStream(d, concat({0, 0x80000000u}, squareFrameWords()));
+     },
+     std::numeric_limits<int32_t>::min(),
+     {{0, Shown::kSquare}}},
     {"HugeFrameCount",
-     [](const TempDirectory& d) { return rawStream(d, concat({0, 0x7FFFFFFFu}, squareFrameWords())); },
-     std::numeric_limits<int32_t>::max(), {{0, Shown::kSquare}, {5, Shown::kAllBlack}}},
+     [](const TempDirectory& d) {
+         return rawStream(d, concat({0, 0x7FFFFFFFu}, squareFrameWords()));
+     },
+     std::numeric_limits<int32_t>::max(),
+     {{0, Shown::kSquare}, {5, Shown::kAllBlack}}},
     // Paths made of non-numbers, infinities and huge values draw what they can, and the
     // square behind them still shows where they do not cover it.
     {"NonFiniteCoordinates",
      [](const TempDirectory& d) {
          const float nan = std::numeric_limits<float>::quiet_NaN();
          const float inf = std::numeric_limits<float>::infinity();
-         const std::vector<uint32_t> wild = {1,      f(nan),  f(2),    2,      f(inf), f(3),
-                                             2,      f(-inf), f(-inf), 3,      f(nan), f(1e30f),
-                                             f(9),   f(9),    4,       f(inf), f(0),   f(0),
-                                             f(inf), f(1),    f(1),    5,      f(nan), f(1),
-                                             f(4),   f(4),    0,       0,      0,      6};
-         std::vector<uint32_t> words = {0, 1, 2, 0xff0000ffu, 1, kTag,
-                                        static_cast<uint32_t>(wild.size())};
+         const std::vector<uint32_t> wild = {
+             1,      f(nan),   f(2),   2,    f(inf), f(3),   2,    f(-inf), f(-inf), 3,
+             f(nan), f(1e30f), f(9),   f(9), 4,      f(inf), f(0), f(0),    f(inf),  f(1),
+             f(1),   5,        f(nan), f(1), f(4),   f(4),   0,    0,       0,       6};
+         std::vector<uint32_t> words = {
+             0, 1, 2, 0xff0000ffu, 1, kTag, static_cast<uint32_t>(wild.size())};
          words = concat(words, wild);
          const std::vector<uint32_t> square = squareFrameWords();
          // The square's shape record, without its frame's shape count.
@@ -265,7 +291,8 @@ const MovieCase kMovieCases[] = {
          // Blue wild shape first in the file (at the back), the square in front of it.
          return rawStream(d, words);
      },
-     1, {{0, Shown::kSquare}}},
+     1,
+     {{0, Shown::kSquare}}},
 };
 
 void PrintTo(const MovieCase& row, std::ostream* out) {

@@ -44,12 +44,16 @@ const MusicCase kMusicCases[] = {
      },
      kMusicUnknownFormat, "Unknown file format"},
     // The signature and part of the song header: 80 of its 336 header bytes.
-    {"CutInTheHeader", [](const std::string& p, const std::vector<uint8_t>& t) { writeBytes(p, t, 80); },
+    {"CutInTheHeader",
+     [](const std::string& p, const std::vector<uint8_t>& t) { writeBytes(p, t, 80); },
      kMusicUnknownFormat, "Unknown file format"},
     {"Directory",
-     [](const std::string& p, const std::vector<uint8_t>&) { std::filesystem::create_directory(p); },
+     [](const std::string& p, const std::vector<uint8_t>&) {
+         std::filesystem::create_directory(p);
+     },
      kMusicFileLoad, "Error loading file"},
-    {"NamedPipe", [](const std::string& p, const std::vector<uint8_t>&) { mkfifo(p.c_str(), 0600); },
+    {"NamedPipe",
+     [](const std::string& p, const std::vector<uint8_t>&) { mkfifo(p.c_str(), 0600); },
      kMusicFileLoad, "Error loading file"},
     {"Device",
      [](const std::string& p, const std::vector<uint8_t>&) {
