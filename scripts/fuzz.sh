@@ -2,6 +2,7 @@
 # Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer
 # on) into build-fuzz/ and runs each for a bounded time, seeded with its checked-in corpus.
 #   scripts/fuzz.sh [seconds per target] [target ...]     (default: 60 s; all targets)
+# FUZZ_FLAGS adds libFuzzer options (for example FUZZ_FLAGS=-len_control=0).
 # New inputs go to build-fuzz/fuzz/<target>_found; a crash, leak, timeout or sanitizer
 # report stops the script with the input saved as build-fuzz/fuzz/artifacts/<target>-*.
 set -euo pipefail
@@ -30,6 +31,6 @@ for target in "${targets[@]}"; do
   # An input that runs for more than 10 s counts as a hang.
   "$build/fuzz/${target}_fuzz" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/fuzz/artifacts/$target-" \
-    "${dict[@]}" "$found" "fuzz/corpus/$target" 2>&1 | grep -v '^#[0-9]*.*\(NEW\|REDUCE\|pulse\)' || {
+    "${dict[@]}" ${FUZZ_FLAGS:-} "$found" "fuzz/corpus/$target" 2>&1 | grep -v '^#[0-9]*.*\(NEW\|REDUCE\|pulse\)' || {
     echo "fuzz target $target failed"; exit 1; }
 done
