@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include <unistd.h>
@@ -26,11 +27,22 @@ constexpr int32_t kMovieCurveSteps = 16;
 constexpr uint32_t kBackground = 0xff000000u;
 // Fill rule of every movie path: even-odd.
 constexpr int32_t kEvenOdd = 0;
+// The stream is decompressed into a buffer of this many bytes, read word by word from there.
+constexpr size_t kReadBufferBytes = 1u << 16;
+// Compressed bytes read from the file at a time.
+constexpr unsigned kCompressedBufferBytes = 1u << 17;
 // Path words are read this many at a time.
 constexpr uint32_t kWordChunk = 16384;
 // The scratch path storage is given back after a frame when it grew past this.
 constexpr size_t kScratchKeep = 1u << 16;
+// The frame to draw gives back its storage after a frame with more words or paths than these.
+constexpr size_t kDrawWordsKeep = 1u << 22;
+constexpr size_t kDrawPathsKeep = 1u << 16;
 
+// What a shape and a path (besides its words) may cost in the decoded frame, with the
+// slack of growing lists; the larger of the frame model's and the frame to draw's.
+constexpr size_t kShapeCost = 2 * sizeof(Shape) + sizeof(SolidPaint);
+constexpr size_t kPathCost = 2 * sizeof(Path);
 // Lines an arc can flatten into: 0.01-radian steps over less than a full turn (629
 // points, one more for float rounding), the line to its end point and the closing line,
 // with room to spare.
@@ -38,16 +50,16 @@ constexpr int64_t kArcLineBound = 640;
 
 // The most straight lines the replay of these path words can hand the rasterizer. The walk
 // stops where the replay stops: at an end code or a command cut short.
-int64_t flattenedLineBound(const std::vector<uint32_t>& words) {
+int64_t flattenedLineBound(const uint32_t* words, size_t count) {
     int64_t lines = 0;
     size_t position = 0;
-    while (position < words.size()) {
+    while (position < count) {
         const uint32_t code = words[position++];
         if (code >= pathcode::kFirstEnd) {
             break;
         }
         const auto operands = static_cast<size_t>(pathcode::operandCount(code));
-        if (operands > words.size() - position) {
+        if (operands > count - position) {
             break;
         }
         position += operands;
@@ -124,6 +136,8 @@ int32_t MoviePlayer::openFile(const char* fileName) {
         ::close(fd);
         return 0;
     }
+    // Compressed input is read in large blocks: fewer reads from the file per frame.
+    gzbuffer(stream.get(), kCompressedBufferBytes);
     uint32_t word0 = 0;
     uint32_t frameCount = 0;
     if (!readWord(word0) || !readWord(frameCount)) {
@@ -137,6 +151,9 @@ int32_t MoviePlayer::openFile(const char* fileName) {
 
 void MoviePlayer::close() {
     stream.reset();
+    readBuffer.reset();
+    readPos = 0;
+    readEnd = 0;
     shapesLeft = 0;
     pathsLeft = 0;
     ended = true;
@@ -144,7 +161,57 @@ void MoviePlayer::close() {
     headerWord0 = 0;
     pathWords.clear();
     pathWords.shrink_to_fit();
+    clearDrawFrame();
 }
+
+// Fills a MovieFrame: one Shape with its own paint per shape record, one Path per path.
+class MoviePlayer::ModelBuilder {
+public:
+    ModelBuilder(MovieFrame& target, std::vector<uint32_t>& scratchWords)
+        : frame(target), scratch(scratchWords) {}
+    void beginShape(uint32_t colour) {
+        shape = &frame.shapes.emplace_back();
+        shape->paint = std::make_unique<SolidPaint>(colour);
+    }
+    // Where the words of a path are read to, one path at a time.
+    std::vector<uint32_t>* storage() {
+        scratch.clear();
+        return &scratch;
+    }
+    void pathRead(size_t) {
+        shape->paths.emplace_back().setWords(scratch.data(), static_cast<int32_t>(scratch.size()));
+    }
+    void addPath(const uint32_t* words, int32_t count) {
+        shape->paths.emplace_back().setWords(words, count);
+    }
+
+private:
+    MovieFrame& frame;
+    std::vector<uint32_t>& scratch;
+    Shape* shape = nullptr;
+};
+
+// Fills the player's frame to draw: all path words appended to one array.
+class MoviePlayer::DrawBuilder {
+public:
+    explicit DrawBuilder(MoviePlayer& owner) : player(owner) {}
+    void beginShape(uint32_t colour) {
+        player.drawShapes.push_back({colour, static_cast<uint32_t>(player.drawPaths.size()), 0});
+    }
+    std::vector<uint32_t>* storage() { return &player.drawWords; }
+    void pathRead(size_t start) {
+        player.drawPaths.push_back({start, static_cast<int32_t>(player.drawWords.size() - start)});
+        ++player.drawShapes.back().pathCount;
+    }
+    void addPath(const uint32_t* words, int32_t count) {
+        const size_t start = player.drawWords.size();
+        player.drawWords.insert(player.drawWords.end(), words, words + count);
+        pathRead(start);
+    }
+
+private:
+    MoviePlayer& player;
+};
 
 void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
                          int32_t height) {
@@ -155,13 +222,13 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
         }
     }
     if (!ended) {
-        MovieFrame frame;
-        const FrameStatus status = readFrame(&frame);
+        DrawBuilder builder(*this);
+        const FrameStatus status = readFrameInto(&builder);
         if (status == FrameStatus::kFrame) {
-            drawFrame(frame, pixels, width, height);
-            return;
+            drawFrame(pixels, width, height);
         }
-        if (status == FrameStatus::kBadTag) {
+        clearDrawFrame();
+        if (status == FrameStatus::kFrame || status == FrameStatus::kBadTag) {
             return;
         }
     }
@@ -169,10 +236,21 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
 }
 
 MoviePlayer::FrameStatus MoviePlayer::readFrame(MovieFrame* frame) {
-    if (frame != nullptr) {
+    if (frame == nullptr) {
+        return readFrameInto<ModelBuilder>(nullptr);
+    }
+    frame->shapes.clear();
+    ModelBuilder builder(*frame, pathWords);
+    const FrameStatus status = readFrameInto(&builder);
+    if (status != FrameStatus::kFrame) {
         frame->shapes.clear();
     }
-    const FrameStatus status = readFrameRecord(frame);
+    return status;
+}
+
+template <class Builder>
+MoviePlayer::FrameStatus MoviePlayer::readFrameInto(Builder* builder) {
+    const FrameStatus status = readFrameRecord(builder);
     shapesLeft = 0;
     pathsLeft = 0;
     if (pathWords.capacity() > kScratchKeep) {
@@ -184,21 +262,19 @@ MoviePlayer::FrameStatus MoviePlayer::readFrame(MovieFrame* frame) {
             endReason = status;
         }
         ended = true;
-        if (frame != nullptr) {
-            frame->shapes.clear();
-        }
     }
     return status;
 }
 
-MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
+template <class Builder>
+MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
     if (!stream || ended) {
         return FrameStatus::kEnd;
     }
     // A clean end comes exactly at a frame boundary; a partial count word is a cut.
     std::array<uint8_t, movieformat::kBytesPerWord> first{};
-    const int got = gzread(stream.get(), first.data(), static_cast<unsigned>(first.size()));
-    if (got <= 0) {
+    const size_t got = readBytes(first.data(), first.size());
+    if (got == 0) {
         return FrameStatus::kEnd;
     }
     if (got != movieformat::kBytesPerWord) {
@@ -207,8 +283,7 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
     shapesLeft = static_cast<uint32_t>(first[0]) | (static_cast<uint32_t>(first[1]) << 8) |
                  (static_cast<uint32_t>(first[2]) << 16) | (static_cast<uint32_t>(first[3]) << 24);
 
-    // What the decoded frame holds so far; shapes are counted twice over for the slack
-    // of the growing list. And the most lines its paths can flatten into.
+    // What the decoded frame holds so far, and the most lines its paths can flatten into.
     size_t frameBytes = 0;
     int64_t frameLines = 0;
     while (shapesLeft != 0) {
@@ -218,14 +293,12 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
             return FrameStatus::kCutShort;
         }
         pathsLeft = pathCount;
-        Shape* shape = nullptr;
-        if (frame != nullptr) {
-            frameBytes += 2 * sizeof(Shape) + sizeof(SolidPaint);
+        if (builder != nullptr) {
+            frameBytes += kShapeCost;
             if (frameBytes > kMaxFrameBytes) {
                 return FrameStatus::kTooLarge;
             }
-            shape = &frame->shapes.emplace_back();
-            shape->paint = std::make_unique<SolidPaint>(colour);
+            builder->beginShape(colour);
         }
         while (pathsLeft != 0) {
             uint32_t tag = 0;
@@ -242,23 +315,38 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
             if (wordCount > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
                 return FrameStatus::kBadCount;
             }
-            if (shape != nullptr) {
-                frameBytes += 2 * sizeof(Path) + size_t{wordCount} * sizeof(uint32_t);
+            const size_t bytes = static_cast<size_t>(wordCount) * sizeof(uint32_t);
+            if (builder != nullptr) {
+                frameBytes += kPathCost + bytes;
                 if (frameBytes > kMaxFrameBytes) {
                     return FrameStatus::kTooLarge;
                 }
             }
-            pathWords.clear();
-            if (!readWords(wordCount, shape != nullptr ? &pathWords : nullptr)) {
+            // A path whose words all lie in the read buffer is copied straight from it.
+            if constexpr (std::endian::native == std::endian::little) {
+                if (builder != nullptr && readEnd - readPos >= bytes && readPos % sizeof(uint32_t) == 0) {
+                    const uint32_t* words = readBuffer.get() + readPos / sizeof(uint32_t);
+                    frameLines += flattenedLineBound(words, wordCount);
+                    if (frameLines > kMaxFrameLines) {
+                        return FrameStatus::kTooLarge;
+                    }
+                    builder->addPath(words, static_cast<int32_t>(wordCount));
+                    readPos += bytes;
+                    --pathsLeft;
+                    continue;
+                }
+            }
+            std::vector<uint32_t>* const storage = builder != nullptr ? builder->storage() : nullptr;
+            const size_t start = storage != nullptr ? storage->size() : 0;
+            if (!readWords(wordCount, storage)) {
                 return FrameStatus::kCutShort;
             }
-            if (shape != nullptr) {
-                frameLines += flattenedLineBound(pathWords);
+            if (builder != nullptr) {
+                frameLines += flattenedLineBound(storage->data() + start, storage->size() - start);
                 if (frameLines > kMaxFrameLines) {
                     return FrameStatus::kTooLarge;
                 }
-                shape->paths.emplace_back().setWords(pathWords.data(),
-                                                     static_cast<int32_t>(pathWords.size()));
+                builder->pathRead(start);
             }
             --pathsLeft;
         }
@@ -267,9 +355,40 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(MovieFrame* frame) {
     return FrameStatus::kFrame;
 }
 
+size_t MoviePlayer::readBytes(uint8_t* out, size_t n) {
+    size_t done = 0;
+    while (done < n && stream) {
+        if (readPos == readEnd) {
+            if (!readBuffer) {
+                readBuffer = std::make_unique_for_overwrite<uint32_t[]>(kReadBufferBytes / sizeof(uint32_t));
+            }
+            const int got = gzread(stream.get(), readBuffer.get(), static_cast<unsigned>(kReadBufferBytes));
+            if (got <= 0) {
+                break;
+            }
+            readPos = 0;
+            readEnd = static_cast<size_t>(got);
+        }
+        const size_t take = std::min(n - done, readEnd - readPos);
+        if (out != nullptr) {
+            std::memcpy(out + done, reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos, take);
+        }
+        readPos += take;
+        done += take;
+    }
+    return done;
+}
+
 bool MoviePlayer::readWord(uint32_t& word) {
     uint32_t raw = 0;
-    if (!stream || gzread(stream.get(), &raw, sizeof raw) != static_cast<int>(sizeof raw)) {
+    // Most words lie whole in the read buffer.
+    if (readEnd - readPos >= sizeof raw) {
+        std::memcpy(&raw, reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos, sizeof raw);
+        readPos += sizeof raw;
+        word = fromLittleEndian(raw);
+        return true;
+    }
+    if (readBytes(reinterpret_cast<uint8_t*>(&raw), sizeof raw) != sizeof raw) {
         return false;
     }
     word = fromLittleEndian(raw);
@@ -284,8 +403,8 @@ bool MoviePlayer::readWords(uint32_t count, std::vector<uint32_t>* out) {
         const size_t start = out != nullptr ? target.size() : 0;
         target.resize(start + n);
         uint32_t* words = target.data() + start;
-        const auto bytes = static_cast<unsigned>(n * sizeof(uint32_t));
-        if (gzread(stream.get(), words, bytes) != static_cast<int>(bytes)) {
+        const size_t bytes = n * sizeof(uint32_t);
+        if (readBytes(reinterpret_cast<uint8_t*>(words), bytes) != bytes) {
             return false;
         }
         if constexpr (std::endian::native != std::endian::little) {
@@ -296,8 +415,21 @@ bool MoviePlayer::readWords(uint32_t count, std::vector<uint32_t>* out) {
     return true;
 }
 
-void MoviePlayer::drawFrame(const MovieFrame& frame, uint32_t* pixels, int32_t width,
-                            int32_t height) {
+void MoviePlayer::clearDrawFrame() {
+    // Storage is kept for the next frame unless one frame made it unusually large.
+    const bool large = drawWords.capacity() > kDrawWordsKeep || drawPaths.capacity() > kDrawPathsKeep ||
+                       drawShapes.capacity() > kDrawPathsKeep;
+    drawWords.clear();
+    drawShapes.clear();
+    drawPaths.clear();
+    if (large) {
+        drawWords.shrink_to_fit();
+        drawShapes.shrink_to_fit();
+        drawPaths.shrink_to_fit();
+    }
+}
+
+void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
     if (pixels == nullptr || width <= 0 || height <= 0) {
         return;
     }
@@ -309,15 +441,12 @@ void MoviePlayer::drawFrame(const MovieFrame& frame, uint32_t* pixels, int32_t w
     // The file lists shapes back to front; the rasterizer composites under what is
     // there, so drawing them front to back leaves covered pixels alone.
     int64_t frameCells = 0;
-    for (auto shape = frame.shapes.rbegin(); shape != frame.shapes.rend(); ++shape) {
-        if (!shape->paint) {
-            continue;
-        }
-        for (const Path& path : shape->paths) {
-            if (frameCells > kMaxFrameCells) {
-                break;
-            }
-            rasterizer.fillTransformed(path, movieTransform, *shape->paint, kEvenOdd);
+    for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
+        SolidPaint paint(shape->colour);
+        for (uint32_t i = 0; i < shape->pathCount && frameCells <= kMaxFrameCells; ++i) {
+            const DrawPath& path = drawPaths[shape->firstPath + i];
+            rasterizer.fillWords(drawWords.data() + path.offset, path.wordCount, movieTransform, paint,
+                                 kEvenOdd);
             frameCells += rasterizer.cellCount();
         }
     }

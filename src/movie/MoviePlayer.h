@@ -66,12 +66,36 @@ private:
         void operator()(gzFile_s* handle) const;
     };
 
+    // Up to n bytes from the stream through the read buffer (dropped when out is null);
+    // fewer only at the end of the stream or on a read error.
+    size_t readBytes(uint8_t* out, size_t n);
     bool readWord(uint32_t& word);
+    // Where a frame record's shapes and paths go: a MovieFrame, or the words of the frame
+    // to draw (below).
+    class ModelBuilder;
+    class DrawBuilder;
+    // One shape of the frame to draw: its colour and its paths drawPaths[firstPath, +count).
+    struct DrawShape {
+        uint32_t colour;
+        uint32_t firstPath;
+        uint32_t pathCount;
+    };
+    // One path of the frame to draw: drawWords[offset, offset + wordCount).
+    struct DrawPath {
+        size_t offset;
+        int32_t wordCount;
+    };
+
+    // readFrame into builder (null: read past the frame).
+    template <class Builder>
+    FrameStatus readFrameInto(Builder* builder);
     // Reads count words, appended to out when it is not null. Storage grows only as words
     // arrive, so a damaged count cannot make it reserve more than the stream holds.
     bool readWords(uint32_t count, std::vector<uint32_t>* out);
-    FrameStatus readFrameRecord(MovieFrame* frame);
-    void drawFrame(const MovieFrame& frame, uint32_t* pixels, int32_t width, int32_t height);
+    template <class Builder>
+    FrameStatus readFrameRecord(Builder* builder);
+    void clearDrawFrame();
+    void drawFrame(uint32_t* pixels, int32_t width, int32_t height);
 
     std::unique_ptr<gzFile_s, GzCloser> stream;
     uint32_t shapesLeft = 0;
@@ -82,4 +106,14 @@ private:
     FrameStatus endReason = FrameStatus::kEnd;
     // Words of the path being read; kept between paths so its storage is reused.
     std::vector<uint32_t> pathWords;
+    // Decompressed bytes not yet consumed: readBuffer bytes [readPos, readEnd). Words, so
+    // that a whole path can be handed on from it where it sits.
+    std::unique_ptr<uint32_t[]> readBuffer;
+    // The frame render draws, kept as one run of words with tables of shapes and paths so
+    // that decoding it allocates nothing once the storage has grown to the movie's frames.
+    std::vector<uint32_t> drawWords;
+    std::vector<DrawShape> drawShapes;
+    std::vector<DrawPath> drawPaths;
+    size_t readPos = 0;
+    size_t readEnd = 0;
 };

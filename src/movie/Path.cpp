@@ -15,9 +15,6 @@ namespace {
 uint32_t wordOf(float value) {
     return std::bit_cast<uint32_t>(value);
 }
-float floatOf(uint32_t word) {
-    return std::bit_cast<float>(word);
-}
 
 } // namespace
 
@@ -57,7 +54,8 @@ void Path::setWords(const uint32_t* source, int32_t n) {
     if (n <= 0 || source == nullptr) {
         return;
     }
-    words = std::make_unique<uint32_t[]>(static_cast<size_t>(n));
+    // Every word is written by the copy, so the storage is not zeroed first.
+    words = std::make_unique_for_overwrite<uint32_t[]>(static_cast<size_t>(n));
     std::copy_n(source, n, words.get());
     wordCount = n;
     capacity = n;
@@ -160,45 +158,6 @@ void Path::emit(PathSink* sink) const {
     if (sink == nullptr) {
         return;
     }
-    sink->beginPath();
-    int32_t position = 0;
-    while (position < wordCount) {
-        const uint32_t code = words[static_cast<size_t>(position)];
-        position += 1;
-        if (code >= pathcode::kFirstEnd) {
-            return;
-        }
-        const int32_t count = pathcode::operandCount(code);
-        if (count > wordCount - position) {
-            // Operands run past the words in use: stop as at an end code.
-            return;
-        }
-        const uint32_t* operand = words.get() + position;
-        position += count;
-        auto f = [operand](int32_t i) { return floatOf(operand[i]); };
-        switch (code) {
-        case pathcode::kMove:
-            sink->moveTo(f(0), f(1));
-            break;
-        case pathcode::kLine:
-            sink->lineTo(f(0), f(1));
-            break;
-        case pathcode::kQuad:
-            sink->quadTo(f(0), f(1), f(2), f(3));
-            break;
-        case pathcode::kCubic:
-            sink->cubicTo(f(0), f(1), f(2), f(3), f(4), f(5));
-            break;
-        case pathcode::kArc:
-            sink->arcTo(f(0), f(1), f(2), f(3), f(4), f(5), f(6));
-            sink->closePath();
-            break;
-        case pathcode::kClose:
-            sink->closePath();
-            break;
-        default: // kNop
-            break;
-        }
-    }
-    sink->endPath();
+    // Through the reference every command stays a virtual call.
+    replay(*sink);
 }

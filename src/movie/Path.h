@@ -3,6 +3,7 @@
 // exactly this form, so decoding a path is a copy of its words.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <memory>
 
@@ -53,6 +54,16 @@ public:
 
     // Replays the words into sink as PathSink commands.
     void emit(PathSink* sink) const;
+    // The same replay into anything with PathSink's command functions, called directly:
+    // beginPath, then one call per command, then endPath unless an end code or a command
+    // with missing operands stops the replay first.
+    template <class Sink>
+    void replay(Sink& sink) const {
+        replayWords(words.get(), wordCount, sink);
+    }
+    // The replay of a path holding words [0, wordCount), read where they lie.
+    template <class Sink>
+    static void replayWords(const uint32_t* words, int32_t wordCount, Sink& sink);
 
     // Word offset of command number index (0 for index <= 0), or wordCount when the
     // path holds fewer commands. Never past the words in use.
@@ -66,3 +77,48 @@ private:
     // Inserts k words before command number index.
     void insertWords(int32_t index, const uint32_t* inserted, int32_t k);
 };
+
+template <class Sink>
+void Path::replayWords(const uint32_t* const base, const int32_t wordCount, Sink& sink) {
+    sink.beginPath();
+    int32_t position = 0;
+    while (position < wordCount) {
+        const uint32_t code = base[position];
+        position += 1;
+        if (code >= pathcode::kFirstEnd) {
+            return;
+        }
+        const int32_t count = pathcode::operandCount(code);
+        if (count > wordCount - position) {
+            // Operands run past the words in use: stop as at an end code.
+            return;
+        }
+        const uint32_t* operand = base + position;
+        position += count;
+        auto f = [operand](int32_t i) { return std::bit_cast<float>(operand[i]); };
+        switch (code) {
+        case pathcode::kMove:
+            sink.moveTo(f(0), f(1));
+            break;
+        case pathcode::kLine:
+            sink.lineTo(f(0), f(1));
+            break;
+        case pathcode::kQuad:
+            sink.quadTo(f(0), f(1), f(2), f(3));
+            break;
+        case pathcode::kCubic:
+            sink.cubicTo(f(0), f(1), f(2), f(3), f(4), f(5));
+            break;
+        case pathcode::kArc:
+            sink.arcTo(f(0), f(1), f(2), f(3), f(4), f(5), f(6));
+            sink.closePath();
+            break;
+        case pathcode::kClose:
+            sink.closePath();
+            break;
+        default: // kNop
+            break;
+        }
+    }
+    sink.endPath();
+}

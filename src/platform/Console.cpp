@@ -52,23 +52,13 @@ int32_t Console::option(const std::string& text) {
     return 0;
 }
 
+// The sizing is shared with the recorder, which scales frames the same way.
 Console::Rect Console::fitFourByThree(int32_t windowWidth, int32_t windowHeight) {
-    Rect r{0, 0, windowWidth, windowHeight};
-    if (static_cast<int64_t>(windowWidth) * 3 > static_cast<int64_t>(windowHeight) * 4) {
-        r.w = static_cast<int32_t>(static_cast<int64_t>(windowHeight) * 4 / 3);
-    } else {
-        r.h = static_cast<int32_t>(static_cast<int64_t>(windowWidth) * 3 / 4);
-    }
-    r.x = (windowWidth - r.w) / 2;
-    r.y = (windowHeight - r.h) / 2;
-    return r;
+    return ::fitFourByThree(windowWidth, windowHeight);
 }
 
 int32_t Console::sharpFactor(const Rect& target, int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0) {
-        return 1;
-    }
-    return std::max(1, std::min(target.w / width, target.h / height));
+    return ::sharpFactor(target, width, height);
 }
 
 Console::Rect Console::defaultWindow(int32_t screenWidth, int32_t screenHeight) {

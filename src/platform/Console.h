@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "driver/FrameScale.h"
 #include "platform/DynamicError.h"
 #include "platform/Format.h"
 #include "platform/Key.h"
@@ -50,9 +51,7 @@ public:
 
     // The rectangle a frame of the given aspect takes inside a window: the largest 4:3
     // rectangle that fits, centred.
-    struct Rect {
-        int32_t x, y, w, h;
-    };
+    using Rect = FrameRect;
     static Rect fitFourByThree(int32_t windowWidth, int32_t windowHeight);
     // The whole-number enlargement done with nearest-neighbour before the smooth stretch.
     static int32_t sharpFactor(const Rect& target, int32_t frameWidth, int32_t frameHeight);

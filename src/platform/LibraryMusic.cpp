@@ -10,8 +10,8 @@ namespace {
 
 constexpr const char* kErrorTexts[] = {
     "No errors",
-    "Cannot call this command after init.  Call close first.",
-    "This command failed because init was not called",
+    "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
+    "This command failed because FSOUND_Init was not called",
     "Error initializing output device.",
     "The output device is already in use and cannot be reused.",
     "Playing the sound failed.",
@@ -45,8 +45,7 @@ LibraryMusic::LibraryMusic(MusicLibrary& musicLibrary) : library(musicLibrary) {
 
 void LibraryMusic::startMusic() {
     if (library.version() < kRequiredVersion) {
-        std::printf("Error : You are using the wrong library version!  You should be using "
-                    "version %.02f\n",
+        std::printf("Error : You are using the wrong DLL version!  You should be using FMOD %.02f\n",
                     static_cast<double>(kRequiredVersion));
         std::exit(1);
     }

@@ -1,7 +1,12 @@
-// sortCells: a stable least-significant-byte-first radix sort of the cell words, four
-// passes of 8 bits, cells -> sortScratch -> cells -> sortScratch -> cells. It equals
-// std::stable_sort on the unsigned words. The count table is shared by every rasterizer,
-// cleared once at the first sort; each pass hands it back all zero.
+// sortCells: the cell words in ascending unsigned order. Sorted unsigned words are one
+// and the same array whatever sort made them, so the method follows the size:
+// - a few cells: insertion sort in place;
+// - typical fills: a counting pass by pixel row (the top bits) into sortScratch, then
+//   each row's few cells are insertion-sorted back into cells (std::sort for crowded rows);
+// - very many cells: a stable least-significant-byte-first radix sort, four passes of
+//   8 bits, skipping any pass whose byte is the same in every cell.
+// The count tables are shared by every rasterizer; each use hands them back all zero.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -12,18 +17,96 @@ namespace {
 constexpr int32_t kBuckets = 256;
 constexpr int32_t kPasses = 4;
 constexpr uint32_t kByteMask = 0xFFu;
+constexpr uint32_t kRowShift = 21;
+// At most this many cells are insertion-sorted directly.
+constexpr std::size_t kInsertionLimit = 24;
+// Rows holding more cells than this are sorted with std::sort.
+constexpr uint32_t kCrowdedRow = 48;
+// From this many cells on, the radix passes are cheaper than the row buckets.
+constexpr std::size_t kRadixFrom = 16384;
 
 uint32_t counts[kBuckets];
 uint32_t positions[kBuckets];
+uint32_t rowEnds[Rasterizer::kMaxHeight + 1];
 bool countsNeedClearing = true;
+
+void insertionSort(Cell* first, Cell* last) {
+    for (Cell* it = first + (first != last ? 1 : 0); it < last; ++it) {
+        const Cell value = *it;
+        Cell* hole = it;
+        while (hole != first && hole[-1] > value) {
+            *hole = hole[-1];
+            --hole;
+        }
+        *hole = value;
+    }
+}
+
+// Sorts [first, last) of one row into out, which has room for as many.
+void sortRowInto(const Cell* first, const Cell* last, Cell* out) {
+    const auto n = static_cast<uint32_t>(last - first);
+    if (n > kCrowdedRow) {
+        std::copy(first, last, out);
+        std::sort(out, out + n);
+        return;
+    }
+    Cell* outEnd = out;
+    for (const Cell* it = first; it != last; ++it) {
+        const Cell value = *it;
+        Cell* hole = outEnd++;
+        while (hole != out && hole[-1] > value) {
+            *hole = hole[-1];
+            --hole;
+        }
+        *hole = value;
+    }
+}
 
 } // namespace
 
 void Rasterizer::sortCells() {
+    const std::size_t n = static_cast<std::size_t>(cellCount());
+    Cell* const source = cells.get();
+    if (n <= kInsertionLimit) {
+        insertionSort(source, source + n);
+        return;
+    }
+    if (n >= kRadixFrom) {
+        radixSortCells();
+        return;
+    }
+    uint32_t minRow = source[0] >> kRowShift;
+    uint32_t maxRow = minRow;
+    for (std::size_t i = 1; i < n; ++i) {
+        const uint32_t row = source[i] >> kRowShift;
+        minRow = std::min(minRow, row);
+        maxRow = std::max(maxRow, row);
+    }
+    const uint32_t rows = maxRow - minRow + 1;
+    std::fill(rowEnds, rowEnds + rows + 1, 0u);
+    for (std::size_t i = 0; i < n; ++i) {
+        ++rowEnds[(source[i] >> kRowShift) - minRow + 1];
+    }
+    // rowEnds[r] becomes the start of row r; scattering moves it to the row's end.
+    for (uint32_t r = 1; r <= rows; ++r) {
+        rowEnds[r] += rowEnds[r - 1];
+    }
+    Cell* const scratch = sortScratch.get();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Cell c = source[i];
+        scratch[rowEnds[(c >> kRowShift) - minRow]++] = c;
+    }
+    uint32_t start = 0;
+    for (uint32_t r = 0; r < rows; ++r) {
+        const uint32_t end = rowEnds[r];
+        sortRowInto(scratch + start, scratch + end, source + start);
+        start = end;
+    }
+}
+
+void Rasterizer::radixSortCells() {
     if (countsNeedClearing) {
-        for (uint32_t& c : counts) {
-            c = 0;
-        }
+        std::fill(counts, counts + kBuckets, 0u);
         countsNeedClearing = false;
     }
     const std::size_t n = static_cast<std::size_t>(cellCount());
@@ -35,15 +118,26 @@ void Rasterizer::sortCells() {
     }
     for (int32_t pass = 0; pass < kPasses; ++pass) {
         const uint32_t shift = static_cast<uint32_t>(pass) * 8u;
+        const uint32_t nextShift = shift + 8u;
+        const bool last = pass + 1 == kPasses;
+        // A byte shared by every cell leaves the order as it is: skip the scatter.
+        if (counts[(source[0] >> shift) & kByteMask] == n) {
+            counts[(source[0] >> shift) & kByteMask] = 0;
+            if (!last) {
+                for (std::size_t i = 0; i < n; ++i) {
+                    ++counts[(source[i] >> nextShift) & kByteMask];
+                }
+            }
+            continue;
+        }
         uint32_t start = 0;
         for (int32_t bucket = 0; bucket < kBuckets; ++bucket) {
             positions[bucket] = start;
             start += counts[bucket];
             counts[bucket] = 0;
         }
-        if (pass + 1 < kPasses) {
+        if (!last) {
             // The next pass's counts come from the words as they are scattered.
-            const uint32_t nextShift = shift + 8u;
             for (std::size_t i = 0; i < n; ++i) {
                 const Cell c = source[i];
                 destination[positions[(c >> shift) & kByteMask]++] = c;
@@ -55,8 +149,9 @@ void Rasterizer::sortCells() {
                 destination[positions[(c >> shift) & kByteMask]++] = c;
             }
         }
-        Cell* const swapped = source;
-        source = destination;
-        destination = swapped;
+        std::swap(source, destination);
+    }
+    if (source != cells.get()) {
+        std::copy(source, source + n, cells.get());
     }
 }

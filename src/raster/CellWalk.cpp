@@ -3,8 +3,11 @@
 // every float reaches fixed point through fixedFloor, which clamps before it converts.
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 
+#include "geometry/Flattening.h"
 #include "geometry/Transform2D.h"
+#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -30,13 +33,24 @@ bool finite(float x0, float y0, float x1, float y1) {
 
 constexpr double kSubpixels = 256.0;
 constexpr double kHalfScanlines = 2.0;
+constexpr float kSubpixelsF = 256.0f;
+constexpr float kHalfScanlinesF = 2.0f;
+constexpr float kFixedLimitF = static_cast<float>(Rasterizer::kFixedLimit);
+
+// floor(v) for |v| < kFixedLimit, where it equals fixedFloor: the truncated value is
+// exact as a float (below 2^24 every integer is, above it v is an integer already).
+int32_t floorInRange(float v) {
+    const auto t = static_cast<int32_t>(v);
+    return static_cast<float>(t) > v ? t - 1 : t;
+}
+
+bool inRange(float v) {
+    return std::fabs(v) < kFixedLimitF;
+}
 
 } // namespace
 
-void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
-    if (x0 == x1 && y0 == y1) {
-        return;
-    }
+void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
     // A segment with a non-finite end has no sensible crossings; it is dropped before
     // it can spoil the bounding box handed to the paint.
     if (!finite(x0, y0, x1, y1)) {
@@ -110,6 +124,191 @@ void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
         k = 0;
     }
 
+    walkClamped(x, err, k, yEnd, dx, dy, xStep, direction);
+}
+
+Rasterizer::EdgePoint Rasterizer::edgePoint(float x, float y) {
+    const float fy = kHalfScanlinesF * y;
+    const bool ok = inRange(kSubpixelsF * x) && inRange(fy);
+    return {x, y, ok ? floorInRange(fy) : 0, ok};
+}
+
+// The common case: every coordinate well inside the fixed-point range (which also makes
+// it finite). 256·x and 2·y are exact in float. An edge within one half-scanline adds
+// only to the bounding box.
+inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
+    if (a.x == b.x && a.y == b.y) {
+        return;
+    }
+    if (!(a.inRange && b.inRange)) {
+        emitLineGeneral(a.x, a.y, b.x, b.y);
+        return;
+    }
+    if (a.y <= boundsMinY) {
+        boundsMinY = a.y;
+    }
+    if (b.y >= boundsMaxY) {
+        boundsMaxY = b.y;
+    }
+    if (a.x <= boundsMinX) {
+        boundsMinX = a.x;
+    }
+    if (b.x >= boundsMaxX) {
+        boundsMaxX = b.x;
+    }
+    if (a.halfScanline != b.halfScanline) {
+        walkEdge(a, b);
+    }
+}
+
+void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
+    if (transform != nullptr && !transform->isIdentity) {
+        if (x0 != x1 || y0 != y1) {
+            emitLineGeneral(x0, y0, x1, y1);
+        }
+        return;
+    }
+    edge(edgePoint(x0, y0), edgePoint(x1, y1));
+}
+
+// The walk steps by the whole quotient dx / dy and carries the remainder, which gives
+// the same crossings as dividing the error term on every half-scanline.
+void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
+    const bool down = a.y < b.y;
+    const int32_t yTop = down ? a.halfScanline : b.halfScanline;
+    const int32_t yBottom = down ? b.halfScanline : a.halfScanline;
+    const int32_t yEnd = std::min(yBottom, 2 * height);
+    if (yTop >= yEnd) {
+        return;
+    }
+    const float fx0 = kSubpixelsF * a.x;
+    const float fx1 = kSubpixelsF * b.x;
+    const float topX = down ? a.x : b.x;
+    const float bottomX = down ? b.x : a.x;
+    const int32_t xLeft = floorInRange(a.x < b.x ? fx0 : fx1);
+    const int32_t xRight = floorInRange(a.x < b.x ? fx1 : fx0);
+    const int32_t xStart = floorInRange(down ? fx0 : fx1);
+    const int32_t xStep = bottomX > topX ? 1 : -1;
+    const Cell direction = down ? 1u : 0u;
+    const int32_t dx = xRight - xLeft;
+    const int32_t dy = yBottom - yTop;
+
+    int32_t x = xStart;
+    int32_t err = dy;
+    int32_t k = yTop;
+    if (k < 0) {
+        const int64_t skipped = static_cast<int64_t>(dx) * static_cast<int64_t>(-k);
+        int64_t wideErr = static_cast<int64_t>(dy) + skipped;
+        if (wideErr > dy) {
+            const int64_t q = (wideErr - 1) / dy;
+            x += xStep * static_cast<int32_t>(q);
+            wideErr -= q * dy;
+        }
+        err = static_cast<int32_t>(wideErr);
+        k = 0;
+    }
+    const int32_t maxX = 256 * width - 1;
+    const auto count = static_cast<std::ptrdiff_t>(yEnd - k);
+    Cell* out = cellEnd;
+    // Crossings stay between the two ends, so an edge inside the target needs no clamp.
+    if (cells.get() + cellCapacity - out < count || xLeft < 0 || xRight > maxX) {
+        walkClamped(x, err, k, yEnd, dx, dy, xStep, direction);
+        return;
+    }
+    const int32_t whole = dx < dy ? 0 : dx / dy;
+    const int32_t rest = dx - whole * dy;
+    const int32_t stride = xStep * whole;
+    for (; k < yEnd; ++k) {
+        *out++ = (static_cast<Cell>(k >> 1) << 21) | (static_cast<Cell>(x) << 1) | direction;
+        x += stride;
+        err += rest;
+        if (err > dy) {
+            x += xStep;
+            err -= dy;
+        }
+    }
+    cellEnd = out;
+}
+
+// PathSink's pen bookkeeping with the points kept as EdgePoints, so that each point's
+// half-scanline is found once for the two edges that share it. The pen, the subpath
+// start and the curve steps are the rasterizer's own, read at the start and written back
+// at the end, as if the path had been replayed into it.
+class Rasterizer::OutlineWalker {
+  public:
+    explicit OutlineWalker(Rasterizer& owner)
+        : r(owner), start(edgePoint(owner.startX, owner.startY)),
+          current(edgePoint(owner.currentX, owner.currentY)), startPending(owner.startPending) {}
+    OutlineWalker(const OutlineWalker&) = delete;
+    OutlineWalker& operator=(const OutlineWalker&) = delete;
+    ~OutlineWalker() {
+        r.startX = start.x;
+        r.startY = start.y;
+        r.currentX = current.x;
+        r.currentY = current.y;
+        r.startPending = startPending;
+    }
+
+    void beginPath() { startPending = true; }
+    void moveTo(float x, float y) {
+        current = edgePoint(x, y);
+        if (startPending) {
+            start = current;
+            startPending = false;
+        }
+    }
+    void lineTo(float x, float y) { emitTo(x, y); }
+    void quadTo(float cx, float cy, float x, float y) {
+        flattening::quad(r.curveSteps, r.step, r.stepSquared, current.x, current.y, cx, cy, x, y,
+                         [this](float px, float py) { emitTo(px, py); });
+    }
+    void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
+        flattening::cubic(r.curveSteps, r.step, r.stepSquared, r.stepCubed, current.x, current.y,
+                          c1x, c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
+    }
+    void arcTo(float rx, float ry, float x, float y, float, float, float) {
+        flattening::arc(rx, ry, current.x, current.y, x, y,
+                        [this](float px, float py) { emitTo(px, py); });
+    }
+    void closePath() {
+        r.edge(current, start);
+        current = start;
+        startPending = true;
+    }
+    void endPath() {}
+
+  private:
+    void emitTo(float x, float y) {
+        const EdgePoint next = edgePoint(x, y);
+        r.edge(current, next);
+        // Field by field: a whole-struct copy here makes the next read of the point wait
+        // for stores it cannot be forwarded from.
+        current.x = next.x;
+        current.y = next.y;
+        current.halfScanline = next.halfScanline;
+        current.inRange = next.inRange;
+    }
+
+    Rasterizer& r;
+    EdgePoint start;
+    EdgePoint current;
+    bool startPending;
+};
+
+void Rasterizer::replayOutline(const uint32_t* words, int32_t wordCount) {
+    // A class derived from this one may override the PathSink commands: it gets them.
+    if ((transform == nullptr || transform->isIdentity) && typeid(*this) == typeid(Rasterizer)) {
+        OutlineWalker walker(*this);
+        Path::replayWords(words, wordCount, walker);
+    } else {
+        Path::replayWords(words, wordCount, static_cast<PathSink&>(*this));
+    }
+}
+
+// The walk one half-scanline at a time, clamping every crossing to the target and
+// growing the cell arrays when they fill up.
+void Rasterizer::walkClamped(int32_t x, int32_t err, int32_t k, int32_t yEnd, int32_t dx,
+                             int32_t dy, int32_t xStep, Cell direction) {
     const int32_t maxX = 256 * width - 1;
     Cell* out = cellEnd;
     Cell* limit = cells.get() + cellCapacity;

@@ -86,6 +86,18 @@ void Rasterizer::clear() {
 }
 
 void Rasterizer::fill(const Path& path, Paint& fillPaint, int32_t rule) {
+    fillOutline(path.words.get(), path.wordCount, fillPaint, rule);
+}
+
+void Rasterizer::fillWords(const uint32_t* words, int32_t wordCount,
+                           const Transform2D& fillTransform, Paint& fillPaint, int32_t rule) {
+    transform = &fillTransform;
+    fillOutline(words, wordCount, fillPaint, rule);
+    transform = nullptr;
+}
+
+void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fillPaint,
+                             int32_t rule) {
     boundsMinX = std::numeric_limits<float>::max();
     boundsMinY = std::numeric_limits<float>::max();
     // The smallest positive normal float, not the most negative one: a path entirely at
@@ -95,7 +107,7 @@ void Rasterizer::fill(const Path& path, Paint& fillPaint, int32_t rule) {
     cellEnd = cells.get();
     fillRule = rule;
 
-    path.emit(this);
+    replayOutline(words, wordCount);
     sortCells();
 
     paint = &fillPaint;

@@ -51,6 +51,9 @@ class Rasterizer : public PathSink {
     void fill(const Path& path, Paint& paint, int32_t fillRule);
     void fillTransformed(const Path& path, const Transform2D& transform, Paint& paint,
                          int32_t fillRule);
+    // fillTransformed of a path holding words [0, wordCount), read where they lie.
+    void fillWords(const uint32_t* words, int32_t wordCount, const Transform2D& transform,
+                   Paint& paint, int32_t fillRule);
     // Puts colour (alpha taken as 255) under every pixel that is not yet opaque.
     void resolveBackground(uint32_t colour);
 
@@ -96,10 +99,38 @@ class Rasterizer : public PathSink {
     bool paintIsSolid = false;
 
   private:
+    // An outline point with what every edge from or to it needs: its half-scanline
+    // (floor of 2y) and whether 256x and 2y lie inside +-kFixedLimit (false when not finite).
+    struct EdgePoint {
+        float x;
+        float y;
+        int32_t halfScanline;
+        bool inRange;
+    };
+    // Replays a path with the PathSink flattening but no virtual call per piece.
+    class OutlineWalker;
+
+    static EdgePoint edgePoint(float x, float y);
+    // Path::replayWords into this rasterizer, without a virtual call per piece when no
+    // transform applies.
+    void replayOutline(const uint32_t* words, int32_t wordCount);
+    void fillOutline(const uint32_t* words, int32_t wordCount, Paint& paint, int32_t fillRule);
+    // emitLine between two points when no transform applies.
+    void edge(const EdgePoint& a, const EdgePoint& b);
+    // The cells of an in-range edge that crosses at least one half-scanline.
+    void walkEdge(const EdgePoint& a, const EdgePoint& b);
     // Doubles both cell arrays, keeping the stored cells. False once at
     // kMaxCellCapacity or when memory runs out; the arrays are then unchanged.
     bool growCells();
+    // The byte-wise radix sort sortCells uses for very many cells.
+    void radixSortCells();
+    // emitLine for transformed or far-off coordinates: the checked, double-precision way.
+    void emitLineGeneral(float x0, float y0, float x1, float y1);
+    void walkClamped(int32_t x, int32_t err, int32_t k, int32_t yEnd, int32_t dx, int32_t dy,
+                     int32_t xStep, Cell direction);
     int32_t alphaOf(int32_t v) const { return fillRule != 0 ? nonZeroAlpha(v) : evenOddAlpha(v); }
+    static void resolveRow(uint32_t* pixel, int32_t count, uint32_t bg);
+    static void resolveRowOverBlack(uint32_t* pixel, int32_t count);
     void writeSolidSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
     void writePaintedSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
 };

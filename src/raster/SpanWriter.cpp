@@ -4,59 +4,15 @@
 #include <algorithm>
 #include <cstddef>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "geometry/Paint.h"
+#include "raster/Compositing.h"
 #include "raster/Rasterizer.h"
 
-namespace {
-
-constexpr uint32_t kOpaque = 255u;
-constexpr uint32_t kFullProduct = 65025u; // 255 * 255
-
-uint32_t alphaByte(uint32_t colour) {
-    return colour >> 24;
-}
-
-uint32_t channel(uint32_t colour, uint32_t shift) {
-    return (colour >> shift) & 0xFFu;
-}
-
-uint32_t pack(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
-    return (a << 24) | (r << 16) | (g << 8) | b;
-}
-
-// A premultiplied colour byte never exceeds its alpha. Damaged colours are pulled down
-// to it so that no later blend can carry into the neighbouring byte; valid colours pass
-// unchanged.
-uint32_t clampToAlpha(uint32_t colour) {
-    const uint32_t a = alphaByte(colour);
-    const uint32_t r = std::min(channel(colour, 16), a);
-    const uint32_t g = std::min(channel(colour, 8), a);
-    const uint32_t b = std::min(channel(colour, 0), a);
-    return pack(a, r, g, b);
-}
-
-// Each of the four bytes b becomes divide255(b * alpha).
-uint32_t scale(uint32_t colour, uint32_t alpha) {
-    return pack(Rasterizer::divide255(alphaByte(colour) * alpha),
-                Rasterizer::divide255(channel(colour, 16) * alpha),
-                Rasterizer::divide255(channel(colour, 8) * alpha),
-                Rasterizer::divide255(channel(colour, 0) * alpha));
-}
-
-// divide255(pixelByte * 255 + srcByte * weight), capped at 255 so that a pixel whose
-// colour exceeds its alpha cannot spill into the next byte.
-uint32_t blendByte(uint32_t pixel, uint32_t src, uint32_t weight, uint32_t shift) {
-    const uint32_t v =
-        Rasterizer::divide255(channel(pixel, shift) * kOpaque + channel(src, shift) * weight);
-    return std::min(v, kOpaque);
-}
-
-uint32_t blendColour(uint32_t newAlpha, uint32_t pixel, uint32_t src, uint32_t weight) {
-    return pack(newAlpha, blendByte(pixel, src, weight, 16), blendByte(pixel, src, weight, 8),
-                blendByte(pixel, src, weight, 0));
-}
-
-} // namespace
+using namespace compositing;
 
 void Rasterizer::writeSpan(int32_t x, int32_t y, int32_t count, int32_t alpha) {
     if (paintIsSolid) {
@@ -77,18 +33,61 @@ void Rasterizer::writeSolidSpan(int32_t x, int32_t y, int32_t count, int32_t alp
     if (a == 0 || count <= 0) {
         return;
     }
-    uint32_t* pixel = target + static_cast<std::ptrdiff_t>(y) * pitch + x;
-    uint32_t* const end = pixel + count;
-    const uint32_t srcClear = kOpaque - a;
-    for (; pixel != end; ++pixel) {
-        const uint32_t d = *pixel;
+    underRun(target + static_cast<std::ptrdiff_t>(y) * pitch + x, count, src);
+}
+
+// Four pixels at a time, two per register in 16-bit lanes. Per byte, under() is
+// min(divide255(d * 255 + s * (255 - da)), 255), and for the alpha byte the same sum is
+// divide255(65025 - (255 - da) * (255 - sa)). Both products fit 16 bits; their sum and
+// the rounding are added with unsigned saturation, which gives 255 exactly where the
+// plain sum would pass 65279 and be capped. An opaque pixel comes out unchanged
+// (d * 255 divides back exactly), so only empty pixels need a select.
+void compositing::underRun(uint32_t* pixel, int32_t count, uint32_t src) {
+    const uint32_t a = alphaByte(src);
+    int32_t i = 0;
+#if defined(__SSE2__)
+    constexpr int32_t kLanes = 4;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(kOpaque << 24));
+    const __m128i srcWide = _mm_set1_epi32(static_cast<int>(src));
+    const __m128i srcWords = _mm_unpacklo_epi8(srcWide, zero);
+    const __m128i full = _mm_set1_epi16(static_cast<short>(kOpaque));
+    const __m128i one = _mm_set1_epi16(1);
+    const auto blendTwo = [&](__m128i d) {
+        __m128i da = _mm_shufflelo_epi16(d, _MM_SHUFFLE(3, 3, 3, 3));
+        da = _mm_shufflehi_epi16(da, _MM_SHUFFLE(3, 3, 3, 3));
+        const __m128i dstClear = _mm_sub_epi16(full, da);
+        const __m128i sum =
+            _mm_adds_epu16(_mm_mullo_epi16(d, full), _mm_mullo_epi16(srcWords, dstClear));
+        const __m128i rounded = _mm_adds_epu16(_mm_adds_epu16(sum, _mm_srli_epi16(sum, 8)), one);
+        return _mm_srli_epi16(rounded, 8);
+    };
+    for (; i + kLanes <= count; i += kLanes) {
+        __m128i* const at = reinterpret_cast<__m128i*>(pixel + i);
+        const __m128i d = _mm_loadu_si128(at);
+        const __m128i da = _mm_and_si128(d, alphaMask);
+        const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(da, alphaMask));
+        if (opaque == 0xFFFF) {
+            continue;
+        }
+        const __m128i empty = _mm_cmpeq_epi32(da, zero);
+        if (_mm_movemask_epi8(empty) == 0xFFFF) {
+            _mm_storeu_si128(at, srcWide);
+            continue;
+        }
+        const __m128i blended = _mm_packus_epi16(blendTwo(_mm_unpacklo_epi8(d, zero)),
+                                                 blendTwo(_mm_unpackhi_epi8(d, zero)));
+        _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(empty, srcWide),
+                                          _mm_andnot_si128(empty, blended)));
+    }
+#endif
+    for (; i < count; ++i) {
+        const uint32_t d = pixel[i];
         const uint32_t da = alphaByte(d);
         if (da == 0) {
-            *pixel = src;
+            pixel[i] = src;
         } else if (da != kOpaque) {
-            const uint32_t dstClear = kOpaque - da;
-            const uint32_t newAlpha = divide255(kFullProduct - dstClear * srcClear);
-            *pixel = blendColour(newAlpha, d, src, dstClear);
+            pixel[i] = under(d, src, a);
         }
     }
 }
@@ -138,18 +137,49 @@ void Rasterizer::resolveBackground(uint32_t colour) {
         return;
     }
     const uint32_t bg = colour | (kOpaque << 24);
+    const bool black = (bg & 0x00FFFFFFu) == 0;
     for (int32_t row = 0; row < height; ++row) {
-        uint32_t* pixel = target + static_cast<std::ptrdiff_t>(row) * pitch;
-        uint32_t* const end = pixel + width;
-        for (; pixel != end; ++pixel) {
-            const uint32_t d = *pixel;
-            const uint32_t da = alphaByte(d);
-            if (da == 0) {
-                *pixel = bg;
-            } else if (da != kOpaque) {
-                // A colour byte above its pixel's opacity counts as equal to it.
-                *pixel = blendColour(kOpaque, clampToAlpha(d), bg, kOpaque - da);
-            }
+        uint32_t* const pixels = target + static_cast<std::ptrdiff_t>(row) * pitch;
+        if (black) {
+            resolveRowOverBlack(pixels, width);
+        } else {
+            resolveRow(pixels, width, bg);
         }
+    }
+}
+
+void Rasterizer::resolveRow(uint32_t* pixel, int32_t count, uint32_t bg) {
+    uint32_t* const end = pixel + count;
+    for (; pixel != end; ++pixel) {
+        const uint32_t d = *pixel;
+        const uint32_t da = alphaByte(d);
+        if (da == 0) {
+            *pixel = bg;
+        } else if (da != kOpaque) {
+            // A colour byte above its pixel's opacity counts as equal to it.
+            *pixel = blendColour(kOpaque, clampToAlpha(d), bg, kOpaque - da);
+        }
+    }
+}
+
+// Over black every colour byte of the blend is divide255(min(byte, da) * 255), which is
+// min(byte, da): the pixel clamped to its own alpha, made opaque. That covers empty
+// pixels (all bytes 0) and opaque ones (unchanged) as well, so no pixel needs a branch.
+void Rasterizer::resolveRowOverBlack(uint32_t* pixel, int32_t count) {
+    constexpr uint32_t kAlphaMask = kOpaque << 24;
+    int32_t i = 0;
+#if defined(__SSE2__)
+    constexpr int32_t kLanes = 4;
+    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(kAlphaMask));
+    for (; i + kLanes <= count; i += kLanes) {
+        __m128i* const at = reinterpret_cast<__m128i*>(pixel + i);
+        const __m128i d = _mm_loadu_si128(at);
+        const __m128i a = _mm_srli_epi32(d, 24);
+        const __m128i spread = _mm_or_si128(_mm_or_si128(a, _mm_slli_epi32(a, 8)), _mm_slli_epi32(a, 16));
+        _mm_storeu_si128(at, _mm_or_si128(_mm_min_epu8(d, spread), alphaMask));
+    }
+#endif
+    for (; i < count; ++i) {
+        pixel[i] = clampToAlpha(pixel[i]) | kAlphaMask;
     }
 }

@@ -2,8 +2,11 @@
 // coverage is the winding carried in from the left (128 per half-scanline) plus the
 // share of its own crossings to the right of their position; runs between two crossing
 // pixels take the carried winding alone. Integers only.
+#include <cstddef>
 #include <cstdlib>
 
+#include "geometry/SolidPaint.h"
+#include "raster/Compositing.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -17,6 +20,108 @@ constexpr int32_t kEvenOddPeriod = 512;
 // pixel, so the product is taken in 64 bits.
 int32_t partialCoverage(int32_t sum) {
     return static_cast<int32_t>(static_cast<int64_t>(sum) * kHalfScanline / kMaxPosition);
+}
+
+// T(sum * 128 / 255) for sum >= 0, the same value in unsigned arithmetic.
+int32_t partialCoverageOf(uint32_t sum) {
+    return static_cast<int32_t>(static_cast<uint64_t>(sum) * kHalfScanline / kMaxPosition);
+}
+
+// The span writer for one known colour: the same compositing as writeSolidSpan with the
+// colour fetched, clamped and checked once per fill instead of once per span.
+class SolidSpans {
+public:
+    SolidSpans(uint32_t* pixels, int32_t rowPitch, uint32_t colour)
+        : target(pixels), pitch(rowPitch), full(compositing::clampToAlpha(colour)),
+          fullAlpha(compositing::alphaByte(full)) {}
+
+    // Nothing at all is drawn when the colour is transparent at full coverage.
+    bool visible() const { return fullAlpha != 0; }
+
+    uint32_t* row(uint32_t y) const { return target + static_cast<std::ptrdiff_t>(y) * pitch; }
+
+    // writeSolidSpan of count pixels from rowPixels[x] on.
+    void run(uint32_t* rowPixels, int32_t x, int32_t count, int32_t alpha) const {
+        const uint32_t src = colourAt(alpha);
+        if (compositing::alphaByte(src) != 0 && count > 0) {
+            compositing::underRun(rowPixels + x, count, src);
+        }
+    }
+
+    // writeSolidSpan of the one pixel rowPixels[x].
+    void pixel(uint32_t* rowPixels, int32_t x, int32_t alpha) const {
+        using namespace compositing;
+        const uint32_t src = colourAt(alpha);
+        const uint32_t a = alphaByte(src);
+        uint32_t* const at = rowPixels + x;
+        const uint32_t d = *at;
+        const uint32_t da = alphaByte(d);
+        if (a == 0 || da == kOpaque) {
+            return;
+        }
+        *at = da == 0 ? src : under(d, src, a);
+    }
+
+private:
+    uint32_t colourAt(int32_t alpha) const {
+        return alpha == kMaxAlpha ? full : compositing::scale(full, static_cast<uint32_t>(alpha));
+    }
+
+    uint32_t* target;
+    int32_t pitch;
+    uint32_t full;
+    uint32_t fullAlpha;
+};
+
+// Rasterizer::sweep for a SolidPaint, with the fill rule fixed at compile time and the
+// span writer inlined, taken a pixel at a time: all crossings of one pixel are summed in
+// one inner loop (up shares and down shares apart, as the plain sweep keeps them), the
+// pixel gets its coverage, and the run up to the next crossing pixel gets the winding.
+// A row starts with no winding and ends at its last crossing pixel.
+template <bool kEvenOdd>
+void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans) {
+    const auto alphaOf = [](int32_t v) {
+        return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
+    };
+    constexpr uint32_t kRowShift = 21;
+    constexpr uint32_t kPixelShift = 9;
+    constexpr uint32_t kColumnMask = 0xFFFu;
+    while (it != last) {
+        const uint32_t row = *it >> kRowShift;
+        uint32_t* const rowPixels = spans.row(row);
+        int32_t wind = 0;
+        int32_t previous = 0;
+        do {
+            const Cell key = *it >> kPixelShift;
+            const auto col = static_cast<int32_t>(key & kColumnMask);
+            if (wind != 0) {
+                const int32_t a = alphaOf(wind * kHalfScanline);
+                if (a != 0) {
+                    spans.run(rowPixels, previous + 1, col - previous - 1, a);
+                }
+            }
+            const int32_t w0 = wind;
+            uint32_t up = 0;
+            uint32_t down = 0;
+            do {
+                const Cell c = *it;
+                const uint32_t share = kMaxPosition - ((c >> 1) & 0xFFu);
+                const uint32_t isUp = c & 1u;
+                wind += 2 * static_cast<int32_t>(isUp) - 1;
+                up += share & (0u - isUp);
+                down += share & (isUp - 1u);
+                ++it;
+            } while (it != last && (*it >> kPixelShift) == key);
+            const int32_t cov = w0 * kHalfScanline + partialCoverageOf(up) - partialCoverageOf(down);
+            if (cov != 0) {
+                const int32_t a = alphaOf(cov);
+                if (a != 0) {
+                    spans.pixel(rowPixels, col, a);
+                }
+            }
+            previous = col;
+        } while (it != last && (*it >> kRowShift) == row);
+    }
 }
 
 } // namespace
@@ -36,6 +141,21 @@ int32_t Rasterizer::evenOddAlpha(int32_t v) {
 void Rasterizer::sweep() {
     lastSpanEndX = -1;
     lastSpanY = -1;
+    // A SolidPaint (a final class) answers every nextColour with its colour and has no
+    // other effect, so asking it once per fill gives the same pixels as once per span.
+    if (paintIsSolid) {
+        if (const auto* solid = dynamic_cast<const SolidPaint*>(paint)) {
+            const SolidSpans spans(target, pitch, solid->colour);
+            if (spans.visible()) {
+                if (fillRule == 0) {
+                    sweepSolid<true>(cells.get(), cellEnd, spans);
+                } else {
+                    sweepSolid<false>(cells.get(), cellEnd, spans);
+                }
+            }
+            return;
+        }
+    }
     int32_t cx = 0;
     int32_t cy = 0;
     int32_t wind = 0;

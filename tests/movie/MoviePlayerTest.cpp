@@ -5,7 +5,9 @@
 
 #include "MovieBuilder.h"
 #include "MovieTestFiles.h"
+#include "geometry/Transform2D.h"
 #include "movie/MovieFrame.h"
+#include "raster/Rasterizer.h"
 
 namespace {
 
@@ -242,6 +244,53 @@ TEST_F(PlayerTest, WrittenFrameReadsBackAsTheSameModel) {
     EXPECT_EQ(back.shapes[1].paint->colour, 0u);
     EXPECT_TRUE(back.shapes[1].paths.empty());
     EXPECT_EQ(player.readFrame(&back), MoviePlayer::FrameStatus::kEnd);
+}
+
+} // namespace
+
+namespace {
+
+// Frames whose paths straddle the player's 64 KiB read buffer: each of them must be drawn
+// as the decoded model of the same frame is.
+TEST_F(PlayerTest, FramesLargerThanTheReadBufferDrawLikeTheirModel) {
+    std::vector<TestFrame> frames;
+    for (int f = 0; f < 3; ++f) {
+        TestFrame frame;
+        for (int s = 0; s < 40; ++s) {
+            TestShape shape{0x80000000u | static_cast<uint32_t>(s * 6151 + f), {}};
+            for (int p = 0; p < 3; ++p) {
+                // About 7000 words per shape: whole paths and split ones alike.
+                std::vector<uint32_t> words;
+                for (int r = 0; r < 180; ++r) {
+                    const float x = static_cast<float>((s + r + p) % 7);
+                    const auto more = rectangleWords(x, static_cast<float>(r % 6), x + 1.5f, 7.5f);
+                    words.insert(words.end(), more.begin(), more.end());
+                }
+                shape.paths.push_back(words);
+            }
+            frame.push_back(shape);
+        }
+        frames.push_back(frame);
+    }
+    ASSERT_EQ(openMovie(frames, 3), 3);
+    MoviePlayer reader;
+    ASSERT_EQ(reader.open(dir.file("movie.mvz").c_str()), 3);
+    for (int f = 0; f < 3; ++f) {
+        render();
+        MovieFrame model;
+        ASSERT_EQ(reader.readFrame(&model), MoviePlayer::FrameStatus::kFrame);
+        std::vector<uint32_t> expected(kW * kH);
+        rasterizer.setTarget(expected.data(), kW, kH, kW);
+        rasterizer.clear();
+        rasterizer.setCurveSteps(16);
+        for (auto shape = model.shapes.rbegin(); shape != model.shapes.rend(); ++shape) {
+            for (const Path& path : shape->paths) {
+                rasterizer.fillTransformed(path, movieTransform, *shape->paint, 0);
+            }
+        }
+        rasterizer.resolveBackground(kBlack);
+        ASSERT_EQ(pixels.data, expected) << "frame " << f;
+    }
 }
 
 } // namespace

@@ -78,8 +78,7 @@ TEST_F(MusicStartDeathTest, OldLibraryVersionPrintsTheRequiredVersion) {
     library.libraryVersion = 3.59f;
     LibraryMusic music(library);
     EXPECT_EXIT(startWithStdoutOnStderr(music), ::testing::ExitedWithCode(1),
-                "^Error : You are using the wrong library version!  You should be using "
-                "version 3\\.60\n$");
+                "^Error : You are using the wrong DLL version!  You should be using FMOD 3\\.60\n$");
 }
 
 TEST_F(MusicStartDeathTest, EachFailurePrintsItsTextAndExitsOne) {

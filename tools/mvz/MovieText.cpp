@@ -64,20 +64,6 @@ std::vector<std::string_view> splitWords(std::string_view line) {
     return tokens;
 }
 
-const char* damageText(MoviePlayer::FrameStatus status) {
-    switch (status) {
-    case MoviePlayer::FrameStatus::kCutShort:
-        return "stream cut short";
-    case MoviePlayer::FrameStatus::kBadTag:
-        return "bad path tag";
-    case MoviePlayer::FrameStatus::kBadCount:
-        return "path word count too large";
-    case MoviePlayer::FrameStatus::kTooLarge:
-        return "frame too large";
-    default:
-        return "no damage";
-    }
-}
 
 // Builds "'token' rest" without operator+ chains, which GCC 12 misreports under -Wrestrict.
 std::string quoted(std::string_view token, std::string_view rest) {
@@ -278,4 +264,19 @@ bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& er
         return false;
     }
     return true;
+}
+
+const char* damageText(MoviePlayer::FrameStatus status) {
+    switch (status) {
+    case MoviePlayer::FrameStatus::kCutShort:
+        return "stream cut short";
+    case MoviePlayer::FrameStatus::kBadTag:
+        return "bad path tag";
+    case MoviePlayer::FrameStatus::kBadCount:
+        return "path word count too large";
+    case MoviePlayer::FrameStatus::kTooLarge:
+        return "frame too large";
+    default:
+        return "none";
+    }
 }

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "movie/MoviePlayer.h"
+
 // Text of one operand word.
 std::string formatOperand(uint32_t word);
 // Reads one operand token; false when it is neither a float nor 0x-hex bits.
@@ -28,3 +30,6 @@ bool decodeMovie(const std::string& movieFile, std::ostream& out, std::string& e
 // Reads the text form and writes a gzip movie. False with a message (naming the line)
 // when the text is malformed or the file cannot be written.
 bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& error);
+
+// How a damaged stream ended, in a few words ("none" for an undamaged end).
+const char* damageText(MoviePlayer::FrameStatus status);

@@ -45,20 +45,6 @@ int failure(const std::string& message) {
     return kFailStatus;
 }
 
-const char* damageText(MoviePlayer::FrameStatus status) {
-    switch (status) {
-    case MoviePlayer::FrameStatus::kCutShort:
-        return "stream cut short";
-    case MoviePlayer::FrameStatus::kBadTag:
-        return "bad path tag";
-    case MoviePlayer::FrameStatus::kBadCount:
-        return "path word count too large";
-    case MoviePlayer::FrameStatus::kTooLarge:
-        return "frame too large";
-    default:
-        return "none";
-    }
-}
 
 struct Spread {
     void add(uint64_t value) { values.push_back(value); }

@@ -1,0 +1,374 @@
+// tilsen_compare: times our movie frames against Cairo and AGG on the same movies.
+// (a) rendering only, frames decoded up front; (b) streaming as the show does:
+// gzip read, decode and draw through MoviePlayer, with gunzip alone for reference.
+// Rounds interleave the renderers so that load from other processes hits all alike.
+
+#include <zlib.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AggFrameRenderer.h"
+#include "BenchMovie.h"
+#include "BenchStats.h"
+#include "CairoFrameRenderer.h"
+#include "TilsenFrameRenderer.h"
+#include "movie/MoviePlayer.h"
+
+namespace {
+
+constexpr int32_t kDefaultRounds = 5;
+constexpr const char* kDefaultMovies[] = {"glyphs.mvz.gz", "blobs.mvz.gz", "dense.mvz.gz", "arcs.mvz.gz"};
+constexpr uint32_t kHeaderBytes = 8;
+constexpr unsigned kCompressedBufferBytes = 1u << 17;
+
+using Clock = std::chrono::steady_clock;
+
+double microsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+}
+
+struct Options {
+    std::string dir = TILSEN_BENCH_MOVIE_DIR;
+    std::vector<std::string> movies;
+    int32_t rounds = kDefaultRounds;
+    bool oursOnly = false;
+    bool stream = true;
+    std::string ppmDir; // when set, frame 0 of each renderer is written there
+};
+
+struct MovieResult {
+    std::string name;
+    size_t frames = 0;
+    BenchStats ours, cairo, agg, stream, gunzip;
+    double gunzipMean = 0.0;   // per frame: least over rounds, averaged over frames
+    double overheadMean = 0.0; // the same for player minus rendering only
+    double cairoDiff = 0.0; // mean absolute channel difference from ours, worst frame
+    double aggDiff = 0.0;
+    bool streamMatches = true;
+};
+
+void usage() {
+    std::printf("usage: tilsen_compare [--dir DIR] [--rounds N] [--ours-only] [--no-stream] [--ppm DIR] [movie.mvz.gz ...]\n"
+                "  without movies: the four bench movies in DIR (default %s)\n",
+                TILSEN_BENCH_MOVIE_DIR);
+}
+
+bool parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--dir" && i + 1 < argc) {
+            options.dir = argv[++i];
+        } else if (arg == "--rounds" && i + 1 < argc) {
+            options.rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--ours-only") {
+            options.oursOnly = true;
+        } else if (arg == "--ppm" && i + 1 < argc) {
+            options.ppmDir = argv[++i];
+        } else if (arg == "--no-stream") {
+            options.stream = false;
+        } else if (!arg.empty() && arg[0] == '-') {
+            usage();
+            return false;
+        } else {
+            options.movies.push_back(arg);
+        }
+    }
+    if (options.movies.empty()) {
+        for (const char* name : kDefaultMovies) {
+            options.movies.push_back(options.dir + "/" + name);
+        }
+    }
+    return true;
+}
+
+uint64_t hashPixels(const uint32_t* pixels) {
+    uint64_t hash = 1469598103934665603ull;
+    for (size_t i = 0; i < FrameRenderer::kPixelCount; ++i) {
+        hash = (hash ^ pixels[i]) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// Mean absolute difference per colour channel, in levels of 0..255.
+double meanChannelDiff(const uint32_t* a, const uint32_t* b) {
+    uint64_t sum = 0;
+    for (size_t i = 0; i < FrameRenderer::kPixelCount; ++i) {
+        for (uint32_t shift = 0; shift < 24; shift += 8) {
+            const int32_t ca = static_cast<int32_t>((a[i] >> shift) & 0xFFu);
+            const int32_t cb = static_cast<int32_t>((b[i] >> shift) & 0xFFu);
+            sum += static_cast<uint64_t>(std::abs(ca - cb));
+        }
+    }
+    return static_cast<double>(sum) / static_cast<double>(FrameRenderer::kPixelCount * 3);
+}
+
+void writePpm(const std::string& file, const uint32_t* pixels) {
+    FILE* out = std::fopen(file.c_str(), "wb");
+    if (out == nullptr) {
+        std::perror(file.c_str());
+        return;
+    }
+    std::fprintf(out, "P6\n%d %d\n255\n", FrameRenderer::kWidth, FrameRenderer::kHeight);
+    for (size_t i = 0; i < FrameRenderer::kPixelCount; ++i) {
+        const uint8_t rgb[3] = {static_cast<uint8_t>(pixels[i] >> 16), static_cast<uint8_t>(pixels[i] >> 8),
+                                static_cast<uint8_t>(pixels[i])};
+        std::fwrite(rgb, 1, sizeof rgb, out);
+    }
+    std::fclose(out);
+}
+
+// MoviePlayer opens "<name>.gz" relative to the working directory, with a short name.
+struct MovieLocation {
+    std::string dir;
+    std::string name; // without ".gz"
+};
+
+MovieLocation locate(const BenchMovie& movie) {
+    const size_t slash = movie.path.find_last_of('/');
+    MovieLocation where;
+    where.dir = slash == std::string::npos ? "." : movie.path.substr(0, slash);
+    where.name = movie.name;
+    return where;
+}
+
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const std::string& dir) {
+        if (char* here = getcwd(nullptr, 0)) {
+            previous = here;
+            std::free(here);
+        }
+        changed = chdir(dir.c_str()) == 0;
+    }
+    ~WorkingDirectory() {
+        if (changed && !previous.empty() && chdir(previous.c_str()) != 0) {
+            std::perror("chdir");
+        }
+    }
+    WorkingDirectory(const WorkingDirectory&) = delete;
+    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+    bool ok() const { return changed; }
+
+private:
+    std::string previous;
+    bool changed = false;
+};
+
+void timeStreaming(const BenchMovie& movie, size_t frames, const std::vector<uint64_t>& expected,
+                   bool checkPixels, std::vector<double>& samples, bool& matches) {
+    const MovieLocation where = locate(movie);
+    WorkingDirectory cd(where.dir);
+    if (!cd.ok()) {
+        return;
+    }
+    auto pixels = std::make_unique<uint32_t[]>(FrameRenderer::kPixelCount);
+    MoviePlayer player;
+    player.open(where.name.c_str());
+    for (size_t i = 0; i < frames; ++i) {
+        const Clock::time_point start = Clock::now();
+        player.render(pixels.get(), 0, static_cast<int32_t>(i), FrameRenderer::kWidth, FrameRenderer::kHeight);
+        samples.push_back(microsSince(start));
+        if (checkPixels && i < expected.size() && hashPixels(pixels.get()) != expected[i]) {
+            matches = false;
+        }
+    }
+    player.close();
+}
+
+struct GzCloser {
+    void operator()(gzFile_s* file) const { gzclose(file); }
+};
+
+void timeGunzip(const BenchMovie& movie, size_t frames, std::vector<double>& samples) {
+    std::unique_ptr<gzFile_s, GzCloser> file(gzopen(movie.path.c_str(), "rb"));
+    if (!file) {
+        return;
+    }
+    // The input buffer the player uses, so that only decoding separates the two.
+    gzbuffer(file.get(), kCompressedBufferBytes);
+    std::vector<uint8_t> scratch(kHeaderBytes);
+    gzread(file.get(), scratch.data(), kHeaderBytes);
+    for (size_t i = 0; i < frames; ++i) {
+        const auto bytes = static_cast<unsigned>(movie.frames[i].byteCount);
+        if (scratch.size() < bytes) {
+            scratch.resize(bytes);
+        }
+        const Clock::time_point start = Clock::now();
+        gzread(file.get(), scratch.data(), bytes);
+        samples.push_back(microsSince(start));
+    }
+}
+
+std::vector<double> leastPerFrame(const std::vector<double>& samples, size_t n);
+double mean(const std::vector<double>& values);
+
+bool runMovie(const std::string& path, const Options& options, MovieResult& result) {
+    BenchMovie movie;
+    if (!movie.load(path)) {
+        std::fprintf(stderr, "cannot read movie %s\n", path.c_str());
+        return false;
+    }
+    result.name = movie.name;
+    result.frames = movie.frames.size();
+    uint64_t words = 0;
+    size_t paths = 0;
+    for (const BenchFrame& frame : movie.frames) {
+        words += frame.pathWordCount;
+        for (const BenchShape& shape : frame.shapes) {
+            paths += shape.paths.size();
+        }
+    }
+    std::printf("%-12s %zu frames, %.0f paths and %.0f path words per frame\n", movie.name.c_str(),
+                result.frames, static_cast<double>(paths) / static_cast<double>(result.frames),
+                static_cast<double>(words) / static_cast<double>(result.frames));
+    std::fflush(stdout);
+
+    TilsenFrameRenderer ours;
+    CairoFrameRenderer cairo;
+    AggFrameRenderer agg;
+    std::vector<FrameRenderer*> renderers = {&ours};
+    if (!options.oursOnly) {
+        renderers.push_back(&cairo);
+        renderers.push_back(&agg);
+    }
+    for (FrameRenderer* renderer : renderers) {
+        renderer->prepare(movie);
+        renderer->render(0); // warm caches and lazy set-up
+        if (!options.ppmDir.empty()) {
+            writePpm(options.ppmDir + "/" + movie.name + "." + renderer->label() + ".ppm", renderer->pixels());
+        }
+    }
+
+    std::vector<std::vector<double>> samples(renderers.size());
+    std::vector<double> streamSamples, gunzipSamples;
+    std::vector<uint64_t> hashes(result.frames);
+    const size_t streamFrames =
+        std::min(result.frames, static_cast<size_t>(std::max(movie.frameCount, int32_t{0})));
+    for (int32_t round = 0; round < options.rounds; ++round) {
+        for (size_t r = 0; r < renderers.size(); ++r) {
+            for (size_t i = 0; i < result.frames; ++i) {
+                const Clock::time_point start = Clock::now();
+                renderers[r]->render(i);
+                samples[r].push_back(microsSince(start));
+                if (round != 0) {
+                    continue;
+                }
+                if (r == 0) {
+                    hashes[i] = hashPixels(ours.pixels());
+                } else {
+                    double& worst = renderers[r] == &cairo ? result.cairoDiff : result.aggDiff;
+                    // Ours was drawn last for frame count - 1; compare against a fresh frame i.
+                    ours.render(i);
+                    worst = std::max(worst, meanChannelDiff(ours.pixels(), renderers[r]->pixels()));
+                }
+            }
+        }
+        if (options.stream) {
+            timeStreaming(movie, streamFrames, hashes, round == 0, streamSamples, result.streamMatches);
+            timeGunzip(movie, streamFrames, gunzipSamples);
+        }
+    }
+    result.ours = BenchStats::of(samples[0]);
+    if (!options.oursOnly) {
+        result.cairo = BenchStats::of(samples[1]);
+        result.agg = BenchStats::of(samples[2]);
+    }
+    result.stream = BenchStats::of(streamSamples);
+    result.gunzip = BenchStats::of(gunzipSamples);
+    if (streamFrames > 0 && !streamSamples.empty()) {
+        const std::vector<double> stream = leastPerFrame(streamSamples, streamFrames);
+        const std::vector<double> render = leastPerFrame(samples[0], result.frames);
+        std::vector<double> overhead(streamFrames);
+        for (size_t i = 0; i < streamFrames; ++i) {
+            overhead[i] = stream[i] - render[i];
+        }
+        result.overheadMean = mean(overhead);
+        result.gunzipMean = mean(leastPerFrame(gunzipSamples, streamFrames));
+    }
+    return true;
+}
+
+// Per frame the least time over the rounds (samples are round after round of n frames),
+// averaged over the frames: steady under load from other processes.
+std::vector<double> leastPerFrame(const std::vector<double>& samples, size_t n) {
+    std::vector<double> least(n, 0.0);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const size_t frame = i % n;
+        least[frame] = i < n ? samples[i] : std::min(least[frame], samples[i]);
+    }
+    return least;
+}
+
+double mean(const std::vector<double>& values) {
+    double sum = 0.0;
+    for (const double v : values) {
+        sum += v;
+    }
+    return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
+}
+
+double ratio(double a, double b) { return b > 0.0 ? a / b : 0.0; }
+
+void printTables(const std::vector<MovieResult>& results, const Options& options) {
+    std::printf("\nRendering only, us per frame (median / min), frames decoded up front\n");
+    std::printf("%-12s %17s %17s %17s %11s %9s\n", "movie", "ours", "cairo", "agg", "ours/cairo", "ours/agg");
+    for (const MovieResult& r : results) {
+        std::printf("%-12s %8.0f / %6.0f %8.0f / %6.0f %8.0f / %6.0f %11.2f %9.2f\n", r.name.c_str(),
+                    r.ours.median, r.ours.minimum, r.cairo.median, r.cairo.minimum, r.agg.median,
+                    r.agg.minimum, ratio(r.ours.median, r.cairo.median), ratio(r.ours.median, r.agg.median));
+    }
+    if (!options.oursOnly) {
+        std::printf("\nPicture check: mean absolute channel difference from ours, worst frame (0..255)\n");
+        for (const MovieResult& r : results) {
+            std::printf("%-12s cairo %.2f  agg %.2f\n", r.name.c_str(), r.cairoDiff, r.aggDiff);
+        }
+    }
+    if (!options.stream) {
+        return;
+    }
+    std::printf("\nStreaming as the show does, us per frame\n");
+    std::printf("%-12s %17s %17s %13s %13s %8s\n", "movie", "player med / min", "gunzip med / min",
+                "gunzip mean", "overhead", "pixels");
+    for (const MovieResult& r : results) {
+        std::printf("%-12s %8.0f / %6.0f %8.1f / %6.1f %13.1f %7.1f %5.2fx %8s\n", r.name.c_str(),
+                    r.stream.median, r.stream.minimum, r.gunzip.median, r.gunzip.minimum, r.gunzipMean,
+                    r.overheadMean, ratio(r.overheadMean, r.gunzipMean), r.streamMatches ? "same" : "DIFFER");
+    }
+    std::printf("overhead: player minus rendering only (gunzip + decode), and its ratio to gunzip;\n"
+                "gunzip mean and overhead take each frame's least time over the rounds, averaged over frames.\n"
+                "Target: overhead <= 1.15x gunzip.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parse(argc, argv, options)) {
+        return 2;
+    }
+    std::vector<MovieResult> results;
+    for (const std::string& path : options.movies) {
+        MovieResult result;
+        if (runMovie(path, options, result)) {
+            results.push_back(std::move(result));
+        }
+    }
+    if (results.empty()) {
+        return 1;
+    }
+    printTables(results, options);
+    bool same = true;
+    for (const MovieResult& r : results) {
+        same = same && r.streamMatches;
+    }
+    return same ? 0 : 1;
+}

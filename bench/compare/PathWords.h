@@ -1,0 +1,130 @@
+// Replays path command words into an outside library's path builder. Curves stay
+// curves; an arc becomes the same 0.01-radian steps of the ellipse parameter that the
+// rasterizer's own sink cuts it into, followed by a close, as the replay does.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace pathwords {
+
+inline float wordFloat(uint32_t word) {
+    float value;
+    std::memcpy(&value, &word, sizeof value);
+    return value;
+}
+
+// Builder needs moveTo, lineTo, quadTo(cx, cy, x, y, penX, penY),
+// cubicTo(c1x, c1y, c2x, c2y, x, y) and close().
+template <typename Builder>
+class Walker {
+public:
+    explicit Walker(Builder& target) : builder(target) {}
+
+    void walk(const uint32_t* words, uint32_t count) {
+        startPending = true;
+        uint32_t at = 0;
+        while (at < count) {
+            const uint32_t code = words[at++];
+            const uint32_t operands = operandCount(code);
+            if (code >= kFirstEnd || count - at < operands) {
+                return;
+            }
+            const uint32_t* w = words + at;
+            at += operands;
+            switch (code) {
+            case 1: move(wordFloat(w[0]), wordFloat(w[1])); break;
+            case 2: line(wordFloat(w[0]), wordFloat(w[1])); break;
+            case 3:
+                builder.quadTo(wordFloat(w[0]), wordFloat(w[1]), wordFloat(w[2]), wordFloat(w[3]), penX, penY);
+                penX = wordFloat(w[2]);
+                penY = wordFloat(w[3]);
+                break;
+            case 4:
+                builder.cubicTo(wordFloat(w[0]), wordFloat(w[1]), wordFloat(w[2]), wordFloat(w[3]),
+                                wordFloat(w[4]), wordFloat(w[5]));
+                penX = wordFloat(w[4]);
+                penY = wordFloat(w[5]);
+                break;
+            case 5:
+                arc(wordFloat(w[0]), wordFloat(w[1]), wordFloat(w[2]), wordFloat(w[3]));
+                close();
+                break;
+            case 6: close(); break;
+            default: break;
+            }
+        }
+    }
+
+private:
+    static constexpr uint32_t kFirstEnd = 7;
+    static constexpr float kArcStep = 0.01f;
+    static constexpr float kTwoPi = 6.2831855f;
+    // Radii that exactly fit the chord often come out a rounding step too small.
+    static constexpr float kHalfChordTolerance = 1.0e-5f;
+
+    static uint32_t operandCount(uint32_t code) {
+        constexpr uint32_t counts[kFirstEnd] = {0, 2, 2, 4, 6, 7, 0};
+        return code < kFirstEnd ? counts[code] : 0u;
+    }
+
+    void move(float x, float y) {
+        if (startPending) {
+            startX = x;
+            startY = y;
+            startPending = false;
+        }
+        penX = x;
+        penY = y;
+        builder.moveTo(x, y);
+    }
+
+    void line(float x, float y) {
+        builder.lineTo(x, y);
+        penX = x;
+        penY = y;
+    }
+
+    void close() {
+        builder.close();
+        penX = startX;
+        penY = startY;
+        startPending = true;
+    }
+
+    // Walks the ellipse from the pen to (x, y) in the direction of increasing parameter.
+    // An arc without a centre (chord longer than the ellipse allows, or none) is a line.
+    void arc(float rx, float ry, float x, float y) {
+        const float mx = (penX + x) / 2.0f;
+        const float my = (penY + y) / 2.0f;
+        const float u = (penX - mx) / rx;
+        const float v = (penY - my) / ry;
+        const float halfChord = std::sqrt(u * u + v * v);
+        if (!(halfChord > 0.0f && halfChord <= 1.0f + kHalfChordTolerance) || !std::isfinite(halfChord)) {
+            line(x, y);
+            return;
+        }
+        const float w = std::sqrt(std::fmax(0.0f, 1.0f - halfChord * halfChord));
+        const float ox = mx - rx * w * v / halfChord;
+        const float oy = my + ry * w * u / halfChord;
+        const float theta0 = std::atan2((penY - oy) / ry, (penX - ox) / rx);
+        float theta1 = std::atan2((y - oy) / ry, (x - ox) / rx);
+        if (theta0 > theta1) {
+            theta1 += kTwoPi;
+        }
+        for (float theta = theta0 + kArcStep; theta < theta1; theta += kArcStep) {
+            line(ox + rx * std::cos(theta), oy + ry * std::sin(theta));
+        }
+        line(x, y);
+    }
+
+    Builder& builder;
+    float startX = 0.0f;
+    float startY = 0.0f;
+    float penX = 0.0f;
+    float penY = 0.0f;
+    bool startPending = true;
+};
+
+} // namespace pathwords

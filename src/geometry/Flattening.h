@@ -1,0 +1,114 @@
+// Curve and arc flattening, shared by PathSink and by outline walkers that must emit the
+// very same points without a virtual call per piece. Each routine hands every point after
+// the start, in order, to emitTo(x, y); the last is always the exact end point. All
+// running values are floats updated in a fixed order, so the points are the same on every
+// machine and for every caller.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace flattening {
+
+// Angular step of the arc walk, in radians of the ellipse parameter.
+inline constexpr float kArcStep = 0.01f;
+// 2π rounded to a float.
+inline constexpr float kTwoPi = 6.2831855f;
+// A half chord this little past the unit circle is taken as a half ellipse: radii that
+// exactly fit the chord often come out a rounding step too small.
+inline constexpr float kHalfChordTolerance = 1.0e-5f;
+
+// Forward differences of the quadratic from (x0, y0) through control (cx, cy) to (x, y),
+// steps pieces of parameter step h (h2 = h * h).
+template <class EmitTo>
+inline void quad(int32_t steps, float h, float h2, float x0, float y0, float cx, float cy, float x,
+                 float y, EmitTo&& emitTo) {
+    const float ax = x0 - 2.0f * cx + x;
+    const float ay = y0 - 2.0f * cy + y;
+    float dx = 2.0f * h * (cx - x0) + h2 * ax;
+    float dy = 2.0f * h * (cy - y0) + h2 * ay;
+    const float ddx = 2.0f * h2 * ax;
+    const float ddy = 2.0f * h2 * ay;
+    float px = x0;
+    float py = y0;
+    for (int32_t i = 1; i < steps; ++i) {
+        px = px + dx;
+        py = py + dy;
+        dx = dx + ddx;
+        dy = dy + ddy;
+        emitTo(px, py);
+    }
+    emitTo(x, y);
+}
+
+// The cubic from (x0, y0) through (c1x, c1y) and (c2x, c2y) to (x, y); h3 = h2 * h.
+template <class EmitTo>
+inline void cubic(int32_t steps, float h, float h2, float h3, float x0, float y0, float c1x,
+                  float c1y, float c2x, float c2y, float x, float y, EmitTo&& emitTo) {
+    const float ax = x0 - 2.0f * c1x + c2x;
+    const float ay = y0 - 2.0f * c1y + c2y;
+    const float bx = x + 3.0f * (c1x - c2x) - x0;
+    const float by = y + 3.0f * (c1y - c2y) - y0;
+    float dx = 3.0f * h * (c1x - x0) + 3.0f * h2 * ax + h3 * bx;
+    float dy = 3.0f * h * (c1y - y0) + 3.0f * h2 * ay + h3 * by;
+    float ddx = 6.0f * h2 * ax + 6.0f * h3 * bx;
+    float ddy = 6.0f * h2 * ay + 6.0f * h3 * by;
+    const float dddx = 6.0f * h3 * bx;
+    const float dddy = 6.0f * h3 * by;
+    float px = x0;
+    float py = y0;
+    for (int32_t i = 1; i < steps; ++i) {
+        px = px + dx;
+        py = py + dy;
+        dx = dx + ddx;
+        dy = dy + ddy;
+        ddx = ddx + dddx;
+        ddy = ddy + dddy;
+        emitTo(px, py);
+    }
+    emitTo(x, y);
+}
+
+// The elliptic arc of radii (rx, ry) from (x0, y0) to (x, y), counter-clockwise in the
+// parameter from the start. An arc without a centre (radii too small for the chord, end on
+// the start, zero or non-finite radii or points) is a straight line to the end point.
+template <class EmitTo>
+inline void arc(float rx, float ry, float x0, float y0, float x, float y, EmitTo&& emitTo) {
+    const bool finite = std::isfinite(rx) && std::isfinite(ry) && std::isfinite(x) &&
+                        std::isfinite(y) && std::isfinite(x0) && std::isfinite(y0);
+    if (!finite || rx == 0.0f || ry == 0.0f) {
+        emitTo(x, y);
+        return;
+    }
+    const float mx = (x0 + x) / 2.0f;
+    const float my = (y0 + y) / 2.0f;
+    const float u = (x0 - mx) / rx;
+    const float v = (y0 - my) / ry;
+    const float halfChord = std::sqrt(u * u + v * v);
+    if (!(halfChord > 0.0f) || !(halfChord <= 1.0f + kHalfChordTolerance)) {
+        emitTo(x, y);
+        return;
+    }
+    const float depth = std::sqrt(std::fmax(0.0f, 1.0f - halfChord * halfChord));
+    const float ox = mx - rx * depth * v / halfChord;
+    const float oy = my + ry * depth * u / halfChord;
+    const float theta0 = std::atan2((y0 - oy) / ry, (x0 - ox) / rx);
+    float theta1 = std::atan2((y - oy) / ry, (x - ox) / rx);
+    if (!std::isfinite(ox) || !std::isfinite(oy) || !std::isfinite(theta0) ||
+        !std::isfinite(theta1)) {
+        emitTo(x, y);
+        return;
+    }
+    if (theta0 > theta1) {
+        theta1 = theta1 + kTwoPi;
+    }
+    // Both angles lie within [-π, 3π], so the walk ends after at most about 629 steps.
+    float theta = theta0 + kArcStep;
+    while (theta < theta1) {
+        emitTo(ox + rx * std::cos(theta), oy + ry * std::sin(theta));
+        theta = theta + kArcStep;
+    }
+    emitTo(x, y);
+}
+
+} // namespace flattening

@@ -1,0 +1,84 @@
+// The wide compositing helpers against their one-byte-at-a-time definitions: scale over
+// every byte and coverage, underRun over rows of every kind of pixel, damaged ones too.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "raster/Compositing.h"
+
+namespace {
+
+uint32_t scaledByte(uint32_t byte, uint32_t alpha) {
+    return Rasterizer::divide255(byte * alpha);
+}
+
+TEST(Compositing, ScaleDividesEveryByteOnItsOwn) {
+    for (uint32_t alpha = 0; alpha <= 255; ++alpha) {
+        for (uint32_t b = 0; b <= 255; ++b) {
+            // The byte under test next to full bytes, which would show any carry.
+            const uint32_t colour = (b << 24) | (0xFFu << 16) | (b << 8) | 0xFFu;
+            const uint32_t swapped = (0xFFu << 24) | (b << 16) | (0xFFu << 8) | b;
+            const uint32_t s = scaledByte(b, alpha);
+            const uint32_t f = scaledByte(0xFFu, alpha);
+            ASSERT_EQ(compositing::scale(colour, alpha), (s << 24) | (f << 16) | (s << 8) | f)
+                << "byte " << b << " alpha " << alpha;
+            ASSERT_EQ(compositing::scale(swapped, alpha), (f << 24) | (s << 16) | (f << 8) | s)
+                << "byte " << b << " alpha " << alpha;
+        }
+    }
+}
+
+// underRun's definition, one pixel at a time.
+void underPlain(uint32_t* pixel, int32_t count, uint32_t src) {
+    for (int32_t i = 0; i < count; ++i) {
+        const uint32_t da = pixel[i] >> 24;
+        if (da == 0) {
+            pixel[i] = src;
+        } else if (da != 255u) {
+            pixel[i] = compositing::under(pixel[i], src, src >> 24);
+        }
+    }
+}
+
+uint32_t randomPixel(std::mt19937& rng) {
+    const int kind = std::uniform_int_distribution<int>(0, 5)(rng);
+    const uint32_t a = kind == 0   ? 0u
+                       : kind == 1 ? 255u
+                                   : std::uniform_int_distribution<uint32_t>(1, 254)(rng);
+    // Kind 5: colour bytes above the alpha, as a damaged buffer may hold.
+    std::uniform_int_distribution<uint32_t> byte(0, kind == 5 ? 255u : a);
+    return (a << 24) | (byte(rng) << 16) | (byte(rng) << 8) | byte(rng);
+}
+
+TEST(Compositing, UnderRunMatchesThePixelByPixelBlend) {
+    std::mt19937 rng(31u);
+    for (int trial = 0; trial < 4000; ++trial) {
+        const int32_t count = std::uniform_int_distribution<int32_t>(0, 13)(rng);
+        std::vector<uint32_t> row(static_cast<size_t>(count) + 1);
+        // Runs of one kind (all empty, all opaque) as well as mixed ones.
+        const int layout = trial % 3;
+        const uint32_t same = randomPixel(rng);
+        for (uint32_t& p : row) {
+            p = layout == 0 ? randomPixel(rng) : layout == 1 ? same : (trial % 2 == 0 ? 0u : 0xFF102030u);
+        }
+        const uint32_t src = compositing::clampToAlpha(randomPixel(rng) | 0x01000000u);
+        std::vector<uint32_t> expected = row;
+        // From the second word: the wide steps must not assume alignment.
+        underPlain(expected.data() + 1, count, src);
+        compositing::underRun(row.data() + 1, count, src);
+        ASSERT_EQ(row, expected) << "trial " << trial << " src " << std::hex << src;
+    }
+}
+
+TEST(Compositing, UnderRunOverSaturatedSumsCapsAt255) {
+    // Damaged pixels whose colour sums pass 65279: the plain blend caps them at 255.
+    std::vector<uint32_t> row = {0x01FFFFFFu, 0x80FFFF00u, 0xFEFFFFFFu, 0x7FFF80FFu, 0x01FFFFFFu};
+    std::vector<uint32_t> expected = row;
+    underPlain(expected.data(), 5, 0xFFFFFFFFu);
+    compositing::underRun(row.data(), 5, 0xFFFFFFFFu);
+    EXPECT_EQ(row, expected);
+    EXPECT_EQ(row[0], 0xFFFFFFFFu);
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+// The tuned rasterizer against the plain one (support/PlainRasterizer): whole frames of
+// seeded random outlines, and every frame of the bench movies when they are present.
+// Pixels must agree exactly.
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "geometry/SolidPaint.h"
+#include "geometry/Transform2D.h"
+#include "movie/Path.h"
+#include "raster/Rasterizer.h"
+#include "support/PlainRasterizer.h"
+
+namespace {
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 200;
+
+struct Shape {
+    uint32_t colour;
+    std::vector<Path> paths;
+};
+
+uint32_t w(float f) { return std::bit_cast<uint32_t>(f); }
+
+// Mostly on-target coordinates, sometimes far off it or at a pixel boundary.
+float coordinate(std::mt19937& rng, float extent) {
+    const int kind = std::uniform_int_distribution<int>(0, 19)(rng);
+    if (kind == 0) return std::uniform_real_distribution<float>(-3000.0f, 3000.0f)(rng);
+    if (kind == 1) return static_cast<float>(std::uniform_int_distribution<int>(-4, 330)(rng)) * 0.5f;
+    return std::uniform_real_distribution<float>(-15.0f, extent + 15.0f)(rng);
+}
+
+Path randomPath(std::mt19937& rng, float cx, float cy, float size) {
+    std::vector<uint32_t> words;
+    const auto pt = [&](float c, float extent) {
+        return std::uniform_int_distribution<int>(0, 9)(rng) == 0 ? coordinate(rng, extent)
+                                                                   : c + std::uniform_real_distribution<float>(-size, size)(rng);
+    };
+    const int commands = std::uniform_int_distribution<int>(2, 24)(rng);
+    for (int i = 0; i < commands; ++i) {
+        const int code = i == 0 ? 1 : std::uniform_int_distribution<int>(1, 7)(rng);
+        switch (code) {
+        case 1: case 2: words.insert(words.end(), {uint32_t(code), w(pt(cx, kWidth)), w(pt(cy, kHeight))}); break;
+        case 3: words.insert(words.end(), {3u, w(pt(cx, kWidth)), w(pt(cy, kHeight)), w(pt(cx, kWidth)), w(pt(cy, kHeight))}); break;
+        case 4:
+            words.insert(words.end(), {4u, w(pt(cx, kWidth)), w(pt(cy, kHeight)), w(pt(cx, kWidth)), w(pt(cy, kHeight)),
+                                       w(pt(cx, kWidth)), w(pt(cy, kHeight))});
+            break;
+        case 5: {
+            const float r = std::uniform_real_distribution<float>(1.0f, size + 2.0f)(rng);
+            words.insert(words.end(), {5u, w(r), w(r * 0.7f), w(pt(cx, kWidth)), w(pt(cy, kHeight)), 0u, 0u, 0u});
+            break;
+        }
+        default: words.push_back(6u); break;
+        }
+    }
+    Path path;
+    path.setWords(words.data(), static_cast<int32_t>(words.size()));
+    return path;
+}
+
+uint32_t randomColour(std::mt19937& rng) {
+    const int kind = std::uniform_int_distribution<int>(0, 9)(rng);
+    const uint32_t a = kind < 4 ? 255u : kind == 4 ? 0u : std::uniform_int_distribution<uint32_t>(1, 254)(rng);
+    const auto byte = [&] {
+        // One colour in twenty is damaged: a colour byte above its alpha.
+        return kind == 9 ? std::uniform_int_distribution<uint32_t>(0, 255)(rng)
+                         : std::uniform_int_distribution<uint32_t>(0, a)(rng);
+    };
+    return (a << 24) | (byte() << 16) | (byte() << 8) | byte();
+}
+
+// Draws the shapes front to back (last first) with both rasterizers and compares.
+void expectSamePixels(const std::vector<Shape>& shapes, int32_t fillRule, uint32_t background,
+                      const Transform2D& transform, const std::string& what) {
+    std::vector<uint32_t> tuned(kWidth * kHeight, 0x12345678u), plain(kWidth * kHeight, 0x12345678u);
+    rasterizer.setTarget(tuned.data(), kWidth, kHeight, kWidth);
+    rasterizer.clear();
+    rasterizer.setCurveSteps(16);
+    PlainRasterizer reference;
+    reference.setTarget(plain.data(), kWidth, kHeight, kWidth);
+    reference.clear();
+    reference.setCurveSteps(16);
+    for (auto shape = shapes.rbegin(); shape != shapes.rend(); ++shape) {
+        SolidPaint paint(shape->colour);
+        for (const Path& path : shape->paths) {
+            rasterizer.fillTransformed(path, transform, paint, fillRule);
+            reference.fill(path, &transform, shape->colour, fillRule);
+        }
+    }
+    rasterizer.resolveBackground(background);
+    reference.resolveBackground(background);
+    for (int i = 0; i < kWidth * kHeight; ++i) {
+        if (tuned[i] != plain[i]) {
+            char message[128];
+            std::snprintf(message, sizeof message, "pixel (%d, %d): tuned %08X, plain %08X", i % kWidth,
+                          i / kWidth, tuned[i], plain[i]);
+            ADD_FAILURE() << what << ": " << message;
+            return;
+        }
+    }
+}
+
+TEST(TunedRaster, MatchesPlainOnRandomFrames) {
+    std::mt19937 rng(20240611u);
+    Transform2D identity;
+    for (int frame = 0; frame < 60; ++frame) {
+        std::vector<Shape> shapes(static_cast<size_t>(std::uniform_int_distribution<int>(1, 40)(rng)));
+        const float size = frame % 3 == 0 ? 120.0f : frame % 3 == 1 ? 25.0f : 4.0f;
+        for (Shape& shape : shapes) {
+            shape.colour = randomColour(rng);
+            const int paths = std::uniform_int_distribution<int>(0, 3)(rng);
+            for (int p = 0; p < paths; ++p) {
+                shape.paths.push_back(randomPath(rng, coordinate(rng, kWidth), coordinate(rng, kHeight), size));
+            }
+        }
+        const uint32_t background = frame % 2 == 0 ? 0xFF000000u : randomColour(rng);
+        expectSamePixels(shapes, frame % 4 == 3 ? 1 : 0, background, identity, "frame " + std::to_string(frame));
+    }
+}
+
+TEST(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
+    std::mt19937 rng(77u);
+    Transform2D skewed;
+    skewed.m = {0.8f, 0.3f, 12.5f, -0.2f, 1.1f, -7.25f, 0.0f, 0.0f, 1.0f};
+    skewed.isIdentity = false;
+    std::vector<Shape> shapes(1);
+    shapes[0].colour = 0xC0806040u;
+    // Many overlapping subpaths in one path: far more cells than the arrays start with.
+    std::vector<uint32_t> words;
+    for (int i = 0; i < 60; ++i) {
+        const float x = static_cast<float>(i) * 5.0f;
+        words.insert(words.end(), {1u, w(x), w(-5.0f), 2u, w(x + 17.0f), w(210.0f), 2u, w(x + 3.5f), w(199.5f), 6u});
+    }
+    shapes[0].paths.emplace_back().setWords(words.data(), static_cast<int32_t>(words.size()));
+    shapes.push_back(Shape{0x80402000u, {}});
+    shapes.back().paths.push_back(randomPath(rng, 160.0f, 100.0f, 150.0f));
+    expectSamePixels(shapes, 0, 0xFF000000u, skewed, "transformed");
+    expectSamePixels(shapes, 1, 0xFF203040u, Transform2D{}, "many cells");
+}
+
+TEST(TunedRaster, ResolveOverBlackMatchesPlainForEveryAlphaAndDamagedColours) {
+    // Rows of odd length so that both the four-pixel steps and the tail are used.
+    constexpr int kRowWidth = 13;
+    constexpr int kRows = 256 * 4 / kRowWidth + 1;
+    std::vector<uint32_t> tuned(kRowWidth * kRows), plain;
+    std::mt19937 rng(5u);
+    for (size_t i = 0; i < tuned.size(); ++i) {
+        const uint32_t a = static_cast<uint32_t>(i / 4) & 0xFFu;
+        // Alternately valid premultiplied bytes and bytes above the alpha.
+        const uint32_t top = i % 2 == 0 ? a : 255u;
+        std::uniform_int_distribution<uint32_t> byte(0, top);
+        tuned[i] = (a << 24) | (byte(rng) << 16) | (byte(rng) << 8) | byte(rng);
+    }
+    plain = tuned;
+    rasterizer.setTarget(tuned.data(), kRowWidth, kRows, kRowWidth);
+    rasterizer.resolveBackground(0x00000000u);
+    PlainRasterizer reference;
+    reference.setTarget(plain.data(), kRowWidth, kRows, kRowWidth);
+    reference.resolveBackground(0x00000000u);
+    for (size_t i = 0; i < tuned.size(); ++i) {
+        ASSERT_EQ(tuned[i], plain[i]) << std::hex << "pixel " << std::dec << i;
+    }
+}
+
+TEST(TunedRaster, SortOfVeryManyCellsSkipsSharedBytesAndStillSorts) {
+    // Vertical edges at one x share the two low bytes of every cell; with this many cells
+    // the byte-wise passes run and skip those two.
+    std::vector<uint32_t> pixels(kWidth * kHeight);
+    rasterizer.setTarget(pixels.data(), kWidth, kHeight, kWidth);
+    rasterizer.cellEnd = rasterizer.cells.get();
+    for (int edge = 0; edge < 60; ++edge) {
+        const float top = static_cast<float>(edge % 7);
+        if (edge % 2 == 0) {
+            rasterizer.emitLine(10.5f, top, 10.5f, 200.0f);
+        } else {
+            rasterizer.emitLine(10.5f, 200.0f, 10.5f, top);
+        }
+    }
+    std::vector<Cell> expected(rasterizer.cells.get(), rasterizer.cellEnd);
+    ASSERT_GT(expected.size(), 20000u);
+    std::sort(expected.begin(), expected.end());
+    rasterizer.sortCells();
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), rasterizer.cells.get()));
+}
+
+// Bench movies: gzip of little-endian words; frames of shapes of tagged paths.
+std::vector<std::vector<Shape>> loadMovie(const std::string& file) {
+    std::vector<std::vector<Shape>> frames;
+    gzFile in = gzopen(file.c_str(), "rb");
+    if (in == nullptr) return frames;
+    std::vector<uint32_t> words;
+    uint32_t chunk[4096];
+    int got;
+    while ((got = gzread(in, chunk, sizeof chunk)) > 0) words.insert(words.end(), chunk, chunk + got / 4);
+    gzclose(in);
+    size_t at = 2;
+    while (at < words.size()) {
+        std::vector<Shape> frame(words[at++]);
+        for (Shape& shape : frame) {
+            if (words.size() - at < 2) return frames;
+            shape.colour = words[at++];
+            shape.paths.resize(words[at++]);
+            for (Path& path : shape.paths) {
+                if (words.size() - at < 2 || words.size() - at - 2 < words[at + 1]) return frames;
+                path.setWords(words.data() + at + 2, static_cast<int32_t>(words[at + 1]));
+                at += 2 + words[at + 1];
+            }
+        }
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
+
+TEST(TunedRaster, MatchesPlainOnEveryBenchMovieFrame) {
+    int loaded = 0;
+    for (const char* name : {"glyphs", "blobs", "dense", "arcs"}) {
+        const auto frames = loadMovie(std::string(TILSEN_BENCH_MOVIE_DIR) + "/" + name + ".mvz.gz");
+        loaded += frames.empty() ? 0 : 1;
+        for (size_t i = 0; i < frames.size(); ++i) {
+            expectSamePixels(frames[i], 0, 0xFF000000u, movieTransform, std::string(name) + " frame " + std::to_string(i));
+            if (HasFailure()) return;
+        }
+    }
+    if (loaded == 0) GTEST_SKIP() << "bench movies not found in " << TILSEN_BENCH_MOVIE_DIR;
+}
+
+} // namespace

@@ -1,0 +1,24 @@
+// The content builder's top level: one writer per kind of file.
+#include "Content.h"
+
+#include "Fonts.h"
+#include "Movies.h"
+#include "Music.h"
+#include "XmWriter.h"
+
+void writeMusic(const std::string& dir) {
+    saveXm(composeMusic(), dir + "/music.xm");
+}
+
+void writeMovies(const std::string& dir) {
+    const Fonts fonts;
+    writePresents(dir + "/presents.mvz.gz", fonts);
+    writeTavo(dir + "/tavo01.mvz.gz");
+    writeMain(dir + "/main02.mvz.gz", fonts);
+}
+
+void writeAllContent(const std::string& dir) {
+    writeMusic(dir);
+    writeMovies(dir);
+    writePictures(dir);
+}

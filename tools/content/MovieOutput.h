@@ -1,0 +1,38 @@
+// Writes a whole movie: the header with its frame count, then one DrawList per frame.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "DrawList.h"
+
+// draw(frame, list) fills the list for each frame 0..frameCount-1. Throws
+// std::runtime_error when the file cannot be written.
+void writeMovie(const std::string& fileName, int32_t frameCount,
+                const std::function<void(int32_t, DrawList&)>& draw);
+
+// Easing and small helpers shared by the movies.
+namespace ease {
+inline float clamp01(float t) {
+    return t < 0.0f ? 0.0f : (t > 1.0f ? 1.0f : t);
+}
+// Progress of t through [a, b], clamped to 0..1.
+inline float span(float t, float a, float b) {
+    return clamp01((t - a) / (b - a));
+}
+inline float smooth(float t) {
+    t = clamp01(t);
+    return t * t * (3.0f - 2.0f * t);
+}
+inline float outCubic(float t) {
+    t = 1.0f - clamp01(t);
+    return 1.0f - t * t * t;
+}
+// Overshoots a little before settling at 1.
+inline float outBack(float t) {
+    t = clamp01(t) - 1.0f;
+    constexpr float k = 1.9f;
+    return 1.0f + t * t * ((k + 1.0f) * t + k);
+}
+} // namespace ease

@@ -1,0 +1,227 @@
+// Checks on the files the build generated: movies that the player reads cleanly and
+// the rasterizer draws in full, pictures of the right size, a logo without dark rims.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "CellCount.h"
+#include "Timeline.h"
+#include "movie/Path.h"
+
+namespace {
+const std::string kDir = TILSEN_DATA_DIR;
+constexpr uint32_t kTag = 0x5A505448u;
+
+std::vector<uint32_t> readMovieWords(const std::string& name) {
+    std::vector<uint32_t> words;
+    gzFile file = gzopen((kDir + "/" + name).c_str(), "rb");
+    if (file == nullptr)
+        return words;
+    std::array<uint32_t, 4096> buffer{};
+    int got = 0;
+    while ((got = gzread(file, buffer.data(), sizeof(buffer))) > 0) {
+        words.insert(words.end(), buffer.begin(), buffer.begin() + got / 4);
+    }
+    gzclose(file);
+    return words;
+}
+
+std::vector<uint8_t> readFile(const std::string& name) {
+    std::ifstream in(kDir + "/" + name, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+}
+
+struct MovieSummary {
+    uint32_t headerFrames = 0;
+    uint32_t framesPresent = 0;
+    bool wellFormed = true;
+    std::string problem;
+    std::array<int64_t, 7> commands{};
+    int64_t maxCells = 0;
+    int64_t translucentShapes = 0;
+    int64_t pathsWithSeveralSubpaths = 0;
+    int64_t maxShapes = 0;
+};
+
+// Walks a path's words: whole commands only, a move first, arcs whose radii reach.
+bool checkPath(const uint32_t* w, uint32_t n, MovieSummary& s) {
+    uint32_t i = 0;
+    float penX = 0.0f;
+    float penY = 0.0f;
+    int32_t moves = 0;
+    while (i < n) {
+        const uint32_t code = w[i];
+        if (code >= pathcode::kFirstEnd) {
+            s.problem = "end code inside a path";
+            return false;
+        }
+        const uint32_t operands = static_cast<uint32_t>(pathcode::operandCount(code));
+        if (i + 1 + operands > n) {
+            s.problem = "cut command";
+            return false;
+        }
+        if (i == 0 && code != pathcode::kMove) {
+            s.problem = "path does not start with a move";
+            return false;
+        }
+        auto at = [&](uint32_t k) { return std::bit_cast<float>(w[i + 1 + k]); };
+        for (uint32_t k = 0; k < operands; ++k) {
+            if (!std::isfinite(at(k))) {
+                s.problem = "operand not finite";
+                return false;
+            }
+        }
+        if (code == pathcode::kArc) {
+            // The arc needs a centre: half the chord, in radius units, at most 1.
+            const float mx = (penX + at(2)) / 2.0f;
+            const float my = (penY + at(3)) / 2.0f;
+            const float u = (penX - mx) / at(0);
+            const float v = (penY - my) / at(1);
+            if (u * u + v * v > 1.0f || (u == 0.0f && v == 0.0f)) {
+                s.problem = "arc without a centre";
+                return false;
+            }
+        }
+        if (code == pathcode::kMove)
+            ++moves;
+        if (operands >= 2) {
+            penX = code == pathcode::kArc ? at(2) : at(operands - 2);
+            penY = code == pathcode::kArc ? at(3) : at(operands - 1);
+        }
+        ++s.commands[code];
+        i += 1 + operands;
+    }
+    if (moves > 1)
+        ++s.pathsWithSeveralSubpaths;
+    const std::vector<uint32_t> words(w, w + n);
+    s.maxCells = std::max(s.maxCells, countCells(words));
+    return true;
+}
+
+MovieSummary summarise(const std::vector<uint32_t>& words) {
+    MovieSummary s;
+    if (words.size() < 2) {
+        s.wellFormed = false;
+        s.problem = "no header";
+        return s;
+    }
+    s.headerFrames = words[1];
+    size_t i = 2;
+    auto need = [&](size_t k) {
+        if (i + k > words.size()) {
+            s.wellFormed = false;
+            s.problem = "stream cut short";
+            return false;
+        }
+        return true;
+    };
+    while (i < words.size() && s.wellFormed) {
+        const uint32_t shapes = words[i++];
+        s.maxShapes = std::max<int64_t>(s.maxShapes, shapes);
+        for (uint32_t sh = 0; sh < shapes && s.wellFormed; ++sh) {
+            if (!need(2))
+                break;
+            const uint32_t colour = words[i++];
+            const uint32_t alpha = colour >> 24;
+            if (((colour >> 16) & 0xFFu) > alpha || ((colour >> 8) & 0xFFu) > alpha ||
+                (colour & 0xFFu) > alpha) {
+                s.wellFormed = false;
+                s.problem = "colour not premultiplied";
+            }
+            if (alpha < 255u)
+                ++s.translucentShapes;
+            const uint32_t paths = words[i++];
+            for (uint32_t p = 0; p < paths && s.wellFormed; ++p) {
+                if (!need(2))
+                    break;
+                if (words[i] != kTag) {
+                    s.wellFormed = false;
+                    s.problem = "bad tag";
+                    break;
+                }
+                const uint32_t count = words[i + 1];
+                i += 2;
+                if (!need(count))
+                    break;
+                if (!checkPath(&words[i], count, s))
+                    s.wellFormed = false;
+                i += count;
+            }
+        }
+        if (s.wellFormed)
+            ++s.framesPresent;
+    }
+    return s;
+}
+
+struct MovieCase {
+    const char* file;
+    uint32_t frames;
+};
+
+class GeneratedMovie : public testing::TestWithParam<MovieCase> {};
+} // namespace
+
+TEST_P(GeneratedMovie, HoldsItsHeaderCountOfWellFormedFramesTheRasterizerDrawsInFull) {
+    const MovieSummary s = summarise(readMovieWords(GetParam().file));
+    ASSERT_TRUE(s.wellFormed) << s.problem;
+    EXPECT_EQ(s.headerFrames, GetParam().frames);
+    EXPECT_EQ(s.framesPresent, s.headerFrames);
+    EXPECT_LE(s.maxCells, kRasterCellLimit);
+    EXPECT_GT(s.translucentShapes, 0);
+    EXPECT_GT(s.pathsWithSeveralSubpaths, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Movies, GeneratedMovie,
+                         testing::Values(MovieCase{"presents.mvz.gz", timeline::kPresentsFrames},
+                                         MovieCase{"tavo01.mvz.gz", timeline::kTavoFrames},
+                                         MovieCase{"main02.mvz.gz", timeline::kMainFrames}));
+
+TEST(GeneratedMovies, UseEveryCommandKindAndHundredsOfShapesInTheMainPart) {
+    std::array<int64_t, 7> total{};
+    for (const char* name : {"presents.mvz.gz", "tavo01.mvz.gz", "main02.mvz.gz"}) {
+        const MovieSummary s = summarise(readMovieWords(name));
+        for (size_t k = 0; k < total.size(); ++k)
+            total[k] += s.commands[k];
+    }
+    for (uint32_t code : {pathcode::kMove, pathcode::kLine, pathcode::kQuad, pathcode::kCubic,
+                          pathcode::kArc, pathcode::kClose}) {
+        EXPECT_GT(total[code], 0) << "code " << code;
+    }
+    EXPECT_GE(summarise(readMovieWords("main02.mvz.gz")).maxShapes, 200);
+}
+
+TEST(GeneratedPictures, AreFullSizeAndNotBlank) {
+    for (const char* name : {"morvane.raw", "pelu.raw", "greets.raw", "logo.raw", "credits.raw"}) {
+        const std::vector<uint8_t> rgb = readFile(name);
+        ASSERT_EQ(rgb.size(), 192000u) << name;
+        size_t lit = 0;
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            lit += (rgb[i] | rgb[i + 1] | rgb[i + 2]) != 0 ? 1 : 0;
+        EXPECT_GT(lit, 500u) << name;
+    }
+}
+
+TEST(GeneratedPictures, LogoIsOnPureBlackWithoutDarkRims) {
+    const std::vector<uint8_t> rgb = readFile("logo.raw");
+    ASSERT_EQ(rgb.size(), 192000u);
+    size_t lit = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+        const uint8_t brightest = std::max({rgb[i], rgb[i + 1], rgb[i + 2]});
+        if (brightest == 0)
+            continue;
+        ++lit;
+        // Anything the overlay copies must be clearly visible, never a near-black rim.
+        EXPECT_GE(brightest, 24) << "pixel " << i / 3;
+    }
+    EXPECT_GT(lit, 0u);
+    EXPECT_LT(lit, 64000u / 10u) << "a small logo, the rest transparent";
+}

@@ -1,0 +1,35 @@
+// The recorder's command line:
+//   tilsen-record [OUTPUT] [--fps N] [--scale K] [--png DIR] [--wav FILE] [--data DIR]
+//                 [--seconds S]
+// At least one of OUTPUT (an MP4 made with ffmpeg), --png and --wav is needed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RecordOptions {
+    static constexpr int32_t kDefaultFps = 60;
+    static constexpr int32_t kMaxFps = 240;
+    static constexpr int32_t kDefaultScale = 3;
+    static constexpr int32_t kMaxScale = 8;
+    static constexpr uint32_t kNoLimit = UINT32_MAX;
+    // A day of music time is far beyond any show; the limit keeps ms in 32 bits.
+    static constexpr double kMaxSeconds = 86400.0;
+
+    std::string output;
+    std::string pngDir;
+    std::string wavFile;
+    std::string dataDir;
+    int32_t fps = kDefaultFps;
+    int32_t scale = kDefaultScale;
+    uint32_t limitMs = kNoLimit;
+    bool help = false;
+};
+
+// Parses the arguments after the program name. Returns an error message, empty when
+// options holds a usable set (or help was asked for).
+std::string parseRecordOptions(const std::vector<std::string>& args, RecordOptions& options);
+
+// The usage text.
+const char* recordUsage();

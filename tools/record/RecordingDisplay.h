@@ -1,0 +1,43 @@
+// The show's display while recording: a surface in memory whose presents go to a frame
+// sampler, stamped with the music time the show has reached. Keys are never read; the
+// only key it gives is Escape, once the recording's time limit is reached or the sampler
+// failed, so such a recording ends through the show's own quit path.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "FrameSampler.h"
+#include "VirtualPlayTime.h"
+#include "driver/Display.h"
+
+class RecordingDisplay final : public Display {
+public:
+    static constexpr uint32_t kNoLimit = UINT32_MAX;
+
+    // time is borrowed; sampler is borrowed and may be null (a run that only times the
+    // show). From stopAtMs on, readKey gives Escape.
+    RecordingDisplay(VirtualPlayTime& time, FrameSampler* sampler, uint32_t stopAtMs);
+
+    void open() override;
+    int32_t readKey() override;
+    uint32_t* lock() override;
+    void unlock() override {}
+    void present() override;
+    void close() override {}
+    void destroy() override {}
+    void reportError(const ptc::DynamicError& error) override;
+
+    // Called after every present with its music time.
+    std::function<void(uint32_t ms)> onPresent;
+    uint64_t presents = 0;
+    // Set when the show handed over a display error.
+    bool failed = false;
+
+private:
+    VirtualPlayTime& time;
+    FrameSampler* sampler;
+    uint32_t stopAt;
+    std::unique_ptr<uint32_t[]> surface;
+};

@@ -1,0 +1,311 @@
+// Runs tilsen-record on a short synthetic show: three tiny movies and five solid
+// pictures, each scene in its own colour, and the XM test tune. Checks that recordings
+// repeat exactly, that every video frame shows the scene its instant falls in, and that
+// the sound is the module from its start, faded to silence in the last scene.
+#include <gtest/gtest.h>
+
+#include <libopenmpt/libopenmpt.hpp>
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "TestTune.h"
+#include "XmWriter.h"
+#include "movie/MovieWriter.h"
+#include "movie/Path.h"
+#include "platform/ModuleLibrary.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Frame counts of the three movies: the scenes show 4, 5 and 3 frames.
+constexpr int32_t kPresentsFrames = 3;
+constexpr int32_t kTavoFrames = 4;
+constexpr int32_t kMainFrames = 2;
+
+// Scene starts in ms, worked out from the tick lengths and scene ends:
+// 1: 4 x 66 = 264; 2: 301 x 16 = 4816; 3: 5 x 40 = 200; 4: 3 x 100 = 300;
+// 5: 301 x 16 = 4816; 6 and 7: 601 x 16 = 9616; 8: 481 x 16 = 7696.
+constexpr uint32_t kSceneStart[9] = {0, 264, 5080, 5280, 5580, 10396, 20012, 29628, 37324};
+constexpr uint32_t kShowEndMs = kSceneStart[8];
+
+// Colour of each scene at the picture's centre (0xRRGGBB); scene 8 keeps scene 7's.
+constexpr uint32_t kSceneColour[8] = {0xa00000, 0x00a000, 0x0000a0, 0xa0a000,
+                                      0x00a0a0, 0xa000a0, 0xa0a0a0, 0xa0a0a0};
+constexpr uint32_t kLogoColour = 0x40c040;
+constexpr int32_t kLogoSize = 16;
+
+constexpr int32_t kFps = 25;
+constexpr int32_t kRate = 48000;
+constexpr int32_t kWidth = 320; // --scale 1
+constexpr int32_t kHeight = 240;
+
+std::string recorder() {
+    return TILSEN_RECORD_PATH;
+}
+
+void writeMovie(const fs::path& file, uint32_t frameCount, uint32_t colour) {
+    Path square;
+    square.appendMoveTo(0.0f, 0.0f);
+    square.appendLineTo(320.0f, 0.0f);
+    square.appendLineTo(320.0f, 200.0f);
+    square.appendLineTo(0.0f, 200.0f);
+    square.appendClose();
+    MovieWriter w;
+    ASSERT_TRUE(w.open(file.c_str()));
+    // A scene shows frames 0 to frameCount, one more than the count says.
+    w.writeHeader(frameCount);
+    for (uint32_t i = 0; i <= frameCount; ++i) {
+        w.writeFrameStart(1);
+        w.writeShapeStart(0xff000000u | colour, 1);
+        w.writePath(square);
+    }
+    ASSERT_TRUE(w.close());
+}
+
+void writePicture(const fs::path& file, uint32_t colour, bool logo = false) {
+    std::vector<char> rgb(320 * 200 * 3, 0);
+    for (int32_t y = 0; y < 200; ++y) {
+        for (int32_t x = 0; x < 320; ++x) {
+            if (logo && (x >= kLogoSize || y >= kLogoSize)) {
+                continue;
+            }
+            char* p = &rgb[static_cast<size_t>((y * 320 + x) * 3)];
+            p[0] = static_cast<char>(colour >> 16);
+            p[1] = static_cast<char>(colour >> 8);
+            p[2] = static_cast<char>(colour);
+        }
+    }
+    std::ofstream(file, std::ios::binary)
+        .write(rgb.data(), static_cast<std::streamsize>(rgb.size()));
+}
+
+std::vector<uint8_t> readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// RGB pixels of a PNG as 0xRRGGBB words.
+std::vector<uint32_t> readPng(const fs::path& file, int32_t& width, int32_t& height) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, file.c_str())) {
+        return {};
+    }
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+        return {};
+    }
+    width = static_cast<int32_t>(image.width);
+    height = static_cast<int32_t>(image.height);
+    std::vector<uint32_t> out(rgb.size() / 3);
+    for (size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<uint32_t>(rgb[3 * i] << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2]);
+    }
+    return out;
+}
+
+std::vector<int16_t> readWavSamples(const fs::path& file) {
+    const std::vector<uint8_t> bytes = readFile(file);
+    if (bytes.size() < 44) {
+        return {};
+    }
+    std::vector<int16_t> samples((bytes.size() - 44) / 2);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<int16_t>(bytes[44 + 2 * i] | bytes[45 + 2 * i] << 8);
+    }
+    return samples;
+}
+
+class RecordEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        root = fs::temp_directory_path() / ("tilsen-record-e2e-" + std::to_string(getpid()));
+        fs::create_directories(root / "data");
+        const fs::path data = root / "data";
+        saveXm(makeTestTune(), (data / "music.xm").string());
+        writeMovie(data / "presents.mvz.gz", kPresentsFrames, kSceneColour[0]);
+        writeMovie(data / "tavo01.mvz.gz", kTavoFrames, kSceneColour[2]);
+        writeMovie(data / "main02.mvz.gz", kMainFrames, kSceneColour[3]);
+        writePicture(data / "pelu.raw", kSceneColour[1]);
+        writePicture(data / "greets.raw", kSceneColour[4]);
+        writePicture(data / "credits.raw", kSceneColour[5]);
+        writePicture(data / "morvane.raw", kSceneColour[6]);
+        writePicture(data / "logo.raw", kLogoColour, true);
+    }
+    // TILSEN_E2E_KEEP=1 keeps the data and recordings for a look.
+    static void TearDownTestSuite() {
+        if (std::getenv("TILSEN_E2E_KEEP") == nullptr) {
+            fs::remove_all(root);
+        }
+    }
+
+    // Records into root/name: frames in name/png, sound in name.wav.
+    static int record(const std::string& name, const std::string& extra) {
+        const std::string cmd = recorder() + " --data " + (root / "data").string() +
+                                " --scale 1 --fps " + std::to_string(kFps) + " --png " +
+                                (root / name).string() + " --wav " +
+                                (root / (name + ".wav")).string() + " " + extra + " 2>" +
+                                (root / (name + ".log")).string();
+        return std::system(cmd.c_str());
+    }
+
+    static fs::path frame(const std::string& name, uint64_t n) {
+        char file[32];
+        std::snprintf(file, sizeof file, "frame%06llu.png", static_cast<unsigned long long>(n));
+        return root / name / file;
+    }
+
+    static size_t frameCount(const std::string& name) {
+        return static_cast<size_t>(
+            std::distance(fs::directory_iterator(root / name), fs::directory_iterator()));
+    }
+
+    static inline fs::path root;
+};
+
+TEST_F(RecordEndToEnd, TwoRecordingsOfTheFirstSecondsAreIdentical) {
+    ASSERT_EQ(record("first", "--seconds 6"), 0);
+    ASSERT_EQ(record("second", "--seconds 6"), 0);
+    // 6 s at 25 fps; 6 s of 48 kHz stereo.
+    ASSERT_EQ(frameCount("first"), 150u);
+    ASSERT_EQ(frameCount("second"), 150u);
+    for (uint64_t n = 0; n < 150; ++n) {
+        ASSERT_EQ(readFile(frame("first", n)), readFile(frame("second", n))) << "frame " << n;
+    }
+    const std::vector<uint8_t> wav = readFile(root / "first.wav");
+    EXPECT_EQ(wav.size(), 44u + 6u * kRate * 4u);
+    EXPECT_EQ(wav, readFile(root / "second.wav"));
+}
+
+TEST_F(RecordEndToEnd, WholeShowFollowsTheSceneTableAndFadesOut) {
+    ASSERT_EQ(record("whole", ""), 0);
+    // Frames start every 40 ms until the show's end: ceil(37324 / 40) of them.
+    const size_t frames = (kShowEndMs + 39) / 40;
+    ASSERT_EQ(frameCount("whole"), frames);
+    int32_t scene = 0;
+    for (size_t n = 0; n < frames; ++n) {
+        const uint32_t ms = static_cast<uint32_t>(n) * 40;
+        while (ms >= kSceneStart[scene + 1]) {
+            ++scene;
+        }
+        int32_t w = 0;
+        int32_t h = 0;
+        const std::vector<uint32_t> pixels = readPng(frame("whole", n), w, h);
+        ASSERT_EQ(w, kWidth);
+        ASSERT_EQ(h, kHeight);
+        const uint32_t centre = pixels[static_cast<size_t>(kHeight / 2 * kWidth + kWidth / 2)];
+        // Scene 1's grey noise sets the low four bits of every channel.
+        const uint32_t mask = scene == 0 ? 0xf0f0f0u : 0xffffffu;
+        ASSERT_EQ(centre & mask, kSceneColour[scene])
+            << std::hex << "frame " << std::dec << n << " at " << ms << " ms, scene " << scene + 1;
+        if (scene == 2 || scene == 3) {
+            EXPECT_EQ(pixels[2 * kWidth + 2], kLogoColour) << "logo in frame " << n;
+        }
+    }
+
+    // The sound is the module from its start: full volume until scene 8, then one step
+    // down per 16 ms frame from 255 to 0, then silence to the end.
+    const std::vector<int16_t> wav = readWavSamples(root / "whole.wav");
+    ASSERT_EQ(wav.size(), static_cast<size_t>(kShowEndMs) * 48 * 2);
+    const std::vector<uint8_t> tune = writeXm(makeTestTune());
+    openmpt::module module(tune);
+    module.set_repeat_count(-1);
+    module.ctl_set_integer("dither", 0);
+    std::vector<int16_t> expected(wav.size());
+    size_t done = 0;
+    while (done < expected.size() / 2) {
+        const size_t n = module.read_interleaved_stereo(kRate, expected.size() / 2 - done,
+                                                        expected.data() + 2 * done);
+        ASSERT_GT(n, 0u);
+        done += n;
+    }
+    const size_t fadeStart = static_cast<size_t>(kSceneStart[7]) * 48;
+    const size_t silentFrom = fadeStart + 256 * 16 * 48;
+    for (size_t i = 0; i < fadeStart * 2; ++i) {
+        ASSERT_EQ(wav[i], expected[i]) << "sample " << i;
+    }
+    for (size_t i = fadeStart * 2; i < silentFrom * 2; ++i) {
+        const int32_t volume = 255 - static_cast<int32_t>((i / 2 - fadeStart) / (16 * 48));
+        ASSERT_EQ(wav[i], static_cast<int16_t>(expected[i] * volume / 256)) << "sample " << i;
+    }
+    for (size_t i = silentFrom * 2; i < wav.size(); ++i) {
+        ASSERT_EQ(wav[i], 0) << "sample " << i;
+    }
+    int32_t loudest = 0;
+    for (size_t i = 0; i < fadeStart * 2; ++i) {
+        loudest = std::max(loudest, std::abs(static_cast<int32_t>(wav[i])));
+    }
+    EXPECT_GT(loudest, 1000) << "the music is not silent";
+}
+
+TEST_F(RecordEndToEnd, MissingMusicFailsWithAMessage) {
+    const fs::path empty = root / "empty";
+    fs::create_directories(empty);
+    const std::string cmd = recorder() + " --data " + empty.string() + " --wav " +
+                            (root / "none.wav").string() + " 2>" + (root / "none.log").string();
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::vector<uint8_t> log = readFile(root / "none.log");
+    EXPECT_NE(std::string(log.begin(), log.end()).find("music.xm: File not found"),
+              std::string::npos);
+}
+
+std::string run(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, p) != nullptr) {
+            out += buf;
+        }
+        pclose(p);
+    }
+    return out;
+}
+
+TEST_F(RecordEndToEnd, Mp4HasH264At60FpsAndAacSound) {
+    if (run("command -v ffmpeg ffprobe").empty()) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    const fs::path mp4 = root / "two.mp4";
+    const std::string cmd = recorder() + " --data " + (root / "data").string() +
+                            " --scale 1 --seconds 2 " + mp4.string() + " 2>" +
+                            (root / "two.log").string();
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string probe =
+        run("ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,pix_fmt,"
+            "sample_rate,channels -show_entries format=duration -of default=nw=1 " +
+            mp4.string());
+    for (const char* line :
+         {"codec_name=h264", "width=320", "height=240", "pix_fmt=yuv420p", "r_frame_rate=60/1",
+          "codec_name=aac", "sample_rate=48000", "channels=2"}) {
+        EXPECT_NE(probe.find(line), std::string::npos) << line << " in\n" << probe;
+    }
+    const size_t at = probe.find("duration=");
+    ASSERT_NE(at, std::string::npos) << probe;
+    EXPECT_NEAR(std::stod(probe.substr(at + 9)), 2.0, 0.05) << probe;
+    // Nothing is left beside the video.
+    for (const auto& entry : fs::directory_iterator(root)) {
+        EXPECT_EQ(entry.path().filename().string().find(".tilsen-record"), std::string::npos);
+    }
+}
+
+TEST_F(RecordEndToEnd, WithoutFfmpegTheMessageNamesThePackage) {
+    const std::string out =
+        run("PATH=/nonexistent " + recorder() + " --data " + (root / "data").string() + " " +
+            (root / "x.mp4").string() + " 2>&1; echo status $?");
+    EXPECT_NE(out.find("Debian package \"ffmpeg\""), std::string::npos) << out;
+    EXPECT_NE(out.find("status 1"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(root / "x.mp4"));
+}
+
+} // namespace
