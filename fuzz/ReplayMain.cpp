@@ -57,14 +57,14 @@ int main(int argc, char** argv) {
     }
     std::sort(files.begin(), files.end());
     if (files.empty()) {
-        std::cerr << "movie fuzz replay: no input files\n";
+        std::cerr << argv[0] << ": no input files\n";
         return 1;
     }
     uint32_t state = 20240601u;
     for (const auto& file : files) {
         std::ifstream in(file, std::ios::binary);
         if (!in) {
-            std::cerr << "movie fuzz replay: cannot read " << file << "\n";
+            std::cerr << argv[0] << ": cannot read " << file << "\n";
             return 1;
         }
         const std::vector<uint8_t> seed(std::istreambuf_iterator<char>(in), {});

@@ -2,6 +2,9 @@
 // reads once, and each spin reads again until the boundary is reached.
 #include "driver/MusicClock.h"
 
+#include <algorithm>
+#include <cstdint>
+
 MusicClock::MusicClock(PlayTimeSource& playTimeSource, WallClock& wallClock)
     : source(playTimeSource), wall(wallClock) {}
 
@@ -26,7 +29,8 @@ int32_t MusicClock::waitNextTick() {
     tickStart = now - ((now - origin) % tickLength);
     spinUntil(tickStart + tickLength);
     tickStart += tickLength;
-    return static_cast<int32_t>(missed);
+    // More than 2^31 ticks cannot be counted in the result; that many is as good as all.
+    return static_cast<int32_t>(std::min<uint32_t>(missed, INT32_MAX));
 }
 
 // Play time stops when the audio device dies or is starved (a suspended machine, an

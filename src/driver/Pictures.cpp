@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <memory>
 
+#include <unistd.h>
+
+#include "driver/DataFile.h"
+
 uint32_t noiseState = 0x12345;
 
 namespace {
@@ -27,8 +31,13 @@ std::unique_ptr<uint32_t[]> loadRawPicture(const char* fileName, int32_t width, 
     auto picture = std::make_unique<uint32_t[]>(count);
     auto bytes = std::make_unique<uint8_t[]>(count * 3);
     size_t got = 0;
-    if (std::unique_ptr<std::FILE, FileCloser> file{std::fopen(fileName, "rb")}) {
-        got = std::fread(bytes.get(), 1, count * 3, file.get());
+    const int fd = openDataFile(fileName);
+    if (fd >= 0) {
+        if (std::unique_ptr<std::FILE, FileCloser> file{fdopen(fd, "rb")}) {
+            got = std::fread(bytes.get(), 1, count * 3, file.get());
+        } else {
+            close(fd);
+        }
     }
     for (size_t i = 0; i < got / 3; ++i) {
         const uint8_t* rgb = &bytes[3 * i];

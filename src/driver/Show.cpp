@@ -4,6 +4,9 @@
 // the previous one missed.
 #include "driver/Show.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "driver/Pictures.h"
 
 namespace {
@@ -47,8 +50,10 @@ int32_t Show::run() {
                 break;
             }
             skipCount = clock.waitNextTick();
-            frameIndex += skipCount + 1;
-            if (frameIndex > sceneEnd) {
+            // Widened: a huge miss on a scene with a huge end must still end it.
+            const int64_t next = int64_t{frameIndex} + skipCount + 1;
+            frameIndex = static_cast<int32_t>(std::min<int64_t>(next, INT32_MAX));
+            if (next > sceneEnd) {
                 endScene();
                 ++scene;
                 frameIndex = 0;

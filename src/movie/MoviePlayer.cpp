@@ -11,8 +11,10 @@
 #include <limits>
 #include <new>
 
+#include <unistd.h>
 #include <zlib.h>
 
+#include "driver/DataFile.h"
 #include "geometry/Transform2D.h"
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
@@ -30,6 +32,49 @@ constexpr int32_t kEvenOdd = 0;
 constexpr size_t kDrawShapesKeep = 1u << 16;
 // Largest single read asked of zlib (its length is an unsigned int, its result an int).
 constexpr size_t kLargestRead = size_t{1} << 30;
+
+// What a shape and a path (besides its words) may cost in the decoded frame, with the
+// slack of growing lists; the larger of the frame model's and the frame to draw's.
+constexpr size_t kShapeCost = 2 * sizeof(Shape) + sizeof(SolidPaint);
+constexpr size_t kPathCost = 2 * sizeof(Path);
+// Lines an arc can flatten into: 0.01-radian steps over less than a full turn (629
+// points, one more for float rounding), the line to its end point and the closing line,
+// with room to spare.
+constexpr int64_t kArcLineBound = 640;
+
+// The most straight lines the replay of these path words can hand the rasterizer. The walk
+// stops where the replay stops: at an end code or a command cut short.
+int64_t flattenedLineBound(const uint32_t* words, size_t count) {
+    int64_t lines = 0;
+    size_t position = 0;
+    while (position < count) {
+        const uint32_t code = words[position++];
+        if (code >= pathcode::kFirstEnd) {
+            break;
+        }
+        const auto operands = static_cast<size_t>(pathcode::operandCount(code));
+        if (operands > count - position) {
+            break;
+        }
+        position += operands;
+        switch (code) {
+        case pathcode::kLine:
+        case pathcode::kClose:
+            lines += 1;
+            break;
+        case pathcode::kQuad:
+        case pathcode::kCubic:
+            lines += kMovieCurveSteps;
+            break;
+        case pathcode::kArc:
+            lines += kArcLineBound;
+            break;
+        default: // no-op and move draw nothing
+            break;
+        }
+    }
+    return lines;
+}
 
 uint32_t fromLittleEndian(uint32_t word) {
     if constexpr (std::endian::native == std::endian::little) {
@@ -75,8 +120,14 @@ int32_t MoviePlayer::openFile(const char* fileName) {
     if (fileName == nullptr) {
         return 0;
     }
-    stream.reset(gzopen(fileName, "rb"));
+    const int fd = openDataFile(fileName);
+    if (fd < 0) {
+        return 0;
+    }
+    // The stream owns the descriptor from here; gzclose closes it.
+    stream.reset(gzdopen(fd, "rb"));
     if (!stream) {
+        ::close(fd);
         return 0;
     }
     // Compressed input is read in large blocks: fewer reads from the file per frame.
@@ -209,6 +260,9 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
     }
     shapesLeft = takeWord();
 
+    // What the decoded frame holds so far, and the most lines its paths can flatten into.
+    size_t frameBytes = 0;
+    int64_t frameLines = 0;
     while (shapesLeft != 0) {
         if (!need(2 * sizeof(uint32_t))) {
             return FrameStatus::kCutShort;
@@ -216,6 +270,10 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
         const uint32_t colour = takeWord();
         pathsLeft = takeWord();
         if (builder != nullptr) {
+            frameBytes += kShapeCost;
+            if (frameBytes > kMaxFrameBytes) {
+                return FrameStatus::kTooLarge;
+            }
             builder->beginShape(colour, pathsLeft, readPos - frameStart);
         }
         while (pathsLeft != 0) {
@@ -237,7 +295,16 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
                 return FrameStatus::kCutShort;
             }
             if (builder != nullptr) {
-                builder->addPath(readBuffer.get() + readPos / sizeof(uint32_t), static_cast<int32_t>(wordCount));
+                frameBytes += kPathCost + bytes;
+                if (frameBytes > kMaxFrameBytes) {
+                    return FrameStatus::kTooLarge;
+                }
+                const uint32_t* words = readBuffer.get() + readPos / sizeof(uint32_t);
+                frameLines += flattenedLineBound(words, wordCount);
+                if (frameLines > kMaxFrameLines) {
+                    return FrameStatus::kTooLarge;
+                }
+                builder->addPath(words, static_cast<int32_t>(wordCount));
             }
             readPos += bytes;
             --pathsLeft;
@@ -333,13 +400,15 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
     // The file lists shapes back to front; the rasterizer composites under what is
     // there, so drawing them front to back leaves covered pixels alone. Each path record
     // is its tag, its word count and its words, checked whole while the frame was read.
+    int64_t frameCells = 0;
     const uint32_t* const frame = readBuffer.get() + frameStart / sizeof(uint32_t);
     for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
         SolidPaint paint(shape->colour);
         const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
-        for (uint32_t i = 0; i < shape->pathCount; ++i) {
+        for (uint32_t i = 0; i < shape->pathCount && frameCells <= kMaxFrameCells; ++i) {
             const auto wordCount = static_cast<int32_t>(record[1]);
             rasterizer.fillWords(record + 2, wordCount, movieTransform, paint, kEvenOdd);
+            frameCells += rasterizer.cellCount();
             record += 2 + static_cast<size_t>(wordCount);
         }
     }

@@ -22,7 +22,20 @@ public:
         kCutShort, // the stream ended inside the frame
         kBadTag,   // a path record did not start with the path tag
         kBadCount, // a path word count larger than any path can hold
+        kTooLarge, // a decoded frame would hold more than kMaxFrameBytes
     };
+
+    // Memory a decoded frame may take: shapes, paints, paths and their words. The show's
+    // frames need a few hundred KiB; a stream of tiny records that expands past this
+    // (a small gzip file can unpack to gigabytes) is damage, not a frame.
+    static constexpr size_t kMaxFrameBytes = size_t{64} << 20;
+    // Drawing work a frame may ask for, so that no frame can stall the show for long. Lines:
+    // the most straight pieces its paths can flatten into (an arc counts its longest walk);
+    // a frame that may need more is damage. Cells: what its fills produce together; the
+    // paths after the fill that passes the limit are not drawn. The show's frames stay two
+    // orders of magnitude below both.
+    static constexpr int64_t kMaxFrameLines = int64_t{1} << 24;
+    static constexpr int64_t kMaxFrameCells = int64_t{1} << 25;
 
     MoviePlayer();
     ~MoviePlayer();

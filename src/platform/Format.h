@@ -12,6 +12,7 @@ public:
         : bitCount(bits), redMask(red), greenMask(green), blueMask(blue), alphaMask(alpha) {}
 
     int32_t bits() const { return bitCount; }
+    uint32_t alpha() const { return alphaMask; }
     // True for the one layout the console displays.
     bool isDirect32() const {
         return bitCount == 32 && redMask == 0xFF0000u && greenMask == 0x00FF00u &&

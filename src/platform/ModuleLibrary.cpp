@@ -4,6 +4,7 @@
 #include "platform/ModuleLibrary.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,6 +17,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "driver/DataFile.h"
 
 namespace {
 
@@ -187,9 +190,15 @@ SongHandle ModuleLibrary::loadSong(const char* fileName) {
         return kNoSong;
     }
     errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "rb"));
-    if (!file) {
+    const int fd = openDataFile(fileName);
+    if (fd < 0) {
         s.error = (errno == ENOENT || errno == ENOTDIR) ? kMusicFileNotFound : kMusicFileLoad;
+        return kNoSong;
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
+        s.error = kMusicFileLoad;
         return kNoSong;
     }
     std::vector<uint8_t> bytes;

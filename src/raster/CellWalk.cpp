@@ -109,7 +109,9 @@ void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
     int32_t x = xStart;
     int32_t err = dy;
     int32_t k = yTop;
-    if (k >= yEnd) {
+    // Nothing to do below the target or wholly above it (yBottom <= 0). The top clip
+    // relies on the second: its jump is only bounded by dx while -k < dy.
+    if (k >= yEnd || yEnd <= 0) {
         return;
     }
     if (k < 0) {
@@ -190,7 +192,9 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     const int32_t yTop = down ? a.halfScanline : b.halfScanline;
     const int32_t yBottom = down ? b.halfScanline : a.halfScanline;
     const int32_t yEnd = std::min(yBottom, 2 * height);
-    if (yTop >= yEnd) {
+    // Nothing to do below the target or wholly above it (yBottom <= 0): the top clip's
+    // jump is only bounded by dx while -yTop < dy.
+    if (yTop >= yEnd || yEnd <= 0) {
         return;
     }
     const float fx0 = kSubpixelsF * a.x;
@@ -247,7 +251,7 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
 // start and the curve steps are the rasterizer's own, read at the start and written back
 // at the end, as if the path had been replayed into it.
 class Rasterizer::OutlineWalker {
-  public:
+public:
     explicit OutlineWalker(Rasterizer& owner)
         : r(owner), start(edgePoint(owner.startX, owner.startY)),
           current(edgePoint(owner.currentX, owner.currentY)), startPending(owner.startPending) {}
@@ -289,7 +293,7 @@ class Rasterizer::OutlineWalker {
     }
     void endPath() {}
 
-  private:
+private:
     void emitTo(float x, float y) {
         const EdgePoint next = edgePoint(x, y);
         r.edge(current, next);

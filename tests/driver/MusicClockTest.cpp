@@ -120,6 +120,15 @@ TEST_F(ClockAt1000, SlowButMovingPlayTimeIsNotTakenForAStall) {
     EXPECT_EQ(play.last, 1016u);
 }
 
+TEST_F(ClockAt1000, MoreMissedTicksThanTheResultHoldsGiveTheLargestCount) {
+    // Three thousand million 1 ms ticks missed (a play time that leapt): the count is
+    // capped, never wrapped to a negative number.
+    clock.setTickLength(1);
+    play.t = 1000u + 3000000000u;
+    EXPECT_EQ(clock.waitNextTick(), INT32_MAX);
+    EXPECT_EQ(clock.tickStart, 1000u + 3000000001u);
+}
+
 TEST(MusicClockLength, ZeroTickLengthIsTakenAsOneMillisecond) {
     SteppingPlayTime play{0};
     CountingWall wall;

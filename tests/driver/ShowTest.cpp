@@ -229,6 +229,21 @@ TEST_F(ShowRun, MissedTicksCanEndAPictureSceneEarly) {
     EXPECT_EQ(framesPerScene()[5], 4);
 }
 
+TEST_F(ShowRun, ExtremeFrameCountsEndTheirScenesWithoutOverflow) {
+    // A negative count ends the scene after its first frame; the largest count is passed
+    // once a frame misses the most ticks a wait can report.
+    movies.counts = {{"presents.mvz", -5}, {"tavo01.mvz", INT32_MAX}, {"main02.mvz", INT32_MIN}};
+    clock.missedFor = [](const Show& s) {
+        return s.scene == 3 && s.frameIndex == 2 ? INT32_MAX : 0;
+    };
+    show.run();
+    const std::map<int32_t, int> n = framesPerScene();
+    EXPECT_EQ(n.at(1), 1);
+    EXPECT_EQ(n.at(3), 3);
+    EXPECT_EQ(n.at(4), 1);
+    EXPECT_EQ(n.at(8), 481);
+}
+
 TEST_F(ShowRun, FadeLowersTheVolumeOneStepPerFrameAndStopsAtZero) {
     show.run();
     ASSERT_EQ(music.volumes.size(), 256u);

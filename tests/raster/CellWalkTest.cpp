@@ -9,7 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
+#include "movie/Path.h"
 #include "support/RasterHarness.h"
 
 namespace {
@@ -54,6 +56,41 @@ TEST(EmitLine, TopClipKeepsTheTrueXPosition) {
     // Six half-scanlines above the target advance the walk by 6 * 1152 / 8 = 864.
     EXPECT_EQ(canvas.walk(5.25f, -3.0f, 9.75f, 1.0f),
               (Cells{cellWord(0, 8, 160, 1), cellWord(0, 9, 48, 1)}));
+}
+
+TEST(EmitLine, SteepEdgeWhollyAboveTheTargetAddsNothing) {
+    // Two million half-scanlines above the target for a rise of two: the top clip must not
+    // try to jump the walk over them (the jump would be a thousand times dx).
+    Canvas canvas(32, 16);
+    EXPECT_TRUE(canvas.walk(-1.0e6f, -1.0e6f, 1.0e6f, -999999.0f).empty());
+    EXPECT_TRUE(canvas.walk(1.0e6f, -999999.0f, -1.0e6f, -1.0e6f).empty());
+    // Ending exactly on the target's top edge covers no half-scanline of it either.
+    EXPECT_TRUE(canvas.walk(-1.0e6f, -1.0e6f, 1.0e6f, 0.0f).empty());
+}
+
+TEST(EmitLine, ArcFlungFarAboveTheTargetFillsWithoutOverflow) {
+    // Found by fuzzing: an arc with huge negative radii flattens into edges millions of
+    // half-scanlines above the target; whichever walk the fill takes must skip them.
+    Canvas canvas(320, 200);
+    Path path;
+    const uint32_t words[] = {1,
+                              std::bit_cast<uint32_t>(5.0f),
+                              std::bit_cast<uint32_t>(5.0f),
+                              5,
+                              std::bit_cast<uint32_t>(-2097152.0f),
+                              std::bit_cast<uint32_t>(-7906553.0f),
+                              std::bit_cast<uint32_t>(1.7727105e-37f),
+                              0,
+                              0,
+                              0,
+                              0};
+    path.setWords(words, 11);
+    SolidPaint white(0xffffffffu);
+    canvas.raster.setCurveSteps(16);
+    canvas.raster.fill(path, white, 0);
+    canvas.raster.resolveBackground(0xff000000u);
+    for (uint32_t p : canvas.pixels)
+        ASSERT_EQ(p >> 24, 0xFFu);
 }
 
 TEST(EmitLine, OffTargetCrossingsClampToTheTargetEdges) {

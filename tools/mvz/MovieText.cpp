@@ -274,6 +274,8 @@ const char* damageText(MoviePlayer::FrameStatus status) {
         return "bad path tag";
     case MoviePlayer::FrameStatus::kBadCount:
         return "path word count too large";
+    case MoviePlayer::FrameStatus::kTooLarge:
+        return "frame too large";
     default:
         return "none";
     }

@@ -1,0 +1,4 @@
+this is not a module
+this is not a module
+this is not a module
+this is not a module
