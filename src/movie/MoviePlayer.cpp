@@ -41,6 +41,9 @@ constexpr size_t kPathCost = 2 * sizeof(Path);
 // points, one more for float rounding), the line to its end point and the closing line,
 // with room to spare.
 constexpr int64_t kArcLineBound = 640;
+// No command flattens into more lines per word than an arc (eight words), so a path of n
+// words never gives more than n times this.
+constexpr int64_t kLinesPerWordBound = kArcLineBound / (1 + pathcode::operandCount(pathcode::kArc));
 
 // The most straight lines the replay of these path words can hand the rasterizer. The walk
 // stops where the replay stops: at an end code or a command cut short.
@@ -300,7 +303,13 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
                     return FrameStatus::kTooLarge;
                 }
                 const uint32_t* words = readBuffer.get() + readPos / sizeof(uint32_t);
-                frameLines += flattenedLineBound(words, wordCount);
+                // frameLines stays an upper bound of the lines drawn: the cheap bound from the
+                // word count while that keeps the frame within the limit (every frame of the
+                // show), the walk over the commands where it does not.
+                const int64_t roughLines = int64_t{wordCount} * kLinesPerWordBound;
+                frameLines += frameLines + roughLines <= kMaxFrameLines
+                                  ? roughLines
+                                  : flattenedLineBound(words, wordCount);
                 if (frameLines > kMaxFrameLines) {
                     return FrameStatus::kTooLarge;
                 }
