@@ -21,7 +21,9 @@ struct AggBuilder {
 
     void moveTo(float x, float y) { storage->move_to(x, y); }
     void lineTo(float x, float y) { storage->line_to(x, y); }
-    void quadTo(float cx, float cy, float x, float y, float, float) { storage->curve3(cx, cy, x, y); }
+    void quadTo(float cx, float cy, float x, float y, float, float) {
+        storage->curve3(cx, cy, x, y);
+    }
     void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
         storage->curve4(c1x, c1y, c2x, c2y, x, y);
     }

@@ -41,7 +41,8 @@ std::string baseName(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     const std::string suffix = ".gz";
-    if (base.size() > suffix.size() && base.compare(base.size() - suffix.size(), suffix.size(), suffix) == 0) {
+    if (base.size() > suffix.size() &&
+        base.compare(base.size() - suffix.size(), suffix.size(), suffix) == 0) {
         base.resize(base.size() - suffix.size());
     }
     return base;

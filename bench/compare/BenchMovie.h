@@ -28,8 +28,8 @@ public:
     // Reads the gzip file at path; false when it cannot be read or holds no whole frame.
     bool load(const std::string& path);
 
-    std::string name;  // file name without folder and ".gz"
-    std::string path;  // as given to load
+    std::string name;       // file name without folder and ".gz"
+    std::string path;       // as given to load
     int32_t frameCount = 0; // from the header
     std::vector<BenchFrame> frames;
     uint64_t compressedBytes = 0;

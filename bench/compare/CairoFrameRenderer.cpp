@@ -21,8 +21,9 @@ struct CairoBuilder {
         const double c[2] = {cx, cy};
         const double from[2] = {penX, penY};
         const double to[2] = {x, y};
-        cairo_curve_to(cr, from[0] + twoThirds * (c[0] - from[0]), from[1] + twoThirds * (c[1] - from[1]),
-                       to[0] + twoThirds * (c[0] - to[0]), to[1] + twoThirds * (c[1] - to[1]), to[0], to[1]);
+        cairo_curve_to(cr, from[0] + twoThirds * (c[0] - from[0]),
+                       from[1] + twoThirds * (c[1] - from[1]), to[0] + twoThirds * (c[0] - to[0]),
+                       to[1] + twoThirds * (c[1] - to[1]), to[0], to[1]);
     }
     void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
         cairo_curve_to(cr, c1x, c1y, c2x, c2y, x, y);

@@ -23,7 +23,7 @@ public:
 
 private:
     std::unique_ptr<uint32_t[]> buffer;
-    _cairo_surface* surface = nullptr; // owned
-    _cairo* context = nullptr;         // owned
+    _cairo_surface* surface = nullptr;  // owned
+    _cairo* context = nullptr;          // owned
     const BenchMovie* source = nullptr; // borrowed
 };

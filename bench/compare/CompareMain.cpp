@@ -26,7 +26,8 @@
 namespace {
 
 constexpr int32_t kDefaultRounds = 5;
-constexpr const char* kDefaultMovies[] = {"glyphs.mvz.gz", "blobs.mvz.gz", "dense.mvz.gz", "arcs.mvz.gz"};
+constexpr const char* kDefaultMovies[] = {"glyphs.mvz.gz", "blobs.mvz.gz", "dense.mvz.gz",
+                                          "arcs.mvz.gz"};
 constexpr uint32_t kHeaderBytes = 8;
 
 using Clock = std::chrono::steady_clock;
@@ -50,13 +51,14 @@ struct MovieResult {
     BenchStats ours, cairo, agg, stream, gunzip;
     double gunzipMean = 0.0;   // per frame: least over rounds, averaged over frames
     double overheadMean = 0.0; // the same for player minus rendering only
-    double cairoDiff = 0.0; // mean absolute channel difference from ours, worst frame
+    double cairoDiff = 0.0;    // mean absolute channel difference from ours, worst frame
     double aggDiff = 0.0;
     bool streamMatches = true;
 };
 
 void usage() {
-    std::printf("usage: tilsen_compare [--dir DIR] [--rounds N] [--ours-only] [--no-stream] [--ppm DIR] [movie.mvz.gz ...]\n"
+    std::printf("usage: tilsen_compare [--dir DIR] [--rounds N] [--ours-only] [--no-stream] [--ppm "
+                "DIR] [movie.mvz.gz ...]\n"
                 "  without movies: the four bench movies in DIR (default %s)\n",
                 TILSEN_BENCH_MOVIE_DIR);
 }
@@ -118,7 +120,8 @@ void writePpm(const std::string& file, const uint32_t* pixels) {
     }
     std::fprintf(out, "P6\n%d %d\n255\n", FrameRenderer::kWidth, FrameRenderer::kHeight);
     for (size_t i = 0; i < FrameRenderer::kPixelCount; ++i) {
-        const uint8_t rgb[3] = {static_cast<uint8_t>(pixels[i] >> 16), static_cast<uint8_t>(pixels[i] >> 8),
+        const uint8_t rgb[3] = {static_cast<uint8_t>(pixels[i] >> 16),
+                                static_cast<uint8_t>(pixels[i] >> 8),
                                 static_cast<uint8_t>(pixels[i])};
         std::fwrite(rgb, 1, sizeof rgb, out);
     }
@@ -174,7 +177,8 @@ void timeStreaming(const BenchMovie& movie, size_t frames, const std::vector<uin
     player.open(where.name.c_str());
     for (size_t i = 0; i < frames; ++i) {
         const Clock::time_point start = Clock::now();
-        player.render(pixels.get(), 0, static_cast<int32_t>(i), FrameRenderer::kWidth, FrameRenderer::kHeight);
+        player.render(pixels.get(), 0, static_cast<int32_t>(i), FrameRenderer::kWidth,
+                      FrameRenderer::kHeight);
         samples.push_back(microsSince(start));
         if (checkPixels && i < expected.size() && hashPixels(pixels.get()) != expected[i]) {
             matches = false;
@@ -207,7 +211,8 @@ void timeGunzip(const BenchMovie& movie, size_t frames, std::vector<double>& sam
             if (buffer.size() - end < MoviePlayer::kReadBlockBytes) {
                 buffer.resize(buffer.size() * 2);
             }
-            const int got = gzread(file.get(), buffer.data() + end, static_cast<unsigned>(buffer.size() - end));
+            const int got =
+                gzread(file.get(), buffer.data() + end, static_cast<unsigned>(buffer.size() - end));
             if (got <= 0) {
                 return;
             }
@@ -261,7 +266,8 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
         renderer->prepare(movie);
         renderer->render(0); // warm caches and lazy set-up
         if (!options.ppmDir.empty()) {
-            writePpm(options.ppmDir + "/" + movie.name + "." + renderer->label() + ".ppm", renderer->pixels());
+            writePpm(options.ppmDir + "/" + movie.name + "." + renderer->label() + ".ppm",
+                     renderer->pixels());
         }
     }
 
@@ -290,7 +296,8 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
             }
         }
         if (options.stream) {
-            timeStreaming(movie, streamFrames, hashes, round == 0, streamSamples, result.streamMatches);
+            timeStreaming(movie, streamFrames, hashes, round == 0, streamSamples,
+                          result.streamMatches);
             timeGunzip(movie, streamFrames, gunzipSamples);
         }
     }
@@ -333,18 +340,23 @@ double mean(const std::vector<double>& values) {
     return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
 }
 
-double ratio(double a, double b) { return b > 0.0 ? a / b : 0.0; }
+double ratio(double a, double b) {
+    return b > 0.0 ? a / b : 0.0;
+}
 
 void printTables(const std::vector<MovieResult>& results, const Options& options) {
     std::printf("\nRendering only, us per frame (median / min), frames decoded up front\n");
-    std::printf("%-12s %17s %17s %17s %11s %9s\n", "movie", "ours", "cairo", "agg", "ours/cairo", "ours/agg");
+    std::printf("%-12s %17s %17s %17s %11s %9s\n", "movie", "ours", "cairo", "agg", "ours/cairo",
+                "ours/agg");
     for (const MovieResult& r : results) {
-        std::printf("%-12s %8.0f / %6.0f %8.0f / %6.0f %8.0f / %6.0f %11.2f %9.2f\n", r.name.c_str(),
-                    r.ours.median, r.ours.minimum, r.cairo.median, r.cairo.minimum, r.agg.median,
-                    r.agg.minimum, ratio(r.ours.median, r.cairo.median), ratio(r.ours.median, r.agg.median));
+        std::printf("%-12s %8.0f / %6.0f %8.0f / %6.0f %8.0f / %6.0f %11.2f %9.2f\n",
+                    r.name.c_str(), r.ours.median, r.ours.minimum, r.cairo.median, r.cairo.minimum,
+                    r.agg.median, r.agg.minimum, ratio(r.ours.median, r.cairo.median),
+                    ratio(r.ours.median, r.agg.median));
     }
     if (!options.oursOnly) {
-        std::printf("\nPicture check: mean absolute channel difference from ours, worst frame (0..255)\n");
+        std::printf(
+            "\nPicture check: mean absolute channel difference from ours, worst frame (0..255)\n");
         for (const MovieResult& r : results) {
             std::printf("%-12s cairo %.2f  agg %.2f\n", r.name.c_str(), r.cairoDiff, r.aggDiff);
         }
@@ -353,23 +365,26 @@ void printTables(const std::vector<MovieResult>& results, const Options& options
         return;
     }
     std::printf("\nStreaming as the show does, us per frame\n");
-    std::printf("%-12s %24s %24s %13s %15s %8s\n", "movie", "player med / min / mean", "gunzip med / min / mean",
-                "gunzip least", "overhead", "pixels");
+    std::printf("%-12s %24s %24s %13s %15s %8s\n", "movie", "player med / min / mean",
+                "gunzip med / min / mean", "gunzip least", "overhead", "pixels");
     for (const MovieResult& r : results) {
         char share[16] = "    -";
         // Movies that fit the player's first block are gunzipped whole when it opens them.
         if (r.gunzipMean >= 1.0) {
             std::snprintf(share, sizeof share, "%5.2fx", ratio(r.overheadMean, r.gunzipMean));
         }
-        std::printf("%-12s %7.0f / %6.0f / %6.0f %7.1f / %5.1f / %6.1f %13.1f %7.1f %s %8s\n", r.name.c_str(),
-                    r.stream.median, r.stream.minimum, r.stream.mean, r.gunzip.median, r.gunzip.minimum,
-                    r.gunzip.mean, r.gunzipMean, r.overheadMean, share, r.streamMatches ? "same" : "DIFFER");
+        std::printf("%-12s %7.0f / %6.0f / %6.0f %7.1f / %5.1f / %6.1f %13.1f %7.1f %s %8s\n",
+                    r.name.c_str(), r.stream.median, r.stream.minimum, r.stream.mean,
+                    r.gunzip.median, r.gunzip.minimum, r.gunzip.mean, r.gunzipMean, r.overheadMean,
+                    share, r.streamMatches ? "same" : "DIFFER");
     }
-    std::printf("overhead: player minus rendering only (gunzip + decode), and its ratio to gunzip;\n"
-                "gunzip least and overhead take each frame's least time over the rounds, averaged over frames.\n"
-                "Gunzip reads as the player does: in blocks into a buffer of the player's size, the first\n"
-                "block when the movie is opened (untimed on both sides; small movies fit it whole).\n"
-                "Target: overhead <= 1.15x gunzip.\n");
+    std::printf(
+        "overhead: player minus rendering only (gunzip + decode), and its ratio to gunzip;\n"
+        "gunzip least and overhead take each frame's least time over the rounds, averaged over "
+        "frames.\n"
+        "Gunzip reads as the player does: in blocks into a buffer of the player's size, the first\n"
+        "block when the movie is opened (untimed on both sides; small movies fit it whole).\n"
+        "Target: overhead <= 1.15x gunzip.\n");
 }
 
 } // namespace

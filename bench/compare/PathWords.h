@@ -17,8 +17,7 @@ inline float wordFloat(uint32_t word) {
 
 // Builder needs moveTo, lineTo, quadTo(cx, cy, x, y, penX, penY),
 // cubicTo(c1x, c1y, c2x, c2y, x, y) and close().
-template <typename Builder>
-class Walker {
+template <typename Builder> class Walker {
 public:
     explicit Walker(Builder& target) : builder(target) {}
 
@@ -34,10 +33,15 @@ public:
             const uint32_t* w = words + at;
             at += operands;
             switch (code) {
-            case 1: move(wordFloat(w[0]), wordFloat(w[1])); break;
-            case 2: line(wordFloat(w[0]), wordFloat(w[1])); break;
+            case 1:
+                move(wordFloat(w[0]), wordFloat(w[1]));
+                break;
+            case 2:
+                line(wordFloat(w[0]), wordFloat(w[1]));
+                break;
             case 3:
-                builder.quadTo(wordFloat(w[0]), wordFloat(w[1]), wordFloat(w[2]), wordFloat(w[3]), penX, penY);
+                builder.quadTo(wordFloat(w[0]), wordFloat(w[1]), wordFloat(w[2]), wordFloat(w[3]),
+                               penX, penY);
                 penX = wordFloat(w[2]);
                 penY = wordFloat(w[3]);
                 break;
@@ -51,8 +55,11 @@ public:
                 arc(wordFloat(w[0]), wordFloat(w[1]), wordFloat(w[2]), wordFloat(w[3]));
                 close();
                 break;
-            case 6: close(); break;
-            default: break;
+            case 6:
+                close();
+                break;
+            default:
+                break;
             }
         }
     }
@@ -101,7 +108,8 @@ private:
         const float u = (penX - mx) / rx;
         const float v = (penY - my) / ry;
         const float halfChord = std::sqrt(u * u + v * v);
-        if (!(halfChord > 0.0f && halfChord <= 1.0f + kHalfChordTolerance) || !std::isfinite(halfChord)) {
+        if (!(halfChord > 0.0f && halfChord <= 1.0f + kHalfChordTolerance) ||
+            !std::isfinite(halfChord)) {
             line(x, y);
             return;
         }

@@ -41,40 +41,26 @@ constexpr size_t kPathCost = 2 * sizeof(Path);
 // points, one more for float rounding), the line to its end point and the closing line,
 // with room to spare.
 constexpr int64_t kArcLineBound = 640;
-// No command flattens into more lines per word than an arc (eight words), so a path of n
-// words never gives more than n times this.
-constexpr int64_t kLinesPerWordBound = kArcLineBound / (1 + pathcode::operandCount(pathcode::kArc));
+// Most lines each command code can flatten into (no-op and move draw nothing).
+constexpr std::array<int64_t, pathcode::kFirstEnd> kCommandLineBound = {
+    0, 0, 1, kMovieCurveSteps, kMovieCurveSteps, kArcLineBound, 1};
 
 // The most straight lines the replay of these path words can hand the rasterizer. The walk
-// stops where the replay stops: at an end code or a command cut short.
+// stops where the replay stops: at an end code or a command cut short. It reads one word per
+// command and looks its bound up, so it costs little beside decoding.
 int64_t flattenedLineBound(const uint32_t* words, size_t count) {
     int64_t lines = 0;
     size_t position = 0;
     while (position < count) {
-        const uint32_t code = words[position++];
+        const uint32_t code = words[position];
         if (code >= pathcode::kFirstEnd) {
             break;
         }
-        const auto operands = static_cast<size_t>(pathcode::operandCount(code));
-        if (operands > count - position) {
+        position += 1 + static_cast<size_t>(pathcode::operandCount(code));
+        if (position > count) {
             break;
         }
-        position += operands;
-        switch (code) {
-        case pathcode::kLine:
-        case pathcode::kClose:
-            lines += 1;
-            break;
-        case pathcode::kQuad:
-        case pathcode::kCubic:
-            lines += kMovieCurveSteps;
-            break;
-        case pathcode::kArc:
-            lines += kArcLineBound;
-            break;
-        default: // no-op and move draw nothing
-            break;
-        }
+        lines += kCommandLineBound[code];
     }
     return lines;
 }
@@ -237,8 +223,7 @@ MoviePlayer::FrameStatus MoviePlayer::readFrame(MovieFrame* frame) {
     return status;
 }
 
-template <class Builder>
-MoviePlayer::FrameStatus MoviePlayer::readFrameInto(Builder* builder) {
+template <class Builder> MoviePlayer::FrameStatus MoviePlayer::readFrameInto(Builder* builder) {
     const FrameStatus status = readFrameRecord(builder);
     shapesLeft = 0;
     pathsLeft = 0;
@@ -251,8 +236,7 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameInto(Builder* builder) {
     return status;
 }
 
-template <class Builder>
-MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
+template <class Builder> MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
     if (!stream || ended) {
         return FrameStatus::kEnd;
     }
@@ -303,13 +287,7 @@ MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(Builder* builder) {
                     return FrameStatus::kTooLarge;
                 }
                 const uint32_t* words = readBuffer.get() + readPos / sizeof(uint32_t);
-                // frameLines stays an upper bound of the lines drawn: the cheap bound from the
-                // word count while that keeps the frame within the limit (every frame of the
-                // show), the walk over the commands where it does not.
-                const int64_t roughLines = int64_t{wordCount} * kLinesPerWordBound;
-                frameLines += frameLines + roughLines <= kMaxFrameLines
-                                  ? roughLines
-                                  : flattenedLineBound(words, wordCount);
+                frameLines += flattenedLineBound(words, wordCount);
                 if (frameLines > kMaxFrameLines) {
                     return FrameStatus::kTooLarge;
                 }
@@ -388,7 +366,8 @@ void MoviePlayer::shrinkBuffer() {
         return;
     }
     auto smaller = std::make_unique_for_overwrite<uint32_t[]>(kReadBufferBytes / sizeof(uint32_t));
-    std::memcpy(smaller.get(), reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos, unread);
+    std::memcpy(smaller.get(), reinterpret_cast<const uint8_t*>(readBuffer.get()) + readPos,
+                unread);
     readBuffer = std::move(smaller);
     bufferBytes = kReadBufferBytes;
     nativeEnd -= readPos;

@@ -90,10 +90,8 @@ private:
     };
 
     // readFrame into builder (null: read past the frame).
-    template <class Builder>
-    FrameStatus readFrameInto(Builder* builder);
-    template <class Builder>
-    FrameStatus readFrameRecord(Builder* builder);
+    template <class Builder> FrameStatus readFrameInto(Builder* builder);
+    template <class Builder> FrameStatus readFrameRecord(Builder* builder);
     // The next word of the buffer (the caller has made sure it is there).
     uint32_t takeWord();
     // Makes n unread bytes available at readPos; false when the stream ends first.

@@ -57,8 +57,7 @@ public:
     // The same replay into anything with PathSink's command functions, called directly:
     // beginPath, then one call per command, then endPath unless an end code or a command
     // with missing operands stops the replay first.
-    template <class Sink>
-    void replay(Sink& sink) const {
+    template <class Sink> void replay(Sink& sink) const {
         replayWords(words.get(), wordCount, sink);
     }
     // The replay of a path holding words [0, wordCount), read where they lie.

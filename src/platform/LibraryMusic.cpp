@@ -45,8 +45,9 @@ LibraryMusic::LibraryMusic(MusicLibrary& musicLibrary) : library(musicLibrary) {
 
 void LibraryMusic::startMusic() {
     if (library.version() < kRequiredVersion) {
-        std::printf("Error : You are using the wrong DLL version!  You should be using FMOD %.02f\n",
-                    static_cast<double>(kRequiredVersion));
+        std::printf(
+            "Error : You are using the wrong DLL version!  You should be using FMOD %.02f\n",
+            static_cast<double>(kRequiredVersion));
         std::exit(1);
     }
     if (!library.init(kMixRate, kSoftwareChannels, kInitFlags)) {

@@ -168,7 +168,8 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
         const int32_t yTop = down ? a.halfScanline : b.halfScanline;
         const int32_t xStart = floorInRange(kSubpixelsF * (down ? a.x : b.x));
         const int32_t x = std::clamp(xStart, 0, 256 * width - 1);
-        *out = (static_cast<Cell>(yTop >> 1) << 21) | (static_cast<Cell>(x) << 1) | (down ? 1u : 0u);
+        *out =
+            (static_cast<Cell>(yTop >> 1) << 21) | (static_cast<Cell>(x) << 1) | (down ? 1u : 0u);
         cellEnd = out + ((yTop >= 0) & (yTop < 2 * height));
     } else {
         walkEdge(a, b);

@@ -19,7 +19,7 @@ class Transform2D;
 using Cell = uint32_t;
 
 class Rasterizer : public PathSink {
-  public:
+public:
     // Largest target the cell word can address.
     static constexpr int32_t kMaxWidth = 4096;
     static constexpr int32_t kMaxHeight = 2048;
@@ -98,7 +98,7 @@ class Rasterizer : public PathSink {
     float boundsMaxY = 0.0f;
     bool paintIsSolid = false;
 
-  private:
+private:
     // An outline point with what every edge from or to it needs: its half-scanline
     // (floor of 2y) and whether 256x and 2y lie inside +-kFixedLimit (false when not finite).
     struct EdgePoint {

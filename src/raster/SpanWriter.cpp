@@ -81,8 +81,8 @@ void compositing::underRunPortable(uint32_t* pixel, int32_t count, uint32_t src)
         }
         const __m128i blended = _mm_packus_epi16(blendTwo(_mm_unpacklo_epi8(d, zero)),
                                                  blendTwo(_mm_unpackhi_epi8(d, zero)));
-        _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(empty, srcWide),
-                                          _mm_andnot_si128(empty, blended)));
+        _mm_storeu_si128(
+            at, _mm_or_si128(_mm_and_si128(empty, srcWide), _mm_andnot_si128(empty, blended)));
     }
 #endif
     for (; i < count; ++i) {
@@ -115,7 +115,8 @@ __attribute__((target("avx2"))) void compositing::underRunAvx2(uint32_t* pixel, 
         const __m256i dstClear = _mm256_sub_epi16(full, da);
         const __m256i sum =
             _mm256_adds_epu16(_mm256_mullo_epi16(d, full), _mm256_mullo_epi16(srcWords, dstClear));
-        const __m256i rounded = _mm256_adds_epu16(_mm256_adds_epu16(sum, _mm256_srli_epi16(sum, 8)), one);
+        const __m256i rounded =
+            _mm256_adds_epu16(_mm256_adds_epu16(sum, _mm256_srli_epi16(sum, 8)), one);
         return _mm256_srli_epi16(rounded, 8);
     };
     int32_t i = 0;
@@ -254,7 +255,8 @@ void Rasterizer::resolveRowOverBlack(uint32_t* pixel, int32_t count) {
         __m128i* const at = reinterpret_cast<__m128i*>(pixel + i);
         const __m128i d = _mm_loadu_si128(at);
         const __m128i a = _mm_srli_epi32(d, 24);
-        const __m128i spread = _mm_or_si128(_mm_or_si128(a, _mm_slli_epi32(a, 8)), _mm_slli_epi32(a, 16));
+        const __m128i spread =
+            _mm_or_si128(_mm_or_si128(a, _mm_slli_epi32(a, 8)), _mm_slli_epi32(a, 16));
         _mm_storeu_si128(at, _mm_or_si128(_mm_min_epu8(d, spread), alphaMask));
     }
 #endif

@@ -112,7 +112,8 @@ void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans)
                 down += share & (isUp - 1u);
                 ++it;
             } while (it != last && (*it >> kPixelShift) == key);
-            const int32_t cov = w0 * kHalfScanline + partialCoverageOf(up) - partialCoverageOf(down);
+            const int32_t cov =
+                w0 * kHalfScanline + partialCoverageOf(up) - partialCoverageOf(down);
             if (cov != 0) {
                 const int32_t a = alphaOf(cov);
                 if (a != 0) {

@@ -20,18 +20,21 @@ protected:
               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw"))
                 .string();
         std::ofstream(name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         files.push_back(name);
         return name;
     }
     void TearDown() override {
-        for (const auto& f : files) std::remove(f.c_str());
+        for (const auto& f : files)
+            std::remove(f.c_str());
     }
     std::vector<std::string> files;
 };
 
 TEST_F(RawPicture, BytesBecomeRgbWordsInFileOrder) {
-    const auto name = write({0x12, 0x34, 0x56, 0xFF, 0x00, 0x80, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+    const auto name =
+        write({0x12, 0x34, 0x56, 0xFF, 0x00, 0x80, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
     const auto pic = loadRawPicture(name.c_str(), 2, 2);
     EXPECT_EQ(pic[0], 0x00123456u);
     EXPECT_EQ(pic[1], 0x00FF0080u);
@@ -54,7 +57,8 @@ TEST_F(RawPicture, ShortOrMissingFileLeavesTheRestBlack) {
     EXPECT_EQ(pic[2], 0u);
 
     const auto missing = loadRawPicture("no/such/picture.raw", 320, 200);
-    for (int i = 0; i < 320 * 200; ++i) ASSERT_EQ(missing[i], 0u) << i;
+    for (int i = 0; i < 320 * 200; ++i)
+        ASSERT_EQ(missing[i], 0u) << i;
 }
 
 TEST(PixelPasses, OverlayCopiesOnlyNonZeroPixels) {
@@ -83,15 +87,18 @@ TEST(PixelPasses, GreyNoiseFollowsTheShiftRegister) {
     // Against the bit recurrence b[n+31] = b[n] ^ b[n+3] over a full frame.
     noiseState = 0x12345;
     std::vector<uint8_t> bits;
-    for (int i = 0; i < 31; ++i) bits.push_back(static_cast<uint8_t>((0x12345u >> i) & 1u));
+    for (int i = 0; i < 31; ++i)
+        bits.push_back(static_cast<uint8_t>((0x12345u >> i) & 1u));
     std::vector<uint32_t> frame(320 * 200, 0xFF0F0F0F);
     addGreyNoise(frame.data(), 320, 200);
     for (size_t i = 0; i < frame.size(); ++i) {
         ASSERT_EQ(frame[i], 0xFF0F0F0Fu) << "saturated low nibbles never change";
     }
-    for (size_t n = 0; n < 64000; ++n) bits.push_back(bits[n] ^ bits[n + 3]);
+    for (size_t n = 0; n < 64000; ++n)
+        bits.push_back(bits[n] ^ bits[n + 3]);
     uint32_t expected = 0;
-    for (int i = 0; i < 31; ++i) expected |= uint32_t{bits[64000 + static_cast<size_t>(i)]} << i;
+    for (int i = 0; i < 31; ++i)
+        expected |= uint32_t{bits[64000 + static_cast<size_t>(i)]} << i;
     EXPECT_EQ(noiseState, expected);
     EXPECT_EQ(noiseState >> 31, 0u);
 }

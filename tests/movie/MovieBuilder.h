@@ -34,7 +34,8 @@ inline void writeFrames(MovieWriter& writer, const std::vector<TestFrame>& frame
 
 // Writes a whole movie; returns false when the file could not be written.
 inline bool writeMovie(const std::string& fileName, const std::vector<TestFrame>& frames,
-                       uint32_t frameCount, MovieWriter::Format format = MovieWriter::Format::kGzip) {
+                       uint32_t frameCount,
+                       MovieWriter::Format format = MovieWriter::Format::kGzip) {
     MovieWriter writer;
     if (!writer.open(fileName.c_str(), format)) {
         return false;

@@ -69,7 +69,8 @@ TEST_F(DamageTest, HugeWordCountReservesNothingAndEndsTheMovie) {
     for (uint32_t count : {0x7FFFFFFFu, 0xFFFFFFFFu}) {
         const auto stream = words({0, 9, 1, kGreen, 1, 0x5A505448u, count, 1, 0, 0});
         EXPECT_LT(largestWhileRendering(stream, 2), 1u << 20) << std::hex << count;
-        EXPECT_TRUE(std::all_of(pixels.begin(), pixels.end(), [](uint32_t p) { return p == kBlack; }));
+        EXPECT_TRUE(
+            std::all_of(pixels.begin(), pixels.end(), [](uint32_t p) { return p == kBlack; }));
         const auto s = statuses(stream);
         ASSERT_EQ(s.size(), 1u);
         EXPECT_NE(s[0], Status::kFrame);
@@ -115,7 +116,8 @@ TEST_F(DamageTest, StreamCutAnywhereShowsOnlyWholeFrames) {
 
 TEST_F(DamageTest, GzipCutShortIsReadAsFarAsItGoes) {
     const std::string full = dir.file("g.mvz.gz");
-    ASSERT_TRUE(writeMovie(full, std::vector<TestFrame>(50, {{kGreen, {rectangleWords(0, 0, 3, 3)}}}), 50));
+    ASSERT_TRUE(
+        writeMovie(full, std::vector<TestFrame>(50, {{kGreen, {rectangleWords(0, 0, 3, 3)}}}), 50));
     std::vector<uint8_t> bytes = readFileBytes(full);
     ASSERT_GT(bytes.size(), 12u);
     bytes.resize(bytes.size() - 12);
@@ -131,7 +133,8 @@ TEST_F(DamageTest, GarbageNeverCrashesAndAlwaysEnds) {
         const int length = static_cast<int>(random() % 400);
         for (int i = 0; i < length; ++i) {
             // Mostly small words so that counts stay plausible and records nest.
-            stream.push_back(static_cast<uint8_t>(i % 4 == 0 ? random() % 3 : (random() % 8 == 0 ? random() : 0)));
+            stream.push_back(static_cast<uint8_t>(i % 4 == 0 ? random() % 3
+                                                             : (random() % 8 == 0 ? random() : 0)));
         }
         EXPECT_LT(largestWhileRendering(stream, 4), 1u << 16) << round;
         EXPECT_NE(statuses(stream).back(), Status::kFrame);

@@ -8,8 +8,8 @@
 #include "MovieTestFiles.h"
 #include "geometry/Transform2D.h"
 #include "movie/MovieFrame.h"
-#include "support/AllocationTracker.h"
 #include "raster/Rasterizer.h"
+#include "support/AllocationTracker.h"
 
 namespace {
 
@@ -167,8 +167,8 @@ TEST_F(PlayerTest, UncompressedStreamIsAccepted) {
 
 TEST_F(PlayerTest, ColourBytesInFileOrderAreBlueGreenRedAlpha) {
     const std::vector<uint8_t> stream = {
-        0, 0, 0, 0, 1, 0, 0, 0,          // header, one frame
-        1, 0, 0, 0,                      // one shape
+        0,    0,    0,    0,    1, 0, 0, 0, // header, one frame
+        1,    0,    0,    0,                // one shape
         0x11, 0x22, 0x33, 0xFF, 0, 0, 0, 0, // colour, no paths
     };
     writeFileBytes(dir.file("c.mvz.gz"), stream);
@@ -319,7 +319,8 @@ TestFrame rectanglesFrame(uint32_t colour, int wordCount, int seed) {
     std::vector<uint32_t> words;
     for (int r = 0, total = 0; total < wordCount; ++r) {
         const float x = static_cast<float>((seed + r) % 7);
-        const auto more = rectangleWords(x, static_cast<float>((seed + 3 * r) % 6), x + 1.25f, 7.5f);
+        const auto more =
+            rectangleWords(x, static_cast<float>((seed + 3 * r) % 6), x + 1.25f, 7.5f);
         words.insert(words.end(), more.begin(), more.end());
         total += static_cast<int>(more.size());
         if (words.size() > 5000) {
@@ -338,7 +339,8 @@ TEST_F(PlayerTest, SmallFramesAfterHugeOnesDrawLikeTheirModel) {
     const int sizes[] = {40, 600000, 40, 3000, 400000, 40, 40, 900000, 40};
     std::vector<TestFrame> frames;
     for (int f = 0; f < 9; ++f) {
-        frames.push_back(rectanglesFrame(0x90000000u | static_cast<uint32_t>(f * 7919), sizes[f], f));
+        frames.push_back(
+            rectanglesFrame(0x90000000u | static_cast<uint32_t>(f * 7919), sizes[f], f));
     }
     ASSERT_EQ(openMovie(frames, 9), 9);
     MoviePlayer reader;

@@ -26,11 +26,11 @@ std::vector<uint8_t> gunzip(const std::string& name) {
 }
 
 const std::vector<uint8_t> kSmallStream = {
-    0x07, 0, 0, 0, 0xFA, 0, 0, 0,                   // header word 0, frame count 250
-    0x01, 0, 0, 0,                                  // one shape
-    0x11, 0x22, 0x33, 0xFF, 0x01, 0, 0, 0,          // colour, one path
-    0x48, 0x54, 0x50, 0x5A, 0x02, 0, 0, 0,          // tag "HTPZ", two words
-    0x01, 0, 0, 0, 0x00, 0x00, 0xA0, 0x41,          // move code, 20.0f
+    0x07, 0,    0,    0,    0xFA, 0,    0,    0,    // header word 0, frame count 250
+    0x01, 0,    0,    0,                            // one shape
+    0x11, 0x22, 0x33, 0xFF, 0x01, 0,    0,    0,    // colour, one path
+    0x48, 0x54, 0x50, 0x5A, 0x02, 0,    0,    0,    // tag "HTPZ", two words
+    0x01, 0,    0,    0,    0x00, 0x00, 0xA0, 0x41, // move code, 20.0f
 };
 
 TEST(MovieWriter, RawStreamIsLittleEndianWordsInRecordOrder) {

@@ -77,8 +77,9 @@ TEST_F(MusicStartDeathTest, OldLibraryVersionPrintsTheRequiredVersion) {
     ScriptedLibrary library;
     library.libraryVersion = 3.59f;
     LibraryMusic music(library);
-    EXPECT_EXIT(startWithStdoutOnStderr(music), ::testing::ExitedWithCode(1),
-                "^Error : You are using the wrong DLL version!  You should be using FMOD 3\\.60\n$");
+    EXPECT_EXIT(
+        startWithStdoutOnStderr(music), ::testing::ExitedWithCode(1),
+        "^Error : You are using the wrong DLL version!  You should be using FMOD 3\\.60\n$");
 }
 
 TEST_F(MusicStartDeathTest, EachFailurePrintsItsTextAndExitsOne) {

@@ -76,9 +76,11 @@ TEST(ArcPoints, BatchedWalkGivesThePlainWalksPointsBitForBit) {
         const Points got = batchedArc(rx, ry, x0, y0, x, y);
         ASSERT_EQ(got.size(), expected.size()) << "arc " << trial;
         for (size_t i = 0; i < got.size(); ++i) {
-            ASSERT_EQ(std::bit_cast<uint32_t>(got[i].first), std::bit_cast<uint32_t>(expected[i].first))
+            ASSERT_EQ(std::bit_cast<uint32_t>(got[i].first),
+                      std::bit_cast<uint32_t>(expected[i].first))
                 << "arc " << trial << " point " << i;
-            ASSERT_EQ(std::bit_cast<uint32_t>(got[i].second), std::bit_cast<uint32_t>(expected[i].second))
+            ASSERT_EQ(std::bit_cast<uint32_t>(got[i].second),
+                      std::bit_cast<uint32_t>(expected[i].second))
                 << "arc " << trial << " point " << i;
         }
         lengths.push_back(got.size());

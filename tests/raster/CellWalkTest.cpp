@@ -295,10 +295,14 @@ TEST(EmitLine, BoundsKeepTheLaterOfTwoEqualPointsToTheSignOfZero) {
             if (x0 == x1 && y0 == y1) {
                 continue; // a point adds nothing
             }
-            if (y0 <= minY) minY = y0;
-            if (y1 >= maxY) maxY = y1;
-            if (x0 <= minX) minX = x0;
-            if (x1 >= maxX) maxX = x1;
+            if (y0 <= minY)
+                minY = y0;
+            if (y1 >= maxY)
+                maxY = y1;
+            if (x0 <= minX)
+                minX = x0;
+            if (x1 >= maxX)
+                maxX = x1;
         }
         EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMinX), std::bit_cast<uint32_t>(minX)) << trial;
         EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMinY), std::bit_cast<uint32_t>(minY)) << trial;

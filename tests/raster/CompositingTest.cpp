@@ -60,7 +60,9 @@ TEST(Compositing, UnderRunMatchesThePixelByPixelBlend) {
         const int layout = trial % 3;
         const uint32_t same = randomPixel(rng);
         for (uint32_t& p : row) {
-            p = layout == 0 ? randomPixel(rng) : layout == 1 ? same : (trial % 2 == 0 ? 0u : 0xFF102030u);
+            p = layout == 0   ? randomPixel(rng)
+                : layout == 1 ? same
+                              : (trial % 2 == 0 ? 0u : 0xFF102030u);
         }
         const uint32_t src = compositing::clampToAlpha(randomPixel(rng) | 0x01000000u);
         std::vector<uint32_t> expected = row;
@@ -99,7 +101,10 @@ TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
             const int layout = trial % 4;
             const uint32_t same = randomPixel(rng);
             for (uint32_t& p : row) {
-                p = layout == 0 ? randomPixel(rng) : layout == 1 ? same : layout == 2 ? 0u : 0xFF405060u;
+                p = layout == 0   ? randomPixel(rng)
+                    : layout == 1 ? same
+                    : layout == 2 ? 0u
+                                  : 0xFF405060u;
             }
             // Now and then one pixel of another kind in an otherwise uniform run.
             if (layout != 0 && count > 0) {

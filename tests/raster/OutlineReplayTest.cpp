@@ -20,9 +20,12 @@ uint32_t w(float f) {
 
 float randomCoordinate(std::mt19937& rng) {
     const int kind = std::uniform_int_distribution<int>(0, 29)(rng);
-    if (kind == 0) return std::numeric_limits<float>::quiet_NaN();
-    if (kind == 1) return 3.0e9f;
-    if (kind == 2) return static_cast<float>(std::uniform_int_distribution<int>(-2, 90)(rng)) * 0.5f;
+    if (kind == 0)
+        return std::numeric_limits<float>::quiet_NaN();
+    if (kind == 1)
+        return 3.0e9f;
+    if (kind == 2)
+        return static_cast<float>(std::uniform_int_distribution<int>(-2, 90)(rng)) * 0.5f;
     return std::uniform_real_distribution<float>(-8.0f, 48.0f)(rng);
 }
 
@@ -40,7 +43,8 @@ std::vector<uint32_t> randomWords(std::mt19937& rng) {
                                      : randomCoordinate(rng)));
         }
     }
-    if (std::uniform_int_distribution<int>(0, 9)(rng) == 0) words.pop_back();
+    if (std::uniform_int_distribution<int>(0, 9)(rng) == 0)
+        words.pop_back();
     return words;
 }
 
@@ -62,8 +66,10 @@ void expectSame(const Outcome& a, const Outcome& b, int trial) {
     ASSERT_EQ(a.cells, b.cells) << "trial " << trial;
     for (int i = 0; i < 4; ++i) {
         // Bit patterns: NaN pens and signed zeros must match too.
-        ASSERT_EQ(std::bit_cast<uint32_t>(a.bounds[i]), std::bit_cast<uint32_t>(b.bounds[i])) << "trial " << trial;
-        ASSERT_EQ(std::bit_cast<uint32_t>(a.pen[i]), std::bit_cast<uint32_t>(b.pen[i])) << "trial " << trial;
+        ASSERT_EQ(std::bit_cast<uint32_t>(a.bounds[i]), std::bit_cast<uint32_t>(b.bounds[i]))
+            << "trial " << trial;
+        ASSERT_EQ(std::bit_cast<uint32_t>(a.pen[i]), std::bit_cast<uint32_t>(b.pen[i]))
+            << "trial " << trial;
     }
     ASSERT_EQ(a.startPending, b.startPending) << "trial " << trial;
 }

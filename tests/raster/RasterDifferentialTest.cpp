@@ -29,38 +29,52 @@ struct Shape {
     std::vector<Path> paths;
 };
 
-uint32_t w(float f) { return std::bit_cast<uint32_t>(f); }
+uint32_t w(float f) {
+    return std::bit_cast<uint32_t>(f);
+}
 
 // Mostly on-target coordinates, sometimes far off it or at a pixel boundary.
 float coordinate(std::mt19937& rng, float extent) {
     const int kind = std::uniform_int_distribution<int>(0, 19)(rng);
-    if (kind == 0) return std::uniform_real_distribution<float>(-3000.0f, 3000.0f)(rng);
-    if (kind == 1) return static_cast<float>(std::uniform_int_distribution<int>(-4, 330)(rng)) * 0.5f;
+    if (kind == 0)
+        return std::uniform_real_distribution<float>(-3000.0f, 3000.0f)(rng);
+    if (kind == 1)
+        return static_cast<float>(std::uniform_int_distribution<int>(-4, 330)(rng)) * 0.5f;
     return std::uniform_real_distribution<float>(-15.0f, extent + 15.0f)(rng);
 }
 
 Path randomPath(std::mt19937& rng, float cx, float cy, float size) {
     std::vector<uint32_t> words;
     const auto pt = [&](float c, float extent) {
-        return std::uniform_int_distribution<int>(0, 9)(rng) == 0 ? coordinate(rng, extent)
-                                                                   : c + std::uniform_real_distribution<float>(-size, size)(rng);
+        return std::uniform_int_distribution<int>(0, 9)(rng) == 0
+                   ? coordinate(rng, extent)
+                   : c + std::uniform_real_distribution<float>(-size, size)(rng);
     };
     const int commands = std::uniform_int_distribution<int>(2, 24)(rng);
     for (int i = 0; i < commands; ++i) {
         const int code = i == 0 ? 1 : std::uniform_int_distribution<int>(1, 7)(rng);
         switch (code) {
-        case 1: case 2: words.insert(words.end(), {uint32_t(code), w(pt(cx, kWidth)), w(pt(cy, kHeight))}); break;
-        case 3: words.insert(words.end(), {3u, w(pt(cx, kWidth)), w(pt(cy, kHeight)), w(pt(cx, kWidth)), w(pt(cy, kHeight))}); break;
+        case 1:
+        case 2:
+            words.insert(words.end(), {uint32_t(code), w(pt(cx, kWidth)), w(pt(cy, kHeight))});
+            break;
+        case 3:
+            words.insert(words.end(), {3u, w(pt(cx, kWidth)), w(pt(cy, kHeight)), w(pt(cx, kWidth)),
+                                       w(pt(cy, kHeight))});
+            break;
         case 4:
-            words.insert(words.end(), {4u, w(pt(cx, kWidth)), w(pt(cy, kHeight)), w(pt(cx, kWidth)), w(pt(cy, kHeight)),
-                                       w(pt(cx, kWidth)), w(pt(cy, kHeight))});
+            words.insert(words.end(), {4u, w(pt(cx, kWidth)), w(pt(cy, kHeight)), w(pt(cx, kWidth)),
+                                       w(pt(cy, kHeight)), w(pt(cx, kWidth)), w(pt(cy, kHeight))});
             break;
         case 5: {
             const float r = std::uniform_real_distribution<float>(1.0f, size + 2.0f)(rng);
-            words.insert(words.end(), {5u, w(r), w(r * 0.7f), w(pt(cx, kWidth)), w(pt(cy, kHeight)), 0u, 0u, 0u});
+            words.insert(words.end(), {5u, w(r), w(r * 0.7f), w(pt(cx, kWidth)), w(pt(cy, kHeight)),
+                                       0u, 0u, 0u});
             break;
         }
-        default: words.push_back(6u); break;
+        default:
+            words.push_back(6u);
+            break;
         }
     }
     Path path;
@@ -70,7 +84,9 @@ Path randomPath(std::mt19937& rng, float cx, float cy, float size) {
 
 uint32_t randomColour(std::mt19937& rng) {
     const int kind = std::uniform_int_distribution<int>(0, 9)(rng);
-    const uint32_t a = kind < 4 ? 255u : kind == 4 ? 0u : std::uniform_int_distribution<uint32_t>(1, 254)(rng);
+    const uint32_t a = kind < 4    ? 255u
+                       : kind == 4 ? 0u
+                                   : std::uniform_int_distribution<uint32_t>(1, 254)(rng);
     const auto byte = [&] {
         // One colour in twenty is damaged: a colour byte above its alpha.
         return kind == 9 ? std::uniform_int_distribution<uint32_t>(0, 255)(rng)
@@ -82,7 +98,8 @@ uint32_t randomColour(std::mt19937& rng) {
 // Draws the shapes front to back (last first) with both rasterizers and compares.
 void expectSamePixels(const std::vector<Shape>& shapes, int32_t fillRule, uint32_t background,
                       const Transform2D& transform, const std::string& what) {
-    std::vector<uint32_t> tuned(kWidth * kHeight, 0x12345678u), plain(kWidth * kHeight, 0x12345678u);
+    std::vector<uint32_t> tuned(kWidth * kHeight, 0x12345678u),
+        plain(kWidth * kHeight, 0x12345678u);
     rasterizer.setTarget(tuned.data(), kWidth, kHeight, kWidth);
     rasterizer.clear();
     rasterizer.setCurveSteps(16);
@@ -102,8 +119,8 @@ void expectSamePixels(const std::vector<Shape>& shapes, int32_t fillRule, uint32
     for (int i = 0; i < kWidth * kHeight; ++i) {
         if (tuned[i] != plain[i]) {
             char message[128];
-            std::snprintf(message, sizeof message, "pixel (%d, %d): tuned %08X, plain %08X", i % kWidth,
-                          i / kWidth, tuned[i], plain[i]);
+            std::snprintf(message, sizeof message, "pixel (%d, %d): tuned %08X, plain %08X",
+                          i % kWidth, i / kWidth, tuned[i], plain[i]);
             ADD_FAILURE() << what << ": " << message;
             return;
         }
@@ -114,17 +131,20 @@ TEST(TunedRaster, MatchesPlainOnRandomFrames) {
     std::mt19937 rng(20240611u);
     Transform2D identity;
     for (int frame = 0; frame < 60; ++frame) {
-        std::vector<Shape> shapes(static_cast<size_t>(std::uniform_int_distribution<int>(1, 40)(rng)));
+        std::vector<Shape> shapes(
+            static_cast<size_t>(std::uniform_int_distribution<int>(1, 40)(rng)));
         const float size = frame % 3 == 0 ? 120.0f : frame % 3 == 1 ? 25.0f : 4.0f;
         for (Shape& shape : shapes) {
             shape.colour = randomColour(rng);
             const int paths = std::uniform_int_distribution<int>(0, 3)(rng);
             for (int p = 0; p < paths; ++p) {
-                shape.paths.push_back(randomPath(rng, coordinate(rng, kWidth), coordinate(rng, kHeight), size));
+                shape.paths.push_back(
+                    randomPath(rng, coordinate(rng, kWidth), coordinate(rng, kHeight), size));
             }
         }
         const uint32_t background = frame % 2 == 0 ? 0xFF000000u : randomColour(rng);
-        expectSamePixels(shapes, frame % 4 == 3 ? 1 : 0, background, identity, "frame " + std::to_string(frame));
+        expectSamePixels(shapes, frame % 4 == 3 ? 1 : 0, background, identity,
+                         "frame " + std::to_string(frame));
     }
 }
 
@@ -139,7 +159,8 @@ TEST(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
     std::vector<uint32_t> words;
     for (int i = 0; i < 60; ++i) {
         const float x = static_cast<float>(i) * 5.0f;
-        words.insert(words.end(), {1u, w(x), w(-5.0f), 2u, w(x + 17.0f), w(210.0f), 2u, w(x + 3.5f), w(199.5f), 6u});
+        words.insert(words.end(), {1u, w(x), w(-5.0f), 2u, w(x + 17.0f), w(210.0f), 2u, w(x + 3.5f),
+                                   w(199.5f), 6u});
     }
     shapes[0].paths.emplace_back().setWords(words.data(), static_cast<int32_t>(words.size()));
     shapes.push_back(Shape{0x80402000u, {}});
@@ -197,21 +218,25 @@ TEST(TunedRaster, SortOfVeryManyCellsSkipsSharedBytesAndStillSorts) {
 std::vector<std::vector<Shape>> loadMovie(const std::string& file) {
     std::vector<std::vector<Shape>> frames;
     gzFile in = gzopen(file.c_str(), "rb");
-    if (in == nullptr) return frames;
+    if (in == nullptr)
+        return frames;
     std::vector<uint32_t> words;
     uint32_t chunk[4096];
     int got;
-    while ((got = gzread(in, chunk, sizeof chunk)) > 0) words.insert(words.end(), chunk, chunk + got / 4);
+    while ((got = gzread(in, chunk, sizeof chunk)) > 0)
+        words.insert(words.end(), chunk, chunk + got / 4);
     gzclose(in);
     size_t at = 2;
     while (at < words.size()) {
         std::vector<Shape> frame(words[at++]);
         for (Shape& shape : frame) {
-            if (words.size() - at < 2) return frames;
+            if (words.size() - at < 2)
+                return frames;
             shape.colour = words[at++];
             shape.paths.resize(words[at++]);
             for (Path& path : shape.paths) {
-                if (words.size() - at < 2 || words.size() - at - 2 < words[at + 1]) return frames;
+                if (words.size() - at < 2 || words.size() - at - 2 < words[at + 1])
+                    return frames;
                 path.setWords(words.data() + at + 2, static_cast<int32_t>(words[at + 1]));
                 at += 2 + words[at + 1];
             }
@@ -227,11 +252,14 @@ TEST(TunedRaster, MatchesPlainOnEveryBenchMovieFrame) {
         const auto frames = loadMovie(std::string(TILSEN_BENCH_MOVIE_DIR) + "/" + name + ".mvz.gz");
         loaded += frames.empty() ? 0 : 1;
         for (size_t i = 0; i < frames.size(); ++i) {
-            expectSamePixels(frames[i], 0, 0xFF000000u, movieTransform, std::string(name) + " frame " + std::to_string(i));
-            if (HasFailure()) return;
+            expectSamePixels(frames[i], 0, 0xFF000000u, movieTransform,
+                             std::string(name) + " frame " + std::to_string(i));
+            if (HasFailure())
+                return;
         }
     }
-    if (loaded == 0) GTEST_SKIP() << "bench movies not found in " << TILSEN_BENCH_MOVIE_DIR;
+    if (loaded == 0)
+        GTEST_SKIP() << "bench movies not found in " << TILSEN_BENCH_MOVIE_DIR;
 }
 
 } // namespace

@@ -17,9 +17,13 @@ int64_t fixedFloor(double v) {
     return static_cast<int64_t>(std::clamp(std::floor(v), -limit, limit));
 }
 
-uint32_t d255(uint32_t x) { return (x + (x >> 8) + 1) >> 8; }
+uint32_t d255(uint32_t x) {
+    return (x + (x >> 8) + 1) >> 8;
+}
 
-uint32_t byteOf(uint32_t colour, int shift) { return (colour >> shift) & 0xFFu; }
+uint32_t byteOf(uint32_t colour, int shift) {
+    return (colour >> shift) & 0xFFu;
+}
 
 uint32_t clampToAlpha(uint32_t c) {
     const uint32_t a = c >> 24;
@@ -27,7 +31,9 @@ uint32_t clampToAlpha(uint32_t c) {
            std::min(byteOf(c, 0), a);
 }
 
-int64_t ceilDiv(int64_t a, int64_t b) { return a / b + (a % b != 0 ? 1 : 0); } // a >= 0, b > 0
+int64_t ceilDiv(int64_t a, int64_t b) {
+    return a / b + (a % b != 0 ? 1 : 0);
+} // a >= 0, b > 0
 
 } // namespace
 
@@ -130,7 +136,8 @@ void PlainRasterizer::sweep(uint32_t colour) {
     flush();
 }
 
-void PlainRasterizer::writeSpan(int32_t x, int32_t y, int32_t count, int32_t alpha, uint32_t colour) {
+void PlainRasterizer::writeSpan(int32_t x, int32_t y, int32_t count, int32_t alpha,
+                                uint32_t colour) {
     uint32_t src = clampToAlpha(colour);
     if (alpha < 255) {
         const auto a = static_cast<uint32_t>(alpha);
@@ -149,7 +156,9 @@ void PlainRasterizer::writeSpan(int32_t x, int32_t y, int32_t count, int32_t alp
         } else if (da != 255) {
             uint32_t out = d255(65025 - (255 - da) * (255 - sa)) << 24;
             for (int shift = 0; shift < 24; shift += 8) {
-                out |= std::min(d255(byteOf(p, shift) * 255 + byteOf(src, shift) * (255 - da)), 255u) << shift;
+                out |=
+                    std::min(d255(byteOf(p, shift) * 255 + byteOf(src, shift) * (255 - da)), 255u)
+                    << shift;
             }
             p = out;
         }
@@ -167,7 +176,8 @@ void PlainRasterizer::resolveBackground(uint32_t colour) {
                 uint32_t out = 0xFF000000u;
                 for (int shift = 0; shift < 24; shift += 8) {
                     const uint32_t b = std::min(byteOf(p, shift), da);
-                    out |= std::min(d255(byteOf(colour, shift) * (255 - da) + b * 255), 255u) << shift;
+                    out |= std::min(d255(byteOf(colour, shift) * (255 - da) + b * 255), 255u)
+                           << shift;
                 }
                 p = out;
             }

@@ -56,7 +56,7 @@ inline void addRect(Path& path, float x0, float y0, float x1, float y1) {
 // A paint whose colour is `colour` everywhere but which claims not to be solid, and
 // records every call the span writer makes.
 class RecordingPaint final : public Paint {
-  public:
+public:
     struct Seek {
         int32_t x;
         int32_t y;

@@ -12,7 +12,7 @@ namespace {
 constexpr int32_t kMovieCurveSteps = 16;
 
 class CellCounter final : public PathSink {
-  public:
+public:
     explicit CellCounter(int32_t rows) : halfRows(2 * rows) {}
 
     void emitLine(float x0, float y0, float x1, float y1) override {
@@ -30,7 +30,7 @@ class CellCounter final : public PathSink {
 
     int64_t cells = 0;
 
-  private:
+private:
     int32_t halfRows;
 };
 } // namespace

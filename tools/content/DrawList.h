@@ -13,7 +13,7 @@ class MovieWriter;
 class Paint;
 
 class DrawList {
-  public:
+public:
     static constexpr int32_t kWidth = 320;
     static constexpr int32_t kHeight = 200;
 
@@ -41,7 +41,7 @@ class DrawList {
     };
     std::vector<Item> items;
 
-  private:
+private:
     bool visible(const Outline& outline) const;
     void add(Item item);
 };

@@ -18,7 +18,7 @@ struct PlacedGlyph {
 };
 
 class GlyphFont {
-  public:
+public:
     // Throws std::runtime_error when the file cannot be read as a font.
     explicit GlyphFont(const std::string& fileName);
     ~GlyphFont();
@@ -37,7 +37,7 @@ class GlyphFont {
     // All glyphs of a layout in one outline.
     static Outline merge(const std::vector<PlacedGlyph>& glyphs);
 
-  private:
+private:
     struct Face;
     std::unique_ptr<Face> face;
 };

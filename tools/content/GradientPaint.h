@@ -15,18 +15,18 @@ struct GradientStop {
 };
 
 class GradientPaint : public Paint {
-  public:
+public:
     explicit GradientPaint(std::vector<GradientStop> gradientStops);
 
     void seek(int32_t x, int32_t y) override;
     uint32_t nextColour(int32_t skip) override;
     bool isSolid() const override { return false; }
 
-  protected:
+protected:
     // Gradient position (0..1 before clamping) of the point (x, y).
     virtual float positionAt(float x, float y) const = 0;
 
-  private:
+private:
     uint32_t colourAt(float t) const;
 
     std::vector<GradientStop> stops;
@@ -35,15 +35,15 @@ class GradientPaint : public Paint {
 };
 
 class LinearGradientPaint final : public GradientPaint {
-  public:
+public:
     // Position 0 at (x0, y0), 1 at (x1, y1), constant across the line between them.
     LinearGradientPaint(float x0, float y0, float x1, float y1,
                         std::vector<GradientStop> gradientStops);
 
-  protected:
+protected:
     float positionAt(float x, float y) const override;
 
-  private:
+private:
     float originX;
     float originY;
     float dirX;
@@ -51,15 +51,15 @@ class LinearGradientPaint final : public GradientPaint {
 };
 
 class RadialGradientPaint final : public GradientPaint {
-  public:
+public:
     // Position 0 at the centre, 1 at distance rx horizontally or ry vertically.
     RadialGradientPaint(float cx, float cy, float rx, float ry,
                         std::vector<GradientStop> gradientStops);
 
-  protected:
+protected:
     float positionAt(float x, float y) const override;
 
-  private:
+private:
     float centreX;
     float centreY;
     float radiusX;

@@ -13,7 +13,7 @@
 #include "geometry/Point2.h"
 
 class Outline {
-  public:
+public:
     enum class Kind : uint8_t { Move, Line, Quad, Cubic, Ellipse, Close };
     struct Command {
         Kind kind;

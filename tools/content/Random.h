@@ -6,7 +6,7 @@
 #include <cstdint>
 
 class Random {
-  public:
+public:
     explicit Random(uint32_t seed) : state(seed == 0u ? 0x9E3779B9u : seed) {}
 
     uint32_t next() {
@@ -21,6 +21,6 @@ class Random {
     // Uniform integer in [0, n); n > 0.
     int32_t below(int32_t n) { return static_cast<int32_t>(next() % static_cast<uint32_t>(n)); }
 
-  private:
+private:
     uint32_t state;
 };

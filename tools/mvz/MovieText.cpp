@@ -5,8 +5,8 @@
 #include <array>
 #include <bit>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -63,7 +63,6 @@ std::vector<std::string_view> splitWords(std::string_view line) {
     }
     return tokens;
 }
-
 
 // Builds "'token' rest" without operator+ chains, which GCC 12 misreports under -Wrestrict.
 std::string quoted(std::string_view token, std::string_view rest) {

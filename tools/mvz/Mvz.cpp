@@ -28,12 +28,11 @@ constexpr uint32_t kStartPixel = 0xff000000u;
 constexpr int kUsageStatus = 2;
 constexpr int kFailStatus = 1;
 
-const char* const kUsage =
-    "usage: mvz info MOVIE\n"
-    "       mvz render MOVIE OUTDIR [--frames K] [--skip S] [--raw]\n"
-    "       mvz encode TEXT MOVIE\n"
-    "       mvz decode MOVIE TEXT\n"
-    "MOVIE is the movie file itself (for example presents.mvz.gz).\n";
+const char* const kUsage = "usage: mvz info MOVIE\n"
+                           "       mvz render MOVIE OUTDIR [--frames K] [--skip S] [--raw]\n"
+                           "       mvz encode TEXT MOVIE\n"
+                           "       mvz decode MOVIE TEXT\n"
+                           "MOVIE is the movie file itself (for example presents.mvz.gz).\n";
 
 int usage(const std::string& problem) {
     std::cerr << "mvz: " << problem << "\n" << kUsage;
@@ -44,7 +43,6 @@ int failure(const std::string& message) {
     std::cerr << "mvz: " << message << "\n";
     return kFailStatus;
 }
-
 
 struct Spread {
     void add(uint64_t value) { values.push_back(value); }
@@ -96,8 +94,8 @@ int runInfo(const std::string& movieFile) {
     if (reader.hasEnded()) {
         return failure(movieFile + ": cannot open the file or read its header");
     }
-    constexpr std::array<const char*, pathcode::kFirstEnd> names = {
-        "nop", "move", "line", "quad", "cubic", "arc", "close"};
+    constexpr std::array<const char*, pathcode::kFirstEnd> names = {"nop",   "move", "line", "quad",
+                                                                    "cubic", "arc",  "close"};
     std::array<uint64_t, pathcode::kFirstEnd> commands{};
     uint64_t restWords = 0;
     Spread shapes;
@@ -183,7 +181,8 @@ bool writeRaw(const std::string& fileName, const std::vector<uint32_t>& pixels) 
         }
     }
     std::ofstream out(fileName, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
@@ -200,7 +199,8 @@ int runRender(const std::vector<std::string_view>& args) {
     for (size_t i = 2; i < args.size(); ++i) {
         if (args[i] == "--raw") {
             raw = true;
-        } else if (args[i] == "--frames" && i + 1 < args.size() && parseCount(args[i + 1], frames)) {
+        } else if (args[i] == "--frames" && i + 1 < args.size() &&
+                   parseCount(args[i + 1], frames)) {
             limited = true;
             ++i;
         } else if (args[i] == "--skip" && i + 1 < args.size() && parseCount(args[i + 1], skip)) {
@@ -230,14 +230,15 @@ int runRender(const std::vector<std::string_view>& args) {
         std::array<char, 32> name{};
         std::snprintf(name.data(), name.size(), raw ? "frame_%04u.raw" : "frame_%04u.png", call);
         const std::string fileName = (outDir / name.data()).string();
-        const bool ok = raw ? writeRaw(fileName, pixels) : writePng(fileName, pixels.data(), kWidth, kHeight);
+        const bool ok =
+            raw ? writeRaw(fileName, pixels) : writePng(fileName, pixels.data(), kWidth, kHeight);
         if (!ok) {
             return failure(fileName + ": cannot write");
         }
         ++written;
     }
-    std::cout << "wrote " << written << " frame" << (written == 1 ? "" : "s") << " to " << outDir.string()
-              << "\n";
+    std::cout << "wrote " << written << " frame" << (written == 1 ? "" : "s") << " to "
+              << outDir.string() << "\n";
     const MoviePlayer::FrameStatus end = player.endStatus();
     if (end != MoviePlayer::FrameStatus::kEnd) {
         return failure(movieFile + ": damaged: " + damageText(end));
