@@ -15,7 +15,7 @@ targets=("$@")
 scripts/deps.sh clang libclang-rt-14-dev
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTILSEN_FUZZ=ON -DTILSEN_BENCH=OFF -DTILSEN_TOOLS=OFF >/dev/null
+  -DTILSEN_FUZZ=ON -DTILSEN_BENCH=OFF -DTILSEN_TOOLS=OFF -DTILSEN_WERROR=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]/%/_fuzz}"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1

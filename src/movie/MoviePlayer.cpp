@@ -65,7 +65,7 @@ int64_t flattenedLineBound(const uint32_t* words, size_t count) {
     return lines;
 }
 
-uint32_t fromLittleEndian(uint32_t word) {
+[[maybe_unused]] uint32_t fromLittleEndian(uint32_t word) {
     if constexpr (std::endian::native == std::endian::little) {
         return word;
     } else {
