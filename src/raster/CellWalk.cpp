@@ -52,6 +52,22 @@ bool inRange(float v) {
     return std::fabs(v) < kFixedLimitF;
 }
 
+// Jumps the walk over the half-scanlines above the target at once, as if it had started
+// at its true top: x and err become what -k steps of the walk would leave, k becomes 0.
+// dx * -k can pass 31 bits; callers only clip edges that reach the target (-k < dy), so
+// the resulting move stays within dx.
+void clipTop(int32_t& x, int32_t& err, int32_t& k, int32_t dx, int32_t dy, int32_t xStep) {
+    const int64_t skipped = static_cast<int64_t>(dx) * static_cast<int64_t>(-k);
+    int64_t wideErr = static_cast<int64_t>(dy) + skipped;
+    if (wideErr > dy) {
+        const int64_t q = (wideErr - 1) / dy;
+        x += xStep * static_cast<int32_t>(q);
+        wideErr -= q * dy;
+    }
+    err = static_cast<int32_t>(wideErr);
+    k = 0;
+}
+
 } // namespace
 
 void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
@@ -115,17 +131,7 @@ void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
         return;
     }
     if (k < 0) {
-        // Jump over the half-scanlines above the target at once. dx * -k can pass 31 bits;
-        // since -k < dy here, the resulting move stays within dx.
-        const int64_t skipped = static_cast<int64_t>(dx) * static_cast<int64_t>(-k);
-        int64_t wideErr = static_cast<int64_t>(dy) + skipped;
-        if (wideErr > dy) {
-            const int64_t q = (wideErr - 1) / dy;
-            x += xStep * static_cast<int32_t>(q);
-            wideErr -= q * dy;
-        }
-        err = static_cast<int32_t>(wideErr);
-        k = 0;
+        clipTop(x, err, k, dx, dy, xStep);
     }
 
     walkClamped(x, err, k, yEnd, dx, dy, xStep, direction);
@@ -214,15 +220,7 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     int32_t err = dy;
     int32_t k = yTop;
     if (k < 0) {
-        const int64_t skipped = static_cast<int64_t>(dx) * static_cast<int64_t>(-k);
-        int64_t wideErr = static_cast<int64_t>(dy) + skipped;
-        if (wideErr > dy) {
-            const int64_t q = (wideErr - 1) / dy;
-            x += xStep * static_cast<int32_t>(q);
-            wideErr -= q * dy;
-        }
-        err = static_cast<int32_t>(wideErr);
-        k = 0;
+        clipTop(x, err, k, dx, dy, xStep);
     }
     const int32_t maxX = 256 * width - 1;
     const auto count = static_cast<std::ptrdiff_t>(yEnd - k);
