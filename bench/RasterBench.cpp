@@ -14,7 +14,7 @@
 
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {

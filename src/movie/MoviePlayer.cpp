@@ -14,11 +14,11 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "driver/DataFile.h"
+#include "movie/DataFile.h"
 #include "geometry/Transform2D.h"
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "geometry/Flattening.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {

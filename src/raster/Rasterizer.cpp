@@ -10,7 +10,7 @@
 
 #include "geometry/Paint.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 Rasterizer rasterizer;
 

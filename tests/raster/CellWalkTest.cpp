@@ -11,7 +11,7 @@
 
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 #include "support/RasterHarness.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "geometry/Paint.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 #include "raster/Rasterizer.h"
 
 inline Cell cellWord(uint32_t row, uint32_t col, uint32_t pos, uint32_t down) {

@@ -8,7 +8,7 @@
 #include "geometry/SolidPaint.h"
 #include "geometry/Stroker.h"
 #include "movie/MovieWriter.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
