@@ -79,10 +79,10 @@ int32_t sideOf(float vuLeft, float vuRight) {
 }
 
 const SongRender& songRender() {
-    static const SongRender song = [] {
+    static const SongRender rendered = [] {
         openmpt::module mod(songBytes());
-        SongRender r;
-        r.channels.resize(static_cast<size_t>(mod.get_num_channels()));
+        SongRender song;
+        song.channels.resize(static_cast<size_t>(mod.get_num_channels()));
         std::vector<float> left(1024);
         std::vector<float> right(1024);
         size_t frames = 0;
@@ -90,15 +90,15 @@ const SongRender& songRender() {
             frames += n;
             for (size_t i = 0; i < n; ++i) {
                 const double l = left[i];
-                const double rr = right[i];
-                r.midPower += (l + rr) * (l + rr) / 4.0;
-                r.sidePower += (l - rr) * (l - rr) / 4.0;
-                r.peak = std::max({r.peak, std::fabs(left[i]), std::fabs(right[i])});
+                const double r = right[i];
+                song.midPower += (l + r) * (l + r) / 4.0;
+                song.sidePower += (l - r) * (l - r) / 4.0;
+                song.peak = std::max({song.peak, std::fabs(left[i]), std::fabs(right[i])});
             }
-            std::vector<int32_t> sides(r.channels.size());
-            for (size_t c = 0; c < r.channels.size(); ++c) {
+            std::vector<int32_t> sides(song.channels.size());
+            for (size_t c = 0; c < song.channels.size(); ++c) {
                 const int32_t channel = static_cast<int32_t>(c);
-                ChannelField& f = r.channels[c];
+                ChannelField& f = song.channels[c];
                 const float vuLeft = mod.get_current_channel_vu_left(channel);
                 const float vuRight = mod.get_current_channel_vu_right(channel);
                 f.loudest = std::max(f.loudest, mod.get_current_channel_vu_mono(channel));
@@ -111,16 +111,18 @@ const SongRender& songRender() {
                 f.widestBalance =
                     std::max(f.widestBalance, std::fabs(vuLeft - vuRight) / (vuLeft + vuRight));
             }
-            const int32_t lead = sides[kLeadChannel];
-            const int32_t echo = sides[kEchoChannel];
-            r.echoOpposite += lead * echo < 0 ? 1 : 0;
-            r.echoSameSide += lead * echo > 0 ? 1 : 0;
+            if (sides.size() > kEchoChannel) {
+                const int32_t lead = sides[kLeadChannel];
+                const int32_t echo = sides[kEchoChannel];
+                song.echoOpposite += lead * echo < 0 ? 1 : 0;
+                song.echoSameSide += lead * echo > 0 ? 1 : 0;
+            }
         }
-        r.midPower /= static_cast<double>(frames);
-        r.sidePower /= static_cast<double>(frames);
-        return r;
+        song.midPower /= static_cast<double>(frames);
+        song.sidePower /= static_cast<double>(frames);
+        return song;
     }();
-    return song;
+    return rendered;
 }
 } // namespace
 
@@ -224,7 +226,9 @@ class MusicPlacement : public testing::TestWithParam<Placement> {};
 // Blocks are counted by the player's channel meters; a part "leans" when one side's meter
 // reads a tenth more of the pair than the other's.
 TEST_P(MusicPlacement, PartSitsWhereTheArrangementPutsIt) {
-    const ChannelField& f = songRender().channels[static_cast<size_t>(GetParam().channel)];
+    const std::vector<ChannelField>& channels = songRender().channels;
+    ASSERT_LT(static_cast<size_t>(GetParam().channel), channels.size());
+    const ChannelField& f = channels[static_cast<size_t>(GetParam().channel)];
     ASSERT_GT(f.heard, 20);
     const double left = static_cast<double>(f.left) / f.heard;
     const double right = static_cast<double>(f.right) / f.heard;
