@@ -123,6 +123,11 @@ EMSCRIPTEN_KEEPALIVE uint32_t tilsen_clock_origin() {
     return running ? running->clock.origin : 0;
 }
 
+// Read while a scene's first frame is presented, the start of the tick it began on.
+EMSCRIPTEN_KEEPALIVE uint32_t tilsen_tick_start() {
+    return running ? running->clock.tickStart : 0;
+}
+
 EMSCRIPTEN_KEEPALIVE double tilsen_draw_milliseconds() {
     return running && running->drawnFrames > 0 ? running->drawMilliseconds / running->drawnFrames
                                                : 0.0;

@@ -25,7 +25,8 @@ let player = null;
 let blocks = 0;
 let heard = 0;
 let running = false;
-// For the page's tests and the curious: each scene's first frame and its play time.
+// For the page's tests and the curious: each scene's first frame, with the play time heard
+// then and the tick boundary the scene began on.
 const sceneLog = [];
 
 function fitCanvas() {
@@ -64,7 +65,7 @@ window.tilsenPage = {
     context.putImageData(image, 0, 0);
     const scene = module._tilsen_scene();
     if (sceneLog.length === 0 || sceneLog[sceneLog.length - 1].scene !== scene) {
-      sceneLog.push({ scene, playTime: heard });
+      sceneLog.push({ scene, playTime: heard, tickStart: module._tilsen_tick_start() >>> 0 });
     }
   },
   close() {},
