@@ -1,6 +1,7 @@
 // A site without the first movie: the show still plays the scenes after it (the missing
-// movie's scene lasts one frame, as in the native show); Escape then ends the show, the
-// page shows "the end" with "play again", and playing again offers a new start.
+// movie's scene lasts one frame, as in the native show); double-click, Alt+Enter and F11
+// toggle fullscreen; Escape then ends the show, the page shows "the end" with "play
+// again", and playing again offers a new start.
 //     node quit-test.mjs SITE OUTDIR     (WEB_NODE_DIR: the npm install with puppeteer-core)
 import assert from 'node:assert/strict';
 import { cpSync, rmSync } from 'node:fs';
@@ -20,6 +21,18 @@ let failed = false;
 try {
   const { page, errors } = await openShow(browser, server.url);
   await page.click('#start');
+  await waitFor(page, () => window.tilsenPage.state().scene === 2, null, 60000);
+  const fullscreen = (on) => waitFor(page, (want) => (document.fullscreenElement !== null) === want, on, 10000);
+  await page.mouse.click(480, 360, { clickCount: 2 });
+  await fullscreen(true);
+  await page.keyboard.down('Alt');
+  await page.keyboard.press('Enter');
+  await page.keyboard.up('Alt');
+  await fullscreen(false);
+  await page.keyboard.press('F11');
+  await fullscreen(true);
+  await page.mouse.click(480, 360, { clickCount: 2 });
+  await fullscreen(false);
   await waitFor(page, () => {
     const s = window.tilsenPage.state();
     return s.scene === 3 && s.movieFrame >= 5;
