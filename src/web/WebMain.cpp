@@ -5,6 +5,8 @@
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -61,21 +63,27 @@ struct WebShow {
     MusicClock clock{music, wall};
     CountedMovies movies;
     Show show{display, music, clock, movies};
-    // Time spent in steps that presented a frame, for the page's frame-time figure.
-    double drawMilliseconds = 0.0;
-    int32_t drawnFrames = 0;
+    // Time spent in steps that presented a frame, by scene (0: all), for the page's
+    // frame-time figures.
+    double drawMilliseconds[Show::kSceneCount + 1] = {};
+    int32_t drawnFrames[Show::kSceneCount + 1] = {};
 };
 
 // The one running show; the browser's callbacks have no other way to reach it.
 std::unique_ptr<WebShow> running;
 
 EM_BOOL onAnimationFrame(double, void*) {
-    const int64_t before = running->display.presentCount();
+    WebShow& web = *running;
+    const int64_t before = web.display.presentCount();
     const double start = emscripten_get_now();
-    const bool goesOn = running->show.step();
-    if (running->display.presentCount() != before) {
-        running->drawMilliseconds += emscripten_get_now() - start;
-        ++running->drawnFrames;
+    const bool goesOn = web.show.step();
+    if (web.display.presentCount() != before) {
+        const double took = emscripten_get_now() - start;
+        const size_t scene = static_cast<size_t>(std::clamp(web.show.scene, 1, Show::kSceneCount));
+        for (size_t i : {size_t{0}, scene}) {
+            web.drawMilliseconds[i] += took;
+            ++web.drawnFrames[i];
+        }
     }
     if (!goesOn) {
         tilsenPageEnded();
@@ -128,9 +136,14 @@ EMSCRIPTEN_KEEPALIVE uint32_t tilsen_tick_start() {
     return running ? running->clock.tickStart : 0;
 }
 
-EMSCRIPTEN_KEEPALIVE double tilsen_draw_milliseconds() {
-    return running && running->drawnFrames > 0 ? running->drawMilliseconds / running->drawnFrames
-                                               : 0.0;
+// The mean time of a step that drew a frame in scene (0: in any scene), in milliseconds.
+EMSCRIPTEN_KEEPALIVE double tilsen_draw_milliseconds(int32_t scene) {
+    if (!running || scene < 0 || scene > Show::kSceneCount) {
+        return 0.0;
+    }
+    const size_t i = static_cast<size_t>(scene);
+    return running->drawnFrames[i] > 0 ? running->drawMilliseconds[i] / running->drawnFrames[i]
+                                       : 0.0;
 }
 
 } // extern "C"
