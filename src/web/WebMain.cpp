@@ -123,6 +123,11 @@ EMSCRIPTEN_KEEPALIVE int32_t tilsen_frame_index() {
     return running ? running->show.frameIndex : 0;
 }
 
+// The ticks missed before the frame on screen.
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_skip_count() {
+    return running ? running->show.skipCount : 0;
+}
+
 EMSCRIPTEN_KEEPALIVE int32_t tilsen_movie_frame() {
     return running ? running->movies.shownFrame : -1;
 }

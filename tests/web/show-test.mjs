@@ -80,10 +80,13 @@ try {
   assert.equal(await page.$eval('#end', (e) => !e.hidden), true, 'the end overlay shows');
   const scenes = end.sceneLog.map((e) => e.scene);
   assert.deepEqual(scenes, [1, 2, 3, 4, 5, 6, 7, 8], 'scenes in order, each once');
+  // A late frame realigns the ticks to the clock's grid (less than a tick either way), and
+  // a scene's last frame, when late, carries it past its end by the ticks it missed.
   for (let i = 0; i + 1 < end.sceneLog.length; ++i) {
     const took = end.sceneLog[i + 1].tickStart - end.sceneLog[i].tickStart;
-    console.log(`scene ${i + 1}: ${took} ms (script: ${expectedMs[i]} ms)`);
-    assert.ok(Math.abs(took - expectedMs[i]) <= kTicks[i],
+    const late = end.sceneLog[i + 1].skipped;
+    console.log(`scene ${i + 1}: ${took} ms (script: ${expectedMs[i]} ms, last frame missed ${late})`);
+    assert.ok(Math.abs(took - expectedMs[i]) <= kTicks[i] * (1 + late),
       `scene ${i + 1} lasted ${took} ms, the script gives ${expectedMs[i]} ms (tick ${kTicks[i]})`);
   }
   assert.deepEqual(errors, [], 'no console errors');

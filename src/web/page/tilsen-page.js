@@ -26,7 +26,7 @@ let blocks = 0;
 let heard = 0;
 let running = false;
 // For the page's tests and the curious: each scene's first frame, with the play time heard
-// then and the tick boundary the scene began on.
+// then, the tick boundary the scene began on and the ticks the frame before it missed.
 const sceneLog = [];
 
 function fitCanvas() {
@@ -65,7 +65,12 @@ window.tilsenPage = {
     context.putImageData(image, 0, 0);
     const scene = module._tilsen_scene();
     if (sceneLog.length === 0 || sceneLog[sceneLog.length - 1].scene !== scene) {
-      sceneLog.push({ scene, playTime: heard, tickStart: module._tilsen_tick_start() >>> 0 });
+      sceneLog.push({
+        scene,
+        playTime: heard,
+        tickStart: module._tilsen_tick_start() >>> 0,
+        skipped: module._tilsen_skip_count(),
+      });
     }
   },
   close() {},
