@@ -1,7 +1,7 @@
 // A site without the first movie: the show still plays the scenes after it (the missing
 // movie's scene lasts one frame, as in the native show); double-click, Alt+Enter and F11
 // toggle fullscreen; Escape then ends the show, the page shows "the end" with "play
-// again", and playing again offers a new start.
+// again", and playing again starts a new show, which Q ends.
 //     node quit-test.mjs SITE OUTDIR     (WEB_NODE_DIR: the npm install with puppeteer-core)
 import assert from 'node:assert/strict';
 import { cpSync, rmSync } from 'node:fs';
@@ -51,7 +51,13 @@ try {
   await page.click('#again');
   await page.waitForFunction(
     () => document.getElementById('start').textContent === 'click to start', { timeout: 60000 });
-  console.log('the show without its first movie played on, ended on Escape and offers a new start');
+  await page.click('#start');
+  await waitFor(page, () => window.tilsenPage.state().scene === 2, null, 60000);
+  await page.keyboard.press('q');
+  await waitFor(page, () => !window.tilsenPage.state().running, null, 20000);
+  assert.equal((await state(page)).scene, 2);
+  assert.equal(await page.$eval('#end', (e) => !e.hidden), true);
+  console.log('the show without its first movie played on, ended on Escape, played again and ended on Q');
 } catch (error) {
   failed = true;
   console.error(error);
