@@ -17,4 +17,6 @@ uint32_t tilsenPagePlayTime();
 void tilsenPageMusicStop();
 // Volume 0..256 of the music's gain.
 void tilsenPageMusicVolume(int32_t volume);
+// The show has ended (its end, a quit key or a display error): no more steps are run.
+void tilsenPageEnded();
 }

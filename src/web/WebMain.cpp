@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "driver/Movie.h"
 #include "driver/MusicClock.h"
@@ -17,8 +18,6 @@
 #include "web/PageBridge.h"
 #include "web/WebDisplay.h"
 #include "web/WebMusic.h"
-
-extern "C" void tilsenPageEnded();
 
 namespace {
 
