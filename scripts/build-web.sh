@@ -22,7 +22,7 @@ cmake --build "$build/web-cmake"
 site=$build/web
 rm -rf "$site.tmp"
 mkdir -p "$site.tmp/chiptune3"
-cp src/web/page/index.html src/web/page/tilsen-page.js "$site.tmp/"
+cp src/web/page/index.html src/web/page/tilsen-page.js src/web/page/heard-time.js "$site.tmp/"
 cp "$build/web-cmake/src/web/tilsen.js" "$build/web-cmake/src/web/tilsen.wasm" "$site.tmp/"
 player=$build/web-node/node_modules/chiptune3
 cp "$player/chiptune3.js" "$player/chiptune3.worklet.js" "$player/libopenmpt.worklet.js" \

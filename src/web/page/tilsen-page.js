@@ -1,16 +1,13 @@
 // The show's page: loads the wasm show and the data files into its file system, starts the
 // music on the visitor's click and then the show, one step per animation frame. The music
-// plays in chiptune3's audio worklet (libopenmpt compiled to wasm).
-//
-// Play time: the worklet renders blocks of 128 frames and posts one message per block, so
-// the blocks counted are the samples rendered; less the output latency the browser reports,
-// that is what the listener hears. It never goes backwards.
+// plays in chiptune3's audio worklet (libopenmpt compiled to wasm); its play time is
+// counted in the worklet's blocks (heard-time.js).
 import { ChiptuneJsPlayer } from './chiptune3/chiptune3.js';
+import { HeardTime } from './heard-time.js';
 
 const kDataFiles = ['morvane.raw', 'pelu.raw', 'greets.raw', 'logo.raw', 'credits.raw',
   'presents.mvz.gz', 'tavo01.mvz.gz', 'main02.mvz.gz'];
 const kMusicFile = 'music.xm';
-const kBlockFrames = 128;
 const kFullVolume = 256;
 const kKeys = { Escape: 27, q: 81, Q: 81 };
 
@@ -22,8 +19,7 @@ const endOverlay = document.getElementById('end');
 
 let module = null;
 let player = null;
-let blocks = 0;
-let heard = 0;
+const heardTime = new HeardTime();
 let running = false;
 // For the page's tests and the curious: each scene's first frame, with the play time heard
 // then, the tick boundary the scene began on and the ticks the frame before it missed.
@@ -44,13 +40,8 @@ function toggleFullscreen() {
 }
 
 function playTime() {
-  if (!player) {
-    return heard;
-  }
-  const latency = player.context.outputLatency || 0;
-  const rendered = blocks * kBlockFrames * 1000 / player.context.sampleRate;
-  heard = Math.max(heard, Math.floor(rendered - latency * 1000));
-  return heard;
+  return player ? heardTime.read(player.context.sampleRate, player.context.outputLatency)
+    : heardTime.heard;
 }
 
 function showEnd(text) {
@@ -67,7 +58,7 @@ window.tilsenPage = {
     if (sceneLog.length === 0 || sceneLog[sceneLog.length - 1].scene !== scene) {
       sceneLog.push({
         scene,
-        playTime: heard,
+        playTime: heardTime.heard,
         tickStart: module._tilsen_tick_start() >>> 0,
         skipped: module._tilsen_skip_count(),
       });
@@ -105,7 +96,7 @@ window.tilsenPage = {
       frameIndex: module._tilsen_frame_index(),
       movieFrame: module._tilsen_movie_frame(),
       origin: module._tilsen_clock_origin(),
-      playTime: heard,
+      playTime: heardTime.heard,
       // Mean time of a drawing step: in any scene, then scene by scene.
       drawMilliseconds: [0, 1, 2, 3, 4, 5, 6, 7, 8].map((i) => module._tilsen_draw_milliseconds(i)),
       sceneLog: sceneLog.slice(),
@@ -127,8 +118,8 @@ function startMusic(music) {
     player = new ChiptuneJsPlayer({ repeatCount: -1 });
     player.onError((error) => reject(new Error(`${kMusicFile}: ${error.type}`)));
     player.onProgress(() => {
-      ++blocks;
-      if (blocks === 1) {
+      heardTime.blockRendered();
+      if (heardTime.blocks === 1) {
         resolve();
       }
     });
