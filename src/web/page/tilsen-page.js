@@ -116,7 +116,9 @@ async function fetchBytes(name) {
 function startMusic(music) {
   return new Promise((resolve, reject) => {
     player = new ChiptuneJsPlayer({ repeatCount: -1 });
-    player.onError((error) => reject(new Error(`${kMusicFile}: ${error.type}`)));
+    // The worklet reports a module it cannot read as 'ptr'.
+    player.onError((error) => reject(new Error(
+      `${kMusicFile}: ${error.type === 'ptr' ? 'Unknown file format' : `cannot play (${error.type})`}`)));
     player.onProgress(() => {
       heardTime.blockRendered();
       if (heardTime.blocks === 1) {
