@@ -5,6 +5,8 @@
 // machine and for every caller.
 #pragma once
 
+#include "geometry/FloatMath.h"
+
 #include <cmath>
 #include <cstdint>
 
@@ -94,8 +96,8 @@ inline void arc(float rx, float ry, float x0, float y0, float x, float y, EmitTo
     const float depth = std::sqrt(std::fmax(0.0f, 1.0f - halfChord * halfChord));
     const float ox = mx - rx * depth * v / halfChord;
     const float oy = my + ry * depth * u / halfChord;
-    const float theta0 = std::atan2((y0 - oy) / ry, (x0 - ox) / rx);
-    float theta1 = std::atan2((y - oy) / ry, (x - ox) / rx);
+    const float theta0 = floatmath::atan2((y0 - oy) / ry, (x0 - ox) / rx);
+    float theta1 = floatmath::atan2((y - oy) / ry, (x - ox) / rx);
     if (!std::isfinite(ox) || !std::isfinite(oy) || !std::isfinite(theta0) ||
         !std::isfinite(theta1)) {
         emitTo(x, y);
@@ -114,8 +116,8 @@ inline void arc(float rx, float ry, float x0, float y0, float x, float y, EmitTo
     while (theta < theta1) {
         int32_t n = 0;
         do {
-            xs[n] = ox + rx * std::cos(theta);
-            ys[n] = oy + ry * std::sin(theta);
+            xs[n] = ox + rx * floatmath::cos(theta);
+            ys[n] = oy + ry * floatmath::sin(theta);
             theta = theta + kArcStep;
             ++n;
         } while (n < kArcBatch && theta < theta1);

@@ -3,6 +3,8 @@
 // user may skip the mapping whenever it is set.
 #include "geometry/Transform2D.h"
 
+#include "geometry/FloatMath.h"
+
 #include <cmath>
 
 Transform2D movieTransform;
@@ -68,8 +70,8 @@ void Transform2D::rebuild() {
         compose(fromMatrix({scaleX, 0.0f, 0.0f, 0.0f, scaleY, 0.0f, 0.0f, 0.0f, 1.0f}));
     }
     if (rotation != 0.0f) {
-        const float co = std::cos(rotation);
-        const float si = std::sin(rotation);
+        const float co = floatmath::cos(rotation);
+        const float si = floatmath::sin(rotation);
         identity = false;
         compose(fromMatrix({co, -si, 0.0f, si, co, 0.0f, 0.0f, 0.0f, 1.0f}));
     }
