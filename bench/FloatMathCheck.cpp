@@ -1,5 +1,5 @@
-// Checks floatmath against the C library bit for bit. sin and cos: every float with |x| < 16
-// (the angles the geometry makes), or every one of the 2^32 floats with --all. atan2: every
+// Checks floatmath against the C library bit for bit. sin, cos (and sinCos) and tan: every float
+// with |x| < 16 (the angles the geometry makes), or every one of the 2^32 with --all. atan2: every
 // y (the same ranges) over x = 1, 0.75 and -3, then seeded random pairs. Two NaNs count as
 // equal; any other difference is counted and the first few are printed. Exits 1 on any.
 #include "geometry/FloatMath.h"
@@ -25,6 +25,7 @@ struct Counts {
     std::atomic<uint64_t> sin{0};
     std::atomic<uint64_t> cos{0};
     std::atomic<uint64_t> atan2{0};
+    std::atomic<uint64_t> tan{0};
     std::atomic<uint32_t> printed{0};
     std::mutex printMutex;
 };
@@ -98,7 +99,24 @@ void checkAtan2Random(uint64_t seed, uint64_t pairs, Counts& counts) {
     }
     counts.atan2 += diffs;
 }
-// Checks the bit patterns [begin, end) of both signs.
+// tan of the bit patterns [begin, end) of both signs.
+void checkTanRange(uint32_t begin, uint32_t end, Counts& counts) {
+    uint64_t diffs = 0;
+    for (uint64_t bits = begin; bits < end; ++bits) {
+        for (const uint32_t sign : {0u, 0x80000000u}) {
+            const float x = std::bit_cast<float>(static_cast<uint32_t>(bits) | sign);
+            const float ours = floatmath::tan(x);
+            const float theirs = ::tanf(x);
+            if (!same(ours, theirs)) {
+                ++diffs;
+                report(counts, "tan", x, ours, theirs);
+            }
+        }
+    }
+    counts.tan += diffs;
+}
+
+// sin and cos of the bit patterns [begin, end) of both signs.
 void checkRange(uint32_t begin, uint32_t end, Counts& counts) {
     uint64_t sinDiffs = 0;
     uint64_t cosDiffs = 0;
@@ -117,6 +135,15 @@ void checkRange(uint32_t begin, uint32_t end, Counts& counts) {
                 ++cosDiffs;
                 report(counts, "cos", x, ourCos, libCos);
             }
+            const floatmath::SinCos both = floatmath::sinCos(x);
+            if (!same(both.sin, libSin)) {
+                ++sinDiffs;
+                report(counts, "sinCos.sin", x, both.sin, libSin);
+            }
+            if (!same(both.cos, libCos)) {
+                ++cosDiffs;
+                report(counts, "sinCos.cos", x, both.cos, libCos);
+            }
         }
     }
     counts.sin += sinDiffs;
@@ -133,11 +160,12 @@ int main(int argc, char** argv) {
     uint64_t pairs = 1ull << 28;
     app.add_flag("--all", all, "every float, not only |x| < 16");
     app.add_option("--threads", threads, "worker threads")->check(CLI::Range(1u, 64u));
-    app.add_option("--function", function, "sincos or atan2")
-        ->check(CLI::IsMember({"sincos", "atan2"}));
+    app.add_option("--function", function, "sincos, tan or atan2")
+        ->check(CLI::IsMember({"sincos", "tan", "atan2"}));
     app.add_option("--pairs", pairs, "random atan2 pairs");
     CLI11_PARSE(app, argc, argv);
     const bool atan2 = function == "atan2";
+    const bool tan = function == "tan";
 
     // Magnitudes as bit patterns without the sign: [0, end).
     const uint32_t end = all ? 0x80000000u : std::bit_cast<uint32_t>(16.0f);
@@ -156,6 +184,8 @@ int main(int argc, char** argv) {
                 }
                 if (atan2) {
                     checkAtan2Range(begin, std::min(end, begin + kSlice), counts);
+                } else if (tan) {
+                    checkTanRange(begin, std::min(end, begin + kSlice), counts);
                 } else {
                     checkRange(begin, std::min(end, begin + kSlice), counts);
                 }
@@ -180,6 +210,12 @@ int main(int argc, char** argv) {
                     checked, all ? "all" : "|y| < 16", pairs / threads * threads, seconds, threads,
                     counts.atan2.load());
         return counts.atan2.load() == 0 ? 0 : 1;
+    }
+    if (tan) {
+        std::printf("tan: %" PRIu64 " floats (%s) in %.1f s on %" PRIu32
+                    " threads: differs on %" PRIu64 "\n",
+                    checked, all ? "all" : "|x| < 16", seconds, threads, counts.tan.load());
+        return counts.tan.load() == 0 ? 0 : 1;
     }
     std::printf("%" PRIu64 " floats (%s) in %.1f s on %" PRIu32 " threads: sin differs on "
                 "%" PRIu64 ", cos on %" PRIu64 "\n",

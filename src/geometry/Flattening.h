@@ -116,8 +116,9 @@ inline void arc(float rx, float ry, float x0, float y0, float x, float y, EmitTo
     while (theta < theta1) {
         int32_t n = 0;
         do {
-            xs[n] = ox + rx * floatmath::cos(theta);
-            ys[n] = oy + ry * floatmath::sin(theta);
+            const floatmath::SinCos sc = floatmath::sinCos(theta);
+            xs[n] = ox + rx * sc.cos;
+            ys[n] = oy + ry * sc.sin;
             theta = theta + kArcStep;
             ++n;
         } while (n < kArcBatch && theta < theta1);

@@ -62,16 +62,17 @@ void Transform2D::rebuild() {
     }
     if (skewX != 0.0f || skewY != 0.0f) {
         identity = false;
-        compose(fromMatrix(
-            {1.0f, std::tan(skewX), 0.0f, std::tan(skewY), 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}));
+        compose(fromMatrix({1.0f, floatmath::tan(skewX), 0.0f, floatmath::tan(skewY), 1.0f, 0.0f,
+                            0.0f, 0.0f, 1.0f}));
     }
     if (scaleX != 1.0f || scaleY != 1.0f) {
         identity = false;
         compose(fromMatrix({scaleX, 0.0f, 0.0f, 0.0f, scaleY, 0.0f, 0.0f, 0.0f, 1.0f}));
     }
     if (rotation != 0.0f) {
-        const float co = floatmath::cos(rotation);
-        const float si = floatmath::sin(rotation);
+        const floatmath::SinCos sc = floatmath::sinCos(rotation);
+        const float co = sc.cos;
+        const float si = sc.sin;
         identity = false;
         compose(fromMatrix({co, -si, 0.0f, si, co, 0.0f, 0.0f, 0.0f, 1.0f}));
     }

@@ -93,10 +93,13 @@ std::vector<float> hardArguments() {
 
 class FloatMathHard : public ::testing::TestWithParam<float> {};
 
-TEST_P(FloatMathHard, SinAndCosEqualTheLibrary) {
+TEST_P(FloatMathHard, SinCosAndTanEqualTheLibrary) {
     const float x = opaque(GetParam());
     EXPECT_TRUE(sameFloat(floatmath::sin(x), std::sin(x))) << "sin " << hex(x);
     EXPECT_TRUE(sameFloat(floatmath::cos(x), std::cos(x))) << "cos " << hex(x);
+    EXPECT_TRUE(sameFloat(floatmath::sinCos(x).sin, std::sin(x))) << "sinCos " << hex(x);
+    EXPECT_TRUE(sameFloat(floatmath::sinCos(x).cos, std::cos(x))) << "sinCos " << hex(x);
+    EXPECT_TRUE(sameFloat(floatmath::tan(x), std::tan(x))) << "tan " << hex(x);
 }
 
 TEST_P(FloatMathHard, Atan2EqualsTheLibraryOverEveryQuadrant) {
@@ -114,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Arguments, FloatMathHard, ::testing::ValuesIn(hardArgum
 
 // Every float bit pattern is equally likely, so all exponents and paths are drawn; a second
 // half draws angles of the size the arc walk makes.
-TEST(FloatMathSample, SinCosAndAtan2EqualTheLibraryOnSeededArguments) {
+TEST(FloatMathSample, EveryFunctionEqualsTheLibraryOnSeededArguments) {
     std::mt19937 random(20261208u);
     std::uniform_real_distribution<float> angle(-10.0f, 10.0f);
     int32_t failures = 0;
@@ -123,8 +126,11 @@ TEST(FloatMathSample, SinCosAndAtan2EqualTheLibraryOnSeededArguments) {
             opaque(i % 2 == 0 ? fromBits(static_cast<uint32_t>(random())) : angle(random));
         const float y =
             opaque(i % 2 == 0 ? fromBits(static_cast<uint32_t>(random())) : angle(random));
+        const floatmath::SinCos both = floatmath::sinCos(x);
         const bool same = sameFloat(floatmath::sin(x), std::sin(x)) &&
                           sameFloat(floatmath::cos(x), std::cos(x)) &&
+                          sameFloat(both.sin, std::sin(x)) && sameFloat(both.cos, std::cos(x)) &&
+                          sameFloat(floatmath::tan(x), std::tan(x)) &&
                           sameFloat(floatmath::atan2(y, x), std::atan2(y, x));
         if (!same) {
             ++failures;
@@ -164,6 +170,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Exact{"sin(inf)", floatmath::sin(kInf), kNaN},
                       Exact{"cos(-inf)", floatmath::cos(-kInf), kNaN},
                       Exact{"sin(NaN)", floatmath::sin(kNaN), kNaN},
+                      Exact{"tan(-0)", floatmath::tan(-0.0f), -0.0f},
+                      Exact{"tan(tiny) is tiny", floatmath::tan(0x1p-20f), 0x1p-20f},
+                      Exact{"tan(π_f/4) is 1", floatmath::tan(kPiF / 4.0f), 1.0f},
+                      Exact{"tan(-inf)", floatmath::tan(-kInf), kNaN},
+                      Exact{"sinCos(-0)", floatmath::sinCos(-0.0f).sin, -0.0f},
+                      Exact{"sinCos(π_f).cos", floatmath::sinCos(kPiF).cos, -1.0f},
                       Exact{"atan2(+0, +0)", floatmath::atan2(0.0f, 0.0f), 0.0f},
                       Exact{"atan2(-0, +0)", floatmath::atan2(-0.0f, 0.0f), -0.0f},
                       Exact{"atan2(+0, -0)", floatmath::atan2(0.0f, -0.0f), kPiF},
