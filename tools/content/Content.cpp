@@ -2,12 +2,15 @@
 #include "Content.h"
 
 #include "Fonts.h"
+#include "MovieOutput.h"
 #include "Movies.h"
 #include "Music.h"
 #include "XmWriter.h"
 
 void writeMusic(const std::string& dir) {
-    saveXm(composeMusic(), dir + "/music.xm");
+    const XmModule music = composeMusic();
+    writeFileAtomically(dir + "/music.xm",
+                        [&](const std::string& tempName) { saveXm(music, tempName); });
 }
 
 void writeMovies(const std::string& dir) {

@@ -11,6 +11,7 @@
 #include "Content.h"
 #include "Fonts.h"
 #include "GradientPaint.h"
+#include "MovieOutput.h"
 #include "Random.h"
 
 namespace {
@@ -360,11 +361,14 @@ void writePictures(const std::string& dir) {
     const Fonts fonts;
     auto save = [&](const char* name, const std::vector<uint8_t>& rgb) {
         const std::string fileName = dir + "/" + name;
-        std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(rgb.data()),
-                  static_cast<std::streamsize>(rgb.size()));
-        if (!out)
-            throw std::runtime_error("cannot write " + fileName);
+        writeFileAtomically(fileName, [&](const std::string& tempName) {
+            std::ofstream out(tempName, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char*>(rgb.data()),
+                      static_cast<std::streamsize>(rgb.size()));
+            out.close();
+            if (!out)
+                throw std::runtime_error("cannot write " + fileName);
+        });
     };
     save("morvane.raw", drawMorvane(fonts));
     save("pelu.raw", drawPelu());

@@ -1,0 +1,33 @@
+// A file that appears whole or not at all: it is written under a temporary name in the
+// folder of its final name and renamed over the final name by commit(). Until then an
+// older file of that name stays untouched; an AtomicFile dropped without commit removes
+// its temporary file. Writers open tempName() by name, in whatever way they write.
+#pragma once
+
+#include <string>
+
+class AtomicFile {
+public:
+    explicit AtomicFile(std::string finalName);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file (empty, with the permissions a new file gets). False with
+    // a message naming the folder and the system's reason.
+    bool create(std::string& error);
+    const std::string& tempName() const { return temp; }
+    const std::string& finalName() const { return target; }
+    // Flushes the temporary file to disk and renames it over the final name. False with a
+    // message naming the file and the system's reason; the temporary file is then removed.
+    bool commit(std::string& error);
+    // Removes the temporary file now (also done by the destructor).
+    void discard();
+
+private:
+    std::string target;
+    std::string temp;
+};
+
+// "file: reason" for the errno value of a failed call on that file.
+std::string fileError(const std::string& fileName, int errorNumber);
