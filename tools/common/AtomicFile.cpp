@@ -65,21 +65,23 @@ bool AtomicFile::create(std::string& error) {
     return true;
 }
 
-bool AtomicFile::commit(std::string& error) {
+bool AtomicFile::commit(std::string& error, Sync sync) {
     if (temp.empty()) {
         error = target + ": nothing written";
         return false;
     }
-    const int fd = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || fsync(fd) != 0) {
-        error = fileError(target, errno);
-        if (fd >= 0) {
-            close(fd);
+    if (sync == Sync::kYes) {
+        const int fd = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || fsync(fd) != 0) {
+            error = fileError(target, errno);
+            if (fd >= 0) {
+                close(fd);
+            }
+            discard();
+            return false;
         }
-        discard();
-        return false;
+        close(fd);
     }
-    close(fd);
     if (std::rename(temp.c_str(), target.c_str()) != 0) {
         error = fileError(target, errno);
         discard();

@@ -18,9 +18,12 @@ public:
     bool create(std::string& error);
     const std::string& tempName() const { return temp; }
     const std::string& finalName() const { return target; }
-    // Flushes the temporary file to disk and renames it over the final name. False with a
-    // message naming the file and the system's reason; the temporary file is then removed.
-    bool commit(std::string& error);
+    // Whether commit first waits for the bytes to reach the disk. Files that are quickly
+    // made again (rendered frames) may skip it; a rename still never shows half a file.
+    enum class Sync { kYes, kNo };
+    // Renames the temporary file over the final name. False with a message naming the file
+    // and the system's reason; the temporary file is then removed.
+    bool commit(std::string& error, Sync sync = Sync::kYes);
     // Removes the temporary file now (also done by the destructor).
     void discard();
 

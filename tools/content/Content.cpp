@@ -8,9 +8,7 @@
 #include "XmWriter.h"
 
 void writeMusic(const std::string& dir) {
-    const XmModule music = composeMusic();
-    writeFileAtomically(dir + "/music.xm",
-                        [&](const std::string& tempName) { saveXm(music, tempName); });
+    writeFileBytes(dir + "/music.xm", writeXm(composeMusic()));
 }
 
 void writeMovies(const std::string& dir) {

@@ -2,6 +2,9 @@
 // under a temporary name and put in place only when whole.
 #include "MovieOutput.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 #include "AtomicFile.h"
@@ -18,6 +21,22 @@ void writeFileAtomically(const std::string& fileName,
     if (!file.commit(error)) {
         throw std::runtime_error(error);
     }
+}
+
+void writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes) {
+    writeFileAtomically(fileName, [&](const std::string& tempName) {
+        struct Closer {
+            void operator()(std::FILE* file) const { std::fclose(file); }
+        };
+        std::unique_ptr<std::FILE, Closer> file(std::fopen(tempName.c_str(), "wb"));
+        if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
+            std::fflush(file.get()) != 0) {
+            throw std::runtime_error(fileError(fileName, errno));
+        }
+        if (std::fclose(file.release()) != 0) {
+            throw std::runtime_error(fileError(fileName, errno));
+        }
+    });
 }
 
 void writeMovie(const std::string& fileName, int32_t frameCount,

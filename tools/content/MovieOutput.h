@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "DrawList.h"
 
@@ -13,6 +14,9 @@
 // std::runtime_error naming the file and the reason.
 void writeFileAtomically(const std::string& fileName,
                          const std::function<void(const std::string&)>& write);
+
+// Writes bytes as fileName the same way.
+void writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes);
 
 // draw(frame, list) fills the list for each frame 0..frameCount-1. Throws
 // std::runtime_error when the file cannot be written.

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "PathWalk.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
@@ -151,10 +152,10 @@ bool decodeMovie(const std::string& movieFile, std::ostream& out, std::string& e
     return static_cast<bool>(out);
 }
 
-bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& error) {
+bool encodeMovie(std::istream& in, const EncodeFiles& files, std::string& error) {
     MovieWriter writer;
-    if (!writer.open(movieFile.c_str())) {
-        error = movieFile + ": cannot create the file";
+    if (!writer.open(files.outputFile.c_str())) {
+        error = fileError(files.movieName, writer.errorNumber());
         return false;
     }
     bool haveHeader = false;
@@ -177,7 +178,7 @@ bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& er
     std::string line;
     int64_t lineNumber = 0;
     const auto fail = [&](const std::string& what) {
-        error = "line " + std::to_string(lineNumber) + ": " + what;
+        error = files.textName + ": line " + std::to_string(lineNumber) + ": " + what;
         return false;
     };
     while (std::getline(in, line)) {
@@ -259,7 +260,7 @@ bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& er
     }
     flushFrame();
     if (!writer.close()) {
-        error = movieFile + ": write failed";
+        error = fileError(files.movieName, writer.errorNumber());
         return false;
     }
     return true;
