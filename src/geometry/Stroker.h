@@ -8,7 +8,7 @@
 #include "geometry/PathSink.h"
 #include "geometry/Point2.h"
 #include "geometry/Segment.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 class Stroker : public PathSink {
 public:

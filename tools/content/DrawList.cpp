@@ -5,16 +5,15 @@
 #include <string>
 
 #include "CellCount.h"
+#include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Stroker.h"
 #include "movie/MovieWriter.h"
-#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
 constexpr int32_t kCurveSteps = 16;
 constexpr float kMargin = 2.0f;
-constexpr int32_t kEvenOdd = 0;
 constexpr uint32_t kBlack = 0xFF000000u;
 } // namespace
 
@@ -84,10 +83,10 @@ void DrawList::render(uint32_t* pixels) const {
         Path path;
         path.setWords(it->words.data(), static_cast<int32_t>(it->words.size()));
         if (it->paint != nullptr) {
-            rasterizer.fill(path, *it->paint, kEvenOdd);
+            rasterizer.fill(path, *it->paint, FillRule::kEvenOdd);
         } else {
             SolidPaint paint(it->colour);
-            rasterizer.fill(path, paint, kEvenOdd);
+            rasterizer.fill(path, paint, FillRule::kEvenOdd);
         }
     }
     rasterizer.resolveBackground(kBlack);
