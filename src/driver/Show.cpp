@@ -45,6 +45,11 @@ int32_t Show::run() {
             uint32_t* pixels = display.lock();
             drawScene(pixels);
             display.unlock();
+            // A quit that came while the frame was drawn ends the show before the frame,
+            // perhaps cut short, is shown.
+            if (quitWaiting()) {
+                break;
+            }
             display.present();
             if (key == kEscape || key == kQuitKey) {
                 break;
@@ -155,8 +160,13 @@ void Show::endScene() {
     }
 }
 
+bool Show::quitWaiting() {
+    return display.keyWaiting(kEscape) || display.keyWaiting(kQuitKey);
+}
+
 void Show::openMovie(const char* name) {
     player = movies.createMovie();
+    player->setStopCheck([this] { return quitWaiting(); });
     sceneEnd = player->open(name);
 }
 

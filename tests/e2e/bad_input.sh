@@ -129,5 +129,34 @@ row pipes-and-devices-for-data "" runs
 if [ ! -s "$top/no-display/err.txt" ]; then
   echo "FAIL no-display: nothing reported on standard error"; failures=$((failures + 1))
 fi
+# A missing music file: standard error says which file, where it was looked for, and how
+# to run the show instead.
+if ! grep -q "music.xm was not found in $top/music-missing; .*data.*\./demo.sh" "$top/music-missing/err.txt"; then
+  echo "FAIL music-missing: standard error '$(cat "$top/music-missing/err.txt")'"; failures=$((failures + 1))
+fi
+# Missing pictures and movies change nothing, but each is named once on standard error.
+for f in morvane.raw pelu.raw greets.raw logo.raw credits.raw presents.mvz.gz; do
+  count=$(grep -c "^[^:]*: $f: No such file or directory" "$top/no-pictures-or-movies/err.txt")
+  if [ "$count" -ne 1 ]; then
+    echo "FAIL no-pictures-or-movies: $f reported $count times: $(cat "$top/no-pictures-or-movies/err.txt")"
+    failures=$((failures + 1))
+  fi
+done
+# With standard output closed or full, the show's one line reaches standard error.
+for how in closed full; do
+  cd "$top/music-missing" || exit 1
+  if [ $how = closed ]; then
+    "$show" >&- 2>err-$how.txt
+  else
+    "$show" >/dev/full 2>err-$how.txt
+  fi
+  status=$?
+  if [ $status -ne 1 ] || ! grep -qx "File not found" err-$how.txt; then
+    echo "FAIL stdout-$how: status $status, errors '$(cat err-$how.txt)'"; failures=$((failures + 1))
+  else
+    echo "ok   stdout-$how: the line reached standard error"
+  fi
+done
+
 [ "$failures" -eq 0 ] || { echo "$failures rows failed"; exit 1; }
 echo "all rows passed"

@@ -35,7 +35,10 @@ struct EncodeFiles {
     std::string movieName;
 };
 // Reads the text form and writes a gzip movie. False with a message (naming the line)
-// when the text is malformed or the file cannot be written.
+// when the text is malformed, when a frame passes a bound the player would refuse it for
+// (FrameBudget), when the header promises more frames than the text holds, or when the
+// file cannot be written. Lines are read one at a time and never held past the length a
+// record can have.
 bool encodeMovie(std::istream& in, const EncodeFiles& files, std::string& error);
 
 // How a damaged stream ended, in a few words ("none" for an undamaged end).

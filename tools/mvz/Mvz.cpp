@@ -26,9 +26,9 @@
 #include "PathWalk.h"
 #include "PngFile.h"
 #include "ToolCli.h"
+#include "geometry/Path.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
-#include "geometry/Path.h"
 
 namespace {
 constexpr int32_t kWidth = 320;
@@ -353,8 +353,12 @@ int runEncode(const std::string& textFile, const std::string& movieFile) {
     if (!file.create(error)) {
         return failure(error);
     }
-    if (!encodeMovie(in, {textFile, file.tempName(), movieFile}, error)) {
-        return failure(error);
+    try {
+        if (!encodeMovie(in, {textFile, file.tempName(), movieFile}, error)) {
+            return failure(error);
+        }
+    } catch (const std::bad_alloc&) {
+        return failure(textFile + ": out of memory while encoding it");
     }
     if (!file.commit(error)) {
         return failure(error);
