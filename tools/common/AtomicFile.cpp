@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -34,6 +35,22 @@ AtomicFile::~AtomicFile() {
 
 bool AtomicFile::create(std::string& error) {
     discard();
+    struct stat info {};
+    if (stat(target.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) {
+            error = fileError(target, EISDIR);
+            return false;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            temp = target;
+            direct = true;
+            return true;
+        }
+        std::vector<char> resolved(PATH_MAX);
+        if (realpath(target.c_str(), resolved.data()) != nullptr) {
+            target = resolved.data();
+        }
+    }
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -70,6 +87,11 @@ bool AtomicFile::commit(std::string& error, Sync sync) {
         error = target + ": nothing written";
         return false;
     }
+    if (direct) {
+        temp.clear();
+        direct = false;
+        return true;
+    }
     if (sync == Sync::kYes) {
         const int fd = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0 || fsync(fd) != 0) {
@@ -92,6 +114,10 @@ bool AtomicFile::commit(std::string& error, Sync sync) {
 }
 
 void AtomicFile::discard() {
+    if (direct) {
+        temp.clear();
+        direct = false;
+    }
     if (!temp.empty()) {
         unlink(temp.c_str());
         temp.clear();

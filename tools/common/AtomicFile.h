@@ -2,6 +2,9 @@
 // folder of its final name and renamed over the final name by commit(). Until then an
 // older file of that name stays untouched; an AtomicFile dropped without commit removes
 // its temporary file. Writers open tempName() by name, in whatever way they write.
+// A final name that is a device or a pipe (/dev/stdout, /dev/null) is written directly:
+// it has no old contents to keep, and renaming over it would replace the device node. A
+// symbolic link is followed, so that the file it points to is replaced, not the link.
 #pragma once
 
 #include <string>
@@ -30,6 +33,7 @@ public:
 private:
     std::string target;
     std::string temp;
+    bool direct = false; // tempName() is the final name itself
 };
 
 // "file: reason" for the errno value of a failed call on that file.
