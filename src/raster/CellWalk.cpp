@@ -90,7 +90,7 @@ void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
         boundsMaxX = x1;
     }
 
-    if (transform != nullptr && !transform->isIdentity) {
+    if (transform != nullptr && !transform->isIdentity()) {
         transform->map(x0, y0);
         transform->map(x1, y1);
         // A huge matrix can overflow to infinity or produce NaN: drop what cannot be placed.
@@ -181,7 +181,7 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
 }
 
 void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
-    if (transform != nullptr && !transform->isIdentity) {
+    if (transform != nullptr && !transform->isIdentity()) {
         if (x0 != x1 || y0 != y1) {
             emitLineGeneral(x0, y0, x1, y1);
         }
@@ -273,11 +273,13 @@ public:
     }
     void lineTo(float x, float y) { emitTo(x, y); }
     void quadTo(float cx, float cy, float x, float y) {
-        flattening::quad(r.curveSteps, r.step, r.stepSquared, current.x, current.y, cx, cy, x, y,
+        const CurveSteps& steps = r.curveSteps();
+        flattening::quad(steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
                          [this](float px, float py) { emitTo(px, py); });
     }
     void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
-        flattening::cubic(r.curveSteps, r.step, r.stepSquared, r.stepCubed, current.x, current.y,
+        const CurveSteps& steps = r.curveSteps();
+        flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y,
                           c1x, c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
     }
     void arcTo(float rx, float ry, float x, float y, float, float, float) {
@@ -310,7 +312,7 @@ private:
 };
 
 void Rasterizer::replayOutline(const uint32_t* words, int32_t wordCount) {
-    if (transform == nullptr || transform->isIdentity) {
+    if (transform == nullptr || transform->isIdentity()) {
         OutlineWalker walker(*this);
         Path::replayWords(words, wordCount, walker);
     } else {

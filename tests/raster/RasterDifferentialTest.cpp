@@ -152,9 +152,8 @@ TEST(TunedRaster, MatchesPlainOnRandomFrames) {
 
 TEST(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
     std::mt19937 rng(77u);
-    Transform2D skewed;
-    skewed.m = {0.8f, 0.3f, 12.5f, -0.2f, 1.1f, -7.25f, 0.0f, 0.0f, 1.0f};
-    skewed.isIdentity = false;
+    const Transform2D skewed =
+        Transform2D::fromMatrix({0.8f, 0.3f, 12.5f, -0.2f, 1.1f, -7.25f, 0.0f, 0.0f, 1.0f});
     std::vector<Shape> shapes(1);
     shapes[0].colour = 0xC0806040u;
     // Many overlapping subpaths in one path: far more cells than the arrays start with.

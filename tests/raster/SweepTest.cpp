@@ -170,7 +170,7 @@ TEST(Fill, BoundsAreInPathCoordinatesBeforeTheTransform) {
     SolidPaint paint(kWhite);
     canvas.raster.fillTransformed(path, scale, paint, kNonZero);
     EXPECT_EQ(paint.bounds, (std::array<float, 4>{1.0f, 2.0f, 4.0f, 7.0f}));
-    EXPECT_FLOAT_EQ(paint.deviceToPaint.m[0], 0.5f);
+    EXPECT_FLOAT_EQ(paint.deviceToPaint.matrix()[0], 0.5f);
     // The transform is let go with the fill: a later line is not scaled.
     EXPECT_EQ(canvas.walk(0.5f, 0.0f, 0.5f, 2.0f).size(), 4u);
     // The doubled rectangle covers (2, 4)..(10, 18).

@@ -42,7 +42,7 @@ void PlainRasterizer::emitLine(float x0, float y0, float x1, float y1) {
         !std::isfinite(y1)) {
         return;
     }
-    if (transform != nullptr && !transform->isIdentity) {
+    if (transform != nullptr && !transform->isIdentity()) {
         transform->map(x0, y0);
         transform->map(x1, y1);
         if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) {

@@ -17,7 +17,7 @@ constexpr float kMargin = 2.0f;
 constexpr uint32_t kBlack = 0xFF000000u;
 } // namespace
 
-std::vector<uint32_t> strokeWords(const Outline& centre, float halfWidth, int32_t join) {
+std::vector<uint32_t> strokeWords(const Outline& centre, float halfWidth, Join join) {
     const std::vector<uint32_t> words = centre.words();
     Path path;
     path.setWords(words.data(), static_cast<int32_t>(words.size()));
@@ -60,7 +60,7 @@ void DrawList::fill(std::shared_ptr<Paint> paint, const Outline& outline) {
     add({0, std::move(paint), outline.words()});
 }
 
-void DrawList::stroke(uint32_t colour, const Outline& centre, float halfWidth, int32_t join) {
+void DrawList::stroke(uint32_t colour, const Outline& centre, float halfWidth, Join join) {
     if ((colour >> 24) == 0u || !visible(centre))
         return;
     add({colour, nullptr, strokeWords(centre, halfWidth, join)});

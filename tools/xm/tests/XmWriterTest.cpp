@@ -1,10 +1,12 @@
-// The XM writer: byte layout of header, packed cells and delta-coded samples worked out
-// by hand, rejection of modules that cannot be stored, and a written tune that the
-// module player loads without a single warning and plays as sound.
+// The XM writer: byte layout of header, packed cells, panning fields and delta-coded
+// samples worked out by hand, rejection of modules that cannot be stored, a written tune
+// that the module player loads without a single warning and plays as sound, and each
+// way of panning heard on the side the module asks for.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <libopenmpt/libopenmpt.hpp>
+#include <numbers>
 #include <sstream>
 
 #include "TestTune.h"
@@ -127,6 +129,40 @@ TEST(XmSamples, EightBitDataKeepsTheTopByteAsDeltas) {
     EXPECT_EQ(data, (std::vector<uint8_t>{0x7F, 0x82, 0xFE, 0x01}));
 }
 
+TEST(XmInstrumentLayout, PanningFieldsSitAtTheirOffsets) {
+    XmModule m = oneRowModule();
+    XmSample s;
+    s.data = {0};
+    s.panning = 0x30;
+    XmInstrument ins = instrumentWith(s);
+    ins.panningEnvelope.points = {{0, 8}, {96, 56}, {0x1234, 32}};
+    ins.panningEnvelope.sustain = true;
+    ins.panningEnvelope.sustainPoint = 1;
+    ins.panningEnvelope.loop = true;
+    ins.panningEnvelope.loopStart = 0;
+    ins.panningEnvelope.loopEnd = 2;
+    m.instruments.push_back(ins);
+    const std::vector<uint8_t> b = writeXm(m);
+    const size_t i = kFirstPattern + 9 + 2;
+    // Size, name, type, sample count, sample header size, note map, volume envelope.
+    const size_t points = i + 4 + 22 + 1 + 2 + 4 + 96 + 48;
+    EXPECT_EQ(word(b, points + 0), 0);
+    EXPECT_EQ(word(b, points + 2), 8);
+    EXPECT_EQ(word(b, points + 4), 96);
+    EXPECT_EQ(word(b, points + 6), 56);
+    EXPECT_EQ(word(b, points + 8), 0x1234);
+    EXPECT_EQ(word(b, points + 10), 32);
+    EXPECT_EQ(word(b, points + 12), 0); // unused points stay zero
+    EXPECT_EQ(b[i + 225], 0);           // volume envelope point count
+    EXPECT_EQ(b[i + 226], 3);           // panning envelope point count
+    EXPECT_EQ(b[i + 230], 1);           // panning sustain point
+    EXPECT_EQ(b[i + 231], 0);           // panning loop start
+    EXPECT_EQ(b[i + 232], 2);           // panning loop end
+    EXPECT_EQ(b[i + 233], 0);           // volume envelope off
+    EXPECT_EQ(b[i + 234], 7);           // panning envelope on, sustain, loop
+    EXPECT_EQ(b[i + 263 + 15], 0x30);   // the sample's own panning
+}
+
 TEST(XmValidation, ModulesThatCannotBeStoredAreRefused) {
     XmModule m = oneRowModule();
     m.orders = {1};
@@ -182,3 +218,124 @@ TEST(XmPlayback, TestTuneLoadsWithoutWarningsAndSounds) {
     }
     EXPECT_GT(peak, 1000);
 }
+
+struct CellCase {
+    const char* name;
+    uint8_t volume;
+    uint8_t effect;
+    bool storable;
+};
+void PrintTo(const CellCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class XmCellValidation : public testing::TestWithParam<CellCase> {};
+
+// The volume column holds 0 (empty), a volume 0x10..0x50 or a command 0x60..0xFF;
+// effects run 0..35. Bytes in the gaps would play differently in different players.
+TEST_P(XmCellValidation, VolumeColumnAndEffectMustMeanSomething) {
+    XmModule m = oneRowModule();
+    m.patterns[0].at(0, 1) = {49, 0, GetParam().volume, GetParam().effect, 0x20};
+    if (GetParam().storable) {
+        EXPECT_NO_THROW(writeXm(m));
+    } else {
+        EXPECT_THROW(writeXm(m), XmError);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, XmCellValidation,
+    testing::Values(CellCase{"emptyColumn", 0x00, 0, true},
+                    CellCase{"belowVolumes", 0x0F, 0, false}, CellCase{"silence", 0x10, 0, true},
+                    CellCase{"fullVolume", 0x50, 0, true}, CellCase{"aboveVolumes", 0x51, 0, false},
+                    CellCase{"lastGapByte", 0x5F, 0, false},
+                    CellCase{"volumeSlideDown", 0x60, 0, true},
+                    CellCase{"panningHardLeft", xmPanningColumn(0), 0, true},
+                    CellCase{"panningHardRight", xmPanningColumn(255), 0, true},
+                    CellCase{"lastCommand", 0xFF, 0, true},
+                    CellCase{"setPanningEffect", 0, kXmSetPanning, true},
+                    CellCase{"effectZ", 0, 35, true}, CellCase{"effectPastZ", 0, 36, false}),
+    [](const testing::TestParamInfo<CellCase>& c) { return std::string(c.param.name); });
+
+namespace {
+struct PanCase {
+    const char* name;
+    uint8_t samplePanning;
+    uint8_t volumeColumn;
+    uint8_t effect;
+    uint8_t param;
+    int32_t envelopeValue;  // held panning envelope value, -1 = none
+    double rightOverLeftDb; // expected right level against left, or kLeftOnly
+};
+void PrintTo(const PanCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+constexpr double kLeftOnly = -100.0; // the right side stays 40 dB below the left
+constexpr double kThirdDb = -9.542;  // 20 log10(64 / 192)
+
+// A held sine on one channel, panned the case's way; returns the right channel's RMS
+// level against the left one's, in dB, over the second half second.
+double rightOverLeftDb(const PanCase& c) {
+    XmModule m = oneRowModule();
+    m.channels = 1;
+    m.patterns.clear();
+    m.patterns.emplace_back(32, 1);
+    XmSample s;
+    constexpr int32_t kCycle = 64;
+    for (int32_t i = 0; i < kCycle; ++i) {
+        const double phase = 2.0 * std::numbers::pi * i / kCycle;
+        s.data.push_back(static_cast<int16_t>(std::lround(16000.0 * std::sin(phase))));
+    }
+    s.loop = XmLoop::forward;
+    s.loopLength = kCycle;
+    s.panning = c.samplePanning;
+    XmInstrument ins = instrumentWith(s);
+    if (c.envelopeValue >= 0) {
+        const uint16_t value = static_cast<uint16_t>(c.envelopeValue);
+        ins.panningEnvelope.points = {{0, value}, {10, value}};
+    }
+    m.instruments.push_back(ins);
+    m.patterns[0].at(0, 0) = {xmNote(4, 0), 1, c.volumeColumn, c.effect, c.param};
+    openmpt::module mod(writeXm(m));
+    constexpr int32_t kRate = 48000;
+    std::vector<float> left(kRate), right(kRate);
+    mod.read(kRate, left.size(), left.data(), right.data());
+    double l = 1e-20;
+    double r = 1e-20;
+    for (size_t i = kRate / 2; i < left.size(); ++i) {
+        l += static_cast<double>(left[i]) * static_cast<double>(left[i]);
+        r += static_cast<double>(right[i]) * static_cast<double>(right[i]);
+    }
+    return 10.0 * std::log10(r / l);
+}
+} // namespace
+
+class XmPanning : public testing::TestWithParam<PanCase> {};
+
+// Panning is linear: at position p of 256 the left side gets (256 - p) parts and the
+// right side p, so 64 gives a third of the left level on the right, -9.54 dB.
+TEST_P(XmPanning, SoundIsHeardWhereTheModulePutsIt) {
+    const double db = rightOverLeftDb(GetParam());
+    const double expected = GetParam().rightOverLeftDb;
+    if (expected == kLeftOnly) {
+        EXPECT_LT(db, -40.0);
+    } else {
+        EXPECT_NEAR(db, expected, 0.3);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, XmPanning,
+    testing::Values(PanCase{"centre", 128, 0, 0, 0, -1, 0.0},
+                    PanCase{"sampleHardLeft", 0, 0, 0, 0, -1, kLeftOnly},
+                    PanCase{"sampleQuarter", 64, 0, 0, 0, -1, kThirdDb},
+                    PanCase{"columnQuarterRight", 128, xmPanningColumn(192), 0, 0, -1, -kThirdDb},
+                    PanCase{"columnHardLeft", 128, xmPanningColumn(0), 0, 0, -1, kLeftOnly},
+                    PanCase{"effectQuarter", 128, 0, kXmSetPanning, 64, -1, kThirdDb},
+                    PanCase{"effectOverridesSample", 0, 0, kXmSetPanning, 128, -1, 0.0},
+                    // 128 + (48 - 32) / 32 * 128 = 192
+                    PanCase{"envelopeHalfwayRight", 128, 0, 0, 0, 48, -kThirdDb},
+                    // From 64 the envelope's 0 reaches the left edge: 64 - 64 = 0.
+                    PanCase{"envelopeFromQuarterToEdge", 64, 0, 0, 0, 0, kLeftOnly}),
+    [](const testing::TestParamInfo<PanCase>& c) { return std::string(c.param.name); });
