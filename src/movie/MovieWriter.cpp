@@ -8,9 +8,9 @@
 
 #include <zlib.h>
 
+#include "geometry/Path.h"
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
-#include "geometry/Path.h"
 
 namespace {
 constexpr int kGzipLevel = 9;
