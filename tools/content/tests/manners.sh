@@ -3,7 +3,7 @@
 # run that fails part-way (files over a size limit) leaving the earlier files as they were.
 #   manners.sh <tilsen-content> <tilsen-bench-movies>
 set -uo pipefail
-content=$1 bench=$2
+content=$(realpath "$1") bench=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
