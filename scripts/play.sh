@@ -21,7 +21,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 # The sound check opens the output as the show would; the sound system's own complaints
 # about missing hardware are not the user's business here.
-if ! "$build/tools/soundcheck/tilsen-sound-check" --quiet >/dev/null 2>&1; then
+soundcheck=$build/tools/soundcheck/tilsen-sound-check
+if [ -x "$soundcheck" ] && ! "$soundcheck" --quiet >/dev/null 2>&1; then
   echo "no sound device could be opened: playing without sound"
   export SDL_AUDIODRIVER=dummy
 fi
