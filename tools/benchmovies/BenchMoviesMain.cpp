@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "AtomicFile.h"
 #include "BenchMovies.h"
 #include "ToolCli.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     if (const int status = toolcli::parse(app, argc, argv); status != toolcli::kParsed) {
         return status;
     }
+    AtomicFile::removeTempFilesOnSignals();
     try {
         std::filesystem::create_directories(outDir);
         writeBenchMovies(outDir, frames);

@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -21,7 +23,51 @@ mode_t newFileMode() {
     umask(mask);
     return kNewFileMode & ~mask;
 }
+// Temporary files that exist right now, for the signal handler: fixed storage, since a
+// handler may only touch what needs no allocation. A slot is marked used only once its
+// name is complete.
+constexpr size_t kLiveSlots = 16;
+std::array<std::array<char, PATH_MAX>, kLiveSlots> liveNames{};
+std::array<volatile sig_atomic_t, kLiveSlots> liveUsed{};
+
+int remember(const std::string& name) {
+    for (size_t i = 0; i < kLiveSlots; ++i) {
+        if (liveUsed[i] == 0 && name.size() < PATH_MAX) {
+            std::memcpy(liveNames[i].data(), name.c_str(), name.size() + 1);
+            liveUsed[i] = 1;
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void forget(int slot) {
+    if (slot >= 0) {
+        liveUsed[static_cast<size_t>(slot)] = 0;
+    }
+}
+
+void removeLiveTempFiles(int signalNumber) {
+    for (size_t i = 0; i < kLiveSlots; ++i) {
+        if (liveUsed[i] != 0) {
+            unlink(liveNames[i].data());
+        }
+    }
+    // Then end the way the signal would have ended the process.
+    std::signal(signalNumber, SIG_DFL);
+    std::raise(signalNumber);
+}
 } // namespace
+
+void AtomicFile::removeTempFilesOnSignals() {
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal the process was started to ignore (nohup, a background job) stays ignored.
+        struct sigaction current {};
+        if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+            std::signal(signalNumber, removeLiveTempFiles);
+        }
+    }
+}
 
 std::string fileError(const std::string& fileName, int errorNumber) {
     return fileName + ": " + (errorNumber != 0 ? std::strerror(errorNumber) : "write failed");
@@ -70,6 +116,7 @@ bool AtomicFile::create(std::string& error) {
         return false;
     }
     temp = name.data();
+    slot = remember(temp);
     // mkstemp makes the file private; the finished file gets the usual mode.
     const bool moded = fchmod(fd, newFileMode()) == 0;
     const int reason = errno;
@@ -109,6 +156,8 @@ bool AtomicFile::commit(std::string& error, Sync sync) {
         discard();
         return false;
     }
+    forget(slot);
+    slot = -1;
     temp.clear();
     return true;
 }
@@ -120,6 +169,8 @@ void AtomicFile::discard() {
     }
     if (!temp.empty()) {
         unlink(temp.c_str());
+        forget(slot);
+        slot = -1;
         temp.clear();
     }
 }

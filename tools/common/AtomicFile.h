@@ -30,10 +30,16 @@ public:
     // Removes the temporary file now (also done by the destructor).
     void discard();
 
+    // Makes SIGINT, SIGTERM and SIGHUP remove every temporary file that exists at that
+    // moment before they end the process as they otherwise would (signals the process was
+    // started to ignore stay ignored). For programs that do not handle them themselves.
+    static void removeTempFilesOnSignals();
+
 private:
     std::string target;
     std::string temp;
     bool direct = false; // tempName() is the final name itself
+    int slot = -1;       // where the signal handler finds tempName(), -1 when nowhere
 };
 
 // "file: reason" for the errno value of a failed call on that file.

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "AtomicFile.h"
 #include "Content.h"
 #include "ToolCli.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     if (const int status = toolcli::parse(app, argc, argv); status != toolcli::kParsed) {
         return status;
     }
+    AtomicFile::removeTempFilesOnSignals();
     try {
         const std::filesystem::path dir(outDir);
         std::filesystem::create_directories(dir);

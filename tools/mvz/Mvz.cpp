@@ -404,6 +404,7 @@ int main(int argc, char** argv) {
     if (const int status = toolcli::parse(app, argc, argv); status != toolcli::kParsed) {
         return status;
     }
+    AtomicFile::removeTempFilesOnSignals();
     if (app.get_subcommands().empty()) {
         std::cerr << "mvz: a command is required\n" << app.help();
         return toolcli::kUsageStatus;
