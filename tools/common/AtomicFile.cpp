@@ -16,6 +16,7 @@
 
 namespace {
 constexpr mode_t kNewFileMode = 0666;
+constexpr mode_t kPermissionBits = 07777;
 
 // The mode a file created with open(..., 0666) would get: the process's umask applied.
 mode_t newFileMode() {
@@ -81,6 +82,7 @@ AtomicFile::~AtomicFile() {
 
 bool AtomicFile::create(std::string& error) {
     discard();
+    mode_t mode = newFileMode();
     struct stat info {};
     if (stat(target.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
@@ -92,6 +94,8 @@ bool AtomicFile::create(std::string& error) {
             direct = true;
             return true;
         }
+        // The new file keeps the permissions of the one it replaces.
+        mode = info.st_mode & kPermissionBits;
         std::vector<char> resolved(PATH_MAX);
         if (realpath(target.c_str(), resolved.data()) != nullptr) {
             target = resolved.data();
@@ -118,7 +122,7 @@ bool AtomicFile::create(std::string& error) {
     temp = name.data();
     slot = remember(temp);
     // mkstemp makes the file private; the finished file gets the usual mode.
-    const bool moded = fchmod(fd, newFileMode()) == 0;
+    const bool moded = fchmod(fd, mode) == 0;
     const int reason = errno;
     close(fd);
     if (!moded) {

@@ -16,8 +16,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file (empty, with the permissions a new file gets). False with
-    // a message naming the folder and the system's reason.
+    // Creates the temporary file (empty, with the permissions of the file it will replace,
+    // or those a new file gets). False with a message naming the folder and the reason.
     bool create(std::string& error);
     const std::string& tempName() const { return temp; }
     const std::string& finalName() const { return target; }

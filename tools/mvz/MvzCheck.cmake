@@ -72,8 +72,13 @@ elseif(CASE STREQUAL "keep")
   if(NOT movie_before STREQUAL movie_after OR NOT notes STREQUAL "my notes\n")
     message(FATAL_ERROR "a failed encode or decode changed the file it was to replace")
   endif()
-  # A successful one replaces it.
+  # A successful one replaces it, keeping its permissions.
+  file(CHMOD ${WORK}/keep.mvt PERMISSIONS OWNER_READ OWNER_WRITE)
   run(ok decode ${WORK}/keep.mvz.gz ${WORK}/keep.mvt)
+  execute_process(COMMAND stat -c %a ${WORK}/keep.mvt OUTPUT_VARIABLE mode OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT mode STREQUAL "600")
+    message(FATAL_ERROR "the replaced text has mode ${mode}, not the old file's 600")
+  endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SAMPLE} ${WORK}/keep.mvt
                   RESULT_VARIABLE differ)
   if(differ)
