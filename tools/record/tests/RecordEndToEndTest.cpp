@@ -17,8 +17,8 @@
 
 #include "TestTune.h"
 #include "XmWriter.h"
-#include "movie/MovieWriter.h"
 #include "geometry/Path.h"
+#include "movie/MovieWriter.h"
 #include "platform/ModuleLibrary.h"
 
 namespace fs = std::filesystem;
