@@ -9,6 +9,7 @@
 #include <iterator>
 #include <vector>
 
+#include "FrameRepeater.h"
 #include "FrameSampler.h"
 #include "RecordOptions.h"
 #include "RecordingDisplay.h"
@@ -41,7 +42,7 @@ TEST(VirtualClock, EveryWaitEndsOnItsTickBoundaryWithNothingMissed) {
     EXPECT_EQ(time.now(), 248u);
 }
 
-class CapturingSink : public FrameSink {
+class CapturingSink final : public FrameSink {
 public:
     bool writeFrame(const uint32_t* pixels, int32_t width, int32_t height) override {
         frames.emplace_back(pixels, pixels + width * height);
@@ -53,9 +54,10 @@ public:
 
 // One-pixel surfaces scaled 1:1, so each frame is the presented colour made opaque.
 struct Sampler60 : ::testing::Test {
-    FrameSampler sampler{60, 1, 1, 1, 1};
+    FrameSampler sampler{60, 1, 1};
     CapturingSink sink;
-    void SetUp() override { sampler.addSink(sink); }
+    FrameRepeater repeater{sink, 1, 1, 1, 1};
+    void SetUp() override { sampler.addSink(repeater); }
     void present(uint32_t colour, uint32_t ms) { sampler.present(&colour, ms); }
     std::vector<uint32_t> colours() const {
         std::vector<uint32_t> out;
@@ -114,9 +116,10 @@ TEST(FramesBefore, CountsFramesStartingBeforeTheInstant) {
 
 TEST(RecordingDisplay, GivesEscapeFromTheLimitOnAndSamplesNothingPastIt) {
     VirtualPlayTime time;
-    FrameSampler sampler(1000, Show::kWidth, Show::kHeight, 320, 240);
+    FrameSampler sampler(1000, Show::kWidth, Show::kHeight);
     CapturingSink sink;
-    sampler.addSink(sink);
+    FrameRepeater repeater(sink, Show::kWidth, Show::kHeight, 320, 240);
+    sampler.addSink(repeater);
     RecordingDisplay display(time, &sampler, 3);
     display.open();
     time.playTime(); // now 0
@@ -132,11 +135,17 @@ TEST(RecordingDisplay, GivesEscapeFromTheLimitOnAndSamplesNothingPastIt) {
     EXPECT_EQ(display.presents, 2u);
 }
 
+// Refuses every picture, as a full disk or an encoder that died does.
+class RefusingPictures final : public PictureSink {
+public:
+    bool show(const uint32_t*, uint64_t) override { return false; }
+    bool end(uint64_t) override { return false; }
+};
+
 TEST(RecordingDisplay, GivesEscapeOnceASinkFailed) {
     VirtualPlayTime time;
-    FrameSampler sampler(1000, Show::kWidth, Show::kHeight, 320, 240);
-    CapturingSink sink;
-    sink.failing = true;
+    FrameSampler sampler(1000, Show::kWidth, Show::kHeight);
+    RefusingPictures sink;
     sampler.addSink(sink);
     RecordingDisplay display(time, &sampler, RecordingDisplay::kNoLimit);
     display.open();
@@ -144,7 +153,8 @@ TEST(RecordingDisplay, GivesEscapeOnceASinkFailed) {
     EXPECT_EQ(display.readKey(), 0);
     display.present();
     time.playTime();
-    time.playTime(); // frame 0 is written at the next present
+    time.playTime();
+    display.lock()[0] = 0x123456; // frame 0 is handed on when a new picture comes
     display.present();
     EXPECT_EQ(display.readKey(), Show::kEscape);
 }
