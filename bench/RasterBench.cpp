@@ -12,16 +12,15 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
 
 constexpr int32_t kWidth = 320;
 constexpr int32_t kHeight = 200;
-constexpr int32_t kEvenOdd = 0;
 constexpr uint32_t kSeed = 1234567u;
 
 struct Segment {
@@ -105,11 +104,11 @@ void RasterWalk(benchmark::State& state) {
     const std::vector<Segment> segments = randomSegments(64);
     int64_t cells = 0;
     for (auto _ : state) {
-        r.cellEnd = r.cells.get();
+        r.beginCells();
         for (const Segment& s : segments)
             r.emitLine(s.x0, s.y0, s.x1, s.y1);
         cells += r.cellCount();
-        benchmark::DoNotOptimize(r.cells.get());
+        benchmark::DoNotOptimize(r.storedCells());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(cells);
@@ -122,12 +121,12 @@ void RasterSort(benchmark::State& state) {
     std::uniform_int_distribution<uint32_t> row(0, kHeight - 1), x(0, kWidth * 256 - 1);
     std::vector<Cell> input(Rasterizer::kCellCapacity);
     for (Cell& c : input)
-        c = (row(random) << 21) | (x(random) << 1) | (x(random) & 1u);
+        c = cellword::pack(row(random), x(random), (x(random) & 1u) != 0);
     for (auto _ : state) {
-        std::copy(input.begin(), input.end(), r.cells.get());
-        r.cellEnd = r.cells.get() + input.size();
+        r.beginCells();
+        r.appendCells(input.data(), input.data() + input.size());
         r.sortCells();
-        benchmark::DoNotOptimize(r.cells.get());
+        benchmark::DoNotOptimize(r.storedCells());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * Rasterizer::kCellCapacity);
@@ -140,9 +139,8 @@ void RasterSweep(benchmark::State& state) {
     r.setTarget(pixels.data(), kWidth, kHeight, kWidth);
     std::vector<Shape> frame = syntheticFrame(1);
     SolidPaint paint(0xFF804020u);
-    r.fill(frame[0].path, paint, kEvenOdd);
-    r.paint = &paint;
-    r.paintIsSolid = true;
+    r.fill(frame[0].path, paint, FillRule::kEvenOdd);
+    r.setSweepPaint(&paint, FillRule::kEvenOdd);
     for (auto _ : state) {
         // Clearing keeps every pass compositing into empty pixels.
         r.clear();
@@ -150,7 +148,7 @@ void RasterSweep(benchmark::State& state) {
         benchmark::DoNotOptimize(pixels.data());
         benchmark::ClobberMemory();
     }
-    r.paint = nullptr;
+    r.setSweepPaint(nullptr, FillRule::kEvenOdd);
     state.SetItemsProcessed(state.iterations() * r.cellCount());
 }
 BENCHMARK(RasterSweep);
@@ -160,8 +158,7 @@ void RasterSolidSpan(benchmark::State& state) {
     Rasterizer r;
     r.setTarget(pixels.data(), kWidth, kHeight, kWidth);
     SolidPaint paint(0xC0602010u);
-    r.paint = &paint;
-    r.paintIsSolid = true;
+    r.setSweepPaint(&paint, FillRule::kEvenOdd);
     for (auto _ : state) {
         // Half the rows start empty, half under a partly covered pixel: both blends.
         for (int32_t y = 0; y < kHeight; ++y) {
@@ -171,7 +168,7 @@ void RasterSolidSpan(benchmark::State& state) {
         benchmark::DoNotOptimize(pixels.data());
         benchmark::ClobberMemory();
     }
-    r.paint = nullptr;
+    r.setSweepPaint(nullptr, FillRule::kEvenOdd);
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 BENCHMARK(RasterSolidSpan);
@@ -187,7 +184,7 @@ void RasterFrame(benchmark::State& state) {
         rasterizer.clear();
         rasterizer.setCurveSteps(16);
         for (auto shape = frame.rbegin(); shape != frame.rend(); ++shape) {
-            rasterizer.fillTransformed(shape->path, identity, *shape->paint, kEvenOdd);
+            rasterizer.fillTransformed(shape->path, identity, *shape->paint, FillRule::kEvenOdd);
         }
         rasterizer.resolveBackground(0xFF000000u);
         benchmark::DoNotOptimize(pixels.data());

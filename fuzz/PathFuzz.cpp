@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "geometry/Paint.h"
+#include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -115,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SolidPaint solid(solidColour);
     StripePaint stripes(colour);
     Paint& paint = (flags & 4u) != 0 ? static_cast<Paint&>(stripes) : solid;
-    const int32_t fillRule = flags & 1u;
+    const FillRule fillRule = (flags & 1u) != 0 ? FillRule::kNonZero : FillRule::kEvenOdd;
+    const FillRule otherRule = (flags & 1u) != 0 ? FillRule::kEvenOdd : FillRule::kNonZero;
 
     if ((flags & 2u) != 0) {
         Transform2D transform;
@@ -129,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // The same path a second time lands under the first fill.
     if ((flags & 0x80u) != 0) {
-        rasterizer.fill(path, solid, fillRule ^ 1);
+        rasterizer.fill(path, solid, otherRule);
     }
     rasterizer.resolveBackground(0xff000000u);
 

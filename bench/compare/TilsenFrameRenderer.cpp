@@ -8,7 +8,6 @@
 
 namespace {
 constexpr int32_t kCurveSteps = 16;
-constexpr int32_t kEvenOdd = 0;
 constexpr uint32_t kBlack = 0xFF000000u;
 } // namespace
 
@@ -43,7 +42,7 @@ void TilsenFrameRenderer::render(size_t frameIndex) {
     const Frame& frame = frames[frameIndex];
     for (auto shape = frame.rbegin(); shape != frame.rend(); ++shape) {
         for (const Path& path : shape->paths) {
-            rasterizer.fillTransformed(path, movieTransform, *shape->paint, kEvenOdd);
+            rasterizer.fillTransformed(path, movieTransform, *shape->paint, FillRule::kEvenOdd);
         }
     }
     rasterizer.resolveBackground(kBlack);

@@ -6,7 +6,7 @@
 
 #include "FrameRenderer.h"
 #include "geometry/SolidPaint.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 class TilsenFrameRenderer final : public FrameRenderer {
 public:

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/DynamicError.h"
+#include "driver/DynamicError.h"
 
 class Display {
 public:

@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "driver/DataFile.h"
+#include "movie/DataFile.h"
 
 uint32_t noiseState = 0x12345;
 

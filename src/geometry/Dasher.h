@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "geometry/PathSink.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 struct DashPattern {
     static constexpr int32_t kEntries = 16;

@@ -1,4 +1,4 @@
-// Out-of-line parts of the paint interface: the virtual destructor and the reserved slot.
+// Out-of-line parts of the paint interface: the virtual destructor and the reserved hook.
 // A paint's transforms start as the identity; the rasterizer overwrites deviceToPaint.
 #include "geometry/Paint.h"
 

@@ -1,6 +1,6 @@
 // Fill source of a shape. The rasterizer seeks a paint to the start of a span and steps
 // it pixel by pixel; a solid paint is asked once per span. Colours are premultiplied
-// 0xAARRGGBB. The virtual operations keep their fixed slot order.
+// 0xAARRGGBB.
 #pragma once
 
 #include <array>
@@ -18,7 +18,8 @@ public:
     // caller ignores the result but the paint must still advance.
     virtual uint32_t nextColour(int32_t skip) = 0;
     virtual bool isSolid() const = 0;
-    // Unnamed reserved slot: does nothing, nothing calls it.
+    // Kept because the paint interface has always offered this hook to derived paints;
+    // it does nothing and nothing here calls it.
     virtual void reserved();
 
     // x, y, width, height of the shape being drawn, in path coordinates.

@@ -18,10 +18,9 @@ PathSink::PathSink() {
 PathSink::~PathSink() = default;
 
 void PathSink::setCurveSteps(int32_t n) {
-    curveSteps = n;
-    step = 1.0f / static_cast<float>(n);
-    stepSquared = step * step;
-    stepCubed = stepSquared * step;
+    const float step = 1.0f / static_cast<float>(n);
+    const float squared = step * step;
+    stepping = {n, step, squared, squared * step};
 }
 
 void PathSink::beginPath() {
@@ -49,13 +48,14 @@ void PathSink::emitTo(float x, float y) {
 }
 
 void PathSink::quadTo(float cx, float cy, float x, float y) {
-    flattening::quad(curveSteps, step, stepSquared, currentX, currentY, cx, cy, x, y,
-                     [this](float px, float py) { emitTo(px, py); });
+    flattening::quad(stepping.count, stepping.step, stepping.squared, currentX, currentY, cx, cy, x,
+                     y, [this](float px, float py) { emitTo(px, py); });
 }
 
 void PathSink::cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
-    flattening::cubic(curveSteps, step, stepSquared, stepCubed, currentX, currentY, c1x, c1y, c2x,
-                      c2y, x, y, [this](float px, float py) { emitTo(px, py); });
+    flattening::cubic(stepping.count, stepping.step, stepping.squared, stepping.cubed, currentX,
+                      currentY, c1x, c1y, c2x, c2y, x, y,
+                      [this](float px, float py) { emitTo(px, py); });
 }
 
 void PathSink::arcTo(float rx, float ry, float x, float y, float, float, float) {

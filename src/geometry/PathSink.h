@@ -1,6 +1,5 @@
 // Base of every consumer of outlines. Keeps the pen and the subpath start, flattens
 // curves and arcs, and hands every straight piece to emitLine, which derived classes supply.
-// The virtual operations are declared in their fixed slot order; do not reorder them.
 #pragma once
 
 #include <cstdint>
@@ -24,15 +23,26 @@ public:
     // Straight pieces per quadratic or cubic curve; n <= 1 gives one straight line.
     void setCurveSteps(int32_t n);
 
-    int32_t curveSteps = 32;
-    float step = 1.0f / 32.0f;
-    float stepSquared = 1.0f / 1024.0f;
-    float stepCubed = 1.0f / 32768.0f;
-    float startX = 0.0f;
-    float startY = 0.0f;
-    float currentX = 0.0f;
-    float currentY = 0.0f;
-    bool startPending = true;
+    // The number of pieces per curve with the parameter step and its powers, which
+    // setCurveSteps keeps in step with it.
+    struct CurveSteps {
+        int32_t count;
+        float step;
+        float squared;
+        float cubed;
+    };
+    const CurveSteps& curveSteps() const { return stepping; }
+
+    // Where the last piece ended, and where the open subpath started (startPending: the
+    // next move starts a new subpath).
+    struct Pen {
+        float startX;
+        float startY;
+        float currentX;
+        float currentY;
+        bool startPending;
+    };
+    Pen pen() const { return {startX, startY, currentX, currentY, startPending}; }
 
 protected:
     // emitLine from the pen to (x, y), then the pen moves there.
@@ -40,4 +50,14 @@ protected:
 
     PathSink(const PathSink&) = default;
     PathSink& operator=(const PathSink&) = default;
+
+    // The pen; sinks that walk outlines their own way move it themselves.
+    float startX = 0.0f;
+    float startY = 0.0f;
+    float currentX = 0.0f;
+    float currentY = 0.0f;
+    bool startPending = true;
+
+private:
+    CurveSteps stepping{32, 1.0f / 32.0f, 1.0f / 1024.0f, 1.0f / 32768.0f};
 };

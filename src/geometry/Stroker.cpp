@@ -49,7 +49,7 @@ void Stroker::arcTo6(float rx, float ry, float x, float y, float e, float f) {
 void Stroker::closePath() {
     joinPending = true;
     PathSink::closePath();
-    if (join != kJoinNone) {
+    if (join != Join::kNone) {
         if (mitered()) {
             miterStep(firstStartCap, firstEndCap);
         }
@@ -86,7 +86,7 @@ void Stroker::emitLine(float x0, float y0, float x1, float y1) {
     const Segment line({x0, y0}, {x1, y1});
     const Segment s = line.startCap(halfWidth);
     const Segment e = line.endCap(halfWidth);
-    if (join != kJoinNone && joinPending) {
+    if (join != Join::kNone && joinPending) {
         if (firstLine) {
             firstCapPoint = s.a;
             backwardSide.insertClose(0);
@@ -101,7 +101,7 @@ void Stroker::emitLine(float x0, float y0, float x1, float y1) {
         backwardSide.insertLineTo(0, s.a.x, s.a.y);
         forwardSide.appendLineTo(s.b.x, s.b.y);
     }
-    if (join == kJoinNone && joinPending) {
+    if (join == Join::kNone && joinPending) {
         joinPending = false;
         flushSides();
         backwardSide.insertClose(0);

@@ -5,18 +5,25 @@
 
 #include <cstdint>
 
+#include "geometry/Path.h"
 #include "geometry/PathSink.h"
 #include "geometry/Point2.h"
 #include "geometry/Segment.h"
-#include "movie/Path.h"
+
+// How the pieces of consecutive drawing commands meet. Values other than these behave
+// as kRunOn.
+enum class Join : int32_t {
+    // Every drawing command gives a closed piece of its own.
+    kNone = 0,
+    // The sides run on from command to command through the cap corners.
+    kRunOn = 1,
+    // As kRunOn, plus a miter point at each join.
+    kMiter = 2,
+    kMiterAlso = 3,
+};
 
 class Stroker : public PathSink {
 public:
-    // join values: separate pieces per drawing command, and mitered corners.
-    static constexpr int32_t kJoinNone = 0;
-    static constexpr int32_t kJoinMiter = 2;
-    static constexpr int32_t kJoinMiterAlso = 3;
-
     Stroker() = default;
     Stroker(const Stroker&) = delete;
     Stroker& operator=(const Stroker&) = delete;
@@ -31,9 +38,11 @@ public:
     // Lines of length 0 and lines with a non-finite end add nothing.
     void emitLine(float x0, float y0, float x1, float y1) override;
     // An arc that counts as a drawing command of its own (joined to what came before).
+    // Outlines reach arcTo through the path replay, so only callers that build strokes
+    // command by command use this.
     virtual void arcTo6(float rx, float ry, float x, float y, float e, float f);
 
-    int32_t join = kJoinMiter;
+    Join join = Join::kMiter;
     float halfWidth = 2.0f;
     Path outline;
     Path backwardSide;
@@ -47,7 +56,7 @@ public:
     bool joinPending = false;
 
 private:
-    bool mitered() const { return join == kJoinMiter || join == kJoinMiterAlso; }
+    bool mitered() const { return join == Join::kMiter || join == Join::kMiterAlso; }
     // Adds the miter point between the previous line and the one with caps s and e.
     void miterStep(const Segment& s, const Segment& e);
     // Moves both sides onto the outline, forward first.

@@ -1,5 +1,5 @@
 // The affine transform: rebuilt from its parameters as T·R·S·K, each factor multiplied in
-// on the left. isIdentity is only ever set together with an exact identity matrix, so a
+// on the left. The identity flag is only ever set together with an exact identity matrix, so a
 // user may skip the mapping whenever it is set.
 #include "geometry/Transform2D.h"
 
@@ -13,14 +13,14 @@ using Matrix = std::array<float, 9>;
 
 constexpr Matrix kIdentity = {1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f};
 
-Transform2D factor(const Matrix& matrix) {
+} // namespace
+
+Transform2D Transform2D::fromMatrix(const Matrix& matrix) {
     Transform2D result;
     result.m = matrix;
-    result.isIdentity = false;
+    result.identity = false;
     return result;
 }
-
-} // namespace
 
 Transform2D::Transform2D() {
     setIdentity();
@@ -28,7 +28,7 @@ Transform2D::Transform2D() {
 
 void Transform2D::setIdentity() {
     m = kIdentity;
-    isIdentity = true;
+    identity = true;
 }
 
 void Transform2D::setRotation(float angle) {
@@ -55,32 +55,32 @@ void Transform2D::setSkew(float sx, float sy) {
 }
 
 void Transform2D::rebuild() {
-    if (!isIdentity) {
+    if (!identity) {
         setIdentity();
     }
     if (skewX != 0.0f || skewY != 0.0f) {
-        isIdentity = false;
-        compose(
-            factor({1.0f, std::tan(skewX), 0.0f, std::tan(skewY), 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}));
+        identity = false;
+        compose(fromMatrix(
+            {1.0f, std::tan(skewX), 0.0f, std::tan(skewY), 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}));
     }
     if (scaleX != 1.0f || scaleY != 1.0f) {
-        isIdentity = false;
-        compose(factor({scaleX, 0.0f, 0.0f, 0.0f, scaleY, 0.0f, 0.0f, 0.0f, 1.0f}));
+        identity = false;
+        compose(fromMatrix({scaleX, 0.0f, 0.0f, 0.0f, scaleY, 0.0f, 0.0f, 0.0f, 1.0f}));
     }
     if (rotation != 0.0f) {
         const float co = std::cos(rotation);
         const float si = std::sin(rotation);
-        isIdentity = false;
-        compose(factor({co, -si, 0.0f, si, co, 0.0f, 0.0f, 0.0f, 1.0f}));
+        identity = false;
+        compose(fromMatrix({co, -si, 0.0f, si, co, 0.0f, 0.0f, 0.0f, 1.0f}));
     }
     if (translateX != 0.0f || translateY != 0.0f) {
-        isIdentity = false;
-        compose(factor({1.0f, 0.0f, translateX, 0.0f, 1.0f, translateY, 0.0f, 0.0f, 1.0f}));
+        identity = false;
+        compose(fromMatrix({1.0f, 0.0f, translateX, 0.0f, 1.0f, translateY, 0.0f, 0.0f, 1.0f}));
     }
 }
 
 void Transform2D::compose(const Transform2D& other) {
-    if (isIdentity && other.isIdentity) {
+    if (identity && other.identity) {
         return;
     }
     const Matrix old = m;
@@ -91,7 +91,7 @@ void Transform2D::compose(const Transform2D& other) {
                 o[r * 3] * old[k] + o[r * 3 + 1] * old[3 + k] + o[r * 3 + 2] * old[6 + k];
         }
     }
-    isIdentity = false;
+    identity = false;
 }
 
 void Transform2D::assign(const Transform2D& other) {
@@ -104,7 +104,7 @@ float Transform2D::determinant() const {
 }
 
 void Transform2D::invert() {
-    if (isIdentity) {
+    if (identity) {
         return;
     }
     const float d = determinant();
@@ -123,11 +123,11 @@ void Transform2D::invert() {
     };
     *this = Transform2D();
     m = inv;
-    isIdentity = false;
+    identity = false;
 }
 
 void Transform2D::map(float& x, float& y) const {
-    if (isIdentity) {
+    if (identity) {
         return;
     }
     const float px = x;

@@ -25,7 +25,11 @@ public:
     // Maps (x, y) with the first two rows; both results come from the unmapped point.
     void map(float& x, float& y) const;
 
-    std::array<float, 9> m{};
+    // A transform with this matrix, not flagged as the identity even when it is one.
+    static Transform2D fromMatrix(const std::array<float, 9>& matrix);
+    const std::array<float, 9>& matrix() const { return m; }
+    bool isIdentity() const { return identity; }
+
     float rotation = 0.0f;
     float scaleX = 1.0f;
     float scaleY = 1.0f;
@@ -33,7 +37,10 @@ public:
     float translateY = 0.0f;
     float skewX = 0.0f;
     float skewY = 0.0f;
-    bool isIdentity = true;
+
+private:
+    std::array<float, 9> m{};
+    bool identity = true;
 };
 
 // Transform of every movie frame; the identity throughout the show.

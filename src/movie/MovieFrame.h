@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "geometry/SolidPaint.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 class Shape {
 public:

@@ -14,11 +14,11 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "driver/DataFile.h"
+#include "geometry/Path.h"
 #include "geometry/Transform2D.h"
+#include "movie/DataFile.h"
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
-#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -27,7 +27,6 @@ constexpr size_t kFileNameCapacity = 128;
 constexpr int32_t kMovieCurveSteps = 16;
 constexpr uint32_t kBackground = 0xff000000u;
 // Fill rule of every movie path: even-odd.
-constexpr int32_t kEvenOdd = 0;
 // The shape table is given back after a frame with more shapes than this.
 constexpr size_t kDrawShapesKeep = 1u << 16;
 // Largest single read asked of zlib (its length is an unsigned int, its result an int).
@@ -395,7 +394,7 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
         const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
         for (uint32_t i = 0; i < shape->pathCount && frameCells <= kMaxFrameCells; ++i) {
             const auto wordCount = static_cast<int32_t>(record[1]);
-            rasterizer.fillWords(record + 2, wordCount, movieTransform, paint, kEvenOdd);
+            rasterizer.fillWords(record + 2, wordCount, movieTransform, paint, FillRule::kEvenOdd);
             frameCells += rasterizer.cellCount();
             record += 2 + static_cast<size_t>(wordCount);
         }

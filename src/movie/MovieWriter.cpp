@@ -9,7 +9,7 @@
 
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 namespace {
 constexpr int kGzipLevel = 9;

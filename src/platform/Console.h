@@ -9,7 +9,7 @@
 #include <string>
 
 #include "driver/FrameScale.h"
-#include "platform/DynamicError.h"
+#include "driver/DynamicError.h"
 #include "platform/Format.h"
 #include "platform/Key.h"
 

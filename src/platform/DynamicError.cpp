@@ -1,7 +1,7 @@
 // The error report: one line on standard error and, when a real display is there, a
 // message box (never under the dummy or offscreen video drivers, where nobody could
 // dismiss it).
-#include "platform/DynamicError.h"
+#include "driver/DynamicError.h"
 
 #include <SDL.h>
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/DataFile.h"
+#include "movie/DataFile.h"
 
 namespace {
 

@@ -17,7 +17,6 @@ namespace {
 constexpr int32_t kBuckets = 256;
 constexpr int32_t kPasses = 4;
 constexpr uint32_t kByteMask = 0xFFu;
-constexpr uint32_t kRowShift = 21;
 // At most this many cells are insertion-sorted directly.
 constexpr std::size_t kInsertionLimit = 24;
 // Rows holding more cells than this are sorted with std::sort.
@@ -121,17 +120,17 @@ void Rasterizer::sortCells() {
         radixSortCells();
         return;
     }
-    uint32_t minRow = source[0] >> kRowShift;
+    uint32_t minRow = cellword::row(source[0]);
     uint32_t maxRow = minRow;
     for (std::size_t i = 1; i < n; ++i) {
-        const uint32_t row = source[i] >> kRowShift;
+        const uint32_t row = cellword::row(source[i]);
         minRow = std::min(minRow, row);
         maxRow = std::max(maxRow, row);
     }
     const uint32_t rows = maxRow - minRow + 1;
     std::fill(rowEnds, rowEnds + rows + 1, 0u);
     for (std::size_t i = 0; i < n; ++i) {
-        ++rowEnds[(source[i] >> kRowShift) - minRow + 1];
+        ++rowEnds[(cellword::row(source[i])) - minRow + 1];
     }
     // rowEnds[r] becomes the start of row r; scattering moves it to the row's end.
     for (uint32_t r = 1; r <= rows; ++r) {
@@ -140,7 +139,7 @@ void Rasterizer::sortCells() {
     Cell* const scratch = sortScratch.get();
     for (std::size_t i = 0; i < n; ++i) {
         const Cell c = source[i];
-        scratch[rowEnds[(c >> kRowShift) - minRow]++] = c;
+        scratch[rowEnds[cellword::row(c) - minRow]++] = c;
     }
     uint32_t start = 0;
     for (uint32_t r = 0; r < rows; ++r) {

@@ -3,11 +3,10 @@
 // every float reaches fixed point through fixedFloor, which clamps before it converts.
 #include <algorithm>
 #include <cmath>
-#include <typeinfo>
 
 #include "geometry/Flattening.h"
+#include "geometry/Path.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -91,7 +90,7 @@ void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
         boundsMaxX = x1;
     }
 
-    if (transform != nullptr && !transform->isIdentity) {
+    if (transform != nullptr && !transform->isIdentity()) {
         transform->map(x0, y0);
         transform->map(x1, y1);
         // A huge matrix can overflow to infinity or produce NaN: drop what cannot be placed.
@@ -115,7 +114,7 @@ void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
     }
     const int32_t xStart = fixedFloor(kSubpixels * static_cast<double>(topX));
     const int32_t xStep = bottomX > topX ? 1 : -1;
-    const Cell direction = down ? 1u : 0u;
+    const Cell direction = down ? cellword::kDownBit : 0u;
 
     // Both at most 2 * kFixedLimit, so err (<= dx + dy) stays within 31 bits.
     const int32_t dx = xRight - xLeft;
@@ -174,8 +173,7 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
         const int32_t yTop = down ? a.halfScanline : b.halfScanline;
         const int32_t xStart = floorInRange(kSubpixelsF * (down ? a.x : b.x));
         const int32_t x = std::clamp(xStart, 0, 256 * width - 1);
-        *out =
-            (static_cast<Cell>(yTop >> 1) << 21) | (static_cast<Cell>(x) << 1) | (down ? 1u : 0u);
+        *out = cellword::pack(static_cast<uint32_t>(yTop >> 1), static_cast<uint32_t>(x), down);
         cellEnd = out + ((yTop >= 0) & (yTop < 2 * height));
     } else {
         walkEdge(a, b);
@@ -183,7 +181,7 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
 }
 
 void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
-    if (transform != nullptr && !transform->isIdentity) {
+    if (transform != nullptr && !transform->isIdentity()) {
         if (x0 != x1 || y0 != y1) {
             emitLineGeneral(x0, y0, x1, y1);
         }
@@ -212,7 +210,7 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     const int32_t xRight = floorInRange(a.x < b.x ? fx1 : fx0);
     const int32_t xStart = floorInRange(down ? fx0 : fx1);
     const int32_t xStep = bottomX > topX ? 1 : -1;
-    const Cell direction = down ? 1u : 0u;
+    const Cell direction = down ? cellword::kDownBit : 0u;
     const int32_t dx = xRight - xLeft;
     const int32_t dy = yBottom - yTop;
 
@@ -234,7 +232,8 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     const int32_t rest = dx - whole * dy;
     const int32_t stride = xStep * whole;
     for (; k < yEnd; ++k) {
-        *out++ = (static_cast<Cell>(k >> 1) << 21) | (static_cast<Cell>(x) << 1) | direction;
+        *out++ = cellword::pack(static_cast<uint32_t>(k >> 1), static_cast<uint32_t>(x), false) |
+                 direction;
         x += stride;
         err += rest;
         if (err > dy) {
@@ -274,11 +273,13 @@ public:
     }
     void lineTo(float x, float y) { emitTo(x, y); }
     void quadTo(float cx, float cy, float x, float y) {
-        flattening::quad(r.curveSteps, r.step, r.stepSquared, current.x, current.y, cx, cy, x, y,
+        const CurveSteps& steps = r.curveSteps();
+        flattening::quad(steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
                          [this](float px, float py) { emitTo(px, py); });
     }
     void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
-        flattening::cubic(r.curveSteps, r.step, r.stepSquared, r.stepCubed, current.x, current.y,
+        const CurveSteps& steps = r.curveSteps();
+        flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y,
                           c1x, c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
     }
     void arcTo(float rx, float ry, float x, float y, float, float, float) {
@@ -311,8 +312,7 @@ private:
 };
 
 void Rasterizer::replayOutline(const uint32_t* words, int32_t wordCount) {
-    // A class derived from this one may override the PathSink commands: it gets them.
-    if ((transform == nullptr || transform->isIdentity) && typeid(*this) == typeid(Rasterizer)) {
+    if (transform == nullptr || transform->isIdentity()) {
         OutlineWalker walker(*this);
         Path::replayWords(words, wordCount, walker);
     } else {
@@ -337,7 +337,9 @@ void Rasterizer::walkClamped(int32_t x, int32_t err, int32_t k, int32_t yEnd, in
             limit = cells.get() + cellCapacity;
         }
         const int32_t clampedX = std::clamp(x, 0, maxX);
-        *out++ = (static_cast<Cell>(k >> 1) << 21) | (static_cast<Cell>(clampedX) << 1) | direction;
+        *out++ =
+            cellword::pack(static_cast<uint32_t>(k >> 1), static_cast<uint32_t>(clampedX), false) |
+            direction;
         err += dx;
         if (err > dy) {
             const int32_t q = (err - 1) / dy;

@@ -9,8 +9,8 @@
 #include <new>
 
 #include "geometry/Paint.h"
+#include "geometry/Path.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
 
 Rasterizer rasterizer;
 
@@ -85,19 +85,7 @@ void Rasterizer::clear() {
     std::fill(target, target + count, 0u);
 }
 
-void Rasterizer::fill(const Path& path, Paint& fillPaint, int32_t rule) {
-    fillOutline(path.words.get(), path.wordCount, fillPaint, rule);
-}
-
-void Rasterizer::fillWords(const uint32_t* words, int32_t wordCount,
-                           const Transform2D& fillTransform, Paint& fillPaint, int32_t rule) {
-    transform = &fillTransform;
-    fillOutline(words, wordCount, fillPaint, rule);
-    transform = nullptr;
-}
-
-void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fillPaint,
-                             int32_t rule) {
+void Rasterizer::beginCells() {
     boundsMinX = std::numeric_limits<float>::max();
     boundsMinY = std::numeric_limits<float>::max();
     // The smallest positive normal float, not the most negative one: a path entirely at
@@ -105,6 +93,45 @@ void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fi
     boundsMaxX = std::numeric_limits<float>::min();
     boundsMaxY = std::numeric_limits<float>::min();
     cellEnd = cells.get();
+}
+
+bool Rasterizer::appendCells(const Cell* first, const Cell* last) {
+    for (; first != last; ++first) {
+        if (cellCount() == cellCapacity && !growCells()) {
+            return false;
+        }
+        *cellEnd++ = *first;
+    }
+    return true;
+}
+
+void Rasterizer::setSweepPaint(Paint* sweepPaint, FillRule rule) {
+    paint = sweepPaint;
+    paintIsSolid = sweepPaint != nullptr && sweepPaint->isSolid();
+    fillRule = rule;
+    // A new paint starts unpositioned: its first span seeks.
+    lastSpanEndX = -1;
+    lastSpanY = -1;
+}
+
+void Rasterizer::setLineTransform(const Transform2D* lineTransform) {
+    transform = lineTransform;
+}
+
+void Rasterizer::fill(const Path& path, Paint& fillPaint, FillRule rule) {
+    fillOutline(path.words.get(), path.wordCount, fillPaint, rule);
+}
+
+void Rasterizer::fillWords(const uint32_t* words, int32_t wordCount,
+                           const Transform2D& fillTransform, Paint& fillPaint, FillRule rule) {
+    transform = &fillTransform;
+    fillOutline(words, wordCount, fillPaint, rule);
+    transform = nullptr;
+}
+
+void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fillPaint,
+                             FillRule rule) {
+    beginCells();
     fillRule = rule;
 
     replayOutline(words, wordCount);
@@ -122,7 +149,7 @@ void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fi
 }
 
 void Rasterizer::fillTransformed(const Path& path, const Transform2D& fillTransform,
-                                 Paint& fillPaint, int32_t rule) {
+                                 Paint& fillPaint, FillRule rule) {
     transform = &fillTransform;
     fill(path, fillPaint, rule);
     transform = nullptr;

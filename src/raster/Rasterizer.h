@@ -8,17 +8,16 @@
 #include <memory>
 
 #include "geometry/PathSink.h"
+#include "raster/CellWord.h"
 
 class Path;
 class Paint;
 class Transform2D;
 
-// One crossing of a half-scanline: row in bits 31..21, column 20..9, position inside
-// the pixel (1/256) 8..1, direction 0 (bit 0 set when the edge runs down). Row sits in
-// the top bits so that sorting raw words orders cells by row, then column.
-using Cell = uint32_t;
+// How coverage becomes alpha: even-odd, or non-zero winding.
+enum class FillRule : int32_t { kEvenOdd = 0, kNonZero = 1 };
 
-class Rasterizer : public PathSink {
+class Rasterizer final : public PathSink {
 public:
     // Largest target the cell word can address.
     static constexpr int32_t kMaxWidth = 4096;
@@ -31,6 +30,14 @@ public:
     // Every fixed-point coordinate is clamped to +-kFixedLimit (1/256 pixel across,
     // half-scanlines down), which keeps the walk's error terms within 31 bits.
     static constexpr int32_t kFixedLimit = 1 << 28;
+
+    // Bounding box of the current fill's end points, in path coordinates.
+    struct Bounds {
+        float minX;
+        float minY;
+        float maxX;
+        float maxY;
+    };
 
     Rasterizer();
     ~Rasterizer() override;
@@ -47,56 +54,48 @@ public:
     void setTarget(uint32_t* pixels, int32_t width, int32_t height, int32_t pitch);
     // Every pixel of the target becomes 0: empty, nothing drawn yet.
     void clear();
-    // fillRule 0: even-odd; anything else: non-zero winding.
-    void fill(const Path& path, Paint& paint, int32_t fillRule);
+    void fill(const Path& path, Paint& paint, FillRule fillRule);
     void fillTransformed(const Path& path, const Transform2D& transform, Paint& paint,
-                         int32_t fillRule);
+                         FillRule fillRule);
     // fillTransformed of a path holding words [0, wordCount), read where they lie.
     void fillWords(const uint32_t* words, int32_t wordCount, const Transform2D& transform,
-                   Paint& paint, int32_t fillRule);
+                   Paint& paint, FillRule fillRule);
     // Puts colour (alpha taken as 255) under every pixel that is not yet opaque.
     void resolveBackground(uint32_t colour);
 
-    // The stages of one fill, callable one by one.
-    // Sorts cells[0, cellCount) ascending as unsigned words (stable).
+    // The stages of one fill, callable one by one (tests and benchmarks drive them).
+    // Empties the stored cells and the bounding box, as every fill starts.
+    void beginCells();
+    // Stores these cells after those already stored, growing the arrays as a fill does;
+    // false when they cannot all be held.
+    bool appendCells(const Cell* first, const Cell* last);
+    // Sorts the stored cells ascending as unsigned words (stable).
     void sortCells();
+    // Sets what the sweep and writeSpan composite with; a fill sets them itself.
+    // The paint is borrowed until the next call or fill.
+    void setSweepPaint(Paint* paint, FillRule fillRule);
+    // emitLine maps its points through this transform (null: none) until the next call or
+    // fill; fillTransformed sets it for its own duration.
+    void setLineTransform(const Transform2D* transform);
     // Turns the sorted cells into writeSpan calls.
     void sweep();
     // Composites count pixels from (x, y) rightward in row y; alpha is 1..255.
     void writeSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
+
+    // What the stages left behind, read-only.
     int32_t cellCount() const;
+    const Cell* storedCells() const { return cells.get(); }
+    int32_t cellArraySize() const { return cellCapacity; }
+    Bounds bounds() const { return {boundsMinX, boundsMinY, boundsMaxX, boundsMaxY}; }
+    bool hasTarget() const { return target != nullptr; }
+    int32_t targetWidth() const { return width; }
+    int32_t targetHeight() const { return height; }
 
     // Coverage v (1/256 pixel, signed) to 0..255 under either rule.
     static int32_t nonZeroAlpha(int32_t v);
     static int32_t evenOddAlpha(int32_t v);
     // Rounding divide by 255; exact for multiples of 255 up to 65025.
     static constexpr uint32_t divide255(uint32_t x) { return (x + (x >> 8) + 1) >> 8; }
-
-    // Borrowed; set only while fillTransformed runs.
-    const Transform2D* transform = nullptr;
-    // Borrowed; set only while a fill sweeps.
-    Paint* paint = nullptr;
-    // One past the last stored cell.
-    Cell* cellEnd = nullptr;
-    std::unique_ptr<Cell[]> cells;
-    std::unique_ptr<Cell[]> sortScratch;
-    // Cells both arrays can hold.
-    int32_t cellCapacity = 0;
-    // Borrowed pixels of the target.
-    uint32_t* target = nullptr;
-    int32_t pitch = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-    // Where the last span of a non-solid paint ended, to skip a needless seek.
-    int32_t lastSpanEndX = 0;
-    int32_t lastSpanY = 0;
-    int32_t fillRule = 0;
-    // Bounding box of the current fill, in path coordinates.
-    float boundsMinX = 0.0f;
-    float boundsMaxX = 0.0f;
-    float boundsMinY = 0.0f;
-    float boundsMaxY = 0.0f;
-    bool paintIsSolid = false;
 
 private:
     // An outline point with what every edge from or to it needs: its half-scanline
@@ -114,7 +113,7 @@ private:
     // Path::replayWords into this rasterizer, without a virtual call per piece when no
     // transform applies.
     void replayOutline(const uint32_t* words, int32_t wordCount);
-    void fillOutline(const uint32_t* words, int32_t wordCount, Paint& paint, int32_t fillRule);
+    void fillOutline(const uint32_t* words, int32_t wordCount, Paint& paint, FillRule fillRule);
     // emitLine between two points when no transform applies.
     void edge(const EdgePoint& a, const EdgePoint& b);
     // The cells of an in-range edge that crosses at least one half-scanline.
@@ -128,11 +127,39 @@ private:
     void emitLineGeneral(float x0, float y0, float x1, float y1);
     void walkClamped(int32_t x, int32_t err, int32_t k, int32_t yEnd, int32_t dx, int32_t dy,
                      int32_t xStep, Cell direction);
-    int32_t alphaOf(int32_t v) const { return fillRule != 0 ? nonZeroAlpha(v) : evenOddAlpha(v); }
+    int32_t alphaOf(int32_t v) const {
+        return fillRule == FillRule::kEvenOdd ? evenOddAlpha(v) : nonZeroAlpha(v);
+    }
     static void resolveRow(uint32_t* pixel, int32_t count, uint32_t bg);
     static void resolveRowOverBlack(uint32_t* pixel, int32_t count);
     void writeSolidSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
     void writePaintedSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
+
+    // Borrowed; set only while a transformed fill runs (or through setLineTransform).
+    const Transform2D* transform = nullptr;
+    // Borrowed; set only while a fill sweeps (or through setSweepPaint).
+    Paint* paint = nullptr;
+    // One past the last stored cell.
+    Cell* cellEnd = nullptr;
+    std::unique_ptr<Cell[]> cells;
+    std::unique_ptr<Cell[]> sortScratch;
+    // Cells both arrays can hold.
+    int32_t cellCapacity = 0;
+    // Borrowed pixels of the target.
+    uint32_t* target = nullptr;
+    int32_t pitch = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    // Where the last span of a non-solid paint ended, to skip a needless seek.
+    int32_t lastSpanEndX = 0;
+    int32_t lastSpanY = 0;
+    FillRule fillRule = FillRule::kEvenOdd;
+    // Bounding box of the current fill, in path coordinates.
+    float boundsMinX = 0.0f;
+    float boundsMaxX = 0.0f;
+    float boundsMinY = 0.0f;
+    float boundsMaxY = 0.0f;
+    bool paintIsSolid = false;
 };
 
 // The one rasterizer of the show.

@@ -83,17 +83,14 @@ void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans)
     const auto alphaOf = [](int32_t v) {
         return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
     };
-    constexpr uint32_t kRowShift = 21;
-    constexpr uint32_t kPixelShift = 9;
-    constexpr uint32_t kColumnMask = 0xFFFu;
     while (it != last) {
-        const uint32_t row = *it >> kRowShift;
+        const uint32_t row = cellword::row(*it);
         uint32_t* const rowPixels = spans.row(row);
         int32_t wind = 0;
         int32_t previous = 0;
         do {
-            const Cell key = *it >> kPixelShift;
-            const auto col = static_cast<int32_t>(key & kColumnMask);
+            const Cell key = cellword::pixelKey(*it);
+            const auto col = static_cast<int32_t>(cellword::column(*it));
             if (wind != 0) {
                 const int32_t a = alphaOf(wind * kHalfScanline);
                 if (a != 0) {
@@ -105,13 +102,13 @@ void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans)
             uint32_t down = 0;
             do {
                 const Cell c = *it;
-                const uint32_t share = kMaxPosition - ((c >> 1) & 0xFFu);
-                const uint32_t isUp = c & 1u;
+                const uint32_t share = kMaxPosition - cellword::position(c);
+                const uint32_t isUp = c & cellword::kDownBit;
                 wind += 2 * static_cast<int32_t>(isUp) - 1;
                 up += share & (0u - isUp);
                 down += share & (isUp - 1u);
                 ++it;
-            } while (it != last && (*it >> kPixelShift) == key);
+            } while (it != last && cellword::pixelKey(*it) == key);
             const int32_t cov =
                 w0 * kHalfScanline + partialCoverageOf(up) - partialCoverageOf(down);
             if (cov != 0) {
@@ -121,7 +118,7 @@ void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans)
                 }
             }
             previous = col;
-        } while (it != last && (*it >> kRowShift) == row);
+        } while (it != last && cellword::row(*it) == row);
     }
 }
 
@@ -148,7 +145,7 @@ void Rasterizer::sweep() {
         if (const auto* solid = dynamic_cast<const SolidPaint*>(paint)) {
             const SolidSpans spans(target, pitch, solid->colour);
             if (spans.visible()) {
-                if (fillRule == 0) {
+                if (fillRule == FillRule::kEvenOdd) {
                     sweepSolid<true>(cells.get(), cellEnd, spans);
                 } else {
                     sweepSolid<false>(cells.get(), cellEnd, spans);
@@ -177,8 +174,8 @@ void Rasterizer::sweep() {
     const Cell* const end = cellEnd;
     for (const Cell* it = cells.get(); it != end; ++it) {
         const Cell c = *it;
-        const int32_t col = static_cast<int32_t>((c >> 9) & 0xFFFu);
-        const int32_t row = static_cast<int32_t>(c >> 21);
+        const auto col = static_cast<int32_t>(cellword::column(c));
+        const auto row = static_cast<int32_t>(cellword::row(c));
         if (col != cx || row != cy) {
             flush();
             if (row == cy) {
@@ -199,8 +196,8 @@ void Rasterizer::sweep() {
             up = 0;
             down = 0;
         }
-        const int32_t share = kMaxPosition - static_cast<int32_t>((c >> 1) & 0xFFu);
-        if ((c & 1u) != 0) {
+        const int32_t share = kMaxPosition - static_cast<int32_t>(cellword::position(c));
+        if (cellword::down(c)) {
             ++wind;
             up += share;
         } else {

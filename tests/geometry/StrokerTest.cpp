@@ -38,7 +38,7 @@ TEST_F(StrokeOutline, OpenLineIsOneClosedPolygon) {
 }
 
 TEST_F(StrokeOutline, JoinZeroGivesOnePiecePerLine) {
-    s.join = 0;
+    s.join = Join::kNone;
     s.moveTo(0.0f, 0.0f);
     s.lineTo(10.0f, 0.0f);
     s.lineTo(10.0f, 10.0f);
@@ -129,7 +129,7 @@ TEST_F(StrokeOutline, EmptyAndNonFiniteLinesAddNothing) {
 }
 
 TEST(StrokerGlobal, ShowInstanceHasTheDefaults) {
-    EXPECT_EQ(stroker.join, 2);
+    EXPECT_EQ(stroker.join, Join::kMiter);
     EXPECT_EQ(stroker.halfWidth, 2.0f);
     EXPECT_EQ(stroker.outline.wordCount, 0);
 }

@@ -287,7 +287,7 @@ TEST_F(PlayerTest, FramesLargerThanTheReadBufferDrawLikeTheirModel) {
         rasterizer.setCurveSteps(16);
         for (auto shape = model.shapes.rbegin(); shape != model.shapes.rend(); ++shape) {
             for (const Path& path : shape->paths) {
-                rasterizer.fillTransformed(path, movieTransform, *shape->paint, 0);
+                rasterizer.fillTransformed(path, movieTransform, *shape->paint, FillRule::kEvenOdd);
             }
         }
         rasterizer.resolveBackground(kBlack);
@@ -306,7 +306,7 @@ std::vector<uint32_t> drawModel(const MovieFrame& model) {
     rasterizer.setCurveSteps(16);
     for (auto shape = model.shapes.rbegin(); shape != model.shapes.rend(); ++shape) {
         for (const Path& path : shape->paths) {
-            rasterizer.fillTransformed(path, movieTransform, *shape->paint, 0);
+            rasterizer.fillTransformed(path, movieTransform, *shape->paint, FillRule::kEvenOdd);
         }
     }
     rasterizer.resolveBackground(kBlack);

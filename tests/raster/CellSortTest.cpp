@@ -10,16 +10,10 @@
 namespace {
 
 std::vector<Cell> sortThroughRasterizer(Rasterizer& r, const std::vector<Cell>& input) {
-    r.cellEnd = r.cells.get();
-    for (Cell c : input) {
-        if (r.cellCount() == r.cellCapacity) {
-            ADD_FAILURE() << "test input larger than the cell array";
-            break;
-        }
-        *r.cellEnd++ = c;
-    }
+    r.beginCells();
+    EXPECT_TRUE(r.appendCells(input.data(), input.data() + input.size()));
     r.sortCells();
-    return {r.cells.get(), r.cellEnd};
+    return storedCells(r);
 }
 
 TEST(CellSort, MatchesStableSortOnRandomWords) {

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
+#include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
 #include "support/RasterHarness.h"
 
 namespace {
@@ -87,7 +87,7 @@ TEST(EmitLine, ArcFlungFarAboveTheTargetFillsWithoutOverflow) {
     path.setWords(words, 11);
     SolidPaint white(0xffffffffu);
     canvas.raster.setCurveSteps(16);
-    canvas.raster.fill(path, white, 0);
+    canvas.raster.fill(path, white, FillRule::kEvenOdd);
     canvas.raster.resolveBackground(0xff000000u);
     for (uint32_t p : canvas.pixels)
         ASSERT_EQ(p >> 24, 0xFFu);
@@ -114,60 +114,54 @@ TEST(EmitLine, EdgeReachingBelowTheTargetStopsAtItsLastHalfScanline) {
 TEST(EmitLine, FlatAndZeroLengthSegmentsAddNoCells) {
     Canvas canvas(32, 16);
     Rasterizer& r = canvas.raster;
-    r.boundsMinX = r.boundsMinY = 100.0f;
-    r.boundsMaxX = r.boundsMaxY = -100.0f;
     EXPECT_TRUE(canvas.walk(7.0f, 7.0f, 7.0f, 7.0f).empty());
-    EXPECT_EQ(r.boundsMinX, 100.0f);
-    EXPECT_EQ(r.boundsMaxY, -100.0f);
+    EXPECT_EQ(r.bounds().minX, std::numeric_limits<float>::max());
+    EXPECT_EQ(r.bounds().maxY, std::numeric_limits<float>::min());
 
     EXPECT_TRUE(canvas.walk(1.0f, 5.0f, 9.0f, 5.2f).empty());
     // Start point to the minimum, end point to the maximum.
-    EXPECT_EQ(r.boundsMinX, 1.0f);
-    EXPECT_EQ(r.boundsMinY, 5.0f);
-    EXPECT_EQ(r.boundsMaxX, 9.0f);
-    EXPECT_EQ(r.boundsMaxY, 5.2f);
+    EXPECT_EQ(r.bounds().minX, 1.0f);
+    EXPECT_EQ(r.bounds().minY, 5.0f);
+    EXPECT_EQ(r.bounds().maxX, 9.0f);
+    EXPECT_EQ(r.bounds().maxY, 5.2f);
 }
 
 TEST(EmitLine, IdentityFlagSkipsTheMatrix) {
     Canvas canvas(32, 16);
-    Transform2D flagged;
-    flagged.m[0] = 3.0f;
-    flagged.m[2] = 5.0f;
-    canvas.raster.transform = &flagged;
+    Transform2D identity;
+    canvas.raster.setLineTransform(&identity);
     EXPECT_EQ(canvas.walk(0.0f, 0.0f, 1.0f, 2.0f).size(), 4u);
     EXPECT_EQ(canvas.walk(0.0f, 0.0f, 1.0f, 2.0f)[0], cellWord(0, 0, 0, 1));
 
     Transform2D scaled;
     scaled.setScale(2.0f, 2.0f);
-    canvas.raster.transform = &scaled;
+    canvas.raster.setLineTransform(&scaled);
     const Cells cells = canvas.walk(0.5f, 0.0f, 0.5f, 2.0f);
     ASSERT_EQ(cells.size(), 8u);
     EXPECT_EQ(cells[0], cellWord(0, 1, 0, 1));
-    canvas.raster.transform = nullptr;
+    canvas.raster.setLineTransform(nullptr);
 }
 
 TEST(EmitLine, NonFiniteSegmentsAreDroppedBeforeTheBoundingBox) {
     Canvas canvas(32, 16);
     Rasterizer& r = canvas.raster;
-    r.boundsMinX = r.boundsMinY = 100.0f;
-    r.boundsMaxX = r.boundsMaxY = -100.0f;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     EXPECT_TRUE(canvas.walk(nan, 0.0f, 3.0f, 4.0f).empty());
     EXPECT_TRUE(canvas.walk(1.0f, -inf, 3.0f, 4.0f).empty());
     EXPECT_TRUE(canvas.walk(1.0f, 0.0f, inf, 4.0f).empty());
     EXPECT_TRUE(canvas.walk(1.0f, 0.0f, 3.0f, nan).empty());
-    EXPECT_EQ(r.boundsMinX, 100.0f);
-    EXPECT_EQ(r.boundsMinY, 100.0f);
-    EXPECT_EQ(r.boundsMaxX, -100.0f);
-    EXPECT_EQ(r.boundsMaxY, -100.0f);
+    EXPECT_EQ(r.bounds().minX, std::numeric_limits<float>::max());
+    EXPECT_EQ(r.bounds().minY, std::numeric_limits<float>::max());
+    EXPECT_EQ(r.bounds().maxX, std::numeric_limits<float>::min());
+    EXPECT_EQ(r.bounds().maxY, std::numeric_limits<float>::min());
 
     // A matrix that overflows to infinity drops the mapped segment as well.
     Transform2D huge;
     huge.setScale(3.0e38f, 3.0e38f);
-    r.transform = &huge;
+    r.setLineTransform(&huge);
     EXPECT_TRUE(canvas.walk(1.0f, 1.0f, 2.0f, 5.0f).empty());
-    r.transform = nullptr;
+    r.setLineTransform(nullptr);
 }
 
 TEST(EmitLine, HugeCoordinatesStillCrossEveryTargetRowOnce) {
@@ -175,7 +169,7 @@ TEST(EmitLine, HugeCoordinatesStillCrossEveryTargetRowOnce) {
     const Cells down = canvas.walk(1e30f, -1e30f, -1e30f, 1e30f);
     ASSERT_EQ(down.size(), 16u);
     for (uint32_t k = 0; k < 16; ++k) {
-        EXPECT_EQ(down[k] >> 21, k / 2);
+        EXPECT_EQ(cellword::row(down[k]), k / 2);
         EXPECT_EQ(down[k] & 1u, 1u);
     }
     const Cells up = canvas.walk(-1e30f, 1e30f, 3.0f, -1e30f);
@@ -210,7 +204,7 @@ TEST(EmitLine, WalkMatchesItsClosedForm) {
             const int64_t dy = yBottom - yTop;
             const int64_t x = xStart + step * ((j * dx + dy - 1) / dy);
             const int64_t clamped = std::clamp<int64_t>(x, 0, 64 * 256 - 1);
-            expected.push_back(Cell(((k / 2) << 21) | (clamped << 1) | (down ? 1 : 0)));
+            expected.push_back(cellword::pack(k / 2, clamped, down));
         }
         ASSERT_EQ(cells, expected)
             << "segment (" << x0 << ", " << y0 << ")-(" << x1 << ", " << y1 << ")";
@@ -233,7 +227,7 @@ Cells closedForm(float x0, float y0, float x1, float y1, int64_t width, int64_t 
         const int64_t dy = yBottom - yTop;
         const int64_t x = xStart + step * ((j * dx + dy - 1) / dy);
         const int64_t clamped = std::clamp<int64_t>(x, 0, width * 256 - 1);
-        expected.push_back(Cell(((k / 2) << 21) | (clamped << 1) | (down ? 1 : 0)));
+        expected.push_back(cellword::pack(k / 2, clamped, down));
     }
     return expected;
 }
@@ -257,7 +251,7 @@ TEST(EmitLine, ShortPiecesAroundTheBordersMatchTheClosedForm) {
 // they grow, and every crossing is kept in order.
 TEST(EmitLine, OneCrossingPiecesFillPastTheFirstCellArray) {
     Canvas canvas(64, 8);
-    canvas.raster.cellEnd = canvas.raster.cells.get();
+    canvas.raster.beginCells();
     Cells expected;
     const int pieces = 3 * Rasterizer::kCellCapacity;
     for (int i = 0; i < pieces; ++i) {
@@ -269,7 +263,7 @@ TEST(EmitLine, OneCrossingPiecesFillPastTheFirstCellArray) {
         expected.insert(expected.end(), one.begin(), one.end());
     }
     ASSERT_EQ(expected.size(), static_cast<size_t>(pieces));
-    EXPECT_EQ(Cells(canvas.raster.cells.get(), canvas.raster.cellEnd), expected);
+    EXPECT_EQ(storedCells(canvas.raster), expected);
 }
 
 // The bounding box takes each start point into the minimum when it is <= and each end
@@ -282,12 +276,9 @@ TEST(EmitLine, BoundsKeepTheLaterOfTwoEqualPointsToTheSignOfZero) {
     std::uniform_int_distribution<int> pick(0, 4);
     for (int trial = 0; trial < 500; ++trial) {
         Rasterizer& r = canvas.raster;
-        r.boundsMinX = std::numeric_limits<float>::max();
-        r.boundsMinY = std::numeric_limits<float>::max();
-        r.boundsMaxX = std::numeric_limits<float>::min();
-        r.boundsMaxY = std::numeric_limits<float>::min();
-        r.cellEnd = r.cells.get();
-        float minX = r.boundsMinX, minY = r.boundsMinY, maxX = r.boundsMaxX, maxY = r.boundsMaxY;
+        r.beginCells();
+        float minX = r.bounds().minX, minY = r.bounds().minY;
+        float maxX = r.bounds().maxX, maxY = r.bounds().maxY;
         for (int i = 0; i < 6; ++i) {
             const float x0 = values[pick(random)], y0 = values[pick(random)];
             const float x1 = values[pick(random)], y1 = values[pick(random)];
@@ -304,10 +295,11 @@ TEST(EmitLine, BoundsKeepTheLaterOfTwoEqualPointsToTheSignOfZero) {
             if (x1 >= maxX)
                 maxX = x1;
         }
-        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMinX), std::bit_cast<uint32_t>(minX)) << trial;
-        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMinY), std::bit_cast<uint32_t>(minY)) << trial;
-        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMaxX), std::bit_cast<uint32_t>(maxX)) << trial;
-        EXPECT_EQ(std::bit_cast<uint32_t>(r.boundsMaxY), std::bit_cast<uint32_t>(maxY)) << trial;
+        const Rasterizer::Bounds box = r.bounds();
+        EXPECT_EQ(std::bit_cast<uint32_t>(box.minX), std::bit_cast<uint32_t>(minX)) << trial;
+        EXPECT_EQ(std::bit_cast<uint32_t>(box.minY), std::bit_cast<uint32_t>(minY)) << trial;
+        EXPECT_EQ(std::bit_cast<uint32_t>(box.maxX), std::bit_cast<uint32_t>(maxX)) << trial;
+        EXPECT_EQ(std::bit_cast<uint32_t>(box.maxY), std::bit_cast<uint32_t>(maxY)) << trial;
     }
 }
 

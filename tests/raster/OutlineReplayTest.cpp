@@ -56,10 +56,11 @@ struct Outcome {
 };
 
 Outcome outcomeOf(const Rasterizer& r) {
-    return {{r.cells.get(), r.cellEnd},
-            {r.boundsMinX, r.boundsMinY, r.boundsMaxX, r.boundsMaxY},
-            {r.startX, r.startY, r.currentX, r.currentY},
-            r.startPending};
+    const Rasterizer::Bounds box = r.bounds();
+    return {storedCells(r),
+            {box.minX, box.minY, box.maxX, box.maxY},
+            {r.pen().startX, r.pen().startY, r.pen().currentX, r.pen().currentY},
+            r.pen().startPending};
 }
 
 void expectSame(const Outcome& a, const Outcome& b, int trial) {
@@ -87,13 +88,9 @@ TEST(OutlineReplay, FillGivesTheCellsBoundsAndPenOfTheVirtualReplay) {
         fast.raster.setCurveSteps(steps);
         slow.raster.setCurveSteps(steps);
         // The pen carries over from the previous path in both.
-        fast.raster.fill(path, paint, 0);
+        fast.raster.fill(path, paint, FillRule::kEvenOdd);
 
-        slow.raster.boundsMinX = std::numeric_limits<float>::max();
-        slow.raster.boundsMinY = std::numeric_limits<float>::max();
-        slow.raster.boundsMaxX = std::numeric_limits<float>::min();
-        slow.raster.boundsMaxY = std::numeric_limits<float>::min();
-        slow.raster.cellEnd = slow.raster.cells.get();
+        slow.raster.beginCells();
         path.emit(&slow.raster);
         slow.raster.sortCells();
         expectSame(outcomeOf(fast.raster), outcomeOf(slow.raster), trial);

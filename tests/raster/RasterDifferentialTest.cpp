@@ -13,11 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 #include "support/PlainRasterizer.h"
+#include "support/RasterHarness.h"
 
 namespace {
 
@@ -96,7 +97,7 @@ uint32_t randomColour(std::mt19937& rng) {
 }
 
 // Draws the shapes front to back (last first) with both rasterizers and compares.
-void expectSamePixels(const std::vector<Shape>& shapes, int32_t fillRule, uint32_t background,
+void expectSamePixels(const std::vector<Shape>& shapes, FillRule fillRule, uint32_t background,
                       const Transform2D& transform, const std::string& what) {
     std::vector<uint32_t> tuned(kWidth * kHeight, 0x12345678u),
         plain(kWidth * kHeight, 0x12345678u);
@@ -143,16 +144,15 @@ TEST(TunedRaster, MatchesPlainOnRandomFrames) {
             }
         }
         const uint32_t background = frame % 2 == 0 ? 0xFF000000u : randomColour(rng);
-        expectSamePixels(shapes, frame % 4 == 3 ? 1 : 0, background, identity,
-                         "frame " + std::to_string(frame));
+        expectSamePixels(shapes, frame % 4 == 3 ? FillRule::kNonZero : FillRule::kEvenOdd,
+                         background, identity, "frame " + std::to_string(frame));
     }
 }
 
 TEST(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
     std::mt19937 rng(77u);
-    Transform2D skewed;
-    skewed.m = {0.8f, 0.3f, 12.5f, -0.2f, 1.1f, -7.25f, 0.0f, 0.0f, 1.0f};
-    skewed.isIdentity = false;
+    const Transform2D skewed =
+        Transform2D::fromMatrix({0.8f, 0.3f, 12.5f, -0.2f, 1.1f, -7.25f, 0.0f, 0.0f, 1.0f});
     std::vector<Shape> shapes(1);
     shapes[0].colour = 0xC0806040u;
     // Many overlapping subpaths in one path: far more cells than the arrays start with.
@@ -165,8 +165,8 @@ TEST(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
     shapes[0].paths.emplace_back().setWords(words.data(), static_cast<int32_t>(words.size()));
     shapes.push_back(Shape{0x80402000u, {}});
     shapes.back().paths.push_back(randomPath(rng, 160.0f, 100.0f, 150.0f));
-    expectSamePixels(shapes, 0, 0xFF000000u, skewed, "transformed");
-    expectSamePixels(shapes, 1, 0xFF203040u, Transform2D{}, "many cells");
+    expectSamePixels(shapes, FillRule::kEvenOdd, 0xFF000000u, skewed, "transformed");
+    expectSamePixels(shapes, FillRule::kNonZero, 0xFF203040u, Transform2D{}, "many cells");
 }
 
 TEST(TunedRaster, ResolveOverBlackMatchesPlainForEveryAlphaAndDamagedColours) {
@@ -198,7 +198,7 @@ TEST(TunedRaster, SortOfVeryManyCellsSkipsSharedBytesAndStillSorts) {
     // the byte-wise passes run and skip those two.
     std::vector<uint32_t> pixels(kWidth * kHeight);
     rasterizer.setTarget(pixels.data(), kWidth, kHeight, kWidth);
-    rasterizer.cellEnd = rasterizer.cells.get();
+    rasterizer.beginCells();
     for (int edge = 0; edge < 60; ++edge) {
         const float top = static_cast<float>(edge % 7);
         if (edge % 2 == 0) {
@@ -207,11 +207,11 @@ TEST(TunedRaster, SortOfVeryManyCellsSkipsSharedBytesAndStillSorts) {
             rasterizer.emitLine(10.5f, 200.0f, 10.5f, top);
         }
     }
-    std::vector<Cell> expected(rasterizer.cells.get(), rasterizer.cellEnd);
+    std::vector<Cell> expected = storedCells(rasterizer);
     ASSERT_GT(expected.size(), 20000u);
     std::sort(expected.begin(), expected.end());
     rasterizer.sortCells();
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), rasterizer.cells.get()));
+    EXPECT_EQ(storedCells(rasterizer), expected);
 }
 
 // Bench movies: gzip of little-endian words; frames of shapes of tagged paths.
@@ -252,7 +252,7 @@ TEST(TunedRaster, MatchesPlainOnEveryBenchMovieFrame) {
         const auto frames = loadMovie(std::string(TILSEN_BENCH_MOVIE_DIR) + "/" + name + ".mvz.gz");
         loaded += frames.empty() ? 0 : 1;
         for (size_t i = 0; i < frames.size(); ++i) {
-            expectSamePixels(frames[i], 0, 0xFF000000u, movieTransform,
+            expectSamePixels(frames[i], FillRule::kEvenOdd, 0xFF000000u, movieTransform,
                              std::string(name) + " frame " + std::to_string(i));
             if (HasFailure())
                 return;

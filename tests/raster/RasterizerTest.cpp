@@ -9,8 +9,7 @@
 
 namespace {
 
-constexpr int32_t kEvenOdd = 0;
-constexpr int32_t kNonZero = 1;
+using enum FillRule;
 constexpr uint32_t kSentinel = 0xDEADBEEFu;
 
 // Slanted teeth side by side, each well apart from its neighbours, all full height.
@@ -45,9 +44,9 @@ TEST(SetTarget, MalformedTargetsAreRefusedAndNeverWritten) {
           Bad{pixels.data(), 8, 8, 4}, Bad{pixels.data(), 8, 8, -8}}) {
         Rasterizer r;
         r.setTarget(bad.pixels, bad.width, bad.height, bad.pitch);
-        EXPECT_EQ(r.target, nullptr);
-        EXPECT_EQ(r.width, 0);
-        EXPECT_EQ(r.height, 0);
+        EXPECT_FALSE(r.hasTarget());
+        EXPECT_EQ(r.targetWidth(), 0);
+        EXPECT_EQ(r.targetHeight(), 0);
         r.clear();
         r.fill(path, paint, kNonZero);
         r.resolveBackground(0u);
@@ -61,7 +60,7 @@ TEST(SetTarget, OversizedTargetIsClampedToWhatCellsCanAddress) {
     std::vector<uint32_t> pixels(size_t(wide) * 2, 0u);
     Rasterizer r;
     r.setTarget(pixels.data(), wide, 2, wide);
-    EXPECT_EQ(r.width, Rasterizer::kMaxWidth);
+    EXPECT_EQ(r.targetWidth(), Rasterizer::kMaxWidth);
     Path path;
     addRect(path, 0.0f, 0.0f, 4900.0f, 2.0f);
     SolidPaint paint(0xFFFFFFFFu);
@@ -74,7 +73,7 @@ TEST(SetTarget, OversizedTargetIsClampedToWhatCellsCanAddress) {
 
     std::vector<uint32_t> tall(size_t(2) * 3000, 0u);
     r.setTarget(tall.data(), 2, 3000, 2);
-    EXPECT_EQ(r.height, Rasterizer::kMaxHeight);
+    EXPECT_EQ(r.targetHeight(), Rasterizer::kMaxHeight);
     Path column;
     addRect(column, 0.0f, 0.0f, 2.0f, 2990.0f);
     r.fill(column, paint, kEvenOdd);
@@ -107,10 +106,10 @@ TEST(Fill, PathOfManyThousandCellsDrawsLikeItsPiecesAndKeepsItsArrays) {
     EXPECT_EQ(one.at(8 * (teeth - 1) + 3, h - 1), 0xFF3060C0u);
 
     // A second fill of the same size reuses the grown arrays.
-    const Cell* grown = one.raster.cells.get();
-    EXPECT_GT(one.raster.cellCapacity, Rasterizer::kCellCapacity);
+    const Cell* grown = one.raster.storedCells();
+    EXPECT_GT(one.raster.cellArraySize(), Rasterizer::kCellCapacity);
     one.raster.fill(whole, paint, kNonZero);
-    EXPECT_EQ(one.raster.cells.get(), grown);
+    EXPECT_EQ(one.raster.storedCells(), grown);
 }
 
 } // namespace

@@ -18,23 +18,26 @@ std::string hex(uint32_t v) {
 
 #define EXPECT_PIXEL(actual, expected) EXPECT_EQ(hex(actual), hex(expected))
 
-// One span through the solid or the non-solid path of the writer.
+// One span through the solid or the non-solid path of the writer. Consecutive spans of
+// one non-solid paint share a sweep, so the writer's seek cache carries over between them.
 struct Writer {
     Writer() : canvas(8, 2) {}
     void solid(uint32_t colour, int32_t x, int32_t count, int32_t alpha, int32_t y = 0) {
         SolidPaint paint(colour);
-        canvas.raster.paint = &paint;
-        canvas.raster.paintIsSolid = true;
+        canvas.raster.setSweepPaint(&paint, FillRule::kEvenOdd);
         canvas.raster.writeSpan(x, y, count, alpha);
-        canvas.raster.paint = nullptr;
+        canvas.raster.setSweepPaint(nullptr, FillRule::kEvenOdd);
+        current = nullptr;
     }
     void painted(RecordingPaint& paint, int32_t x, int32_t count, int32_t alpha, int32_t y = 0) {
-        canvas.raster.paint = &paint;
-        canvas.raster.paintIsSolid = false;
+        if (current != &paint) {
+            canvas.raster.setSweepPaint(&paint, FillRule::kEvenOdd);
+            current = &paint;
+        }
         canvas.raster.writeSpan(x, y, count, alpha);
-        canvas.raster.paint = nullptr;
     }
     Canvas canvas;
+    const Paint* current = nullptr;
 };
 
 TEST(WriteSpan, EmptyPixelTakesTheScaledColour) {
@@ -104,20 +107,18 @@ TEST(WriteSpan, EmptySpansChangeNoPixelButMoveTheSeekCache) {
     w.solid(0xFFFFFFFFu, 3, 0, 255);
     w.solid(0xFFFFFFFFu, 3, -4, 255);
     RecordingPaint paint(0xFFFFFFFFu);
-    w.canvas.raster.lastSpanEndX = -1;
-    w.canvas.raster.lastSpanY = -1;
     w.painted(paint, 3, 0, 255);
     for (uint32_t p : w.canvas.pixels)
         EXPECT_EQ(p, 0u);
-    EXPECT_EQ(w.canvas.raster.lastSpanEndX, 3);
-    EXPECT_EQ(w.canvas.raster.lastSpanY, 0);
     EXPECT_TRUE(paint.skips.empty());
+    // The next span starts where the empty one ended: the paint is not moved again.
+    const size_t seeks = paint.seeks.size();
+    w.painted(paint, 3, 1, 255);
+    EXPECT_EQ(paint.seeks.size(), seeks);
 }
 
 TEST(WriteSpan, NonSolidPaintSeeksOnlyWhereTheLastSpanDidNotEnd) {
     Writer w;
-    w.canvas.raster.lastSpanEndX = -1;
-    w.canvas.raster.lastSpanY = -1;
     RecordingPaint paint(0xFF808080u);
     w.painted(paint, 1, 1, 100);
     w.painted(paint, 2, 3, 255);

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <vector>
 
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 struct PathCommand {
     uint32_t code;

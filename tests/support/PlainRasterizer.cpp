@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "geometry/Path.h"
 #include "geometry/Transform2D.h"
-#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -42,7 +42,7 @@ void PlainRasterizer::emitLine(float x0, float y0, float x1, float y1) {
         !std::isfinite(y1)) {
         return;
     }
-    if (transform != nullptr && !transform->isIdentity) {
+    if (transform != nullptr && !transform->isIdentity()) {
         transform->map(x0, y0);
         transform->map(x1, y1);
         if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1)) {
@@ -64,7 +64,8 @@ void PlainRasterizer::emitLine(float x0, float y0, float x1, float y1) {
         }
         const int64_t x = std::clamp<int64_t>(xStart + xStep * ceilDiv((k - yTop) * dx, dy), 0,
                                               256 * int64_t{width} - 1);
-        cells.push_back(static_cast<uint32_t>(((k / 2) << 21) | (x << 1) | (down ? 1 : 0)));
+        cells.push_back(
+            cellword::pack(static_cast<uint32_t>(k / 2), static_cast<uint32_t>(x), down));
     }
 }
 
@@ -81,7 +82,7 @@ void PlainRasterizer::clear() {
 }
 
 void PlainRasterizer::fill(const Path& path, const Transform2D* fillTransform, uint32_t colour,
-                           int32_t rule) {
+                           FillRule rule) {
     cells.clear();
     transform = fillTransform;
     fillRule = rule;
@@ -93,7 +94,7 @@ void PlainRasterizer::fill(const Path& path, const Transform2D* fillTransform, u
 
 void PlainRasterizer::sweep(uint32_t colour) {
     const auto alphaOf = [this](int64_t v) -> int32_t {
-        if (fillRule != 0) {
+        if (fillRule != FillRule::kEvenOdd) {
             return static_cast<int32_t>(std::min<int64_t>(std::abs(v), 255));
         }
         const int64_t u = ((v % 512) + 512) % 512;
@@ -108,8 +109,8 @@ void PlainRasterizer::sweep(uint32_t colour) {
         }
     };
     for (const uint32_t c : cells) {
-        const auto col = static_cast<int32_t>((c >> 9) & 0xFFFu);
-        const auto row = static_cast<int32_t>(c >> 21);
+        const auto col = static_cast<int32_t>(cellword::column(c));
+        const auto row = static_cast<int32_t>(cellword::row(c));
         if (col != cx || row != cy) {
             flush();
             if (row == cy) {

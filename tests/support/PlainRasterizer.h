@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "geometry/PathSink.h"
+#include "raster/Rasterizer.h"
 
 class Path;
 class Transform2D;
@@ -18,7 +19,7 @@ public:
     void setTarget(uint32_t* pixels, int32_t width, int32_t height, int32_t pitch);
     void clear();
     // transform may be null; colour is premultiplied 0xAARRGGBB.
-    void fill(const Path& path, const Transform2D* transform, uint32_t colour, int32_t fillRule);
+    void fill(const Path& path, const Transform2D* transform, uint32_t colour, FillRule fillRule);
     void resolveBackground(uint32_t colour);
 
 private:
@@ -31,5 +32,5 @@ private:
     int32_t width = 0;
     int32_t height = 0;
     int32_t pitch = 0;
-    int32_t fillRule = 0;
+    FillRule fillRule = FillRule::kEvenOdd;
 };

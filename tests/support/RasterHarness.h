@@ -9,11 +9,16 @@
 #include <vector>
 
 #include "geometry/Paint.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 #include "raster/Rasterizer.h"
 
 inline Cell cellWord(uint32_t row, uint32_t col, uint32_t pos, uint32_t down) {
-    return (row << 21) | (col << 9) | (pos << 1) | down;
+    return cellword::pack(row, col, pos, down != 0);
+}
+
+// The cells a rasterizer holds, in store order.
+inline std::vector<Cell> storedCells(const Rasterizer& r) {
+    return {r.storedCells(), r.storedCells() + r.cellCount()};
 }
 
 struct Canvas {
@@ -24,9 +29,9 @@ struct Canvas {
     uint32_t& at(int32_t x, int32_t y) { return pixels[size_t(y) * width + x]; }
     // Cells of one emitLine call on a fresh cell array, in emission order.
     std::vector<Cell> walk(float x0, float y0, float x1, float y1) {
-        raster.cellEnd = raster.cells.get();
+        raster.beginCells();
         raster.emitLine(x0, y0, x1, y1);
-        return {raster.cells.get(), raster.cellEnd};
+        return storedCells(raster);
     }
 
     int32_t width;
@@ -73,8 +78,12 @@ public:
         xs.push_back(currentX++);
         return colour;
     }
-    bool isSolid() const override { return false; }
+    bool isSolid() const override {
+        ++solidQuestions;
+        return false;
+    }
 
+    mutable int solidQuestions = 0;
     uint32_t colour;
     int32_t currentX = -1000;
     std::vector<Seek> seeks;

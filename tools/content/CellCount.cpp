@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "geometry/PathSink.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 namespace {
 constexpr int32_t kMovieCurveSteps = 16;

@@ -5,20 +5,19 @@
 #include <string>
 
 #include "CellCount.h"
+#include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Stroker.h"
 #include "movie/MovieWriter.h"
-#include "movie/Path.h"
 #include "raster/Rasterizer.h"
 
 namespace {
 constexpr int32_t kCurveSteps = 16;
 constexpr float kMargin = 2.0f;
-constexpr int32_t kEvenOdd = 0;
 constexpr uint32_t kBlack = 0xFF000000u;
 } // namespace
 
-std::vector<uint32_t> strokeWords(const Outline& centre, float halfWidth, int32_t join) {
+std::vector<uint32_t> strokeWords(const Outline& centre, float halfWidth, Join join) {
     const std::vector<uint32_t> words = centre.words();
     Path path;
     path.setWords(words.data(), static_cast<int32_t>(words.size()));
@@ -61,7 +60,7 @@ void DrawList::fill(std::shared_ptr<Paint> paint, const Outline& outline) {
     add({0, std::move(paint), outline.words()});
 }
 
-void DrawList::stroke(uint32_t colour, const Outline& centre, float halfWidth, int32_t join) {
+void DrawList::stroke(uint32_t colour, const Outline& centre, float halfWidth, Join join) {
     if ((colour >> 24) == 0u || !visible(centre))
         return;
     add({colour, nullptr, strokeWords(centre, halfWidth, join)});
@@ -84,10 +83,10 @@ void DrawList::render(uint32_t* pixels) const {
         Path path;
         path.setWords(it->words.data(), static_cast<int32_t>(it->words.size()));
         if (it->paint != nullptr) {
-            rasterizer.fill(path, *it->paint, kEvenOdd);
+            rasterizer.fill(path, *it->paint, FillRule::kEvenOdd);
         } else {
             SolidPaint paint(it->colour);
-            rasterizer.fill(path, paint, kEvenOdd);
+            rasterizer.fill(path, paint, FillRule::kEvenOdd);
         }
     }
     rasterizer.resolveBackground(kBlack);

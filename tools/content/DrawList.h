@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Outline.h"
+#include "geometry/Stroker.h"
 
 class MovieWriter;
 class Paint;
@@ -22,8 +23,8 @@ public:
     // A filled outline with a paint of its own (pictures only).
     void fill(std::shared_ptr<Paint> paint, const Outline& outline);
     // The outline of a line of width 2·halfWidth along centre, made by the Stroker.
-    // join 0 cuts the line into separate pieces per command; 2 mitres the corners.
-    void stroke(uint32_t colour, const Outline& centre, float halfWidth, int32_t join = 2);
+    // Join::kNone cuts the line into separate pieces per command; kMiter mitres the corners.
+    void stroke(uint32_t colour, const Outline& centre, float halfWidth, Join join = Join::kMiter);
     void clear() { items.clear(); }
     size_t size() const { return items.size(); }
 
@@ -47,4 +48,4 @@ private:
 };
 
 // Same words as a stroke would give, for callers that want the outline itself.
-std::vector<uint32_t> strokeWords(const Outline& centre, float halfWidth, int32_t join);
+std::vector<uint32_t> strokeWords(const Outline& centre, float halfWidth, Join join);

@@ -17,21 +17,40 @@ constexpr double kC4Rate = 8363.0;
 constexpr double kC4Pitch = 261.6255653;
 constexpr double kFullScale = 32767.0;
 
+// Places in the stereo field, 0 = left, 128 = centre, 255 = right; kick, snare, bass
+// and the arpeggio's pluck keep the centre (the music moves the pluck itself). A panned
+// voice keeps its level in mono: the player shares it between the sides linearly.
+constexpr uint8_t kClosedHatPanning = 184;
+constexpr uint8_t kOpenHatPanning = 64;
+constexpr uint8_t kCrashPanning = 80;
+constexpr uint8_t kLeadPanning = 112;
+constexpr uint8_t kBellPanning = 168;
+constexpr uint8_t kPadPanning = 40;
+constexpr uint8_t kPadChorusPanning = 216;
+
 int16_t toSample(double v) {
     const double clipped = std::clamp(v, -1.0, 1.0);
     return static_cast<int16_t>(std::lround(clipped * kFullScale));
 }
 
-// Scales the buffer so that its largest magnitude is peak (0..1), then stores it.
-std::vector<int16_t> normalise(const std::vector<double>& v, double peak) {
+double largestMagnitude(const std::vector<double>& v) {
     double largest = 1e-9;
     for (double x : v)
         largest = std::max(largest, std::fabs(x));
+    return largest;
+}
+
+std::vector<int16_t> scaled(const std::vector<double>& v, double gain) {
     std::vector<int16_t> out;
     out.reserve(v.size());
     for (double x : v)
-        out.push_back(toSample(x * peak / largest));
+        out.push_back(toSample(x * gain));
     return out;
+}
+
+// Scales the buffer so that its largest magnitude is peak (0..1), then stores it.
+std::vector<int16_t> normalise(const std::vector<double>& v, double peak) {
+    return scaled(v, peak / largestMagnitude(v));
 }
 
 size_t frames(double seconds, double rate) {
@@ -125,7 +144,7 @@ XmInstrument snare() {
     return single("snare", drumSample("snare", v, 0.85));
 }
 
-XmInstrument hat(const char* name, double seconds, double decay, uint32_t seed) {
+XmInstrument hat(const char* name, double seconds, double decay, uint32_t seed, uint8_t panning) {
     const size_t n = frames(seconds, kDrumRate);
     const std::vector<double> noise = brightNoise(n, seed, 0.55);
     std::vector<double> v(n);
@@ -135,7 +154,9 @@ XmInstrument hat(const char* name, double seconds, double decay, uint32_t seed) 
         const double ring = square(t * 3150.0, 3) * 0.12 + square(t * 4720.0, 3) * 0.1;
         v[i] = (noise[i] + ring) * std::exp(-t / decay);
     }
-    return single(name, drumSample(name, v, 0.7));
+    XmSample s = drumSample(name, v, 0.7);
+    s.panning = panning;
+    return single(name, std::move(s));
 }
 
 XmInstrument crash() {
@@ -147,7 +168,9 @@ XmInstrument crash() {
         const double ring = square(t * 2630.0, 5) * 0.08 + square(t * 3890.0, 3) * 0.06;
         v[i] = (noise[i] + ring) * std::exp(-t / 0.45) * std::min(1.0, t / 0.003);
     }
-    return single("crash", drumSample("crash", v, 0.75));
+    XmSample s = drumSample("crash", v, 0.75);
+    s.panning = kCrashPanning;
+    return single("crash", std::move(s));
 }
 
 // Looped noise whose envelope swells over a bar: the build-up before a new part.
@@ -167,24 +190,30 @@ XmInstrument riser() {
     s.loopLength = static_cast<uint32_t>(s.data.size());
     XmInstrument ins = single("riser", std::move(s));
     setEnvelope(ins, {{0, 0}, {40, 12}, {80, 40}, {96, 64}, {100, 0}}, -1, 0);
+    // It sweeps from the left edge to the right over its bar as it swells.
+    ins.panningEnvelope.points = {{0, 4}, {96, 60}};
     return ins;
 }
 
 // A looping voice of loopFrames frames in which every partial runs a whole number of
 // cycles. voice(i) gives the value of frame i; cycles is the fundamental's cycle count.
+XmSample loopedSample(const char* name, std::vector<int16_t> data, double cycles) {
+    XmSample s;
+    s.name = name;
+    s.data = std::move(data);
+    s.loop = XmLoop::forward;
+    s.loopStart = 0;
+    s.loopLength = static_cast<uint32_t>(s.data.size());
+    tuneSample(s, cycles / static_cast<double>(s.data.size()));
+    return s;
+}
+
 template <typename Voice>
 XmSample loopedVoice(const char* name, size_t loopFrames, double cycles, double peak, Voice voice) {
     std::vector<double> v(loopFrames);
     for (size_t i = 0; i < loopFrames; ++i)
         v[i] = voice(i);
-    XmSample s;
-    s.name = name;
-    s.data = normalise(v, peak);
-    s.loop = XmLoop::forward;
-    s.loopStart = 0;
-    s.loopLength = static_cast<uint32_t>(loopFrames);
-    tuneSample(s, cycles / static_cast<double>(loopFrames));
-    return s;
+    return loopedSample(name, normalise(v, peak), cycles);
 }
 
 XmInstrument bass() {
@@ -208,6 +237,7 @@ XmInstrument lead() {
         const double t = static_cast<double>(i) / kFrames;
         return saw(128.0 * t, 14) + saw(129.0 * t, 14) * 0.8 + square(128.0 * t, 7) * 0.35;
     });
+    s.panning = kLeadPanning;
     XmInstrument ins = single("lead", std::move(s));
     setEnvelope(ins, {{0, 0}, {2, 64}, {10, 46}, {40, 40}}, 3, 1200);
     ins.vibratoType = 0;
@@ -257,30 +287,53 @@ XmInstrument bell() {
     s.name = "bell";
     s.data = normalise(v, 0.7);
     tuneSample(s, kCyclesPerFrame);
+    s.panning = kBellPanning;
     return single("bell", std::move(s));
 }
 
-// A chord in just intonation (ratios over a common base), doubled with a copy one cycle
-// per loop higher for a slow chorus; the written note is the chord's root.
-XmInstrument pad(const char* name, const double (&ratios)[3], double baseCycles) {
-    constexpr size_t kFrames = 8192;
-    XmSample s = loopedVoice(name, kFrames, baseCycles, 0.7, [&](size_t i) {
-        const double t = static_cast<double>(i) / kFrames;
-        double v = 0.0;
-        for (double r : ratios) {
-            const double c = baseCycles * r;
-            v += saw(c * t, 6) * 0.5 + std::sin(kTwoPi * c * t);
-            v += saw((c + 1.0) * t, 6) * 0.4 + std::sin(kTwoPi * (c + 1.0) * t) * 0.6;
-        }
-        return v;
-    });
-    XmInstrument ins = single(name, std::move(s));
+struct PadPair {
+    XmInstrument voice;
+    XmInstrument chorus;
+};
+
+// A pad voice: slow attack, held while the key is down, and a panning envelope that
+// breathes from breathFrom to breathTo and back over two bars (32 = stay in place).
+XmInstrument padVoice(const char* name, XmSample sample, uint16_t breathFrom, uint16_t breathTo) {
+    XmInstrument ins = single(name, std::move(sample));
     setEnvelope(ins, {{0, 0}, {40, 48}, {80, 56}, {120, 56}}, 3, 300);
-    ins.panningEnvelope.points = {{0, 24}, {96, 40}, {192, 24}};
+    ins.panningEnvelope.points = {{0, breathFrom}, {96, breathTo}, {192, breathFrom}};
     ins.panningEnvelope.loop = true;
     ins.panningEnvelope.loopStart = 0;
     ins.panningEnvelope.loopEnd = 2;
     return ins;
+}
+
+// A chord in just intonation (ratios over a common base) and a copy one cycle per loop
+// higher for a slow chorus; the written note is the chord's root. The chord and its copy
+// are two instruments, played together on the left and the right. Both are scaled by the
+// gain that brings their sum to the peak, so in mono they add up to one full pad.
+PadPair pad(const char* name, const char* chorusName, const double (&ratios)[3],
+            double baseCycles) {
+    constexpr size_t kFrames = 8192;
+    std::vector<double> voice(kFrames);
+    std::vector<double> chorus(kFrames);
+    std::vector<double> both(kFrames);
+    for (size_t i = 0; i < kFrames; ++i) {
+        const double t = static_cast<double>(i) / kFrames;
+        for (double r : ratios) {
+            const double c = baseCycles * r;
+            voice[i] += saw(c * t, 6) * 0.5 + std::sin(kTwoPi * c * t);
+            chorus[i] += saw((c + 1.0) * t, 6) * 0.4 + std::sin(kTwoPi * (c + 1.0) * t) * 0.6;
+        }
+        both[i] = voice[i] + chorus[i];
+    }
+    const double gain = 0.7 / largestMagnitude(both);
+    XmSample voiceSample = loopedSample(name, scaled(voice, gain), baseCycles);
+    voiceSample.panning = kPadPanning;
+    XmSample chorusSample = loopedSample(chorusName, scaled(chorus, gain), baseCycles);
+    chorusSample.panning = kPadChorusPanning;
+    return {padVoice(name, std::move(voiceSample), 24, 40),
+            padVoice(chorusName, std::move(chorusSample), 40, 24)};
 }
 } // namespace
 
@@ -308,16 +361,20 @@ std::vector<XmInstrument> makeInstruments() {
     std::vector<XmInstrument> all;
     all.push_back(kick());
     all.push_back(snare());
-    all.push_back(hat("closed hat", 0.07, 0.018, 13));
-    all.push_back(hat("open hat", 0.32, 0.11, 17));
+    all.push_back(hat("closed hat", 0.07, 0.018, 13, kClosedHatPanning));
+    all.push_back(hat("open hat", 0.32, 0.11, 17, kOpenHatPanning));
     all.push_back(bass());
     all.push_back(lead());
     all.push_back(pluck());
-    all.push_back(pad("pad minor", kMinor, 100.0));
-    all.push_back(pad("pad major", kMajor, 100.0));
+    PadPair minor = pad("pad minor", "pad minor chorus", kMinor, 100.0);
+    PadPair major = pad("pad major", "pad major chorus", kMajor, 100.0);
+    all.push_back(std::move(minor.voice));
+    all.push_back(std::move(major.voice));
     all.push_back(crash());
     all.push_back(riser());
     all.push_back(bell());
+    all.push_back(std::move(minor.chorus));
+    all.push_back(std::move(major.chorus));
     for (XmInstrument& ins : all) {
         for (uint8_t& s : ins.sampleForNote)
             s = 0;

@@ -1,6 +1,7 @@
 // The music's instruments, synthesised from scratch: drums from sine sweeps and filtered
 // noise, pitched voices from additive (band-limited) waveforms whose loops hold whole
-// cycles, so they loop without clicks.
+// cycles, so they loop without clicks. Each carries its place in the stereo field: kick,
+// snare and bass in the middle, the rest to one side (see makeInstruments).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,10 @@ inline constexpr uint8_t kPadMajor = 9;
 inline constexpr uint8_t kCrash = 10;
 inline constexpr uint8_t kRiser = 11;
 inline constexpr uint8_t kBell = 12;
+// The pads' second voices: the same chords one cycle per loop higher, played with them on
+// a channel of their own on the other side, so the chorus opens up into stereo.
+inline constexpr uint8_t kPadMinorChorus = 13;
+inline constexpr uint8_t kPadMajorChorus = 14;
 } // namespace instrument
 
 // Drums sound as recorded when played at this note (C-4).

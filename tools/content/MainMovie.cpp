@@ -413,7 +413,7 @@ void street(DrawList& list, const World& w, const Camera& cam, float frame) {
         marks.moveTo(x, 19.0f);
         marks.lineTo(x + 18.0f, 19.0f);
     }
-    list.stroke(opaque(hex(0x8a8470)), marks.transformed(v), 0.7f * cam.zoom, 0);
+    list.stroke(opaque(hex(0x8a8470)), marks.transformed(v), 0.7f * cam.zoom, Join::kNone);
     // Street lamps with their light.
     for (float x = -560.0f; x < 2900.0f; x += 110.0f) {
         Outline pole;
@@ -474,7 +474,7 @@ void fireworks(DrawList& list, const Camera& cam, float frame) {
                         at.y + std::sin(a) * r * 0.55f + 6.0f * grow * grow);
             rays.lineTo(at.x + std::cos(a) * r, at.y + std::sin(a) * r + 12.0f * grow * grow);
         }
-        list.stroke(premultiplied(c, fade), rays.transformed(v), 0.9f * cam.zoom, 0);
+        list.stroke(premultiplied(c, fade), rays.transformed(v), 0.9f * cam.zoom, Join::kNone);
         Outline flash;
         flash.ellipse(at.x, at.y, 30.0f * grow, 30.0f * grow);
         list.fill(premultiplied(mix(c, {1.0f, 1.0f, 1.0f}, 0.5f), 0.25f * fade * fade),

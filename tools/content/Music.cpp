@@ -9,6 +9,9 @@
 //   41-49 breakdown: pad, arpeggio and bells; hats return at 46, kick at 48, riser
 //   50-55 reprise of the theme with full drums
 //   56-63 outro: drums thin out, the arpeggio stops, a last held A minor chord
+// In the stereo field kick, snare and bass hold the middle; the instruments place the
+// hats, crash, lead, bells and the pads' two voices (see Instruments.cpp), the patterns
+// sweep the arpeggio from side to side and echo the lead from the opposite side.
 #include "Music.h"
 
 #include <array>
@@ -19,7 +22,7 @@
 #include "Timeline.h"
 
 namespace {
-constexpr int32_t kChannels = 8;
+constexpr int32_t kChannels = 10;
 constexpr int32_t kKickChannel = 0;
 constexpr int32_t kSnareChannel = 1;
 constexpr int32_t kHatChannel = 2;
@@ -28,8 +31,20 @@ constexpr int32_t kLeadChannel = 4;
 constexpr int32_t kArpChannel = 5;
 constexpr int32_t kPadChannel = 6;
 constexpr int32_t kFxChannel = 7;
+constexpr int32_t kPadChorusChannel = 8;
+constexpr int32_t kEchoChannel = 9;
 constexpr int32_t kRows = timeline::kRowsPerBar;
-constexpr uint8_t kPortamentoUp = 0x01;
+
+// The arpeggio's sweep, twice across the field and back in a bar: centre on every beat,
+// where kick, bass and the arpeggio's own accent hit together, out to 128 + kArpWidth
+// and 128 - kArpWidth on the eighths between them.
+constexpr int32_t kArpSweepRows = 8;
+constexpr int32_t kArpWidth = 80;
+// The echo: three rows (a dotted eighth) late, at two fifths of the volume.
+constexpr int32_t kEchoDelay = 3;
+constexpr int32_t kEchoVolumeFifths = 2;
+constexpr uint8_t kLeadEchoPanning = 200; // the lead leans left, so its echo goes right
+constexpr uint8_t kBellEchoPanning = 56;  // the bells ring right, their echo left
 
 struct Chord {
     int32_t root; // semitone of the root, 0 = C
@@ -307,6 +322,18 @@ void writeDrums(XmPattern& p, const BarPlan& b, int32_t bar) {
     }
 }
 
+// A triangle: centre, right edge, centre, left edge, back to the centre in kArpSweepRows.
+uint8_t arpPanning(int32_t bar, int32_t row) {
+    const int32_t step = (bar * kRows + row) % kArpSweepRows;
+    const int32_t quarter = kArpSweepRows / 4; // rows from the centre to an edge
+    int32_t swing = step;
+    if (step > 3 * quarter)
+        swing = step - kArpSweepRows;
+    else if (step > quarter)
+        swing = 2 * quarter - step;
+    return static_cast<uint8_t>(128 + kArpWidth * swing / quarter);
+}
+
 void writeHarmony(XmPattern& p, const BarPlan& b, const BarPlan* previous, int32_t bar) {
     using namespace instrument;
     // Pad roots: A3, F3, C4, G3 keep the chords close together.
@@ -318,10 +345,15 @@ void writeHarmony(XmPattern& p, const BarPlan& b, const BarPlan* previous, int32
         const bool held = previous != nullptr && previous->pad &&
                           previous->chord.root == b.chord.root &&
                           previous->chord.minor == b.chord.minor;
-        if (!held)
+        if (!held) {
             put(p, 0, kPadChannel, padRoot, padIns, 40);
-        if (bar == timeline::kSongBars - 1)
+            put(p, 0, kPadChorusChannel, padRoot, b.chord.minor ? kPadMinorChorus : kPadMajorChorus,
+                40);
+        }
+        if (bar == timeline::kSongBars - 1) {
             keyOff(p, 8, kPadChannel);
+            keyOff(p, 8, kPadChorusChannel);
+        }
     }
 
     const int32_t third = b.chord.minor ? 3 : 4;
@@ -333,7 +365,8 @@ void writeHarmony(XmPattern& p, const BarPlan& b, const BarPlan* previous, int32
             const int32_t s = steps[row];
             const int32_t semis = tones[s % 3] + 12 * (s / 3);
             const int32_t volume = row % 4 == 0 ? b.arp + 8 : b.arp;
-            put(p, row, kArpChannel, offset(base, semis), kPluck, volume > 64 ? 64 : volume);
+            put(p, row, kArpChannel, offset(base, semis), kPluck, volume > 64 ? 64 : volume,
+                kXmSetPanning, arpPanning(bar, row));
         }
     }
 
@@ -397,9 +430,31 @@ void writeEffects(XmPattern& p, const BarPlan& b) {
     if (b.crash || b.hit)
         put(p, 0, kFxChannel, kDrumNote, kCrash, b.hit ? 56 : 44);
     if (b.riser) {
-        put(p, 0, kFxChannel, kDrumNote, kRiser, 64, kPortamentoUp, 0x04);
+        put(p, 0, kFxChannel, kDrumNote, kRiser, 64, kXmPortamentoUp, 0x04);
         for (int32_t row = 1; row < kRows; ++row)
-            p.at(row, kFxChannel) = {0, 0, 0, kPortamentoUp, 0x04};
+            p.at(row, kFxChannel) = {0, 0, 0, kXmPortamentoUp, 0x04};
+    }
+}
+
+// Every cell of the lead channel again kEchoDelay rows later on the echo channel,
+// quieter and from the other side; echoes of a bar's last rows open the next bar.
+void writeEchoes(std::vector<XmPattern>& song) {
+    const int32_t songRows = static_cast<int32_t>(song.size()) * kRows;
+    for (int32_t at = 0; at + kEchoDelay < songRows; ++at) {
+        const XmNote& n = song[static_cast<size_t>(at / kRows)].at(at % kRows, kLeadChannel);
+        if (n.note == 0)
+            continue;
+        const int32_t to = at + kEchoDelay;
+        XmNote& echo = song[static_cast<size_t>(to / kRows)].at(to % kRows, kEchoChannel);
+        if (n.note == kXmKeyOff) {
+            echo = {kXmKeyOff, 0, 0, 0, 0};
+            continue;
+        }
+        const bool hasVolume = n.volume >= xmVolume(0) && n.volume <= xmVolume(64);
+        const int32_t volume = (hasVolume ? n.volume - xmVolume(0) : 64) * kEchoVolumeFifths / 5;
+        const uint8_t panning =
+            n.instrument == instrument::kBell ? kBellEchoPanning : kLeadEchoPanning;
+        echo = {n.note, n.instrument, xmVolume(volume), kXmSetPanning, panning};
     }
 }
 
@@ -428,6 +483,7 @@ XmModule composeMusic() {
     m.instruments = makeInstruments();
 
     const std::vector<BarPlan> bars = plan();
+    std::vector<XmPattern> song;
     for (int32_t bar = 0; bar < timeline::kSongBars; ++bar) {
         XmPattern p(kRows, kChannels);
         const BarPlan& b = bars[static_cast<size_t>(bar)];
@@ -435,6 +491,10 @@ XmModule composeMusic() {
         writeHarmony(p, b, bar > 0 ? &bars[static_cast<size_t>(bar - 1)] : nullptr, bar);
         writeMelody(p, b, bar);
         writeEffects(p, b);
+        song.push_back(std::move(p));
+    }
+    writeEchoes(song);
+    for (const XmPattern& p : song) {
         size_t index = 0;
         while (index < m.patterns.size() && !samePattern(m.patterns[index], p))
             ++index;

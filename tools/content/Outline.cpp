@@ -5,7 +5,7 @@
 #include <bit>
 #include <cmath>
 
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 namespace {
 // Arc end points and radii are snapped to this grid so the arc's centre is exact.

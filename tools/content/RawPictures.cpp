@@ -164,7 +164,7 @@ std::vector<uint8_t> drawPelu() {
         glint.lineTo(x + half, y);
         list.stroke(premultiplied(mix(hex(0xffd890), hex(0xff6a7a), static_cast<float>(i) / 15.0f),
                                   0.7f - 0.035f * static_cast<float>(i)),
-                    glint, 0.45f + 0.04f * static_cast<float>(i), 0);
+                    glint, 0.45f + 0.04f * static_cast<float>(i), Join::kNone);
     }
 
     // Cliff and lighthouse on the right.

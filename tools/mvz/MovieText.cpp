@@ -16,7 +16,7 @@
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
 #include "movie/MovieWriter.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 namespace {
 constexpr std::array<const char*, pathcode::kFirstEnd> kCommandNames = {

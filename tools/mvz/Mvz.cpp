@@ -19,7 +19,7 @@
 #include "PngFile.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 namespace {
 constexpr int32_t kWidth = 320;

@@ -1,7 +1,7 @@
 // Command walk over path words, shared by the listing and the statistics.
 #include "PathWalk.h"
 
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 bool PathWalk::next(PathCommand& command) {
     if (position >= count) {

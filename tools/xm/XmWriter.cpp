@@ -23,6 +23,11 @@ constexpr uint8_t kEnvelopeSustain = 2;
 constexpr uint8_t kEnvelopeLoop = 4;
 constexpr uint16_t kMaxEnvelopeValue = 64;
 constexpr uint8_t kMaxVolume = 64;
+// Volume-column bytes below the first volume and between the last volume and the first
+// command mean nothing; players differ on them.
+constexpr uint8_t kFirstVolumeByte = 0x10;
+constexpr uint8_t kLastVolumeByte = 0x50;
+constexpr uint8_t kFirstVolumeCommand = 0x60;
 
 class ByteSink {
 public:
@@ -97,6 +102,11 @@ void checkModule(const XmModule& m) {
                 const XmNote& n = p.at(r, c);
                 require(n.note <= kXmKeyOff, "note above key off");
                 require(n.instrument <= m.instruments.size(), "note names a missing instrument");
+                require(n.volume == 0 ||
+                            (n.volume >= kFirstVolumeByte && n.volume <= kLastVolumeByte) ||
+                            n.volume >= kFirstVolumeCommand,
+                        "volume column byte is neither a volume nor a command");
+                require(n.effect <= kXmMaxEffect, "effect number above 35");
             }
         }
     }

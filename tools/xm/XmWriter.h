@@ -10,7 +10,9 @@
 #include <vector>
 
 // One cell of a pattern. note 0 = none, 1..96 = C-0..B-7, 97 = key off.
-// instrument 0 = none; volume 0 = no volume column (0x10..0x50 sets volume 0..64).
+// instrument 0 = none; volume 0 = no volume column (0x10..0x50 sets volume 0..64,
+// 0x60..0xFF are the column's commands, 0xC0..0xCF among them setting the panning).
+// effect 0..35 is the effect column's letter 0-9, A-Z; 0 with param 0 = none.
 struct XmNote {
     uint8_t note = 0;
     uint8_t instrument = 0;
@@ -28,6 +30,11 @@ inline constexpr int32_t kXmMaxInstruments = 128;
 inline constexpr int32_t kXmMaxSamples = 16;
 inline constexpr int32_t kXmMaxEnvelopePoints = 12;
 inline constexpr int32_t kXmMaxOrders = 256;
+inline constexpr uint8_t kXmMaxEffect = 35; // 'Z'
+
+// Effect numbers the modules use.
+inline constexpr uint8_t kXmPortamentoUp = 0x01;
+inline constexpr uint8_t kXmSetPanning = 0x08; // param 0..255, 128 = centre
 
 // Note number of a pitch: octave 0..7, semitone 0..11 (0 = C).
 constexpr uint8_t xmNote(int32_t octave, int32_t semitone) {
@@ -36,6 +43,11 @@ constexpr uint8_t xmNote(int32_t octave, int32_t semitone) {
 // Volume-column byte for a volume 0..64.
 constexpr uint8_t xmVolume(int32_t volume) {
     return static_cast<uint8_t>(0x10 + volume);
+}
+// Volume-column byte that sets the panning to a position 0..255; the column keeps only
+// the top four bits, so positions come in steps of 16 (0x80 is centre, 0xF0 hard right).
+constexpr uint8_t xmPanningColumn(int32_t position) {
+    return static_cast<uint8_t>(0xC0 + (position >> 4));
 }
 
 class XmPattern {
@@ -87,6 +99,8 @@ struct XmInstrument {
     std::vector<XmSample> samples;           // at most 16
     std::array<uint8_t, 96> sampleForNote{}; // sample index per note 1..96
     XmEnvelope volumeEnvelope;
+    // Moves the sound about its current position: 32 leaves it, 0 and 64 take it the whole
+    // remaining way to the left or right edge.
     XmEnvelope panningEnvelope;
     uint8_t vibratoType = 0;
     uint8_t vibratoSweep = 0;

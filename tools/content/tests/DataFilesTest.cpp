@@ -13,7 +13,7 @@
 
 #include "CellCount.h"
 #include "Timeline.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 namespace {
 const std::string kDir = TILSEN_DATA_DIR;

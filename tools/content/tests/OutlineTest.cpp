@@ -5,7 +5,7 @@
 
 #include "CellCount.h"
 #include "Outline.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 namespace {
 uint32_t f(float v) {

@@ -18,7 +18,7 @@
 #include "TestTune.h"
 #include "XmWriter.h"
 #include "movie/MovieWriter.h"
-#include "movie/Path.h"
+#include "geometry/Path.h"
 #include "platform/ModuleLibrary.h"
 
 namespace fs = std::filesystem;

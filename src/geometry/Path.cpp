@@ -1,7 +1,7 @@
 // Word storage of a Path: growth, append and insert, and the replay into a PathSink.
 // Every walk over the words (insert positions and emit) stops at the end of the words in
 // use, also when a trailing command lacks some of its operands.
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 #include <algorithm>
 #include <bit>

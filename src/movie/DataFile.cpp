@@ -1,6 +1,6 @@
 // The open is non-blocking so that a named pipe without a writer cannot stall it; the
 // type is then checked on the open descriptor itself, never by a second lookup of the name.
-#include "driver/DataFile.h"
+#include "movie/DataFile.h"
 
 #include <cerrno>
 

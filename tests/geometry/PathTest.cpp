@@ -1,5 +1,5 @@
 // Path word storage: growth, copies, insert positions and the replay into a sink.
-#include "movie/Path.h"
+#include "geometry/Path.h"
 
 #include <gtest/gtest.h>
 

@@ -38,6 +38,8 @@ public:
     Path& operator=(const Path& other);
     Path(Path&& other) noexcept;
     Path& operator=(Path&& other) noexcept;
+    // Virtual so that a path type derived for a tool is destroyed whole through a Path
+    // pointer; nothing here derives from it.
     virtual ~Path();
 
     void setWords(const uint32_t* source, int32_t n);

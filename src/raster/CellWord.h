@@ -1,0 +1,37 @@
+// The packed crossing cell: one word per crossing of a half-scanline by an edge.
+// Row sits in the top bits so that sorting raw words orders cells by row, then column,
+// then position; every stage and test packs and unpacks it through these functions.
+#pragma once
+
+#include <cstdint>
+
+// Bits 31..21 row (a pair of half-scanlines), 20..9 column, 8..1 position inside the
+// pixel (1/256), 0 direction (set when the edge runs down). Column and position together
+// are the crossing's x in 1/256 pixel.
+using Cell = uint32_t;
+
+namespace cellword {
+
+inline constexpr uint32_t kRowShift = 21;
+// Shifting by this leaves row and column: the key of one pixel's cells.
+inline constexpr uint32_t kColumnShift = 9;
+inline constexpr uint32_t kColumnMask = 0xFFFu;
+inline constexpr uint32_t kPositionShift = 1;
+inline constexpr uint32_t kPositionMask = 0xFFu;
+inline constexpr uint32_t kDownBit = 1u;
+
+// x is in 1/256 pixel (column * 256 + position), 0 <= x < 2^20; row < 2^11.
+constexpr Cell pack(uint32_t row, uint32_t x, bool down) {
+    return (row << kRowShift) | (x << kPositionShift) | (down ? kDownBit : 0u);
+}
+constexpr Cell pack(uint32_t row, uint32_t column, uint32_t position, bool down) {
+    return pack(row, (column << 8) | position, down);
+}
+constexpr uint32_t row(Cell c) { return c >> kRowShift; }
+constexpr uint32_t column(Cell c) { return (c >> kColumnShift) & kColumnMask; }
+constexpr uint32_t position(Cell c) { return (c >> kPositionShift) & kPositionMask; }
+constexpr bool down(Cell c) { return (c & kDownBit) != 0; }
+// Row and column: equal for the cells of one pixel.
+constexpr uint32_t pixelKey(Cell c) { return c >> kColumnShift; }
+
+} // namespace cellword
