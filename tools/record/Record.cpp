@@ -325,6 +325,8 @@ private:
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    // A file over the size limit fails its write (EFBIG) and is reported like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
     installStopSignals();
     RecordOptions options;
     const std::string error =

@@ -72,11 +72,15 @@ Parser makeParser(RecordOptions& options) {
         ->check(notEmpty());
     app.add_flag("--lossless", options.lossless,
                  "exact pictures at the show's own 320x200 (shown 4:3) and exact sound: "
-                 "lossless H.264 RGB and FLAC in Matroska (.mkv)");
-    app.add_option("--fps", options.fps, "video frames per second (default 60)")
+                 "lossless H.264 RGB and FLAC in Matroska (.mkv); --scale then sizes only "
+                 "the --png frames");
+    app.add_option("--fps", options.fps, "video frames per second, 1 to 240 (default 60)")
+        ->type_name("N")
         ->check(wholeNumber(1, RecordOptions::kMaxFps));
     app.add_option("--scale", options.scale,
-                   "picture size 320K x 240K, 4:3 with sharp pixels (default 3: 960x720)")
+                   "picture size 320K x 240K, 4:3 with sharp pixels, K from 1 to 8 (default "
+                   "3: 960x720)")
+        ->type_name("K")
         ->check(wholeNumber(1, RecordOptions::kMaxScale));
     app.add_option("--png", options.pngDir, "write every frame as DIR/frame000000.png ...")
         ->type_name("DIR")
