@@ -446,7 +446,8 @@ int main(int argc, char** argv) {
         die(sound.error());
     }
     if (!sampler.ok() || !sound.error().empty()) {
-        if (!output.empty() && !encoder.finish()) {
+        const bool encoderFailed = !output.empty() && !encoder.finish();
+        if (encoderFailed || pngDir.empty()) {
             die("ffmpeg failed while encoding " + output + " (its message is above)");
         }
         die("cannot write the frames to " + pngDir + ": " + reason());
