@@ -278,34 +278,38 @@ public:
         return soundUntil(endMs) && (encoder == nullptr || encoder->end(frameCount));
     }
     void setEnd(uint32_t ms) { endMs = ms; }
-    // Why the sound failed: empty when it did not.
-    const std::string& error() const { return failure; }
+    enum class Failure { none, decoding, wav, encoder };
+    Failure failure() const { return failed; }
 
 private:
     bool soundUntil(uint32_t ms) {
-        if (!failure.empty()) {
+        if (failed != Failure::none) {
             return false;
         }
         if (!opened) {
             if (!renderer.open(music.module(), kAudioRate)) {
-                failure = "cannot decode music.xm";
+                failed = Failure::decoding;
                 return false;
             }
             opened = true;
         }
-        bool wavFailed = false;
+        failed = Failure::decoding; // unless a sink refuses the samples first
         const bool done = renderer.renderUntil(
             renderer.frameAt(ms), music.changes(), [&](const int16_t* samples, size_t frames) {
                 const uint64_t at = written;
                 written += frames;
                 if (wav != nullptr && !wav->write(samples, frames)) {
-                    wavFailed = true;
+                    failed = Failure::wav;
                     return false;
                 }
-                return encoder == nullptr || encoder->writeSound(samples, frames, at);
+                if (encoder != nullptr && !encoder->writeSound(samples, frames, at)) {
+                    failed = Failure::encoder;
+                    return false;
+                }
+                return true;
             });
-        if (!done) {
-            failure = wavFailed ? "wav" : encoder != nullptr ? "encoder" : "cannot decode music.xm";
+        if (done) {
+            failed = Failure::none;
         }
         return done;
     }
@@ -318,7 +322,7 @@ private:
     bool opened = false;
     uint64_t written = 0;
     uint32_t endMs = 0;
-    std::string failure;
+    Failure failed = Failure::none;
 };
 
 } // namespace
@@ -439,13 +443,14 @@ int main(int argc, char** argv) {
         die("the show failed");
     }
     // A failed sound names its file; a failed picture names where it went.
-    if (sound.error() == "wav") {
+    using Failure = SoundAndPictures::Failure;
+    if (sound.failure() == Failure::wav) {
         die("cannot write " + wavFile + ": " + wav.error());
     }
-    if (!sound.error().empty() && sound.error() != "encoder") {
-        die(sound.error());
+    if (sound.failure() == Failure::decoding) {
+        die("cannot decode music.xm");
     }
-    if (!sampler.ok() || !sound.error().empty()) {
+    if (!sampler.ok() || sound.failure() == Failure::encoder) {
         const bool encoderFailed = !output.empty() && !encoder.finish();
         if (encoderFailed || pngDir.empty()) {
             die("ffmpeg failed while encoding " + output + " (its message is above)");
