@@ -7,6 +7,24 @@
 namespace {
 constexpr uint64_t kMsPerSecond = 1000;
 constexpr uint32_t kColourBits = 0x00ffffffu;
+constexpr size_t kCompareBlock = 256;
+
+// Whether the colour bytes of a and b (count words) are all equal. Equals comparing
+// (a[i] ^ b[i]) & kColourBits word by word; blocks of ORed differences let the compiler
+// use vector instructions and still stop early at a changed block.
+bool sameColours(const uint32_t* a, const uint32_t* b, size_t count) {
+    for (size_t i = 0; i < count; i += kCompareBlock) {
+        const size_t end = std::min(count, i + kCompareBlock);
+        uint32_t difference = 0;
+        for (size_t j = i; j < end; ++j) {
+            difference |= a[j] ^ b[j];
+        }
+        if ((difference & kColourBits) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
 } // namespace
 
 FrameSampler::FrameSampler(int32_t framesPerSecond, int32_t width, int32_t height)
@@ -35,10 +53,7 @@ void FrameSampler::present(const uint32_t* surface, uint32_t ms) {
         return;
     }
     // Only the colour bytes are shown; the top byte may differ between equal pictures.
-    bool changed = !presentedOnce;
-    for (size_t i = 0; i < latest.size() && !changed; ++i) {
-        changed = ((surface[i] ^ latest[i]) & kColourBits) != 0;
-    }
+    const bool changed = !presentedOnce || !sameColours(surface, latest.data(), latest.size());
     presentedOnce = true;
     if (!changed) {
         return;
