@@ -479,11 +479,12 @@ TEST_P(RecordContainer, FollowsTheExtension) {
     EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
 }
 
-INSTANTIATE_TEST_SUITE_P(Extensions, RecordContainer,
-                         ::testing::Values(std::array<const char*, 3>{"c.mp4", "mov,mp4", "isom"},
-                                           std::array<const char*, 3>{"c.MOV", "mov,mp4", "qt"},
-                                           std::array<const char*, 3>{"c.mkv", "matroska",
-                                                                      "codec_name=h264"}));
+INSTANTIATE_TEST_SUITE_P(
+    Extensions, RecordContainer,
+    ::testing::Values(std::array<const char*, 3>{"c.mp4", "mov,mp4", "isom"},
+                      std::array<const char*, 3>{"c.MOV", "mov,mp4", "qt"},
+                      std::array<const char*, 3>{"c.mkv", "matroska", "codec_name=h264"}),
+    [](const auto& p) { return std::string(std::strchr(p.param[0], '.') + 1); });
 
 // Leftovers of a recording beside its output: the temporary folder and files.
 std::vector<std::string> leftovers(const fs::path& folder) {
@@ -526,7 +527,8 @@ TEST_P(FailedRecording, KeepsTheOldFile) {
     EXPECT_TRUE(leftovers(folder).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Outputs, FailedRecording, ::testing::Values("-video", "-wav"));
+INSTANTIATE_TEST_SUITE_P(Outputs, FailedRecording, ::testing::Values("-video", "-wav"),
+                         [](const auto& p) { return std::string(p.param + 1); });
 
 TEST_F(RecordEndToEnd, AFullDiskWhileWritingTheWavNamesTheFileAndTheReason) {
     const fs::path folder = root / "full";
@@ -590,7 +592,10 @@ TEST_P(StopSignal, RemovesThePartialVideoAndKeepsTheOldFile) {
     EXPECT_TRUE(leftovers(folder).empty()) << leftovers(folder)[0];
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGTERM, SIGINT),
+                         [](const auto& p) {
+                             return std::string(p.param == SIGTERM ? "SIGTERM" : "SIGINT");
+                         });
 
 TEST_F(RecordVideo, TwoRecordersOnOneOutputLeaveOneWholeRecording) {
     const fs::path folder = root / "race";
@@ -612,6 +617,7 @@ TEST_F(RecordVideo, TwoRecordersOnOneOutputLeaveOneWholeRecording) {
 // Usage: help on standard output with status 0; wrong usage names what is wrong on
 // standard error, with the usage, and status 2; nothing is recorded.
 struct UsageCase {
+    const char* name;
     std::vector<std::string> args;
     int status;
     const char* out;   // expected on standard output
@@ -644,16 +650,22 @@ TEST_P(RecordUsage, AnswersWithTheRightStreamAndStatus) {
     }
 }
 
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, RecordUsage,
-    ::testing::Values(UsageCase{{"--help"}, 0, "--lossless", ""},
-                      UsageCase{{"-h"}, 0, "OUTPUT", ""}, UsageCase{{}, 2, "", "nothing to write"},
-                      UsageCase{{"show.avi"}, 2, "", ".mp4, .mov or .mkv"},
-                      UsageCase{{"--lossless", "show.mp4"}, 2, "", ".mkv"},
-                      UsageCase{{"--fps", "-3", "show.mp4"}, 2, "", "--fps"},
-                      UsageCase{{"--scale", "99", "show.mp4"}, 2, "", "'99'"},
-                      UsageCase{{"--seconds", "soon", "show.mp4"}, 2, "", "'soon'"},
-                      UsageCase{{"--colour", "show.mp4"}, 2, "", "--colour"}));
+    ::testing::Values(UsageCase{"help", {"--help"}, 0, "--lossless", ""},
+                      UsageCase{"h", {"-h"}, 0, "OUTPUT", ""},
+                      UsageCase{"nothing", {}, 2, "", "nothing to write"},
+                      UsageCase{"avi", {"show.avi"}, 2, "", ".mp4, .mov or .mkv"},
+                      UsageCase{"losslessMp4", {"--lossless", "show.mp4"}, 2, "", ".mkv"},
+                      UsageCase{"negativeFps", {"--fps", "-3", "show.mp4"}, 2, "", "--fps"},
+                      UsageCase{"largeScale", {"--scale", "99", "show.mp4"}, 2, "", "'99'"},
+                      UsageCase{"wordSeconds", {"--seconds", "soon", "show.mp4"}, 2, "", "'soon'"},
+                      UsageCase{"unknownOption", {"--colour", "show.mp4"}, 2, "", "--colour"}),
+    [](const ::testing::TestParamInfo<UsageCase>& c) { return std::string(c.param.name); });
 
 TEST_F(RecordEndToEnd, AnOutputThatCannotBeWrittenFailsBeforeRecording) {
     fs::create_directories(root / "folder.mp4");
