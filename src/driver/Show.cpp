@@ -8,18 +8,7 @@
 #include <cstdint>
 
 #include "driver/Pictures.h"
-
-namespace {
-
-constexpr uint32_t kFirstTick = 66;
-constexpr uint32_t kPictureTick = 16;
-constexpr uint32_t kTavoTick = 40;
-constexpr uint32_t kMainTick = 100;
-constexpr int32_t kShortPictureEnd = 300;
-constexpr int32_t kLongPictureEnd = 600;
-constexpr int32_t kFadeEnd = 480;
-
-} // namespace
+#include "driver/SceneTimings.h"
 
 Show::Show(Display& displayRef, Music& musicRef, TickClock& clockRef, MovieSource& movieSource)
     : display(displayRef), music(musicRef), clock(clockRef), movies(movieSource) {}
@@ -27,29 +16,38 @@ Show::Show(Display& displayRef, Music& musicRef, TickClock& clockRef, MovieSourc
 Show::~Show() = default;
 
 int32_t Show::run() {
+    start();
+    while (step()) {
+    }
+    return 0;
+}
+
+void Show::start() {
     scene = 1;
     frameIndex = 0;
     skipCount = 0;
     loadPictures();
     openMovie("presents.mvz");
-
+    phase = Phase::kFrame;
     try {
         display.open();
         music.startMusic();
         volume = music.masterVolume();
-        clock.setTickLength(kFirstTick);
+        clock.setTickLength(sceneTiming(1).tickMs);
         clock.resetClock();
+    } catch (const ptc::DynamicError& error) {
+        fail(error);
+    }
+}
 
-        while (scene <= kSceneCount) {
-            const int32_t key = display.readKey();
-            uint32_t* pixels = display.lock();
-            drawScene(pixels);
-            display.unlock();
-            display.present();
-            if (key == kEscape || key == kQuitKey) {
-                break;
+// A frame's tick is over when the wait started after presenting it is; only then do the
+// missed ticks advance the script, possibly past a scene's end, before the next frame.
+bool Show::step() {
+    try {
+        if (phase == Phase::kWait) {
+            if (!clock.waitOver()) {
+                return true;
             }
-            skipCount = clock.waitNextTick();
             // Widened: a huge miss on a scene with a huge end must still end it.
             const int64_t next = int64_t{frameIndex} + skipCount + 1;
             frameIndex = static_cast<int32_t>(std::min<int64_t>(next, INT32_MAX));
@@ -58,19 +56,47 @@ int32_t Show::run() {
                 ++scene;
                 frameIndex = 0;
             }
+            phase = Phase::kFrame;
+            if (scene > kSceneCount) {
+                finish();
+                return false;
+            }
         }
-
-        music.stopMusic();
-        display.close();
-        freePictures();
-        // Only a quit key can leave a player open; its file is closed with it.
-        closeMovie();
-        display.destroy();
+        if (phase != Phase::kFrame) {
+            return false;
+        }
+        const int32_t key = display.readKey();
+        uint32_t* pixels = display.lock();
+        drawScene(pixels);
+        display.unlock();
+        display.present();
+        if (key == kEscape || key == kQuitKey) {
+            finish();
+            return false;
+        }
+        skipCount = clock.startWait();
+        phase = Phase::kWait;
+        return true;
     } catch (const ptc::DynamicError& error) {
-        display.destroy();
-        display.reportError(error);
+        fail(error);
+        return false;
     }
-    return 0;
+}
+
+void Show::finish() {
+    music.stopMusic();
+    display.close();
+    freePictures();
+    // Only a quit key can leave a player open; its file is closed with it.
+    closeMovie();
+    display.destroy();
+    phase = Phase::kEnded;
+}
+
+void Show::fail(const ptc::DynamicError& error) {
+    phase = Phase::kEnded;
+    display.destroy();
+    display.reportError(error);
 }
 
 void Show::loadPictures() {
@@ -123,36 +149,27 @@ void Show::drawScene(uint32_t* pixels) {
 void Show::endScene() {
     switch (scene) {
     case 1:
+    case 4:
         closeMovie();
-        sceneEnd = kShortPictureEnd;
-        clock.setTickLength(kPictureTick);
         break;
     case 2:
         openMovie("tavo01.mvz");
-        clock.setTickLength(kTavoTick);
         break;
     case 3:
         closeMovie();
         openMovie("main02.mvz");
-        clock.setTickLength(kMainTick);
-        break;
-    case 4:
-        closeMovie();
-        sceneEnd = kShortPictureEnd;
-        clock.setTickLength(kPictureTick);
-        break;
-    case 5:
-    case 6:
-        sceneEnd = kLongPictureEnd;
-        clock.setTickLength(kPictureTick);
-        break;
-    case 7:
-        sceneEnd = kFadeEnd;
-        clock.setTickLength(kPictureTick);
         break;
     default:
         break;
     }
+    if (scene >= kSceneCount) {
+        return;
+    }
+    const SceneTiming& next = sceneTiming(scene + 1);
+    if (next.end != kMovieDecides) {
+        sceneEnd = next.end;
+    }
+    clock.setTickLength(next.tickMs);
 }
 
 void Show::openMovie(const char* name) {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/FrameScale.h"
 #include "driver/DynamicError.h"
+#include "driver/FrameScale.h"
 #include "platform/Format.h"
 #include "platform/Key.h"
 
