@@ -54,6 +54,8 @@ private:
     void drawScene(uint32_t* pixels);
     void endScene();
     void openMovie(const char* name);
+    // Escape or Q waiting, asked between frames and by the movie while it draws one.
+    bool quitWaiting();
     void closeMovie();
     // The normal exit after the last frame or a quit key.
     void finish();

@@ -6,8 +6,10 @@
 #include "platform/ConsoleDisplay.h"
 #include "platform/LibraryMusic.h"
 #include "platform/ModuleLibrary.h"
+#include "platform/StandardStreams.h"
 
 int main() {
+    keepStandardStreams();
     ModuleLibrary library;
     LibraryMusic music(library);
     ConsoleDisplay display;

@@ -15,6 +15,7 @@ public:
 
     void open() override;
     int32_t readKey() override;
+    bool keyWaiting(int32_t code) override;
     uint32_t* lock() override;
     void unlock() override;
     void present() override;
