@@ -1,7 +1,9 @@
 // Checks floatmath against the C library bit for bit. sin, cos (and sinCos) and tan: every float
 // with |x| < 16 (the angles the geometry makes), or every one of the 2^32 with --all. atan2: every
-// y (the same ranges) over x = 1, 0.75 and -3, then seeded random pairs. Two NaNs count as
-// equal; any other difference is counted and the first few are printed. Exits 1 on any.
+// y (the same ranges) over x = 1, 0.75 and -3, then seeded random pairs. fused: sin, cos and
+// sinCos as this machine runs them against the portable evaluation, over the same ranges (the
+// fused steps must give the same bits wherever they are taken). Two NaNs count as equal; any
+// other difference is counted and the first few are printed. Exits 1 on any.
 #include "geometry/FloatMath.h"
 
 #include <CLI/CLI.hpp>
@@ -150,6 +152,40 @@ void checkRange(uint32_t begin, uint32_t end, Counts& counts) {
     counts.cos += cosDiffs;
 }
 
+// The dispatched sin, cos and sinCos (fused steps on an FMA CPU) against the portable
+// evaluation, for the bit patterns [begin, end) of both signs.
+void checkFusedRange(uint32_t begin, uint32_t end, Counts& counts) {
+    uint64_t sinDiffs = 0;
+    uint64_t cosDiffs = 0;
+    for (uint64_t bits = begin; bits < end; ++bits) {
+        for (const uint32_t sign : {0u, 0x80000000u}) {
+            const float x = std::bit_cast<float>(static_cast<uint32_t>(bits) | sign);
+            const floatmath::SinCos portable = floatmath::sinCosPortable(x);
+            const floatmath::SinCos both = floatmath::sinCos(x);
+            const float sin = floatmath::sin(x);
+            const float cos = floatmath::cos(x);
+            if (!same(sin, portable.sin)) {
+                ++sinDiffs;
+                report(counts, "fused sin", x, sin, portable.sin);
+            }
+            if (!same(both.sin, portable.sin)) {
+                ++sinDiffs;
+                report(counts, "fused sinCos.sin", x, both.sin, portable.sin);
+            }
+            if (!same(cos, portable.cos)) {
+                ++cosDiffs;
+                report(counts, "fused cos", x, cos, portable.cos);
+            }
+            if (!same(both.cos, portable.cos)) {
+                ++cosDiffs;
+                report(counts, "fused sinCos.cos", x, both.cos, portable.cos);
+            }
+        }
+    }
+    counts.sin += sinDiffs;
+    counts.cos += cosDiffs;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -160,12 +196,18 @@ int main(int argc, char** argv) {
     uint64_t pairs = 1ull << 28;
     app.add_flag("--all", all, "every float, not only |x| < 16");
     app.add_option("--threads", threads, "worker threads")->check(CLI::Range(1u, 64u));
-    app.add_option("--function", function, "sincos, tan or atan2")
-        ->check(CLI::IsMember({"sincos", "tan", "atan2"}));
+    app.add_option("--function", function,
+                   "sincos, tan, atan2, or fused (the fused steps against the portable code)")
+        ->check(CLI::IsMember({"sincos", "tan", "atan2", "fused"}));
     app.add_option("--pairs", pairs, "random atan2 pairs");
     CLI11_PARSE(app, argc, argv);
     const bool atan2 = function == "atan2";
     const bool tan = function == "tan";
+    const bool fused = function == "fused";
+    if (fused && !floatmath::fusedAvailable()) {
+        std::printf("fused: this machine has no fused multiply-add path; nothing to compare\n");
+        return 0;
+    }
 
     // Magnitudes as bit patterns without the sign: [0, end).
     const uint32_t end = all ? 0x80000000u : std::bit_cast<uint32_t>(16.0f);
@@ -184,6 +226,8 @@ int main(int argc, char** argv) {
                 }
                 if (atan2) {
                     checkAtan2Range(begin, std::min(end, begin + kSlice), counts);
+                } else if (fused) {
+                    checkFusedRange(begin, std::min(end, begin + kSlice), counts);
                 } else if (tan) {
                     checkTanRange(begin, std::min(end, begin + kSlice), counts);
                 } else {
@@ -217,9 +261,9 @@ int main(int argc, char** argv) {
                     checked, all ? "all" : "|x| < 16", seconds, threads, counts.tan.load());
         return counts.tan.load() == 0 ? 0 : 1;
     }
-    std::printf("%" PRIu64 " floats (%s) in %.1f s on %" PRIu32 " threads: sin differs on "
+    std::printf("%s%" PRIu64 " floats (%s) in %.1f s on %" PRIu32 " threads: sin differs on "
                 "%" PRIu64 ", cos on %" PRIu64 "\n",
-                checked, all ? "all" : "|x| < 16", seconds, threads, counts.sin.load(),
-                counts.cos.load());
+                fused ? "fused against portable: " : "", checked, all ? "all" : "|x| < 16", seconds,
+                threads, counts.sin.load(), counts.cos.load());
     return counts.sin.load() == 0 && counts.cos.load() == 0 ? 0 : 1;
 }

@@ -16,6 +16,12 @@ struct SinCos {
     float cos;
 };
 SinCos sinCos(float x);
+// On x86-64 CPUs with fused multiply-add, sin, cos and sinCos evaluate |x| < 16 with fused
+// steps, which give the same results there (checked for every such float) in fewer
+// instructions. For those checks: sinCosPortable never fuses, and fusedAvailable() says
+// whether this machine takes the fused steps.
+SinCos sinCosPortable(float x);
+bool fusedAvailable();
 // tan(x) to within about 1 ulp; NaN for NaN and infinities.
 float tan(float x);
 // The angle of (x, y) in [-π, π], to within 1 ulp or so; the signs of zeros and infinities

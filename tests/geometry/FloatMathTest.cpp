@@ -139,6 +139,47 @@ TEST(FloatMathSample, EveryFunctionEqualsTheLibraryOnSeededArguments) {
     }
 }
 
+// On an FMA CPU sin, cos and sinCos take fused steps for |x| < 16; they must give the portable
+// bits there (and everywhere else, where they do not fuse). Floats next to k·π/2 (the largest
+// cancellation in the reduction), the path edges, and a seeded sample of angles and bit patterns.
+TEST(FloatMathFused, EqualsThePortableEvaluation) {
+    std::vector<float> args = hardArguments();
+    for (uint32_t k = 1; k <= 10; ++k) {
+        const float nearest = static_cast<float>(static_cast<double>(k) * std::numbers::pi / 2.0);
+        float below = nearest;
+        float above = nearest;
+        for (int32_t i = 0; i < 64; ++i) {
+            args.push_back(below);
+            args.push_back(-above);
+            below = std::nextafter(below, 0.0f);
+            above = std::nextafter(above, kInf);
+        }
+    }
+    for (const float edge : {16.0f, 0x1.921fb6p-1f, 0x1p-12f}) {
+        args.push_back(edge);
+        args.push_back(std::nextafter(edge, 0.0f));
+        args.push_back(-std::nextafter(edge, 0.0f));
+    }
+    std::mt19937 random(20261208u);
+    std::uniform_real_distribution<float> angle(-16.0f, 16.0f);
+    for (int32_t i = 0; i < 1'000'000; ++i) {
+        args.push_back(i % 4 == 0 ? fromBits(static_cast<uint32_t>(random())) : angle(random));
+    }
+    int32_t failures = 0;
+    for (const float arg : args) {
+        const float x = opaque(arg);
+        const floatmath::SinCos portable = floatmath::sinCosPortable(x);
+        const floatmath::SinCos both = floatmath::sinCos(x);
+        const bool same = sameFloat(floatmath::sin(x), portable.sin) &&
+                          sameFloat(floatmath::cos(x), portable.cos) &&
+                          sameFloat(both.sin, portable.sin) && sameFloat(both.cos, portable.cos);
+        if (!same && ++failures <= 10) {
+            ADD_FAILURE() << "at x = " << hex(x) << (floatmath::fusedAvailable() ? " (fused)" : "");
+        }
+    }
+    EXPECT_EQ(failures, 0);
+}
+
 struct Exact {
     const char* name;
     float value;
