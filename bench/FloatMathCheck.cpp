@@ -39,11 +39,12 @@ bool same(float a, float b) {
            std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b);
 }
 
-void report(Counts& counts, const char* name, float x, float ours, float theirs) {
+void report(Counts& counts, const char* name, float x, float ours, float theirs,
+            const char* other = "C library") {
     if (counts.printed.fetch_add(1) < kMaxPrinted) {
         const std::lock_guard<std::mutex> lock(counts.printMutex);
-        std::printf("%s(%a = 0x%08" PRIx32 "): ours %a, C library %a\n", name,
-                    static_cast<double>(x), std::bit_cast<uint32_t>(x), static_cast<double>(ours),
+        std::printf("%s(%a = 0x%08" PRIx32 "): ours %a, %s %a\n", name, static_cast<double>(x),
+                    std::bit_cast<uint32_t>(x), static_cast<double>(ours), other,
                     static_cast<double>(theirs));
     }
 }
@@ -166,19 +167,19 @@ void checkFusedRange(uint32_t begin, uint32_t end, Counts& counts) {
             const float cos = floatmath::cos(x);
             if (!same(sin, portable.sin)) {
                 ++sinDiffs;
-                report(counts, "fused sin", x, sin, portable.sin);
+                report(counts, "fused sin", x, sin, portable.sin, "portable");
             }
             if (!same(both.sin, portable.sin)) {
                 ++sinDiffs;
-                report(counts, "fused sinCos.sin", x, both.sin, portable.sin);
+                report(counts, "fused sinCos.sin", x, both.sin, portable.sin, "portable");
             }
             if (!same(cos, portable.cos)) {
                 ++cosDiffs;
-                report(counts, "fused cos", x, cos, portable.cos);
+                report(counts, "fused cos", x, cos, portable.cos, "portable");
             }
             if (!same(both.cos, portable.cos)) {
                 ++cosDiffs;
-                report(counts, "fused sinCos.cos", x, both.cos, portable.cos);
+                report(counts, "fused sinCos.cos", x, both.cos, portable.cos, "portable");
             }
         }
     }

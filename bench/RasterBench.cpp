@@ -219,6 +219,15 @@ void ArcSinCosFloatMath(benchmark::State& state) {
 }
 BENCHMARK(ArcSinCosFloatMath);
 
+// The same without the fused multiply-add steps that FMA CPUs take.
+void ArcSinCosPortable(benchmark::State& state) {
+    arcAngles(state, [](float theta) {
+        const floatmath::SinCos sc = floatmath::sinCosPortable(theta);
+        return std::pair(sc.sin, sc.cos);
+    });
+}
+BENCHMARK(ArcSinCosPortable);
+
 void ArcSinCosLibrary(benchmark::State& state) {
     arcAngles(state, [](float theta) { return std::pair(std::sin(theta), std::cos(theta)); });
 }
