@@ -16,6 +16,7 @@
 
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
+#include "movie/BandedPainter.h"
 #include "movie/DataFile.h"
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
@@ -191,7 +192,11 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
         keepFrame = true;
         const FrameStatus status = readFrameInto(&builder);
         if (status == FrameStatus::kFrame) {
-            drawFrame(pixels, width, height);
+            if (scaledTarget) {
+                drawFrameScaled(pixels, width, height);
+            } else {
+                drawFrame(pixels, width, height);
+            }
         }
         keepFrame = false;
         drawShapes.clear();
@@ -204,6 +209,20 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
         }
     }
     fillBlack(pixels, width, height);
+}
+
+void MoviePlayer::renderScaled(uint32_t* pixels, uint32_t skipCount, int32_t width,
+                               int32_t height) {
+    scaledTarget = true;
+    render(pixels, skipCount, 0, width, height);
+    scaledTarget = false;
+}
+
+void MoviePlayer::setDrawThreads(int32_t threads) {
+    if (threads != drawThreads) {
+        drawThreads = threads;
+        painter.reset();
+    }
 }
 
 MoviePlayer::FrameStatus MoviePlayer::readFrame(MovieFrame* frame) {
@@ -400,4 +419,41 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
         }
     }
     rasterizer.resolveBackground(kBackground);
+}
+
+void MoviePlayer::drawFrameScaled(uint32_t* pixels, int32_t width, int32_t height) {
+    if (pixels == nullptr || width <= 0 || height <= 0) {
+        return;
+    }
+    if (!painter) {
+        painter = std::make_unique<BandedPainter>(drawThreads);
+    }
+    const float scaleX = static_cast<float>(width) / static_cast<float>(kMovieWidth);
+    const float scaleY = static_cast<float>(height) / static_cast<float>(kMovieHeight);
+    const bool fine = width != kMovieWidth || height != kMovieHeight;
+    const uint32_t* const frame = readBuffer.get() + frameStart / sizeof(uint32_t);
+    // Each band draws the whole frame as drawFrame does, into its own rows; the cell
+    // budget grows with the band's height, as cells do with the scale.
+    painter->paint(pixels, width, height, [&](Rasterizer& band, int32_t, int32_t rows) {
+        Transform2D transform;
+        transform.setScale(scaleX, scaleY);
+        band.clear();
+        band.setCurveSteps(kMovieCurveSteps);
+        band.setFineTransformedFills(fine);
+        const int64_t cellLimit =
+            kMaxFrameCells *
+            std::max<int64_t>(1, (int64_t{rows} + kMovieHeight - 1) / kMovieHeight);
+        int64_t cells = 0;
+        for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
+            SolidPaint paint(shape->colour);
+            const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
+            for (uint32_t i = 0; i < shape->pathCount && cells <= cellLimit; ++i) {
+                const auto wordCount = static_cast<int32_t>(record[1]);
+                band.fillWords(record + 2, wordCount, transform, paint, FillRule::kEvenOdd);
+                cells += band.cellCount();
+                record += 2 + static_cast<size_t>(wordCount);
+            }
+        }
+        band.resolveBackground(kBackground);
+    });
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 struct gzFile_s;
+class BandedPainter;
 class MovieFrame;
 
 class MoviePlayer {
@@ -50,6 +51,16 @@ public:
     // frameIndex is accepted and not used.
     void render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
                 int32_t height);
+    // render with the movie's 320x200 space mapped onto width x height (pitch width): x
+    // scaled by width / 320, y by height / 200. Curves and arcs are flattened for that
+    // scale (no chord more than 1/4 pixel off the curve) unless it is 1; any height is
+    // drawn in bands on drawThreads threads. At 320x200 it gives render's pixels.
+    void renderScaled(uint32_t* pixels, uint32_t skipCount, int32_t width, int32_t height);
+    // Threads renderScaled draws with; <= 0 (the default) is one per processor core.
+    void setDrawThreads(int32_t threads);
+    // Movie space size renderScaled maps onto its target.
+    static constexpr int32_t kMovieWidth = 320;
+    static constexpr int32_t kMovieHeight = 200;
     void close();
 
     // Reads the next frame record into frame (emptied first), or past it when frame is
@@ -104,6 +115,7 @@ private:
     // Gives back a buffer one unusually large frame made grow.
     void shrinkBuffer();
     void drawFrame(uint32_t* pixels, int32_t width, int32_t height);
+    void drawFrameScaled(uint32_t* pixels, int32_t width, int32_t height);
 
     std::unique_ptr<gzFile_s, GzCloser> stream;
     uint32_t shapesLeft = 0;
@@ -125,4 +137,9 @@ private:
     bool keepFrame = false;
     // Shapes of the frame render draws; storage is reused from frame to frame.
     std::vector<DrawShape> drawShapes;
+    int32_t drawThreads = 0;
+    // Set while renderScaled runs render.
+    bool scaledTarget = false;
+    // Made at the first scaled frame.
+    std::unique_ptr<BandedPainter> painter;
 };

@@ -1,0 +1,106 @@
+// Sharp drawing: every frame of each movie streamed through MoviePlayer at 320x200 (the
+// show's own path) and, mapped onto larger targets, at 1280x960, 1920x1440 and 2880x2160
+// on one thread and on every core. Prints the median and worst frame time per movie and
+// size; a frame's time includes reading and decoding it, which is small beside drawing.
+// Usage: tilsen_sharp_bench [--frames N] [--threads N] MOVIE.mvz.gz...
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "movie/BandedPainter.h"
+#include "movie/MoviePlayer.h"
+
+namespace {
+
+struct Size {
+    int32_t width;
+    int32_t height;
+};
+
+constexpr Size kSizes[] = {{320, 200}, {1280, 960}, {1920, 1440}, {2880, 2160}};
+
+struct Times {
+    double median = 0.0;
+    double worst = 0.0;
+    size_t frames = 0;
+};
+
+// Milliseconds per frame of one pass through the movie.
+Times timeMovie(const std::string& file, Size size, int32_t threads, int32_t frameLimit) {
+    MoviePlayer player;
+    player.setDrawThreads(threads);
+    const int32_t count = std::min(player.openFile(file.c_str()), frameLimit);
+    std::vector<uint32_t> pixels(static_cast<size_t>(size.width) * size.height);
+    std::vector<double> ms;
+    const bool own =
+        size.width == MoviePlayer::kMovieWidth && size.height == MoviePlayer::kMovieHeight;
+    for (int32_t i = 0; i < count; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        if (own) {
+            player.render(pixels.data(), 0, i, size.width, size.height);
+        } else {
+            player.renderScaled(pixels.data(), 0, size.width, size.height);
+        }
+        const auto end = std::chrono::steady_clock::now();
+        ms.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    }
+    Times t;
+    t.frames = ms.size();
+    if (!ms.empty()) {
+        std::sort(ms.begin(), ms.end());
+        t.median = ms[ms.size() / 2];
+        t.worst = ms.back();
+    }
+    return t;
+}
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int32_t frameLimit = INT32_MAX;
+    int32_t allThreads = BandedPainter(0).threadCount();
+    std::vector<std::string> movies;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
+            frameLimit = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
+            allThreads = std::max(1, std::atoi(argv[++i]));
+        } else {
+            movies.emplace_back(argv[i]);
+        }
+    }
+    if (movies.empty()) {
+        std::fprintf(stderr,
+                     "usage: tilsen_sharp_bench [--frames N] [--threads N] MOVIE.mvz.gz...\n");
+        return 2;
+    }
+    std::printf("%-18s %-10s %7s %18s %18s\n", "movie", "size", "frames", "1 thread med/worst",
+                "all med/worst");
+    for (const std::string& movie : movies) {
+        for (const Size size : kSizes) {
+            const Times one = timeMovie(movie, size, 1, frameLimit);
+            char label[32];
+            std::snprintf(label, sizeof label, "%dx%d", size.width, size.height);
+            if (size.width == MoviePlayer::kMovieWidth) {
+                std::printf("%-18s %-10s %7zu %8.2f / %7.2f %18s\n", baseName(movie).c_str(), label,
+                            one.frames, one.median, one.worst, "-");
+                continue;
+            }
+            const Times all = timeMovie(movie, size, allThreads, frameLimit);
+            std::printf("%-18s %-10s %7zu %8.2f / %7.2f %8.2f / %7.2f\n", baseName(movie).c_str(),
+                        label, one.frames, one.median, one.worst, all.median, all.worst);
+        }
+        std::fflush(stdout);
+    }
+    std::printf("(milliseconds per frame; all = %d threads)\n", allThreads);
+    return 0;
+}
