@@ -34,7 +34,8 @@ Times timeMovie(const std::string& file, Size size, int32_t threads, int32_t fra
     MoviePlayer player;
     player.setDrawThreads(threads);
     const int32_t count = std::min(player.openFile(file.c_str()), frameLimit);
-    std::vector<uint32_t> pixels(static_cast<size_t>(size.width) * size.height);
+    std::vector<uint32_t> pixels(static_cast<size_t>(size.width) *
+                                 static_cast<size_t>(size.height));
     std::vector<double> ms;
     const bool own =
         size.width == MoviePlayer::kMovieWidth && size.height == MoviePlayer::kMovieHeight;
