@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the show and its data, and runs it. Without a display
 # the show is recorded instead: build/show.mp4, or PNG frames and a WAV file when ffmpeg
-# is not installed.
+# is not installed. Options (--sharp) are passed on to the show or the recorder.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
@@ -11,15 +11,15 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): recording the show instead." >&2
   recorder=$PWD/build/tools/record/tilsen-record
   if command -v ffmpeg >/dev/null 2>&1; then
-    "$recorder" --data "$data" "$PWD/build/show.mp4"
+    "$recorder" --data "$data" "$@" "$PWD/build/show.mp4"
     echo "The show is recorded in $PWD/build/show.mp4"
   else
     echo "ffmpeg is not installed (Debian package \"ffmpeg\"): writing frames and sound instead." >&2
     rm -rf build/show-frames
-    "$recorder" --data "$data" --png "$PWD/build/show-frames" --wav "$PWD/build/show.wav"
+    "$recorder" --data "$data" "$@" --png "$PWD/build/show-frames" --wav "$PWD/build/show.wav"
     echo "The show is recorded as PNG frames in $PWD/build/show-frames and sound in $PWD/build/show.wav"
   fi
   exit 0
 fi
 cd "$data"
-exec ../src/tilsen
+exec ../src/tilsen "$@"

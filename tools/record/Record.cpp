@@ -206,7 +206,10 @@ int main(int argc, char** argv) {
 
     const int32_t width = Show::kWidth * options.scale;
     const int32_t height = kAspectHeight * options.scale;
-    FrameSampler sampler(options.fps, Show::kWidth, Show::kHeight, width, height);
+    // Sharp: the show draws at the video's size, which the sampler then copies as it is.
+    const int32_t surfaceWidth = options.sharp ? width : Show::kWidth;
+    const int32_t surfaceHeight = options.sharp ? height : Show::kHeight;
+    FrameSampler sampler(options.fps, surfaceWidth, surfaceHeight, width, height);
     PngFrames png(pngDir);
     if (!pngDir.empty()) {
         sampler.addSink(png);
@@ -227,7 +230,7 @@ int main(int argc, char** argv) {
 
     VirtualPlayTime time;
     MusicClock clock(time, time);
-    RecordingDisplay display(time, &sampler, options.limitMs);
+    RecordingDisplay display(time, &sampler, options.limitMs, surfaceWidth, surfaceHeight);
     RecordingMusic music(time);
     PlayerMovieSource movies;
     Show show(display, music, clock, movies);

@@ -42,12 +42,14 @@ bool parseSeconds(const std::string& text, uint32_t& ms) {
 } // namespace
 
 const char* recordUsage() {
-    return "usage: tilsen-record [OUTPUT.mp4] [--fps N] [--scale K] [--png DIR] [--wav FILE]\n"
-           "                     [--data DIR] [--seconds S]\n"
+    return "usage: tilsen-record [OUTPUT.mp4] [--fps N] [--scale K] [--sharp] [--png DIR]\n"
+           "                     [--wav FILE] [--data DIR] [--seconds S]\n"
            "Records the show, paced by its music, to a video: H.264 and AAC in MP4 through\n"
            "ffmpeg, and/or the frames as PNG files and the sound as a WAV file.\n"
            "  --fps N      video frames per second (default 60, 1..240)\n"
-           "  --scale K    picture size 320K x 240K, 4:3 with sharp pixels (default 3, 1..8)\n"
+           "  --scale K    picture size 320K x 240K, 4:3 with sharp pixels (default 3, 1..12)\n"
+           "  --sharp      draw the vector scenes at the picture size instead of enlarging\n"
+           "               320x200 frames\n"
            "  --png DIR    write every frame as DIR/frame000000.png ...\n"
            "  --wav FILE   write the sound, 48 kHz 16-bit stereo\n"
            "  --data DIR   read the show's files from DIR (default: the working directory)\n"
@@ -61,6 +63,10 @@ std::string parseRecordOptions(const std::vector<std::string>& args, RecordOptio
             options.help = true;
             return {};
         }
+        if (a == "--sharp") {
+            options.sharp = true;
+            continue;
+        }
         const bool takesValue = a == "--fps" || a == "--scale" || a == "--png" || a == "--wav" ||
                                 a == "--data" || a == "--seconds";
         if (takesValue) {
@@ -72,7 +78,7 @@ std::string parseRecordOptions(const std::vector<std::string>& args, RecordOptio
                 return "--fps takes a whole number from 1 to 240, not '" + v + "'";
             }
             if (a == "--scale" && !parseInt(v, 1, RecordOptions::kMaxScale, options.scale)) {
-                return "--scale takes a whole number from 1 to 8, not '" + v + "'";
+                return "--scale takes a whole number from 1 to 12, not '" + v + "'";
             }
             if (a == "--seconds" && !parseSeconds(v, options.limitMs)) {
                 return "--seconds takes a positive number of seconds, not '" + v + "'";
