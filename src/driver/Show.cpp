@@ -9,18 +9,7 @@
 
 #include "driver/FrameScale.h"
 #include "driver/Pictures.h"
-
-namespace {
-
-constexpr uint32_t kFirstTick = 66;
-constexpr uint32_t kPictureTick = 16;
-constexpr uint32_t kTavoTick = 40;
-constexpr uint32_t kMainTick = 100;
-constexpr int32_t kShortPictureEnd = 300;
-constexpr int32_t kLongPictureEnd = 600;
-constexpr int32_t kFadeEnd = 480;
-
-} // namespace
+#include "driver/SceneTimings.h"
 
 Show::Show(Display& displayRef, Music& musicRef, TickClock& clockRef, MovieSource& movieSource)
     : display(displayRef), music(musicRef), clock(clockRef), movies(movieSource) {}
@@ -38,7 +27,7 @@ int32_t Show::run() {
         display.open();
         music.startMusic();
         volume = music.masterVolume();
-        clock.setTickLength(kFirstTick);
+        clock.setTickLength(sceneTiming(1).tickMs);
         clock.resetClock();
 
         while (scene <= kSceneCount) {
@@ -167,36 +156,27 @@ const uint32_t* Show::enlarged(Enlarged& cache, Picture picture, bool overlay, i
 void Show::endScene() {
     switch (scene) {
     case 1:
+    case 4:
         closeMovie();
-        sceneEnd = kShortPictureEnd;
-        clock.setTickLength(kPictureTick);
         break;
     case 2:
         openMovie("tavo01.mvz");
-        clock.setTickLength(kTavoTick);
         break;
     case 3:
         closeMovie();
         openMovie("main02.mvz");
-        clock.setTickLength(kMainTick);
-        break;
-    case 4:
-        closeMovie();
-        sceneEnd = kShortPictureEnd;
-        clock.setTickLength(kPictureTick);
-        break;
-    case 5:
-    case 6:
-        sceneEnd = kLongPictureEnd;
-        clock.setTickLength(kPictureTick);
-        break;
-    case 7:
-        sceneEnd = kFadeEnd;
-        clock.setTickLength(kPictureTick);
         break;
     default:
         break;
     }
+    if (scene >= kSceneCount) {
+        return;
+    }
+    const SceneTiming& next = sceneTiming(scene + 1);
+    if (next.end != kMovieDecides) {
+        sceneEnd = next.end;
+    }
+    clock.setTickLength(next.tickMs);
 }
 
 void Show::openMovie(const char* name) {

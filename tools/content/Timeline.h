@@ -1,5 +1,6 @@
-// The show's clock as the content sees it: scene lengths, the music's tempo and the
-// frame counts of the three movies, chosen together so that scene changes fall on bars.
+// The show's clock as the content sees it: the script's scene timings (read from the
+// show's own table), the music's tempo and the frame counts of the three movies, chosen
+// together so that scene changes fall on bars.
 //
 // A scene lasts (sceneEnd + 1) ticks when no tick is missed; a movie scene's sceneEnd
 // is the movie's frame count. The music runs at 150 BPM, speed 6: a tick of the module
@@ -27,6 +28,8 @@
 
 #include <cstdint>
 
+#include "driver/SceneTimings.h"
+
 namespace timeline {
 inline constexpr int32_t kTempo = 150;
 inline constexpr int32_t kSpeed = 6;
@@ -38,16 +41,33 @@ inline constexpr int32_t kPresentsFrames = 144; // 66 ms frames
 inline constexpr int32_t kTavoFrames = 479;     // 40 ms frames
 inline constexpr int32_t kMainFrames = 319;     // 100 ms frames, one per row
 
-inline constexpr int32_t kPresentsTickMs = 66;
-inline constexpr int32_t kTavoTickMs = 40;
-inline constexpr int32_t kMainTickMs = 100;
+inline constexpr int32_t kPresentsTickMs = static_cast<int32_t>(sceneTiming(1).tickMs);
+inline constexpr int32_t kTavoTickMs = static_cast<int32_t>(sceneTiming(3).tickMs);
+inline constexpr int32_t kMainTickMs = static_cast<int32_t>(sceneTiming(4).tickMs);
+
+// Frames scene 1..8 shows when no tick is missed: its end + 1.
+constexpr int32_t sceneFrames(int32_t scene) {
+    switch (scene) {
+    case 1:
+        return kPresentsFrames + 1;
+    case 3:
+        return kTavoFrames + 1;
+    case 4:
+        return kMainFrames + 1;
+    default:
+        return sceneTiming(scene).end + 1;
+    }
+}
 
 // First bar of each scene, and the end of the show in bars.
 inline constexpr int32_t kSceneStartBar[8] = {0, 6, 9, 21, 41, 44, 50, 56};
 
 // Length of the show in milliseconds when no tick is missed.
 constexpr int32_t showLengthMs() {
-    return (kPresentsFrames + 1) * kPresentsTickMs + 301 * 16 + (kTavoFrames + 1) * kTavoTickMs +
-           (kMainFrames + 1) * kMainTickMs + 301 * 16 + 601 * 16 + 601 * 16 + 481 * 16;
+    int32_t ms = 0;
+    for (int32_t scene = 1; scene <= 8; ++scene) {
+        ms += sceneFrames(scene) * static_cast<int32_t>(sceneTiming(scene).tickMs);
+    }
+    return ms;
 }
 } // namespace timeline

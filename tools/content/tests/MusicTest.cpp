@@ -174,14 +174,13 @@ TEST(Music, LastsAtLeastAsLongAsTheShow) {
 
 TEST(Music, SceneChangesFallOnBarLines) {
     openmpt::module mod(songBytes());
-    // Scene lengths in ms: ticks shown (sceneEnd + 1) times the tick length.
-    const std::array<int32_t, 8> lengths = {145 * 66, 301 * 16, 480 * 40, 320 * 100,
-                                            301 * 16, 601 * 16, 601 * 16, 481 * 16};
+    // Scene lengths as the show's own scene table makes them: frames shown (end + 1)
+    // times the tick length. A change to that table that the music does not follow fails here.
     int32_t start = 0;
-    for (size_t scene = 0; scene < lengths.size(); ++scene) {
-        const double bar = mod.set_position_order_row(timeline::kSceneStartBar[scene], 0);
-        EXPECT_NEAR(bar * 1000.0, start, 35.0) << "scene " << scene + 1;
-        start += lengths[scene];
+    for (int32_t scene = 1; scene <= 8; ++scene) {
+        const double bar = mod.set_position_order_row(timeline::kSceneStartBar[scene - 1], 0);
+        EXPECT_NEAR(bar * 1000.0, start, 35.0) << "scene " << scene;
+        start += timeline::sceneFrames(scene) * static_cast<int32_t>(sceneTiming(scene).tickMs);
     }
 }
 
