@@ -57,6 +57,15 @@ public:
         bool startPending;
     };
     Pen pen() const { return {startX, startY, currentX, currentY, startPending}; }
+    // Puts the pen where another sink's replay left its own (sinks that draw one picture
+    // in parts start each part where the whole would).
+    void setPen(const Pen& p) {
+        startX = p.startX;
+        startY = p.startY;
+        currentX = p.currentX;
+        currentY = p.currentY;
+        startPending = p.startPending;
+    }
 
 protected:
     // emitLine from the pen to (x, y), then the pen moves there.

@@ -14,7 +14,8 @@ class Rasterizer;
 class BandedPainter {
 public:
     // Draws one band: the rasterizer's target is set to the band, rows [firstRow,
-    // firstRow + rows) of the picture, and nothing else about it is set. Calls for
+    // firstRow + rows) of the picture, and nothing else about it is set: the drawer sets
+    // what it relies on (the pen too, for paths that go on from it). Calls for
     // different bands may run at once on different threads, so a band drawer must only
     // read what they share.
     using BandDrawer = std::function<void(Rasterizer& band, int32_t firstRow, int32_t rows)>;

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "geometry/SolidPaint.h"
 #include "geometry/Path.h"
+#include "geometry/SolidPaint.h"
 
 class Shape {
 public:

@@ -58,6 +58,12 @@ public:
     void renderScaled(uint32_t* pixels, uint32_t skipCount, int32_t width, int32_t height);
     // Threads renderScaled draws with; <= 0 (the default) is one per processor core.
     void setDrawThreads(int32_t threads);
+    // The rows (movie y) a path's replay can draw on; known false when it cannot be told.
+    struct PathReach {
+        float minY;
+        float maxY;
+        bool known;
+    };
     // Movie space size renderScaled maps onto its target.
     static constexpr int32_t kMovieWidth = 320;
     static constexpr int32_t kMovieHeight = 200;
@@ -142,4 +148,6 @@ private:
     bool scaledTarget = false;
     // Made at the first scaled frame.
     std::unique_ptr<BandedPainter> painter;
+    // Reach of each path of the frame renderScaled draws, in drawing order.
+    std::vector<PathReach> pathReach;
 };

@@ -7,9 +7,9 @@
 
 #include <zlib.h>
 
+#include "geometry/Path.h"
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
-#include "geometry/Path.h"
 
 namespace {
 constexpr int kGzipLevel = 9;

@@ -69,6 +69,9 @@ public:
     // fillTransformed of a path holding words [0, wordCount), read where they lie.
     void fillWords(const uint32_t* words, int32_t wordCount, const Transform2D& transform,
                    Paint& paint, FillRule fillRule);
+    // Moves the pen as fillWords of these words would, drawing nothing: a band that
+    // leaves out an outline lying wholly outside it keeps the pen of a fill that drew it.
+    void passOver(const uint32_t* words, int32_t wordCount);
     // Puts colour (alpha taken as 255) under every pixel that is not yet opaque.
     void resolveBackground(uint32_t colour);
 
@@ -120,6 +123,8 @@ private:
     // The same under a transform or a first row: each point mapped once, as
     // Transform2D::map maps it, then the fast edge route.
     class MappedWalker;
+    // Follows the pen through a path without flattening anything.
+    class PenWalker;
 
     static EdgePoint edgePoint(float x, float y);
     // Path::replayWords into this rasterizer, without a virtual call per piece when no

@@ -24,7 +24,8 @@ uint32_t w(float f) {
     return std::bit_cast<uint32_t>(f);
 }
 
-// Outlines of lines, curves and arcs spread over the movie's 320x200 and a little past it.
+// Outlines of lines, curves and arcs spread over the movie's 320x200 and a little past it,
+// many wholly inside a few bands of a cut target.
 std::vector<uint32_t> randomWords(std::mt19937& rng) {
     std::uniform_real_distribution<float> x(-20.0f, 340.0f);
     std::uniform_real_distribution<float> y(-20.0f, 220.0f);
@@ -33,7 +34,9 @@ std::vector<uint32_t> randomWords(std::mt19937& rng) {
     const float cy = y(rng);
     const auto px = [&] { return w(cx + reach(rng)); };
     const auto py = [&] { return w(cy + reach(rng)); };
-    std::vector<uint32_t> words{1u, px(), py()};
+    // One path in five goes on from the pen the previous path left.
+    const uint32_t first = std::uniform_int_distribution<int>(0, 4)(rng) == 0 ? 2u : 1u;
+    std::vector<uint32_t> words{first, px(), py()};
     const int commands = std::uniform_int_distribution<int>(2, 12)(rng);
     for (int i = 0; i < commands; ++i) {
         switch (std::uniform_int_distribution<int>(2, 6)(rng)) {
@@ -102,9 +105,20 @@ protected:
         const int32_t frames = std::min(plain.openFile(file.c_str()), frameLimit);
         ASSERT_EQ(std::min(scaled.openFile(file.c_str()), frameLimit), frames);
         std::vector<uint32_t> a(320 * 200), b(320 * 200);
+        // Both start each frame from the same pen of the show's rasterizer.
+        const PathSink::Pen pen{3.5f, 150.25f, 300.0f, 20.5f, false};
         for (int32_t i = 0; i < frames; ++i) {
+            rasterizer.setPen(pen);
             plain.render(a.data(), 0, i, 320, 200);
+            const PathSink::Pen after = rasterizer.pen();
+            rasterizer.setPen(pen);
             scaled.renderScaled(b.data(), 0, 320, 200);
+            const PathSink::Pen scaledAfter = rasterizer.pen();
+            ASSERT_TRUE(after.startX == scaledAfter.startX && after.startY == scaledAfter.startY &&
+                        after.currentX == scaledAfter.currentX &&
+                        after.currentY == scaledAfter.currentY &&
+                        after.startPending == scaledAfter.startPending)
+                << "the pen moves on as one pass moves it, frame " << i;
             ASSERT_TRUE(samePixels(a, b, 320))
                 << file << " frame " << i << ", " << threads << " threads";
         }
@@ -149,7 +163,9 @@ TEST_F(SharpMovie, ThreadedDrawingEqualsOneThread) {
     constexpr int32_t kH = 960;
     std::vector<uint32_t> a(kW * kH), b(kW * kH, 0x12345678u);
     for (int i = 0; i < 6; ++i) {
+        const PathSink::Pen pen = rasterizer.pen();
         one.renderScaled(a.data(), 0, kW, kH);
+        rasterizer.setPen(pen);
         many.renderScaled(b.data(), 0, kW, kH);
         ASSERT_TRUE(samePixels(a, b, kW)) << "frame " << i;
     }
@@ -174,6 +190,7 @@ std::vector<uint32_t> paintBands(const std::vector<TestFrame>& frames, int32_t w
         [&](Rasterizer& band, int32_t, int32_t) {
             Transform2D scale;
             scale.setScale(static_cast<float>(width) / 320.0f, static_cast<float>(height) / 200.0f);
+            band.setPen({0.0f, 0.0f, 160.0f, 100.0f, true});
             band.clear();
             band.setCurveSteps(16);
             band.setFineTransformedFills(true);
