@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "FrameRenderer.h"
-#include "geometry/SolidPaint.h"
 #include "geometry/Path.h"
+#include "geometry/SolidPaint.h"
 
 class TilsenFrameRenderer final : public FrameRenderer {
 public:

@@ -20,16 +20,25 @@ public:
     void setTickLength(uint32_t ms) override;
     void resetClock() override;
     int32_t waitNextTick() override;
+    // waitNextTick in two halves: startWait reads the play time once and settles the
+    // missed ticks and the boundary; each waitOver is one read of the busy wait.
+    int32_t startWait() override;
+    bool waitOver() override;
 
     uint32_t tickLength = 0;
     uint32_t tickStart = 0;
     uint32_t origin = 0;
 
 private:
-    // Reads the play time until it reaches boundary, or until it has stood still for
-    // kStallLimitMs of wall-clock time.
-    void spinUntil(uint32_t boundary);
+    // Begins the wait for boundary: the first read of play time and wall clock.
+    void beginSpin(uint32_t boundary);
 
     PlayTimeSource& source;
     WallClock& wall;
+    // The wait in progress: its boundary, the last play time read and the wall-clock time
+    // it last changed.
+    uint32_t boundary = 0;
+    uint32_t lastRead = 0;
+    uint64_t lastChange = 0;
+    bool waiting = false;
 };

@@ -17,29 +17,38 @@ Show::Show(Display& displayRef, Music& musicRef, TickClock& clockRef, MovieSourc
 Show::~Show() = default;
 
 int32_t Show::run() {
+    start();
+    while (step()) {
+    }
+    return 0;
+}
+
+void Show::start() {
     scene = 1;
     frameIndex = 0;
     skipCount = 0;
     loadPictures();
     openMovie("presents.mvz");
-
+    phase = Phase::kFrame;
     try {
         display.open();
         music.startMusic();
         volume = music.masterVolume();
         clock.setTickLength(sceneTiming(1).tickMs);
         clock.resetClock();
+    } catch (const ptc::DynamicError& error) {
+        fail(error);
+    }
+}
 
-        while (scene <= kSceneCount) {
-            const int32_t key = display.readKey();
-            uint32_t* pixels = display.lock();
-            drawScene(pixels, display.frameWidth(), display.frameHeight());
-            display.unlock();
-            display.present();
-            if (key == kEscape || key == kQuitKey) {
-                break;
+// A frame's tick is over when the wait started after presenting it is; only then do the
+// missed ticks advance the script, possibly past a scene's end, before the next frame.
+bool Show::step() {
+    try {
+        if (phase == Phase::kWait) {
+            if (!clock.waitOver()) {
+                return true;
             }
-            skipCount = clock.waitNextTick();
             // Widened: a huge miss on a scene with a huge end must still end it.
             const int64_t next = int64_t{frameIndex} + skipCount + 1;
             frameIndex = static_cast<int32_t>(std::min<int64_t>(next, INT32_MAX));
@@ -48,19 +57,47 @@ int32_t Show::run() {
                 ++scene;
                 frameIndex = 0;
             }
+            phase = Phase::kFrame;
+            if (scene > kSceneCount) {
+                finish();
+                return false;
+            }
         }
-
-        music.stopMusic();
-        display.close();
-        freePictures();
-        // Only a quit key can leave a player open; its file is closed with it.
-        closeMovie();
-        display.destroy();
+        if (phase != Phase::kFrame) {
+            return false;
+        }
+        const int32_t key = display.readKey();
+        uint32_t* pixels = display.lock();
+        drawScene(pixels, display.frameWidth(), display.frameHeight());
+        display.unlock();
+        display.present();
+        if (key == kEscape || key == kQuitKey) {
+            finish();
+            return false;
+        }
+        skipCount = clock.startWait();
+        phase = Phase::kWait;
+        return true;
     } catch (const ptc::DynamicError& error) {
-        display.destroy();
-        display.reportError(error);
+        fail(error);
+        return false;
     }
-    return 0;
+}
+
+void Show::finish() {
+    music.stopMusic();
+    display.close();
+    freePictures();
+    // Only a quit key can leave a player open; its file is closed with it.
+    closeMovie();
+    display.destroy();
+    phase = Phase::kEnded;
+}
+
+void Show::fail(const ptc::DynamicError& error) {
+    phase = Phase::kEnded;
+    display.destroy();
+    display.reportError(error);
 }
 
 void Show::loadPictures() {

@@ -31,6 +31,14 @@ public:
     // A music start-up failure ends the process inside startMusic instead.
     int32_t run();
 
+    // The same show for hosts that own the frame loop (a browser): start does everything
+    // before the first frame; each step then presents at most one frame, the next one as
+    // soon as its tick has come, and returns false once the show has ended. run() is
+    // exactly start() followed by step() until it returns false.
+    void start();
+    bool step();
+    bool ended() const { return phase == Phase::kEnded; }
+
     // The script's state, readable by tests and recorders between calls.
     int32_t scene = 1;
     int32_t frameIndex = 0;
@@ -39,6 +47,7 @@ public:
     int32_t volume = 0;
 
 private:
+    enum class Phase { kFrame, kWait, kEnded };
     enum Picture { kMorvane, kPelu, kGreets, kLogo, kCredits, kPictureCount };
 
     void loadPictures();
@@ -60,6 +69,9 @@ private:
     void endScene();
     void openMovie(const char* name);
     void closeMovie();
+    // The normal exit after the last frame or a quit key.
+    void finish();
+    void fail(const ptc::DynamicError& error);
 
     Display& display;
     Music& music;
@@ -67,6 +79,7 @@ private:
     MovieSource& movies;
     std::unique_ptr<uint32_t[]> pictures[kPictureCount];
     std::unique_ptr<Movie> player;
+    Phase phase = Phase::kEnded;
     Enlarged enlargedPicture;
     Enlarged enlargedLogo;
     // Size of the surface the last frame was drawn into.

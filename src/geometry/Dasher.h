@@ -5,8 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "geometry/PathSink.h"
 #include "geometry/Path.h"
+#include "geometry/PathSink.h"
 
 struct DashPattern {
     static constexpr int32_t kEntries = 16;

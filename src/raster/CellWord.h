@@ -27,11 +27,21 @@ constexpr Cell pack(uint32_t row, uint32_t x, bool down) {
 constexpr Cell pack(uint32_t row, uint32_t column, uint32_t position, bool down) {
     return pack(row, (column << 8) | position, down);
 }
-constexpr uint32_t row(Cell c) { return c >> kRowShift; }
-constexpr uint32_t column(Cell c) { return (c >> kColumnShift) & kColumnMask; }
-constexpr uint32_t position(Cell c) { return (c >> kPositionShift) & kPositionMask; }
-constexpr bool down(Cell c) { return (c & kDownBit) != 0; }
+constexpr uint32_t row(Cell c) {
+    return c >> kRowShift;
+}
+constexpr uint32_t column(Cell c) {
+    return (c >> kColumnShift) & kColumnMask;
+}
+constexpr uint32_t position(Cell c) {
+    return (c >> kPositionShift) & kPositionMask;
+}
+constexpr bool down(Cell c) {
+    return (c & kDownBit) != 0;
+}
 // Row and column: equal for the cells of one pixel.
-constexpr uint32_t pixelKey(Cell c) { return c >> kColumnShift; }
+constexpr uint32_t pixelKey(Cell c) {
+    return c >> kColumnShift;
+}
 
 } // namespace cellword

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "geometry/PathSink.h"
 #include "geometry/Path.h"
+#include "geometry/PathSink.h"
 
 namespace {
 constexpr int32_t kMovieCurveSteps = 16;

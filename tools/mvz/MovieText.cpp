@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "PathWalk.h"
+#include "geometry/Path.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
 #include "movie/MovieWriter.h"
-#include "geometry/Path.h"
 
 namespace {
 constexpr std::array<const char*, pathcode::kFirstEnd> kCommandNames = {

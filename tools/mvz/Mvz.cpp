@@ -17,9 +17,9 @@
 #include "MovieText.h"
 #include "PathWalk.h"
 #include "PngFile.h"
+#include "geometry/Path.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
-#include "geometry/Path.h"
 
 namespace {
 constexpr int32_t kWidth = 320;

@@ -1,0 +1,59 @@
+// The canvas display. The surface is cleared to black when it is made; as on the desktop,
+// its pixels persist from frame to frame (the last scene keeps the one before's picture).
+#include "web/WebDisplay.h"
+
+#include "web/PageBridge.h"
+
+namespace {
+
+constexpr size_t kRgbaBytes = 4;
+constexpr uint8_t kOpaque = 255;
+
+} // namespace
+
+WebDisplay::WebDisplay(int32_t surfaceWidth, int32_t surfaceHeight)
+    : width(surfaceWidth), height(surfaceHeight),
+      pixels(std::make_unique<uint32_t[]>(static_cast<size_t>(surfaceWidth * surfaceHeight))),
+      rgba(std::make_unique<uint8_t[]>(static_cast<size_t>(surfaceWidth * surfaceHeight) *
+                                       kRgbaBytes)) {}
+
+void WebDisplay::open() {}
+
+int32_t WebDisplay::readKey() {
+    if (keys.empty()) {
+        return 0;
+    }
+    const int32_t key = keys.front();
+    keys.pop_front();
+    return key;
+}
+
+void WebDisplay::pressKey(int32_t key) {
+    if (key != 0 && keys.size() < kKeyQueueLimit) {
+        keys.push_back(key);
+    }
+}
+
+void WebDisplay::toRgba(const uint32_t* words, uint8_t* bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t p = words[i];
+        bytes[i * kRgbaBytes + 0] = static_cast<uint8_t>(p >> 16);
+        bytes[i * kRgbaBytes + 1] = static_cast<uint8_t>(p >> 8);
+        bytes[i * kRgbaBytes + 2] = static_cast<uint8_t>(p);
+        bytes[i * kRgbaBytes + 3] = kOpaque;
+    }
+}
+
+void WebDisplay::present() {
+    toRgba(pixels.get(), rgba.get(), static_cast<size_t>(width * height));
+    tilsenPagePresent(rgba.get(), width, height);
+    ++presents;
+}
+
+void WebDisplay::close() {
+    tilsenPageClose();
+}
+
+void WebDisplay::reportError(const ptc::DynamicError& error) {
+    tilsenPageError(error.message());
+}

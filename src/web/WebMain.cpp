@@ -1,0 +1,153 @@
+// The show in a browser tab. The page fills the file system's /data with the show's files,
+// starts the music on the visitor's click, then calls tilsen_start; from there each
+// animation frame runs one step of the show. The exported queries let the page (and its
+// tests) see the script's state and which frame of a movie file is on screen.
+#include <emscripten/emscripten.h>
+#include <emscripten/html5.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "driver/Movie.h"
+#include "driver/MusicClock.h"
+#include "driver/Show.h"
+#include "driver/WallClock.h"
+#include "web/PageBridge.h"
+#include "web/WebDisplay.h"
+#include "web/WebMusic.h"
+
+namespace {
+
+// The show's players, each also counting the frames of its file it has passed, so that the
+// frame on screen can be named by its place in the file (skips included).
+class CountedMovie final : public Movie {
+public:
+    CountedMovie(std::unique_ptr<Movie> movie, int32_t& shownFrame)
+        : inner(std::move(movie)), shown(shownFrame) {}
+    int32_t open(const char* name) override {
+        shown = -1;
+        return inner->open(name);
+    }
+    void render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
+                int32_t height) override {
+        inner->render(pixels, skipCount, frameIndex, width, height);
+        const int64_t next = int64_t{shown} + skipCount + 1;
+        shown = static_cast<int32_t>(next > INT32_MAX ? INT32_MAX : next);
+    }
+    void close() override { inner->close(); }
+
+private:
+    std::unique_ptr<Movie> inner;
+    int32_t& shown;
+};
+
+class CountedMovies final : public MovieSource {
+public:
+    std::unique_ptr<Movie> createMovie() override {
+        return std::make_unique<CountedMovie>(players.createMovie(), shownFrame);
+    }
+    int32_t shownFrame = -1;
+
+private:
+    PlayerMovieSource players;
+};
+
+struct WebShow {
+    WebDisplay display{Show::kWidth, Show::kHeight};
+    WebMusic music;
+    SteadyWallClock wall;
+    MusicClock clock{music, wall};
+    CountedMovies movies;
+    Show show{display, music, clock, movies};
+    // Time spent in steps that presented a frame, by scene (0: all), for the page's
+    // frame-time figures.
+    double drawMilliseconds[Show::kSceneCount + 1] = {};
+    int32_t drawnFrames[Show::kSceneCount + 1] = {};
+};
+
+// The one running show; the browser's callbacks have no other way to reach it.
+std::unique_ptr<WebShow> running;
+
+EM_BOOL onAnimationFrame(double, void*) {
+    WebShow& web = *running;
+    const int64_t before = web.display.presentCount();
+    const double start = emscripten_get_now();
+    const bool goesOn = web.show.step();
+    if (web.display.presentCount() != before) {
+        const double took = emscripten_get_now() - start;
+        const size_t scene = static_cast<size_t>(std::clamp(web.show.scene, 1, Show::kSceneCount));
+        for (size_t i : {size_t{0}, scene}) {
+            web.drawMilliseconds[i] += took;
+            ++web.drawnFrames[i];
+        }
+    }
+    if (!goesOn) {
+        tilsenPageEnded();
+        return EM_FALSE;
+    }
+    return EM_TRUE;
+}
+
+} // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void tilsen_start() {
+    if (running && !running->show.ended()) {
+        return;
+    }
+    running = std::make_unique<WebShow>();
+    running->show.start();
+    if (running->show.ended()) {
+        tilsenPageEnded();
+        return;
+    }
+    emscripten_request_animation_frame_loop(onAnimationFrame, nullptr);
+}
+
+EMSCRIPTEN_KEEPALIVE void tilsen_key(int32_t key) {
+    if (running) {
+        running->display.pressKey(key);
+    }
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_scene() {
+    return running ? running->show.scene : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_frame_index() {
+    return running ? running->show.frameIndex : 0;
+}
+
+// The ticks missed before the frame on screen.
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_skip_count() {
+    return running ? running->show.skipCount : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_movie_frame() {
+    return running ? running->movies.shownFrame : -1;
+}
+
+EMSCRIPTEN_KEEPALIVE uint32_t tilsen_clock_origin() {
+    return running ? running->clock.origin : 0;
+}
+
+// Read while a scene's first frame is presented, the start of the tick it began on.
+EMSCRIPTEN_KEEPALIVE uint32_t tilsen_tick_start() {
+    return running ? running->clock.tickStart : 0;
+}
+
+// The mean time of a step that drew a frame in scene (0: in any scene), in milliseconds.
+EMSCRIPTEN_KEEPALIVE double tilsen_draw_milliseconds(int32_t scene) {
+    if (!running || scene < 0 || scene > Show::kSceneCount) {
+        return 0.0;
+    }
+    const size_t i = static_cast<size_t>(scene);
+    return running->drawnFrames[i] > 0 ? running->drawMilliseconds[i] / running->drawnFrames[i]
+                                       : 0.0;
+}
+
+} // extern "C"

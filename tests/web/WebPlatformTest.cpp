@@ -1,0 +1,164 @@
+// The browser platform's drivers against a page stand-in: the surface reaches the page as
+// RGBA bytes the canvas keeps exactly, keys queue in order within a bound, volumes outside
+// 0..256 never reach the page, and each display call lands on its page call.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "web/PageBridge.h"
+#include "web/WebDisplay.h"
+#include "web/WebMusic.h"
+
+namespace {
+
+struct PageCalls {
+    std::vector<std::string> calls;
+    std::vector<uint8_t> lastFrame;
+    uint32_t playTime = 0;
+};
+
+PageCalls page;
+
+} // namespace
+
+extern "C" {
+void tilsenPagePresent(const uint8_t* rgba, int32_t width, int32_t height) {
+    page.calls.push_back("present " + std::to_string(width) + "x" + std::to_string(height));
+    page.lastFrame.assign(rgba, rgba + width * height * 4);
+}
+void tilsenPageClose() {
+    page.calls.push_back("close");
+}
+void tilsenPageError(const char* message) {
+    page.calls.push_back(std::string("error ") + message);
+}
+uint32_t tilsenPagePlayTime() {
+    return page.playTime;
+}
+void tilsenPageMusicStop() {
+    page.calls.push_back("stop");
+}
+void tilsenPageMusicVolume(int32_t volume) {
+    page.calls.push_back("volume " + std::to_string(volume));
+}
+void tilsenPageEnded() {
+    page.calls.push_back("ended");
+}
+}
+
+namespace {
+
+struct WebPlatform : ::testing::Test {
+    void SetUp() override { page = PageCalls{}; }
+};
+
+std::string hex(const std::vector<uint8_t>& bytes, size_t from, size_t count) {
+    std::string text;
+    for (size_t i = from; i < from + count; ++i) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02x", bytes[i]);
+        text += two;
+    }
+    return text;
+}
+
+} // namespace
+
+TEST_F(WebPlatform, PresentHandsTheSurfaceOverAsOpaqueRgbaBytes) {
+    WebDisplay display(3, 2);
+    uint32_t* pixels = display.lock();
+    // Surface words are 0x00RRGGBB (the top byte is not alpha and must not leak through).
+    const uint32_t words[6] = {0x00123456u, 0x00FF0000u, 0x0000FF00u,
+                               0x000000FFu, 0xAB000000u, 0x00FFFFFFu};
+    std::copy(std::begin(words), std::end(words), pixels);
+    display.unlock();
+    display.present();
+    ASSERT_EQ(page.calls, (std::vector<std::string>{"present 3x2"}));
+    EXPECT_EQ(hex(page.lastFrame, 0, 24), "123456ff"
+                                          "ff0000ff"
+                                          "00ff00ff"
+                                          "0000ffff"
+                                          "000000ff"
+                                          "ffffffff");
+    EXPECT_EQ(display.presentCount(), 1);
+}
+
+TEST_F(WebPlatform, SurfaceStartsBlackAndKeepsItsPixelsBetweenFrames) {
+    WebDisplay display(2, 1);
+    display.present();
+    EXPECT_EQ(hex(page.lastFrame, 0, 8), "000000ff000000ff");
+    display.lock()[1] = 0x00010203u;
+    display.present();
+    display.present();
+    EXPECT_EQ(hex(page.lastFrame, 0, 8), "000000ff010203ff");
+}
+
+TEST_F(WebPlatform, KeysComeOutInOrderOneAtATimeAndZeroIsNoKey) {
+    WebDisplay display(1, 1);
+    EXPECT_EQ(display.readKey(), 0);
+    display.pressKey(81);
+    display.pressKey(0);
+    display.pressKey(27);
+    EXPECT_EQ(display.readKey(), 81);
+    EXPECT_EQ(display.readKey(), 27);
+    EXPECT_EQ(display.readKey(), 0);
+}
+
+TEST_F(WebPlatform, KeysBeyondTheQueueLimitAreDropped) {
+    WebDisplay display(1, 1);
+    for (size_t i = 0; i < WebDisplay::kKeyQueueLimit + 10; ++i) {
+        display.pressKey(static_cast<int32_t>(i + 1));
+    }
+    for (size_t i = 0; i < WebDisplay::kKeyQueueLimit; ++i) {
+        ASSERT_EQ(display.readKey(), static_cast<int32_t>(i + 1));
+    }
+    EXPECT_EQ(display.readKey(), 0);
+}
+
+TEST_F(WebPlatform, CloseAndErrorsReachThePage) {
+    WebDisplay display(1, 1);
+    display.open();
+    display.reportError(ptc::DynamicError("lost the canvas"));
+    display.close();
+    display.destroy();
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"error lost the canvas", "close"}));
+}
+
+struct VolumeCase {
+    int32_t volume;
+    bool reachesThePage;
+};
+
+class WebMusicVolume : public ::testing::TestWithParam<VolumeCase> {
+    void SetUp() override { page = PageCalls{}; }
+};
+
+TEST_P(WebMusicVolume, OnlyVolumesFromZeroToFullAreSet) {
+    WebMusic music;
+    EXPECT_EQ(music.masterVolume(), WebMusic::kFullVolume);
+    music.setMasterVolume(GetParam().volume);
+    if (GetParam().reachesThePage) {
+        EXPECT_EQ(page.calls,
+                  (std::vector<std::string>{"volume " + std::to_string(GetParam().volume)}));
+        EXPECT_EQ(music.masterVolume(), GetParam().volume);
+    } else {
+        EXPECT_TRUE(page.calls.empty());
+        EXPECT_EQ(music.masterVolume(), WebMusic::kFullVolume);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Range, WebMusicVolume,
+                         ::testing::Values(VolumeCase{0, true}, VolumeCase{255, true},
+                                           VolumeCase{256, true}, VolumeCase{-1, false},
+                                           VolumeCase{257, false}, VolumeCase{INT32_MIN, false}));
+
+TEST_F(WebPlatform, MusicReadsThePagesPlayTimeAndStopsThroughIt) {
+    WebMusic music;
+    page.playTime = 123456u;
+    EXPECT_EQ(music.playTime(), 123456u);
+    music.stopMusic();
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"stop"}));
+}

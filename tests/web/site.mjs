@@ -1,0 +1,99 @@
+// Helpers of the browser tests: a static server for a site folder on a free local port,
+// Debian's chromium through puppeteer-core, and the native movie tool's frames.
+import { createServer } from 'node:http';
+import { readFile } from 'node:fs/promises';
+import { execFileSync } from 'node:child_process';
+import { extname, join, normalize } from 'node:path';
+import { createRequire } from 'node:module';
+
+const kTypes = {
+  '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.png': 'image/png',
+};
+
+// Serves root at http://127.0.0.1:<port>/; resolves to { url, close }.
+export function serve(root) {
+  const server = createServer(async (request, response) => {
+    const path = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    const file = normalize(join(root, path === '/' ? 'index.html' : path));
+    if (!file.startsWith(root)) {
+      response.writeHead(403).end();
+      return;
+    }
+    try {
+      const body = await readFile(file);
+      response.writeHead(200, { 'Content-Type': kTypes[extname(file)] || 'application/octet-stream' });
+      response.end(body);
+    } catch {
+      response.writeHead(404).end();
+    }
+  });
+  return new Promise((resolve) => {
+    server.listen(0, '127.0.0.1', () => resolve({
+      url: `http://127.0.0.1:${server.address().port}/`,
+      close: () => new Promise((done) => server.close(done)),
+    }));
+  });
+}
+
+// puppeteer-core from the build tree's npm install (WEB_NODE_DIR).
+export async function launchChromium() {
+  const require = createRequire(join(process.env.WEB_NODE_DIR, 'package.json'));
+  const puppeteer = require('puppeteer-core');
+  return puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    protocolTimeout: 120000,
+    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required',
+      '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
+      '--disable-backgrounding-occluded-windows', '--window-size=960,720'],
+  });
+}
+
+// Opens the page, collects console errors and page errors, clicks the start overlay once
+// it offers to start.
+export async function openShow(browser, url) {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('console', (message) => {
+    if (message.type() === 'error') {
+      errors.push(message.text());
+    }
+  });
+  page.on('pageerror', (error) => errors.push(String(error)));
+  page.on('requestfailed', (request) => errors.push(`request failed: ${request.url()}`));
+  await page.setViewport({ width: 960, height: 720 });
+  await page.goto(url, { waitUntil: 'load', timeout: 60000 });
+  await page.waitForFunction(
+    () => document.getElementById('start').textContent === 'click to start', { timeout: 60000 });
+  return { page, errors };
+}
+
+export async function state(page) {
+  return page.evaluate(() => window.tilsenPage.state());
+}
+
+// The canvas's pixels with the state they belong to (one synchronous read: no frame can
+// be presented in between).
+export async function capture(page) {
+  const shot = await page.evaluate(() => {
+    const canvas = document.getElementById('screen');
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    let binary = '';
+    for (let i = 0; i < data.length; i += 0x8000) {
+      binary += String.fromCharCode.apply(null, data.subarray(i, i + 0x8000));
+    }
+    return { state: window.tilsenPage.state(), rgba: btoa(binary) };
+  });
+  return { state: shot.state, rgba: Buffer.from(shot.rgba, 'base64') };
+}
+
+// Frame `index` of a movie file as drawn by the native tool: 0xAARRGGBB little-endian words.
+export function nativeFrame(mvz, movie, index, workDir) {
+  execFileSync(mvz, ['render', movie, workDir, '--frames', '1', '--skip', String(index), '--raw']);
+  return readFile(join(workDir, 'frame_0000.raw'));
+}
+
+export async function waitFor(page, predicate, arg, timeoutMs) {
+  await page.waitForFunction(predicate, { timeout: timeoutMs, polling: 50 }, arg);
+}
