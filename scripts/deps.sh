@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libopenmpt-dev zlib1g-dev libpng-dev libfreetype-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  ffmpeg
   "$@"
 )
 

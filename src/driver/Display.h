@@ -16,6 +16,12 @@ public:
     virtual void open() = 0;
     // At most one key per call, 0 when none is waiting; never blocks.
     virtual int32_t readKey() = 0;
+    // Whether a key with this code is waiting to be read (it stays waiting); cheap enough
+    // to ask while a frame is drawn. Displays without a keyboard have none.
+    virtual bool keyWaiting(int32_t code) {
+        static_cast<void>(code);
+        return false;
+    }
     static constexpr int32_t kFrameWidth = 320;
     static constexpr int32_t kFrameHeight = 200;
 

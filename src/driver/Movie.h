@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class Movie {
@@ -13,6 +14,9 @@ public:
     virtual void render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
                         int32_t height) = 0;
     virtual void close() = 0;
+    // Asked while a frame is drawn; true leaves the rest of the frame undrawn. Movies that
+    // draw quickly may ignore it.
+    virtual void setStopCheck(std::function<bool()> check) { static_cast<void>(check); }
 };
 
 class MovieSource {

@@ -3,6 +3,7 @@
 #include "driver/Pictures.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "driver/FrameScale.h"
+#include "driver/MissingData.h"
 #include "movie/DataFile.h"
 
 uint32_t noiseState = 0x12345;
@@ -45,7 +47,9 @@ std::unique_ptr<uint32_t[]> loadRawPicture(const char* fileName, int32_t width, 
     auto bytes = std::make_unique<uint8_t[]>(count * 3);
     size_t got = 0;
     const int fd = openDataFile(fileName);
-    if (fd >= 0) {
+    if (fd < 0) {
+        reportMissingData(fileName, errno);
+    } else {
         if (std::unique_ptr<std::FILE, FileCloser> file{fdopen(fd, "rb")}) {
             got = std::fread(bytes.get(), 1, count * 3, file.get());
         } else {

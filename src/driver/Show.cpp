@@ -70,6 +70,12 @@ bool Show::step() {
         uint32_t* pixels = display.lock();
         drawScene(pixels, display.frameWidth(), display.frameHeight());
         display.unlock();
+        // A quit that came while the frame was drawn ends the show before the frame,
+        // perhaps cut short, is shown.
+        if (quitWaiting()) {
+            finish();
+            return false;
+        }
         display.present();
         if (key == kEscape || key == kQuitKey) {
             finish();
@@ -216,8 +222,13 @@ void Show::endScene() {
     clock.setTickLength(next.tickMs);
 }
 
+bool Show::quitWaiting() {
+    return display.keyWaiting(kEscape) || display.keyWaiting(kQuitKey);
+}
+
 void Show::openMovie(const char* name) {
     player = movies.createMovie();
+    player->setStopCheck([this] { return quitWaiting(); });
     sceneEnd = player->open(name);
 }
 

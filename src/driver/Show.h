@@ -68,6 +68,8 @@ private:
                              int32_t height);
     void endScene();
     void openMovie(const char* name);
+    // Escape or Q waiting, asked between frames and by the movie while it draws one.
+    bool quitWaiting();
     void closeMovie();
     // The normal exit after the last frame or a quit key.
     void finish();

@@ -9,8 +9,10 @@
 #include "platform/ConsoleDisplay.h"
 #include "platform/LibraryMusic.h"
 #include "platform/ModuleLibrary.h"
+#include "platform/StandardStreams.h"
 
 int main(int argc, char** argv) {
+    keepStandardStreams();
     ShowOptions options;
     const int32_t parsed = parseShowOptions(argc, argv, options, std::cout, std::cerr);
     if (parsed != kRunShow) {

@@ -19,6 +19,7 @@
 #include "geometry/Transform2D.h"
 #include "movie/BandedPainter.h"
 #include "movie/DataFile.h"
+#include "movie/FrameBudget.h"
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
 #include "raster/Rasterizer.h"
@@ -26,45 +27,12 @@
 namespace {
 // The formatted "<name>.gz" must fit this buffer; longer names count as a missing file.
 constexpr size_t kFileNameCapacity = 128;
-constexpr int32_t kMovieCurveSteps = 16;
 constexpr uint32_t kBackground = 0xff000000u;
 // Fill rule of every movie path: even-odd.
 // The shape table is given back after a frame with more shapes than this.
 constexpr size_t kDrawShapesKeep = 1u << 16;
 // Largest single read asked of zlib (its length is an unsigned int, its result an int).
 constexpr size_t kLargestRead = size_t{1} << 30;
-
-// What a shape and a path (besides its words) may cost in the decoded frame, with the
-// slack of growing lists; the larger of the frame model's and the frame to draw's.
-constexpr size_t kShapeCost = 2 * sizeof(Shape) + sizeof(SolidPaint);
-constexpr size_t kPathCost = 2 * sizeof(Path);
-// Lines an arc can flatten into: 0.01-radian steps over less than a full turn (629
-// points, one more for float rounding), the line to its end point and the closing line,
-// with room to spare.
-constexpr int64_t kArcLineBound = 640;
-// Most lines each command code can flatten into (no-op and move draw nothing).
-constexpr std::array<int64_t, pathcode::kFirstEnd> kCommandLineBound = {
-    0, 0, 1, kMovieCurveSteps, kMovieCurveSteps, kArcLineBound, 1};
-
-// The most straight lines the replay of these path words can hand the rasterizer. The walk
-// stops where the replay stops: at an end code or a command cut short. It reads one word per
-// command and looks its bound up, so it costs little beside decoding.
-int64_t flattenedLineBound(const uint32_t* words, size_t count) {
-    int64_t lines = 0;
-    size_t position = 0;
-    while (position < count) {
-        const uint32_t code = words[position];
-        if (code >= pathcode::kFirstEnd) {
-            break;
-        }
-        position += 1 + static_cast<size_t>(pathcode::operandCount(code));
-        if (position > count) {
-            break;
-        }
-        lines += kCommandLineBound[code];
-    }
-    return lines;
-}
 
 // Rows a band looks past its own edges before it leaves a path out: far more than the
 // rounding of any flattening walk.
@@ -329,7 +297,7 @@ template <class Builder> MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(B
         const uint32_t colour = takeWord();
         pathsLeft = takeWord();
         if (builder != nullptr) {
-            frameBytes += kShapeCost;
+            frameBytes += framebudget::kShapeCost;
             if (frameBytes > kMaxFrameBytes) {
                 return FrameStatus::kTooLarge;
             }
@@ -354,12 +322,12 @@ template <class Builder> MoviePlayer::FrameStatus MoviePlayer::readFrameRecord(B
                 return FrameStatus::kCutShort;
             }
             if (builder != nullptr) {
-                frameBytes += kPathCost + bytes;
+                frameBytes += framebudget::kPathCost + bytes;
                 if (frameBytes > kMaxFrameBytes) {
                     return FrameStatus::kTooLarge;
                 }
                 const uint32_t* words = readBuffer.get() + readPos / sizeof(uint32_t);
-                frameLines += flattenedLineBound(words, wordCount);
+                frameLines += framebudget::flattenedLineBound(words, wordCount);
                 if (frameLines > kMaxFrameLines) {
                     return FrameStatus::kTooLarge;
                 }
@@ -454,7 +422,7 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
     }
     rasterizer.setTarget(pixels, width, height, width);
     rasterizer.clear();
-    rasterizer.setCurveSteps(kMovieCurveSteps);
+    rasterizer.setCurveSteps(framebudget::kMovieCurveSteps);
     movieTransform.setRotation(0.0f);
     movieTransform.setScale(1.0f, 1.0f);
     // The file lists shapes back to front; the rasterizer composites under what is
@@ -466,6 +434,9 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
         SolidPaint paint(shape->colour);
         const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
         for (uint32_t i = 0; i < shape->pathCount && frameCells <= kMaxFrameCells; ++i) {
+            if (stopCheck && stopCheck()) {
+                return;
+            }
             const auto wordCount = static_cast<int32_t>(record[1]);
             rasterizer.fillWords(record + 2, wordCount, movieTransform, paint, FillRule::kEvenOdd);
             frameCells += rasterizer.cellCount();
@@ -507,7 +478,7 @@ void MoviePlayer::drawFrameScaled(uint32_t* pixels, int32_t width, int32_t heigh
         Transform2D transform;
         transform.setScale(scaleX, scaleY);
         band.clear();
-        band.setCurveSteps(kMovieCurveSteps);
+        band.setCurveSteps(framebudget::kMovieCurveSteps);
         band.setFineTransformedFills(fine);
         const int64_t cellLimit =
             kMaxFrameCells *

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -68,6 +69,10 @@ public:
     static constexpr int32_t kMovieWidth = 320;
     static constexpr int32_t kMovieHeight = 200;
     void close();
+    // Asked between the paths of a frame being drawn; when it answers true the rest of the
+    // frame is left undrawn, for a caller that will not show it (a show asked to quit
+    // mid-way through a heavy frame). An empty check is never asked.
+    void setStopCheck(std::function<bool()> check) { stopCheck = std::move(check); }
 
     // Reads the next frame record into frame (emptied first), or past it when frame is
     // null. Anything but kFrame ends the movie; frame is then left empty.
@@ -141,6 +146,7 @@ private:
     // Bytes before this have been turned into native word order (big-endian hosts only).
     size_t nativeEnd = 0;
     bool keepFrame = false;
+    std::function<bool()> stopCheck;
     // Shapes of the frame render draws; storage is reused from frame to frame.
     std::vector<DrawShape> drawShapes;
     int32_t drawThreads = 0;

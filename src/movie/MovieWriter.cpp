@@ -3,6 +3,7 @@
 #include "movie/MovieWriter.h"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
 
 #include <zlib.h>
@@ -50,11 +51,13 @@ bool MovieWriter::open(const char* fileName, Format format) {
     deflater.reset();
     file.reset();
     failed = false;
+    firstErrno = 0;
     if (fileName == nullptr) {
         return false;
     }
     file.reset(std::fopen(fileName, "wb"));
     if (!file) {
+        firstErrno = errno;
         return false;
     }
     if (format == Format::kGzip) {
@@ -85,10 +88,10 @@ bool MovieWriter::close() {
         deflater.reset();
     }
     if (std::fflush(file.get()) != 0) {
-        failed = true;
+        failFile();
     }
     if (std::fclose(file.release()) != 0) {
-        failed = true;
+        failFile();
     }
     return !failed;
 }
@@ -159,7 +162,7 @@ void MovieWriter::writeBytes(const uint8_t* bytes, size_t count) {
     }
     if (!deflater) {
         if (std::fwrite(bytes, 1, count, file.get()) != count) {
-            failed = true;
+            failFile();
         }
         return;
     }
@@ -182,7 +185,7 @@ void MovieWriter::deflatePending(bool finish) {
         }
         const size_t produced = outBuffer.size() - zs.avail_out;
         if (produced > 0 && std::fwrite(outBuffer.data(), 1, produced, file.get()) != produced) {
-            failed = true;
+            failFile();
             break;
         }
         if (finish ? status == Z_STREAM_END : (zs.avail_in == 0 && zs.avail_out != 0)) {
@@ -191,4 +194,11 @@ void MovieWriter::deflatePending(bool finish) {
     }
     zs.next_in = nullptr;
     zs.avail_in = 0;
+}
+
+void MovieWriter::failFile() {
+    if (!failed && firstErrno == 0) {
+        firstErrno = errno;
+    }
+    failed = true;
 }

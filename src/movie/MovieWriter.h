@@ -31,6 +31,9 @@ public:
     // Finishes the stream and closes the file. False when anything failed since open.
     bool close();
     bool isOpen() const { return file != nullptr; }
+    // The errno of the first failed file call since open (0 when none failed, or when only
+    // the compressor did), for messages that give the system's reason.
+    int errorNumber() const { return firstErrno; }
 
     void writeHeader(uint32_t frameCount, uint32_t headerWord0 = 0);
     void writeFrameStart(uint32_t shapeCount);
@@ -54,9 +57,12 @@ private:
     void writeBytes(const uint8_t* bytes, size_t count);
     // Runs the compressor over its pending input; finish flushes the end of the stream.
     void deflatePending(bool finish);
+    // Marks the stream failed, keeping the errno of the first failed file call.
+    void failFile();
 
     std::unique_ptr<std::FILE, FileCloser> file;
     std::unique_ptr<Deflater> deflater; // null for raw output
     std::vector<uint8_t> outBuffer;
     bool failed = false;
+    int firstErrno = 0;
 };

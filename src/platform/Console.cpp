@@ -233,6 +233,23 @@ bool Console::keyPending() {
     return keyCount > 0;
 }
 
+bool Console::keyQueued(int32_t code) {
+    if (!isOpen()) {
+        return false;
+    }
+    const uint64_t now = SDL_GetTicks64();
+    if (now - lastKeyPoll >= kKeyPollMilliseconds) {
+        lastKeyPoll = now;
+        pumpEvents();
+    }
+    for (int32_t i = 0; i < keyCount; ++i) {
+        if (keys[static_cast<size_t>((keyHead + i) % kKeyQueueSize)] == code) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void Console::read(Key& key) {
     if (!isOpen()) {
         throw DynamicError("console is not open");

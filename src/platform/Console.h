@@ -41,6 +41,10 @@ public:
     // Presents the frame last loaded.
     void update();
     bool keyPending();
+    // Whether a key with this code is queued (it stays queued). New events are looked at
+    // at most every kKeyPollMilliseconds, so this may be asked very often.
+    bool keyQueued(int32_t code);
+    static constexpr uint64_t kKeyPollMilliseconds = 10;
     // Takes the oldest queued key; gives code 0 when none is queued.
     void read(Key& key);
     void close();
@@ -89,6 +93,7 @@ private:
     std::array<int32_t, kKeyQueueSize> keys{};
     int32_t keyHead = 0;
     int32_t keyCount = 0;
+    uint64_t lastKeyPoll = 0;
 };
 
 } // namespace ptc

@@ -40,6 +40,10 @@ int32_t ConsoleDisplay::readKey() {
     return key.code();
 }
 
+bool ConsoleDisplay::keyWaiting(int32_t code) {
+    return console && console->keyQueued(code);
+}
+
 uint32_t* ConsoleDisplay::lock() {
     if (sharp) {
         fitSurface();

@@ -17,6 +17,7 @@ public:
 
     void open() override;
     int32_t readKey() override;
+    bool keyWaiting(int32_t code) override;
     uint32_t* lock() override;
     int32_t frameWidth() const override;
     int32_t frameHeight() const override;

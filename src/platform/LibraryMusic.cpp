@@ -1,7 +1,15 @@
 // Music start-up and its messages. Failures are the only output the show ever prints to
-// standard output, one line each, before it exits with status 1.
+// standard output, one line each, before it exits with status 1. When standard output is
+// closed or cannot be written, the line goes to standard error instead, so that it is
+// never lost; a missing music file also gets a line on standard error saying where it was
+// looked for.
 #include "platform/LibraryMusic.h"
 
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -32,6 +40,16 @@ constexpr const char* kErrorTexts[] = {
 constexpr int32_t kErrorTextCount = static_cast<int32_t>(std::size(kErrorTexts));
 constexpr const char* kMusicFile = "music.xm";
 
+// One line of the show's own output: standard output, or standard error when that fails.
+void showLine(const char* line) {
+    const bool shown = std::printf("%s\n", line) >= 0 && std::fflush(stdout) == 0;
+    if (!shown) {
+        std::clearerr(stdout);
+        std::fprintf(stderr, "%s\n", line);
+        std::fflush(stderr);
+    }
+}
+
 } // namespace
 
 const char* errorText(int32_t code) {
@@ -45,9 +63,12 @@ LibraryMusic::LibraryMusic(MusicLibrary& musicLibrary) : library(musicLibrary) {
 
 void LibraryMusic::startMusic() {
     if (library.version() < kRequiredVersion) {
-        std::printf(
-            "Error : You are using the wrong DLL version!  You should be using FMOD %.02f\n",
+        std::array<char, 128> line{};
+        std::snprintf(
+            line.data(), line.size(),
+            "Error : You are using the wrong DLL version!  You should be using FMOD %.02f",
             static_cast<double>(kRequiredVersion));
+        showLine(line.data());
         std::exit(1);
     }
     if (!library.init(kMixRate, kSoftwareChannels, kInitFlags)) {
@@ -61,7 +82,19 @@ void LibraryMusic::startMusic() {
 }
 
 void LibraryMusic::fail() {
-    std::printf("%s\n", errorText(library.lastError()));
+    const int32_t code = library.lastError();
+    showLine(errorText(code));
+    if (code == kMusicFileNotFound) {
+        std::array<char, PATH_MAX> folder{};
+        if (getcwd(folder.data(), folder.size()) == nullptr) {
+            std::snprintf(folder.data(), folder.size(), "the working folder");
+        }
+        std::fprintf(stderr,
+                     "%s: %s was not found in %s; run the show from the folder that holds its "
+                     "data (build/data), or run ./demo.sh\n",
+                     program_invocation_short_name, kMusicFile, folder.data());
+        std::fflush(stderr);
+    }
     std::exit(1);
 }
 

@@ -25,6 +25,7 @@ public:
     explicit FakeDisplay(Log& sink) : log(sink), pixels(Show::kWidth * Show::kHeight, 0) {}
     void open() override { log.push_back("display open"); }
     int32_t readKey() override { return keyFor ? keyFor(*show) : 0; }
+    bool keyWaiting(int32_t code) override { return waiting ? waiting(*show, code) : false; }
     uint32_t* lock() override { return pixels.data(); }
     void unlock() override {}
     void present() override {
@@ -45,6 +46,7 @@ public:
     std::vector<uint32_t> pixels;
     std::vector<Frame> frames;
     std::function<int32_t(const Show&)> keyFor;
+    std::function<bool(const Show&, int32_t)> waiting;
     int throwAtFrame = -1;
 };
 
@@ -84,6 +86,9 @@ public:
     std::function<int32_t(const Show&)> missedFor;
 };
 
+// When set, every fake render asks the show's stop check once and notes the answer.
+std::vector<bool>* stopAnswers = nullptr;
+
 struct Render {
     std::string movie;
     uint32_t skip;
@@ -107,7 +112,12 @@ public:
         EXPECT_EQ(height, 200);
         pixels[0] = 0xFF00FF00u;
         renders.push_back({name, skip, frameIndex});
+        if (stopAnswers != nullptr) {
+            stopAnswers->push_back(stop && stop());
+        }
     }
+    void setStopCheck(std::function<bool()> check) override { stop = std::move(check); }
+    std::function<bool()> stop;
     void close() override { log.push_back("movie close " + name); }
     Log& log;
     std::map<std::string, int32_t>& counts;
@@ -330,6 +340,26 @@ TEST_P(QuitKey, EndsTheShowAfterPresentingThroughTheNormalExit) {
 INSTANTIATE_TEST_SUITE_P(MovieScenes, QuitKey,
                          ::testing::Values(QuitCase{1, 27}, QuitCase{1, 81}, QuitCase{3, 27},
                                            QuitCase{3, 81}, QuitCase{4, 27}, QuitCase{4, 81}));
+
+// Escape or Q arriving while a frame is drawn: the movie's stop check says so, and the
+// frame is not presented; the show ends through its normal exit.
+TEST_P(QuitKey, WaitingWhileAFrameIsDrawnStopsItUnshown) {
+    const QuitCase c = GetParam();
+    std::vector<bool> answers;
+    stopAnswers = &answers;
+    display.waiting = [&](const Show& s, int32_t code) {
+        return code == c.key && s.scene == c.scene && s.frameIndex >= 2;
+    };
+    EXPECT_EQ(show.run(), 0);
+    stopAnswers = nullptr;
+    ASSERT_FALSE(answers.empty());
+    EXPECT_TRUE(answers.back()) << "the movie was not told to stop";
+    EXPECT_EQ(std::count(answers.begin(), answers.end(), true), 1);
+    EXPECT_EQ(display.frames.back().scene, c.scene);
+    EXPECT_EQ(display.frames.back().frameIndex, 1) << "the cut frame was presented";
+    const Log events = this->events();
+    EXPECT_EQ(Log(events.end() - 2, events.end()), (Log{"movie destroy", "display destroy"}));
+}
 
 TEST_F(ShowRun, OtherKeysAreReadAndIgnored) {
     display.keyFor = [](const Show& s) {

@@ -394,3 +394,39 @@ TEST_F(PlayerTest, FrameBeyondTheLargestBufferEndsTheMovieWithoutGrowingFurther)
 }
 
 } // namespace
+
+namespace {
+
+// Ten one-column paths, drawn front to back: the last one in the file first.
+std::vector<TestFrame> tenColumnFrame() {
+    TestShape shape{kRed, {}};
+    for (int i = 0; i < 10; ++i) {
+        shape.paths.push_back(rectangleWords(0, 0, 1, kH));
+    }
+    return {{shape}};
+}
+
+TEST_F(PlayerTest, StopCheckIsAskedBeforeEveryPath) {
+    openMovie(tenColumnFrame());
+    int asked = 0;
+    player.setStopCheck([&] {
+        ++asked;
+        return false;
+    });
+    render();
+    EXPECT_EQ(asked, 10);
+    EXPECT_TRUE(hexEq(kRed, pixels.at(0, 0)));
+    EXPECT_TRUE(hexEq(kBlack, pixels.at(5, 0)));
+}
+
+TEST_F(PlayerTest, StopCheckAnsweringTrueLeavesTheRestOfTheFrameUndrawn) {
+    openMovie(tenColumnFrame());
+    int asked = 0;
+    player.setStopCheck([&] { return ++asked == 3; });
+    render();
+    EXPECT_EQ(asked, 3) << "drawing went on after the check said stop";
+    // Not finished: the background was never put under the cleared pixels no path reached.
+    EXPECT_TRUE(hexEq(0u, pixels.at(5, 0)));
+}
+
+} // namespace

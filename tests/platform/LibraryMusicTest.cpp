@@ -90,7 +90,8 @@ TEST_F(MusicStartDeathTest, EachFailurePrintsItsTextAndExitsOne) {
     };
     const Case cases[] = {
         {3, 0, "^Error initializing output device\\.\n$"},
-        {0, 9, "^File not found\n$"},
+        // A missing file also says, on standard error, where it was looked for.
+        {0, 9, "^File not found\n[^\n]*: music\\.xm was not found in /[^\n]*\\./demo\\.sh\n$"},
         {0, 10, "^Unknown file format\n$"},
         {0, 11, "^Error loading file\n$"},
         {0, 12, "^Not enough memory \n$"},

@@ -2,12 +2,13 @@
 #include "Content.h"
 
 #include "Fonts.h"
+#include "MovieOutput.h"
 #include "Movies.h"
 #include "Music.h"
 #include "XmWriter.h"
 
 void writeMusic(const std::string& dir) {
-    saveXm(composeMusic(), dir + "/music.xm");
+    writeFileBytes(dir + "/music.xm", writeXm(composeMusic()));
 }
 
 void writeMovies(const std::string& dir) {

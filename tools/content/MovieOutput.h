@@ -4,8 +4,19 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "DrawList.h"
+
+// Calls write(tempName) to write the file under a temporary name beside fileName, then
+// renames it over fileName. When write throws, or the file cannot be put in place, an
+// older fileName stays as it was and the temporary file is removed; errors are thrown as
+// std::runtime_error naming the file and the reason.
+void writeFileAtomically(const std::string& fileName,
+                         const std::function<void(const std::string&)>& write);
+
+// Writes bytes as fileName the same way.
+void writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes);
 
 // draw(frame, list) fills the list for each frame 0..frameCount-1. Throws
 // std::runtime_error when the file cannot be written.

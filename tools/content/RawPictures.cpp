@@ -2,7 +2,6 @@
 #include "RawPictures.h"
 
 #include <cmath>
-#include <fstream>
 #include <memory>
 #include <numbers>
 #include <stdexcept>
@@ -11,6 +10,7 @@
 #include "Content.h"
 #include "Fonts.h"
 #include "GradientPaint.h"
+#include "MovieOutput.h"
 #include "Random.h"
 
 namespace {
@@ -359,12 +359,7 @@ std::vector<uint8_t> drawLogo(const Fonts& fonts) {
 void writePictures(const std::string& dir) {
     const Fonts fonts;
     auto save = [&](const char* name, const std::vector<uint8_t>& rgb) {
-        const std::string fileName = dir + "/" + name;
-        std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(rgb.data()),
-                  static_cast<std::streamsize>(rgb.size()));
-        if (!out)
-            throw std::runtime_error("cannot write " + fileName);
+        writeFileBytes(dir + "/" + name, rgb);
     };
     save("morvane.raw", drawMorvane(fonts));
     save("pelu.raw", drawPelu());

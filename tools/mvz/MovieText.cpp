@@ -12,8 +12,10 @@
 #include <sstream>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "PathWalk.h"
 #include "geometry/Path.h"
+#include "movie/FrameBudget.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
 #include "movie/MovieWriter.h"
@@ -73,6 +75,51 @@ std::string quoted(std::string_view token, std::string_view rest) {
     text += '\'';
     text.append(rest);
     return text;
+}
+
+// The longest line the text form needs is a command with its operands, under 200
+// characters; a longer one is refused rather than held, whatever its length. Comment
+// lines may be longer: their rest is skipped unread.
+constexpr size_t kMaxLineLength = 1024;
+// Words one path may hold before its words alone pass the player's decoded-frame bound.
+constexpr size_t kMaxPathWords = MoviePlayer::kMaxFrameBytes / sizeof(uint32_t);
+
+enum class LineRead { kLine, kEnd, kTooLong };
+
+// Reads one line (without its newline) into line, holding at most kMaxLineLength
+// characters of it.
+LineRead readLine(std::istream& in, std::string& line) {
+    line.clear();
+    std::streambuf* buffer = in.rdbuf();
+    bool any = false;
+    bool comment = false;
+    for (;;) {
+        const int c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            in.setstate(std::ios::eofbit);
+            return any ? LineRead::kLine : LineRead::kEnd;
+        }
+        any = true;
+        if (c == '\n') {
+            return LineRead::kLine;
+        }
+        if (line.size() < kMaxLineLength) {
+            line.push_back(static_cast<char>(c));
+            if (line.size() == kMaxLineLength) {
+                const size_t first = line.find_first_not_of(" \t\r");
+                comment = first != std::string::npos && line[first] == '#';
+            }
+        } else if (!comment) {
+            // Skip to the end of the line so the message can name it, then refuse it.
+            while (c != '\n') {
+                const int next = buffer->sbumpc();
+                if (next == std::char_traits<char>::eof() || next == '\n') {
+                    break;
+                }
+            }
+            return LineRead::kTooLong;
+        }
+    }
 }
 
 struct TextShape {
@@ -151,15 +198,30 @@ bool decodeMovie(const std::string& movieFile, std::ostream& out, std::string& e
     return static_cast<bool>(out);
 }
 
-bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& error) {
+bool encodeMovie(std::istream& in, const EncodeFiles& files, std::string& error) {
     MovieWriter writer;
-    if (!writer.open(movieFile.c_str())) {
-        error = movieFile + ": cannot create the file";
+    if (!writer.open(files.outputFile.c_str())) {
+        error = fileError(files.movieName, writer.errorNumber());
         return false;
     }
     bool haveHeader = false;
     bool inFrame = false;
+    uint32_t promisedFrames = 0;
+    int64_t headerLine = 0;
+    uint32_t framesMade = 0;
     std::vector<TextShape> shapes;
+    // The frame being read, against the player's bounds: each path is added when the next
+    // record begins (or the text ends), its words checked on the way.
+    FrameBudget budget;
+    std::vector<uint32_t>* openPath = nullptr;
+    const auto closePath = [&]() {
+        if (openPath == nullptr) {
+            return true;
+        }
+        const bool fits = budget.addPath(openPath->data(), static_cast<uint32_t>(openPath->size()));
+        openPath = nullptr;
+        return fits;
+    };
     const auto flushFrame = [&]() {
         if (!inFrame) {
             return;
@@ -177,11 +239,23 @@ bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& er
     std::string line;
     int64_t lineNumber = 0;
     const auto fail = [&](const std::string& what) {
-        error = "line " + std::to_string(lineNumber) + ": " + what;
+        error = files.textName + ": line " + std::to_string(lineNumber) + ": " + what;
         return false;
     };
-    while (std::getline(in, line)) {
+    const auto overBudget = [&]() {
+        return fail("frame " + std::to_string(framesMade - 1) +
+                    " would not play: " + FrameBudget::boundText(budget.passed()));
+    };
+    for (;;) {
+        const LineRead read = readLine(in, line);
+        if (read == LineRead::kEnd) {
+            break;
+        }
         ++lineNumber;
+        if (read == LineRead::kTooLong) {
+            return fail("longer than " + std::to_string(kMaxLineLength) +
+                        " characters, more than any record needs");
+        }
         const std::vector<std::string_view> tokens = splitWords(line);
         if (tokens.empty() || tokens[0][0] == '#') {
             continue;
@@ -195,6 +269,8 @@ bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& er
                 return fail("expected 'movie <hex header word> <frame count>'");
             }
             writer.writeHeader(frameCount, word0);
+            promisedFrames = frameCount;
+            headerLine = lineNumber;
             haveHeader = true;
             continue;
         }
@@ -202,14 +278,23 @@ bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& er
             if (tokens.size() != 1) {
                 return fail("'frame' takes nothing");
             }
+            if (!closePath()) {
+                return overBudget();
+            }
             flushFrame();
             inFrame = true;
+            ++framesMade;
+            budget = FrameBudget();
+            budget.addFrameStart();
             continue;
         }
         if (keyword == "shape") {
             uint32_t colour = 0;
             if (!inFrame || tokens.size() != 2 || !parseHex(tokens[1], colour)) {
                 return fail("expected 'shape <hex colour>' inside a frame");
+            }
+            if (!closePath() || !budget.addShape()) {
+                return overBudget();
             }
             shapes.push_back({colour, {}});
             continue;
@@ -218,13 +303,22 @@ bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& er
             if (shapes.empty() || tokens.size() != 1) {
                 return fail("'path' takes nothing and belongs to a shape");
             }
+            if (!closePath()) {
+                return overBudget();
+            }
             shapes.back().paths.emplace_back();
+            openPath = &shapes.back().paths.back();
             continue;
         }
         if (shapes.empty() || shapes.back().paths.empty()) {
             return fail(quoted(keyword, " outside a path"));
         }
         std::vector<uint32_t>& words = shapes.back().paths.back();
+        // A path's words alone past the decoded-frame bound: refused before it grows more.
+        if (words.size() >= kMaxPathWords) {
+            return fail("frame " + std::to_string(framesMade - 1) + " would not play: " +
+                        FrameBudget::boundText(FrameBudget::Bound::kDecodedBytes));
+        }
         if (keyword == "word") {
             uint32_t word = 0;
             if (tokens.size() != 2 || !parseHex(tokens[1], word)) {
@@ -257,9 +351,17 @@ bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& er
         lineNumber = 0;
         return fail("no 'movie' header line");
     }
+    if (!closePath()) {
+        return overBudget();
+    }
     flushFrame();
+    if (framesMade < promisedFrames) {
+        lineNumber = headerLine;
+        return fail("the header promises " + std::to_string(promisedFrames) +
+                    " frames, the text holds " + std::to_string(framesMade));
+    }
     if (!writer.close()) {
-        error = movieFile + ": write failed";
+        error = fileError(files.movieName, writer.errorNumber());
         return false;
     }
     return true;

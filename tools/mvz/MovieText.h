@@ -27,9 +27,19 @@ bool parseOperand(std::string_view token, uint32_t& word);
 // Writes the text form of movieFile (a path on disk). False with a message when the file
 // cannot be read or is damaged; everything read up to the damage has been written.
 bool decodeMovie(const std::string& movieFile, std::ostream& out, std::string& error);
+// Where encodeMovie reads and writes: the text's name for messages, the file the movie
+// bytes go to, and the name messages give that file.
+struct EncodeFiles {
+    std::string textName;
+    std::string outputFile;
+    std::string movieName;
+};
 // Reads the text form and writes a gzip movie. False with a message (naming the line)
-// when the text is malformed or the file cannot be written.
-bool encodeMovie(std::istream& in, const std::string& movieFile, std::string& error);
+// when the text is malformed, when a frame passes a bound the player would refuse it for
+// (FrameBudget), when the header promises more frames than the text holds, or when the
+// file cannot be written. Lines are read one at a time and never held past the length a
+// record can have.
+bool encodeMovie(std::istream& in, const EncodeFiles& files, std::string& error);
 
 // How a damaged stream ended, in a few words ("none" for an undamaged end).
 const char* damageText(MoviePlayer::FrameStatus status);

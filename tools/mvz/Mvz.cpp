@@ -1,8 +1,15 @@
 // mvz: the movie tool. info lists what a movie holds, render draws it with the show's own
-// player, encode and decode convert between the binary movie and its text form.
+// player, encode and decode convert between the binary movie and its text form. Every file
+// it writes appears whole or not at all (AtomicFile); a file that is not a movie is said
+// to be one before anything else is done with it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -14,9 +21,11 @@
 #include <string_view>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "MovieText.h"
 #include "PathWalk.h"
 #include "PngFile.h"
+#include "ToolCli.h"
 #include "geometry/Path.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
@@ -25,23 +34,54 @@ namespace {
 constexpr int32_t kWidth = 320;
 constexpr int32_t kHeight = 200;
 constexpr uint32_t kStartPixel = 0xff000000u;
-constexpr int kUsageStatus = 2;
 constexpr int kFailStatus = 1;
-
-const char* const kUsage = "usage: mvz info MOVIE\n"
-                           "       mvz render MOVIE OUTDIR [--frames K] [--skip S] [--raw]\n"
-                           "       mvz encode TEXT MOVIE\n"
-                           "       mvz decode MOVIE TEXT\n"
-                           "MOVIE is the movie file itself (for example presents.mvz.gz).\n";
-
-int usage(const std::string& problem) {
-    std::cerr << "mvz: " << problem << "\n" << kUsage;
-    return kUsageStatus;
-}
 
 int failure(const std::string& message) {
     std::cerr << "mvz: " << message << "\n";
     return kFailStatus;
+}
+
+// Whether movieFile can be read as a movie: the system's reason when it cannot be opened,
+// "empty" for an empty file, and "not a movie" when its first frame record is not one.
+bool checkMovie(const std::string& movieFile, std::string& error) {
+    const int fd = ::open(movieFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = fileError(movieFile, errno);
+        return false;
+    }
+    struct stat info {};
+    const bool statted = ::fstat(fd, &info) == 0;
+    const int reason = errno;
+    ::close(fd);
+    if (!statted) {
+        error = fileError(movieFile, reason);
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = fileError(movieFile, EISDIR);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = movieFile + ": not a regular file";
+        return false;
+    }
+    if (info.st_size == 0) {
+        error = movieFile + ": the file is empty";
+        return false;
+    }
+    MoviePlayer probe;
+    probe.openFile(movieFile.c_str());
+    if (probe.hasEnded()) {
+        error = "not a movie: " + movieFile + " (shorter than a movie header)";
+        return false;
+    }
+    MovieFrame frame;
+    const MoviePlayer::FrameStatus first = probe.readFrame(&frame);
+    if (first != MoviePlayer::FrameStatus::kFrame && first != MoviePlayer::FrameStatus::kEnd) {
+        error = "not a movie: " + movieFile + " (its first frame: " + damageText(first) + ")";
+        return false;
+    }
+    return true;
 }
 
 struct Spread {
@@ -89,6 +129,10 @@ void addCommandPoints(const PathCommand& command, Bounds& bounds) {
 }
 
 int runInfo(const std::string& movieFile) {
+    std::string problem;
+    if (!checkMovie(movieFile, problem)) {
+        return failure(problem);
+    }
     MoviePlayer reader;
     const int32_t frameCount = reader.openFile(movieFile.c_str());
     if (reader.hasEnded()) {
@@ -155,24 +199,6 @@ int runInfo(const std::string& movieFile) {
     return 0;
 }
 
-bool parseCount(std::string_view text, uint32_t& value) {
-    if (text.empty() || text.size() > 10) {
-        return false;
-    }
-    uint64_t result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        result = result * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (result > std::numeric_limits<uint32_t>::max()) {
-        return false;
-    }
-    value = static_cast<uint32_t>(result);
-    return true;
-}
-
 bool writeRaw(const std::string& fileName, const std::vector<uint32_t>& pixels) {
     std::vector<uint8_t> bytes(pixels.size() * 4);
     for (size_t i = 0; i < pixels.size(); ++i) {
@@ -183,31 +209,43 @@ bool writeRaw(const std::string& fileName, const std::vector<uint32_t>& pixels) 
     std::ofstream out(fileName, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
+    out.close();
     return static_cast<bool>(out);
 }
 
-int runRender(const std::vector<std::string_view>& args) {
-    if (args.size() < 2) {
-        return usage("render needs MOVIE and OUTDIR");
+// "frame_" + digits + ".png" or ".raw": the names render writes, and the only files it
+// ever removes.
+bool isFrameName(const std::string& name) {
+    constexpr std::string_view kPrefix = "frame_";
+    constexpr size_t kSuffixLength = 4;
+    if (name.size() <= kPrefix.size() + kSuffixLength ||
+        name.compare(0, kPrefix.size(), kPrefix) != 0) {
+        return false;
     }
-    const std::string movieFile(args[0]);
-    const std::filesystem::path outDir(args[1]);
-    bool raw = false;
-    bool limited = false;
+    const std::string suffix = name.substr(name.size() - kSuffixLength);
+    if (suffix != ".png" && suffix != ".raw") {
+        return false;
+    }
+    const std::string digits =
+        name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffixLength);
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+struct RenderOptions {
+    std::string movieFile;
+    std::string outDir;
     uint32_t frames = 0;
+    bool limited = false;
     uint32_t skip = 0;
-    for (size_t i = 2; i < args.size(); ++i) {
-        if (args[i] == "--raw") {
-            raw = true;
-        } else if (args[i] == "--frames" && i + 1 < args.size() &&
-                   parseCount(args[i + 1], frames)) {
-            limited = true;
-            ++i;
-        } else if (args[i] == "--skip" && i + 1 < args.size() && parseCount(args[i + 1], skip)) {
-            ++i;
-        } else {
-            return usage("bad render option '" + std::string(args[i]) + "'");
-        }
+    bool raw = false;
+};
+
+int runRender(const RenderOptions& options) {
+    const std::string& movieFile = options.movieFile;
+    const std::filesystem::path outDir(options.outDir);
+    std::string problem;
+    if (!checkMovie(movieFile, problem)) {
+        return failure(problem);
     }
     MoviePlayer player;
     player.openFile(movieFile.c_str());
@@ -220,25 +258,55 @@ int runRender(const std::vector<std::string_view>& args) {
         return failure(outDir.string() + ": cannot create the folder: " + made.message());
     }
     std::vector<uint32_t> pixels(static_cast<size_t>(kWidth) * kHeight, kStartPixel);
-    uint32_t written = 0;
-    for (uint32_t call = 0; !limited || call < frames; ++call) {
-        player.render(pixels.data(), skip, static_cast<int32_t>(call), kWidth, kHeight);
+    std::vector<std::string> writtenNames;
+    for (uint32_t call = 0; !options.limited || call < options.frames; ++call) {
+        player.render(pixels.data(), options.skip, static_cast<int32_t>(call), kWidth, kHeight);
         // Without --frames, stop at the first call that found no frame to draw.
-        if (!limited && player.hasEnded()) {
+        if (!options.limited && player.hasEnded()) {
             break;
         }
         std::array<char, 32> name{};
-        std::snprintf(name.data(), name.size(), raw ? "frame_%04u.raw" : "frame_%04u.png", call);
-        const std::string fileName = (outDir / name.data()).string();
-        const bool ok =
-            raw ? writeRaw(fileName, pixels) : writePng(fileName, pixels.data(), kWidth, kHeight);
-        if (!ok) {
-            return failure(fileName + ": cannot write");
+        std::snprintf(name.data(), name.size(), options.raw ? "frame_%04u.raw" : "frame_%04u.png",
+                      call);
+        AtomicFile file((outDir / name.data()).string());
+        std::string error;
+        if (!file.create(error)) {
+            return failure(error);
         }
-        ++written;
+        const bool ok = options.raw ? writeRaw(file.tempName(), pixels)
+                                    : writePng(file.tempName(), pixels.data(), kWidth, kHeight);
+        if (!ok) {
+            return failure(fileError(file.finalName(), errno));
+        }
+        if (!file.commit(error, AtomicFile::Sync::kNo)) {
+            return failure(error);
+        }
+        writtenNames.emplace_back(name.data());
     }
+    // Frames an earlier render left beyond these would pass for part of this one.
+    std::sort(writtenNames.begin(), writtenNames.end());
+    uint32_t removed = 0;
+    std::error_code listed;
+    for (const auto& entry : std::filesystem::directory_iterator(outDir, listed)) {
+        const std::string name = entry.path().filename().string();
+        if (isFrameName(name) &&
+            !std::binary_search(writtenNames.begin(), writtenNames.end(), name)) {
+            std::error_code gone;
+            if (std::filesystem::remove(entry.path(), gone)) {
+                ++removed;
+            } else if (gone) {
+                return failure(entry.path().string() +
+                               ": cannot remove an old frame: " + gone.message());
+            }
+        }
+    }
+    const size_t written = writtenNames.size();
     std::cout << "wrote " << written << " frame" << (written == 1 ? "" : "s") << " to "
-              << outDir.string() << "\n";
+              << outDir.string();
+    if (removed > 0) {
+        std::cout << " (removed " << removed << " older frame" << (removed == 1 ? "" : "s") << ")";
+    }
+    std::cout << "\n";
     const MoviePlayer::FrameStatus end = player.endStatus();
     if (end != MoviePlayer::FrameStatus::kEnd) {
         return failure(movieFile + ": damaged: " + damageText(end));
@@ -246,18 +314,31 @@ int runRender(const std::vector<std::string_view>& args) {
     return 0;
 }
 
+// A damaged movie still gives the text of the frames before the damage (that is what the
+// text form is for), with status 1; a file that cannot be written leaves TEXT as it was.
 int runDecode(const std::string& movieFile, const std::string& textFile) {
-    std::ofstream out(textFile);
-    if (!out) {
-        return failure(textFile + ": cannot create the file");
-    }
     std::string error;
-    if (!decodeMovie(movieFile, out, error)) {
+    if (!checkMovie(movieFile, error)) {
         return failure(error);
     }
+    AtomicFile file(textFile);
+    if (!file.create(error)) {
+        return failure(error);
+    }
+    std::ofstream out(file.tempName());
+    if (!out) {
+        return failure(fileError(textFile, errno));
+    }
+    const bool decoded = decodeMovie(movieFile, out, error);
     out.close();
     if (!out) {
-        return failure(textFile + ": write failed");
+        return failure(fileError(textFile, errno));
+    }
+    if (!file.commit(error)) {
+        return failure(error);
+    }
+    if (!decoded) {
+        return failure(error + "; " + textFile + " holds the frames before it");
     }
     return 0;
 }
@@ -265,40 +346,84 @@ int runDecode(const std::string& movieFile, const std::string& textFile) {
 int runEncode(const std::string& textFile, const std::string& movieFile) {
     std::ifstream in(textFile);
     if (!in) {
-        return failure(textFile + ": cannot open the file");
+        return failure(fileError(textFile, errno));
     }
+    AtomicFile file(movieFile);
     std::string error;
-    if (!encodeMovie(in, movieFile, error)) {
-        std::error_code ignored;
-        std::filesystem::remove(movieFile, ignored);
-        return failure(textFile + ": " + error);
+    if (!file.create(error)) {
+        return failure(error);
+    }
+    try {
+        if (!encodeMovie(in, {textFile, file.tempName(), movieFile}, error)) {
+            return failure(error);
+        }
+    } catch (const std::bad_alloc&) {
+        return failure(textFile + ": out of memory while encoding it");
+    }
+    if (!file.commit(error)) {
+        return failure(error);
     }
     return 0;
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        return usage("no command");
+    CLI::App app{"The movie tool: inspect, render, and convert movies to and from text.\n"
+                 "MOVIE is the movie file itself (for example presents.mvz.gz).",
+                 "mvz"};
+    // At most one command; none at all is reported below, after an unknown word has been
+    // named by the parser.
+    app.require_subcommand(0, 1);
+    std::string movieFile;
+    std::string textFile;
+
+    CLI::App* info = app.add_subcommand("info", "what a movie holds, frame by frame");
+    info->add_option("MOVIE", movieFile, "movie file")->required();
+
+    RenderOptions render;
+    CLI::App* renderCommand =
+        app.add_subcommand("render", "draw the frames as the show does, into OUTDIR");
+    renderCommand->add_option("MOVIE", render.movieFile, "movie file")->required();
+    renderCommand->add_option("OUTDIR", render.outDir, "folder for frame_NNNN.png (or .raw)")
+        ->required();
+    CLI::Option* frames =
+        renderCommand->add_option("--frames", render.frames, "render calls (default: to the end)")
+            ->check(toolcli::countValidator());
+    renderCommand->add_option("--skip", render.skip, "frames skipped before each call")
+        ->check(toolcli::countValidator());
+    renderCommand->add_flag("--raw", render.raw, "320x200 little-endian 0xAARRGGBB words");
+
+    CLI::App* encode = app.add_subcommand("encode", "text form to a gzip movie");
+    encode->add_option("TEXT", textFile, "text file")->required();
+    encode->add_option("MOVIE", movieFile, "movie file to write")->required();
+
+    CLI::App* decode = app.add_subcommand("decode", "movie to its text form");
+    decode->add_option("MOVIE", movieFile, "movie file")->required();
+    decode->add_option("TEXT", textFile, "text file to write")->required();
+
+    if (const int status = toolcli::parse(app, argc, argv); status != toolcli::kParsed) {
+        return status;
     }
-    const std::string_view command = args[0];
-    args.erase(args.begin());
+    AtomicFile::removeTempFilesOnSignals();
+    if (app.get_subcommands().empty()) {
+        std::cerr << "mvz: a command is required\n" << app.help();
+        return toolcli::kUsageStatus;
+    }
+    render.limited = frames->count() > 0;
     try {
-        if (command == "info" && args.size() == 1) {
-            return runInfo(std::string(args[0]));
+        if (info->parsed()) {
+            return runInfo(movieFile);
         }
-        if (command == "render") {
-            return runRender(args);
+        if (renderCommand->parsed()) {
+            return runRender(render);
         }
-        if (command == "encode" && args.size() == 2) {
-            return runEncode(std::string(args[0]), std::string(args[1]));
+        if (encode->parsed()) {
+            return runEncode(textFile, movieFile);
         }
-        if (command == "decode" && args.size() == 2) {
-            return runDecode(std::string(args[0]), std::string(args[1]));
-        }
+        return runDecode(movieFile, textFile);
+    } catch (const std::bad_alloc&) {
+        return failure("out of memory");
     } catch (const std::exception& e) {
         return failure(e.what());
     }
-    return usage("unknown command or wrong arguments");
 }

@@ -3,11 +3,14 @@
 #include "ChildProcess.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "StopSignal.h"
 
 extern char** environ;
 
@@ -82,7 +85,7 @@ bool ChildProcess::write(const void* data, size_t bytes) {
     while (bytes > 0) {
         const ssize_t n = ::write(input, p, bytes);
         if (n < 0) {
-            if (errno == EINTR) {
+            if (errno == EINTR && stopSignal() == 0) {
                 continue;
             }
             return false;
@@ -108,4 +111,11 @@ bool ChildProcess::finish() {
     } while (r == -1 && errno == EINTR);
     pid = -1;
     return r != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void ChildProcess::kill() {
+    if (pid != -1) {
+        ::kill(pid, SIGKILL);
+    }
+    finish();
 }

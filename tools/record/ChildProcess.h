@@ -21,10 +21,13 @@ public:
     // Starts args[0] (a path) with args; with withInput the child's standard input is a
     // pipe fed by write, else it is inherited. False when it cannot be started.
     bool start(const std::vector<std::string>& args, bool withInput);
-    // False when the child no longer reads (it ended or failed).
+    // False when the child no longer reads (it ended or failed), or when a stop signal
+    // came while waiting for it to read.
     bool write(const void* data, size_t bytes);
     // Closes the pipe, waits for the child; true when it exited with status 0.
     bool finish();
+    // Ends the child at once (SIGKILL) and waits for it.
+    void kill();
 
 private:
     pid_t pid = -1;

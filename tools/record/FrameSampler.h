@@ -1,55 +1,55 @@
-// Turns the show's presents into a video of fixed frame rate: video frame n (at n / fps
-// seconds of music time) shows the surface as last presented at or before that instant,
-// scaled to the output size. Frames before the first present are black.
+// Turns the show's presents into the pictures of a video of fixed frame rate: video
+// frame n (at n / fps seconds of music time) shows the surface as last presented at or
+// before that instant. Each different picture is handed on once, with the first frame
+// that shows it; frames before the first present are black.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-// Where the scaled video frames go (PNG files, the encoder's pipe). Pixels are
-// 0xFFRRGGBB, pitch = width. Returns false when the frame could not be written.
-class FrameSink {
+// Where the pictures go (the encoder's pipe, the per-frame writers). A picture is on
+// screen from its first frame until the next picture's first frame, or the end. Surfaces
+// are the sampler's size, 0x??RRGGBB (the top byte means nothing). Calls return false
+// when the sink failed.
+class PictureSink {
 public:
-    virtual ~FrameSink() = default;
-    virtual bool writeFrame(const uint32_t* pixels, int32_t width, int32_t height) = 0;
+    virtual ~PictureSink() = default;
+    // firstFrame grows from call to call.
+    virtual bool show(const uint32_t* surface, uint64_t firstFrame) = 0;
+    // The video has frameCount frames; the last picture lasts until then.
+    virtual bool end(uint64_t frameCount) = 0;
 };
 
 class FrameSampler {
 public:
-    // surfaceWidth x surfaceHeight frames are scaled to outputWidth x outputHeight.
-    FrameSampler(int32_t fps, int32_t surfaceWidth, int32_t surfaceHeight, int32_t outputWidth,
-                 int32_t outputHeight);
+    FrameSampler(int32_t fps, int32_t surfaceWidth, int32_t surfaceHeight);
 
     // sink is borrowed for the sampler's lifetime.
-    void addSink(FrameSink& sink);
+    void addSink(PictureSink& sink);
     // The surface presented at play time ms; presents come in time order.
     void present(const uint32_t* surface, uint32_t ms);
-    // Writes the frames before endMs with what was presented last; the video ends there.
+    // Hands on the last picture; the video ends at endMs (exclusive).
     void finish(uint32_t endMs);
 
-    uint64_t framesWritten() const { return written; }
-    // False once any sink failed to take a frame.
+    // The video's frame count, once finished.
+    uint64_t framesWritten() const { return frames; }
+    // False once any sink failed.
     bool ok() const { return healthy; }
     // The number of video frames that start before ms: ceil(ms * fps / 1000).
     static uint64_t framesBefore(uint32_t ms, int32_t fps);
 
 private:
-    void writeUntil(uint32_t ms);
+    void handOn();
 
     int32_t fps;
-    int32_t surfaceWidth;
-    int32_t surfaceHeight;
-    int32_t outputWidth;
-    int32_t outputHeight;
-    // The surface last presented, and whether shown has yet to be scaled from it. Most
-    // presents repeat the previous picture or fall between two video frames, so scaling
-    // waits until a frame is written and is skipped for an unchanged surface.
+    // The picture presented last, not yet handed on: a later present that lands on the
+    // same frame replaces it, so only pictures that are really seen reach the sinks.
     std::vector<uint32_t> latest;
-    bool stale = false;
+    uint64_t latestFrame = 0;
+    bool pending = true; // black at frame 0 until something is presented
     bool presentedOnce = false;
-    std::vector<uint32_t> shown; // the scaled frame on screen now
-    std::vector<FrameSink*> sinks;
-    uint64_t written = 0;
+    std::vector<PictureSink*> sinks;
+    uint64_t frames = 0;
     bool healthy = true;
 };

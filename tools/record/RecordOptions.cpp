@@ -1,110 +1,152 @@
-// Numbers must be whole and in range (seconds may have a fraction); anything else is an
-// error that names the option.
+// Built on CLI11. Numbers are checked as text before CLI11 converts them, so a bad value
+// is reported with the option's name, the accepted range and the value given.
 #include "RecordOptions.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 
 namespace {
 
 constexpr double kMsPerSecond = 1000.0;
 
-bool parseInt(const std::string& text, int32_t low, int32_t high, int32_t& value) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < low || v > high) {
-        return false;
-    }
-    value = static_cast<int32_t>(v);
-    return true;
+CLI::Validator wholeNumber(int32_t low, int32_t high) {
+    return CLI::Validator(
+        [low, high](std::string& text) -> std::string {
+            char* end = nullptr;
+            errno = 0;
+            const long v = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || errno != 0 || *end != '\0' || v < low || v > high) {
+                return "takes a whole number from " + std::to_string(low) + " to " +
+                       std::to_string(high) + ", not '" + text + "'";
+            }
+            return {};
+        },
+        "", "whole number");
 }
 
-bool parseSeconds(const std::string& text, uint32_t& ms) {
-    if (text.empty()) {
-        return false;
-    }
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v <= 0.0 ||
-        v > RecordOptions::kMaxSeconds) {
-        return false;
-    }
-    ms = static_cast<uint32_t>(std::llround(v * kMsPerSecond));
-    return ms > 0;
+CLI::Validator seconds() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            char* end = nullptr;
+            errno = 0;
+            const double v = std::strtod(text.c_str(), &end);
+            if (text.empty() || errno != 0 || *end != '\0' || !std::isfinite(v) ||
+                v * kMsPerSecond < 0.5 || v > RecordOptions::kMaxSeconds) {
+                return "takes a number of seconds from 0.001 to 86400, not '" + text + "'";
+            }
+            return {};
+        },
+        "", "seconds");
+}
+
+CLI::Validator notEmpty() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            return text.empty() ? "needs a non-empty name" : std::string();
+        },
+        "", "not empty");
+}
+
+struct Parser {
+    std::unique_ptr<CLI::App> app;
+    double secondsValue = 0.0;
+};
+
+Parser makeParser(RecordOptions& options) {
+    Parser p;
+    p.app = std::make_unique<CLI::App>(
+        "Records the show, paced by its music, to a video through ffmpeg (H.264 and AAC in "
+        "MP4 or MOV, or in Matroska for .mkv), and/or its frames as PNG files and its sound "
+        "as a WAV file.",
+        "tilsen-record");
+    CLI::App& app = *p.app;
+    app.set_help_flag("-h,--help", "print this text and exit");
+    app.add_option("OUTPUT", options.output,
+                   "the video to write: .mp4, .mov or .mkv (it is replaced only once complete)")
+        ->check(notEmpty());
+    app.add_flag("--lossless", options.lossless,
+                 "exact pictures at the show's own 320x200 (shown 4:3) and exact sound: "
+                 "lossless H.264 RGB and FLAC in Matroska (.mkv); --scale then sizes only "
+                 "the --png frames");
+    app.add_option("--fps", options.fps, "video frames per second, 1 to 240 (default 60)")
+        ->type_name("N")
+        ->check(wholeNumber(1, RecordOptions::kMaxFps));
+    app.add_option("--scale", options.scale,
+                   "picture size 320K x 240K, 4:3 with sharp pixels, K from 1 to 12 (default "
+                   "3: 960x720)")
+        ->type_name("K")
+        ->check(wholeNumber(1, RecordOptions::kMaxScale));
+    app.add_flag("--sharp", options.sharp,
+                 "draw the vector scenes at the picture size (320K x 240K) instead of "
+                 "enlarging 320x200 frames; with --lossless the video keeps that size");
+    app.add_option("--png", options.pngDir, "write every frame as DIR/frame000000.png ...")
+        ->type_name("DIR")
+        ->check(notEmpty());
+    app.add_option("--wav", options.wavFile, "write the sound, 48 kHz 16-bit stereo")
+        ->type_name("FILE")
+        ->check(notEmpty());
+    app.add_option("--data", options.dataDir,
+                   "read the show's files from DIR (default: the working directory)")
+        ->type_name("DIR")
+        ->check(notEmpty());
+    app.add_option("--seconds", p.secondsValue, "stop after S seconds of the show")
+        ->type_name("S")
+        ->check(seconds());
+    return p;
 }
 
 } // namespace
 
-const char* recordUsage() {
-    return "usage: tilsen-record [OUTPUT.mp4] [--fps N] [--scale K] [--sharp] [--png DIR]\n"
-           "                     [--wav FILE] [--data DIR] [--seconds S]\n"
-           "Records the show, paced by its music, to a video: H.264 and AAC in MP4 through\n"
-           "ffmpeg, and/or the frames as PNG files and the sound as a WAV file.\n"
-           "  --fps N      video frames per second (default 60, 1..240)\n"
-           "  --scale K    picture size 320K x 240K, 4:3 with sharp pixels (default 3, 1..12)\n"
-           "  --sharp      draw the vector scenes at the picture size instead of enlarging\n"
-           "               320x200 frames\n"
-           "  --png DIR    write every frame as DIR/frame000000.png ...\n"
-           "  --wav FILE   write the sound, 48 kHz 16-bit stereo\n"
-           "  --data DIR   read the show's files from DIR (default: the working directory)\n"
-           "  --seconds S  stop after S seconds of the show\n";
+Container containerFor(const std::string& fileName) {
+    std::string ext = std::filesystem::path(fileName).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".mp4"   ? Container::mp4
+           : ext == ".mov" ? Container::mov
+           : ext == ".mkv" ? Container::mkv
+                           : Container::none;
+}
+
+std::string recordUsage() {
+    RecordOptions unused;
+    return makeParser(unused).app->help();
 }
 
 std::string parseRecordOptions(const std::vector<std::string>& args, RecordOptions& options) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "-h" || a == "--help") {
-            options.help = true;
-            return {};
-        }
-        if (a == "--sharp") {
-            options.sharp = true;
-            continue;
-        }
-        const bool takesValue = a == "--fps" || a == "--scale" || a == "--png" || a == "--wav" ||
-                                a == "--data" || a == "--seconds";
-        if (takesValue) {
-            if (i + 1 >= args.size()) {
-                return a + " needs a value";
-            }
-            const std::string& v = args[++i];
-            if (a == "--fps" && !parseInt(v, 1, RecordOptions::kMaxFps, options.fps)) {
-                return "--fps takes a whole number from 1 to 240, not '" + v + "'";
-            }
-            if (a == "--scale" && !parseInt(v, 1, RecordOptions::kMaxScale, options.scale)) {
-                return "--scale takes a whole number from 1 to 12, not '" + v + "'";
-            }
-            if (a == "--seconds" && !parseSeconds(v, options.limitMs)) {
-                return "--seconds takes a positive number of seconds, not '" + v + "'";
-            }
-            if ((a == "--png" || a == "--wav" || a == "--data") && v.empty()) {
-                return a + " needs a non-empty value";
-            }
-            if (a == "--png") {
-                options.pngDir = v;
-            } else if (a == "--wav") {
-                options.wavFile = v;
-            } else if (a == "--data") {
-                options.dataDir = v;
-            }
-        } else if (!a.empty() && a[0] == '-') {
-            return "unknown option " + a;
-        } else if (!options.output.empty()) {
-            return "only one OUTPUT file, got '" + options.output + "' and '" + a + "'";
-        } else if (a.empty()) {
-            return "OUTPUT is an empty name";
-        } else {
-            options.output = a;
-        }
+    Parser p = makeParser(options);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        p.app->parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        options.help = true;
+        return {};
+    } catch (const CLI::ParseError& e) {
+        return e.what();
+    }
+    if (p.secondsValue > 0.0) {
+        options.limitMs = static_cast<uint32_t>(std::llround(p.secondsValue * kMsPerSecond));
     }
     if (options.output.empty() && options.pngDir.empty() && options.wavFile.empty()) {
         return "nothing to write: give OUTPUT, --png DIR or --wav FILE";
+    }
+    if (!options.output.empty()) {
+        options.container = containerFor(options.output);
+        if (options.container == Container::none) {
+            return "OUTPUT " + options.output +
+                   ": the name must end in .mp4, .mov or .mkv (it chooses the container)";
+        }
+        if (options.lossless && options.container != Container::mkv) {
+            return "--lossless writes Matroska: name the OUTPUT .mkv, not " + options.output;
+        }
+    } else if (options.lossless) {
+        return "--lossless needs an OUTPUT video (.mkv)";
     }
     return {};
 }

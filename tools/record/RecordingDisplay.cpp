@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "StopSignal.h"
 #include "driver/Show.h"
 
 RecordingDisplay::RecordingDisplay(VirtualPlayTime& playTime, FrameSampler* frameSampler,
@@ -19,8 +20,10 @@ void RecordingDisplay::open() {
 }
 
 int32_t RecordingDisplay::readKey() {
-    // A sink that failed (a full disk, an encoder that died) ends the show early too.
-    const bool stop = time.now() >= stopAt || (sampler != nullptr && !sampler->ok());
+    // A sink that failed (a full disk, an encoder that died) ends the show early too, and
+    // so does a stop signal.
+    const bool stop =
+        time.now() >= stopAt || (sampler != nullptr && !sampler->ok()) || stopSignal() != 0;
     return stop ? Show::kEscape : 0;
 }
 

@@ -1,7 +1,7 @@
 // The show's display while recording: a surface in memory whose presents go to a frame
 // sampler, stamped with the music time the show has reached. Keys are never read; the
-// only key it gives is Escape, once the recording's time limit is reached or the sampler
-// failed, so such a recording ends through the show's own quit path.
+// only key it gives is Escape, once the recording's time limit is reached, the sampler
+// failed or a stop signal came, so such a recording ends through the show's own quit path.
 #pragma once
 
 #include <cstdint>

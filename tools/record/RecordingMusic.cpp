@@ -14,7 +14,8 @@ namespace {
 
 constexpr const char* kMusicFile = "music.xm";
 constexpr int32_t kStereo = 2;
-constexpr size_t kBlockFrames = 4096;
+// 100 ms: blocks start on whole milliseconds, so their times are exact in microseconds.
+constexpr size_t kBlockFrames = 4800;
 constexpr uint64_t kMsPerSecond = 1000;
 
 struct FileCloser {
@@ -67,11 +68,12 @@ void RecordingMusic::setMasterVolume(int32_t newVolume) {
     volumeChanges.push_back({time.now(), volume});
 }
 
-bool renderAudio(const std::vector<uint8_t>& module, const std::vector<VolumeChange>& changes,
-                 uint64_t frames, int32_t rate,
-                 const std::function<bool(const int16_t* samples, size_t frameCount)>& out) {
+SoundRenderer::SoundRenderer() : volume(RecordingMusic::kFullVolume) {}
+
+SoundRenderer::~SoundRenderer() = default;
+
+bool SoundRenderer::open(const std::vector<uint8_t>& module, int32_t sampleRate) {
     std::ostringstream log; // the decoder's messages stay out of the tool's output
-    std::unique_ptr<openmpt::module> decoder;
     try {
         decoder = std::make_unique<openmpt::module>(module, log);
         decoder->set_repeat_count(-1);
@@ -79,17 +81,30 @@ bool renderAudio(const std::vector<uint8_t>& module, const std::vector<VolumeCha
         // the same module give the same samples.
         decoder->ctl_set_integer("dither", 0);
     } catch (...) {
+        decoder.reset();
         return false;
     }
-    std::vector<int16_t> block(kBlockFrames * kStereo);
-    int32_t volume = RecordingMusic::kFullVolume;
-    size_t nextChange = 0;
-    uint64_t done = 0;
-    while (done < frames) {
-        uint64_t blockEnd = std::min<uint64_t>(frames, done + kBlockFrames);
+    rate = sampleRate;
+    block.assign(kBlockFrames * kStereo, 0);
+    volume = RecordingMusic::kFullVolume;
+    nextChange = 0;
+    done = 0;
+    return rate > 0;
+}
+
+uint64_t SoundRenderer::frameAt(uint32_t ms) const {
+    return static_cast<uint64_t>(ms) * static_cast<uint64_t>(rate) / kMsPerSecond;
+}
+
+bool SoundRenderer::renderUntil(uint64_t until, const std::vector<VolumeChange>& changes,
+                                const Output& out) {
+    if (!decoder) {
+        return false;
+    }
+    while (done < until) {
+        uint64_t blockEnd = std::min<uint64_t>(until, done + kBlockFrames);
         while (nextChange < changes.size()) {
-            const uint64_t at = static_cast<uint64_t>(changes[nextChange].ms) *
-                                static_cast<uint64_t>(rate) / kMsPerSecond;
+            const uint64_t at = frameAt(changes[nextChange].ms);
             if (at > done) {
                 blockEnd = std::min(blockEnd, at);
                 break;
@@ -120,4 +135,11 @@ bool renderAudio(const std::vector<uint8_t>& module, const std::vector<VolumeCha
         done = blockEnd;
     }
     return true;
+}
+
+bool renderAudio(const std::vector<uint8_t>& module, const std::vector<VolumeChange>& changes,
+                 uint64_t frames, int32_t rate,
+                 const std::function<bool(const int16_t* samples, size_t frameCount)>& out) {
+    SoundRenderer renderer;
+    return renderer.open(module, rate) && renderer.renderUntil(frames, changes, out);
 }

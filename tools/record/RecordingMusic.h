@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,42 @@ private:
     int32_t volume = kFullVolume;
     bool hasStopped = false;
     uint32_t end = 0;
+};
+
+namespace openmpt {
+class module;
+}
+
+// The module rendered a piece at a time, as the recording goes: each volume change
+// applies from the sample frame at its music time on (ms * rate / 1000), scaling samples
+// by volume / 256 as the show's player does. The module plays from its start, repeating.
+class SoundRenderer {
+public:
+    using Output = std::function<bool(const int16_t* samples, size_t frameCount)>;
+
+    SoundRenderer();
+    ~SoundRenderer();
+    SoundRenderer(const SoundRenderer&) = delete;
+    SoundRenderer& operator=(const SoundRenderer&) = delete;
+
+    // False when the module cannot be decoded.
+    bool open(const std::vector<uint8_t>& module, int32_t rate);
+    // Renders stereo frames up to frame `until` (exclusive) as interleaved 16-bit samples,
+    // handed to out in blocks. changes must already hold every change at or before the
+    // music time of `until` (it may grow between calls). False when decoding failed or
+    // out refused a block.
+    bool renderUntil(uint64_t until, const std::vector<VolumeChange>& changes, const Output& out);
+    uint64_t framesRendered() const { return done; }
+    // The sample frame at music time ms.
+    uint64_t frameAt(uint32_t ms) const;
+
+private:
+    std::unique_ptr<openmpt::module> decoder;
+    int32_t rate = 0;
+    std::vector<int16_t> block;
+    int32_t volume;
+    size_t nextChange = 0;
+    uint64_t done = 0;
 };
 
 // Renders frames stereo frames of the module (played from its start, repeating) at rate

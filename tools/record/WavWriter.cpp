@@ -3,6 +3,8 @@
 
 #include <array>
 #include <bit>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -45,18 +47,45 @@ std::array<uint8_t, WavWriter::kHeaderBytes> header(uint32_t rate, uint32_t chan
 
 } // namespace
 
+void WavWriter::fail() {
+    if (!failed) {
+        errorNumber = errno;
+    }
+    failed = true;
+}
+
+std::string WavWriter::error() const {
+    if (tooLarge) {
+        return "the sound is too long for a WAV file's 32-bit sizes";
+    }
+    if (!failed) {
+        return {};
+    }
+    return errorNumber != 0 ? std::strerror(errorNumber) : "write failed";
+}
+
 bool WavWriter::open(const std::string& fileName, int32_t rate, int32_t channels) {
+    failed = false;
+    tooLarge = false;
+    errorNumber = 0;
+    if (rate <= 0 || channels <= 0) {
+        errno = EINVAL;
+        fail();
+        return false;
+    }
+    errno = 0;
     file.reset(std::fopen(fileName.c_str(), "wb"));
-    if (!file || rate <= 0 || channels <= 0) {
-        file.reset();
+    if (!file) {
+        fail();
         return false;
     }
     channelCount = channels;
     dataBytes = 0;
-    failed = false;
     // The sizes stay 0 until close; the rate and layout are final now.
     const auto h = header(static_cast<uint32_t>(rate), static_cast<uint32_t>(channels), 0);
-    failed = std::fwrite(h.data(), 1, h.size(), file.get()) != h.size();
+    if (std::fwrite(h.data(), 1, h.size(), file.get()) != h.size()) {
+        fail();
+    }
     return !failed;
 }
 
@@ -66,13 +95,17 @@ bool WavWriter::write(const int16_t* samples, size_t frames) {
     }
     const size_t count = frames * static_cast<size_t>(channelCount);
     if constexpr (std::endian::native == std::endian::little) {
-        failed |= std::fwrite(samples, sizeof(int16_t), count, file.get()) != count;
+        if (std::fwrite(samples, sizeof(int16_t), count, file.get()) != count) {
+            fail();
+        }
     } else {
         std::vector<uint8_t> bytes(count * kBytesPerSample);
         for (size_t i = 0; i < count; ++i) {
             put16(&bytes[i * kBytesPerSample], static_cast<uint16_t>(samples[i]));
         }
-        failed |= std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size();
+        if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+            fail();
+        }
     }
     dataBytes += count * kBytesPerSample;
     return !failed;
@@ -85,6 +118,7 @@ bool WavWriter::close() {
     std::array<uint8_t, 4> riff{};
     std::array<uint8_t, 4> data{};
     const bool fits = dataBytes <= kMaxDataBytes;
+    tooLarge = !fits;
     const uint32_t size = fits ? static_cast<uint32_t>(dataBytes) : 0;
     put32(riff.data(), kHeaderBytes - 8 + size);
     put32(data.data(), size);
@@ -93,6 +127,13 @@ bool WavWriter::close() {
          std::fwrite(riff.data(), 1, riff.size(), file.get()) == riff.size();
     ok = ok && std::fseek(file.get(), 40, SEEK_SET) == 0 &&
          std::fwrite(data.data(), 1, data.size(), file.get()) == data.size();
-    ok = (std::fclose(file.release()) == 0) && ok;
+    if (!ok && !tooLarge) {
+        fail();
+    }
+    // Buffered bytes reach the disk here: a full disk often shows only now.
+    if (std::fclose(file.release()) != 0 && ok) {
+        fail();
+        ok = false;
+    }
     return ok;
 }

@@ -18,6 +18,8 @@ public:
     // Finishes the header and closes; false when anything failed since open, or when the
     // data would not fit a WAV file's 32-bit sizes.
     bool close();
+    // Why the first failure happened, in the system's words (strerror); empty when none.
+    std::string error() const;
 
 private:
     struct FileCloser {
@@ -28,4 +30,8 @@ private:
     int32_t channelCount = 0;
     uint64_t dataBytes = 0;
     bool failed = false;
+    int errorNumber = 0; // errno of the first failure; 0 for a size that does not fit
+    bool tooLarge = false;
+
+    void fail();
 };

@@ -7,17 +7,24 @@
 #include <libopenmpt/libopenmpt.hpp>
 #include <png.h>
 
+#include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <spawn.h>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "TestTune.h"
 #include "XmWriter.h"
+#include "driver/FrameScale.h"
 #include "geometry/Path.h"
 #include "movie/MovieWriter.h"
 #include "platform/ModuleLibrary.h"
@@ -335,6 +342,370 @@ TEST_F(RecordEndToEnd, WithoutFfmpegTheMessageNamesThePackage) {
     EXPECT_NE(out.find("Debian package \"ffmpeg\""), std::string::npos) << out;
     EXPECT_NE(out.find("status 1"), std::string::npos) << out;
     EXPECT_FALSE(fs::exists(root / "x.mp4"));
+}
+
+// The tool run by the shell with the synthetic data; its standard error goes to
+// root/<log>.log. Returns the wait status.
+int recordWith(const std::string& args, const std::string& log) {
+    const fs::path root =
+        fs::temp_directory_path() / ("tilsen-record-e2e-" + std::to_string(getpid()));
+    const std::string cmd = recorder() + " --data " + (root / "data").string() + " " + args +
+                            " 2>" + (root / (log + ".log")).string();
+    return std::system(cmd.c_str());
+}
+
+bool haveFfmpeg() {
+    return !run("command -v ffmpeg && command -v ffprobe").empty();
+}
+
+std::string text(const fs::path& file) {
+    const std::vector<uint8_t> b = readFile(file);
+    return {b.begin(), b.end()};
+}
+
+// Decoded frames on the fps grid (each frame shows the picture last stamped at or before
+// its instant), as packed RGB.
+std::vector<uint8_t> decode(const fs::path& video, const std::string& filter) {
+    const std::string cmd = "ffmpeg -v error -i " + video.string() + " -vf " + filter +
+                            " -f rawvideo -pix_fmt rgb24 - 2>/dev/null";
+    std::vector<uint8_t> out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        std::array<uint8_t, 65536> buf{};
+        size_t n = 0;
+        while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) {
+            out.insert(out.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(n));
+        }
+        pclose(p);
+    }
+    return out;
+}
+
+double probeNumber(const std::string& probe, const std::string& key) {
+    const size_t at = probe.find(key + "=");
+    return at == std::string::npos ? -1.0 : std::stod(probe.substr(at + key.size() + 1));
+}
+
+// The first 6 s of the synthetic show at 60 fps: scenes start at frames ceil(ms * 60 / 1000).
+constexpr uint32_t kVideoMs = 6000;
+constexpr int32_t kVideoFrames = 360;
+
+int32_t sceneAtFrame(int32_t n) {
+    int32_t scene = 0;
+    while (static_cast<uint64_t>(n) * 1000 >= static_cast<uint64_t>(kSceneStart[scene + 1]) * 60) {
+        ++scene;
+    }
+    return scene;
+}
+
+class RecordVideo : public RecordEndToEnd {
+protected:
+    void SetUp() override {
+        if (!haveFfmpeg()) {
+            GTEST_SKIP() << "ffmpeg is not installed (scripts/deps.sh installs it)";
+        }
+    }
+};
+
+TEST_F(RecordVideo, EachFrameShowsTheSceneOfItsInstantAndTheVideoEndsWithTheSound) {
+    const fs::path mp4 = root / "timed.mp4";
+    ASSERT_EQ(recordWith("--scale 1 --seconds 6 " + mp4.string(), "timed"), 0)
+        << text(root / "timed.log");
+    // Centre 2x2 pixels of every frame on the 60 fps grid.
+    const std::vector<uint8_t> centres = decode(mp4, "fps=60,crop=2:2:159:119");
+    ASSERT_EQ(centres.size(), static_cast<size_t>(kVideoFrames) * 12) << "frame count";
+    for (int32_t n = 0; n < kVideoFrames; ++n) {
+        const int32_t scene = sceneAtFrame(n);
+        const uint8_t* rgb = &centres[static_cast<size_t>(n) * 12];
+        const uint32_t want = kSceneColour[scene];
+        for (int32_t ch = 0; ch < 3; ++ch) {
+            const int32_t expected = static_cast<int32_t>(want >> (16 - 8 * ch) & 0xff);
+            ASSERT_NEAR(rgb[ch], expected, 24)
+                << "frame " << n << " (scene " << scene + 1 << "), channel " << ch;
+        }
+    }
+    // The scene changes are encoded at exactly their frame's time.
+    const std::string packets =
+        run("ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 " +
+            mp4.string());
+    for (const int32_t frame : {16, 305, 317, 335}) {
+        char time[32];
+        std::snprintf(time, sizeof time, "%.6f\n", frame / 60.0);
+        EXPECT_NE(packets.find(time), std::string::npos) << "no picture at frame " << frame;
+    }
+    // The last picture lasts to the end; sound and picture end together, to the sound's
+    // own step: AAC comes in frames of 1024 samples (21.3 ms), the last one padded.
+    const std::string video = run("ffprobe -v error -select_streams v -show_entries "
+                                  "stream=duration -of default=nw=1 " +
+                                  mp4.string());
+    const std::string audio = run("ffprobe -v error -select_streams a -show_entries "
+                                  "stream=duration -of default=nw=1 " +
+                                  mp4.string());
+    EXPECT_NEAR(probeNumber(video, "duration"), kVideoMs / 1000.0, 1e-6) << video;
+    EXPECT_NEAR(probeNumber(audio, "duration"), probeNumber(video, "duration"), 1024.0 / kRate)
+        << audio;
+}
+
+TEST_F(RecordVideo, LosslessFramesAreThePngFramesToTheBit) {
+    const fs::path mkv = root / "master.mkv";
+    ASSERT_EQ(recordWith("--lossless --scale 1 --seconds 6 --png " + (root / "master").string() +
+                             " " + mkv.string(),
+                         "master"),
+              0)
+        << text(root / "master.log");
+    const std::vector<int32_t> picked = {0, 15, 16, 200, 305, 316, 317, 335, 359};
+    std::string select = "fps=60,select='";
+    for (size_t i = 0; i < picked.size(); ++i) {
+        select += (i > 0 ? "+" : "") + std::string("eq(n\\,") + std::to_string(picked[i]) + ")";
+    }
+    select += "'";
+    const std::vector<uint8_t> rgb = decode(mkv, "\"" + select + "\" -fps_mode passthrough");
+    constexpr size_t kSurface = 320 * 200;
+    ASSERT_EQ(rgb.size(), picked.size() * kSurface * 3);
+    for (size_t i = 0; i < picked.size(); ++i) {
+        std::vector<uint32_t> surface(kSurface);
+        for (size_t p = 0; p < kSurface; ++p) {
+            const uint8_t* px = &rgb[(i * kSurface + p) * 3];
+            surface[p] = static_cast<uint32_t>(px[0] << 16 | px[1] << 8 | px[2]);
+        }
+        std::vector<uint32_t> scaled(static_cast<size_t>(kWidth * kHeight));
+        scaleSharp(surface.data(), 320, 200, scaled.data(), kWidth, kHeight);
+        int32_t w = 0;
+        int32_t h = 0;
+        const std::vector<uint32_t> png =
+            readPng(frame("master", static_cast<uint64_t>(picked[i])), w, h);
+        ASSERT_EQ(png.size(), scaled.size());
+        for (size_t p = 0; p < png.size(); ++p) {
+            ASSERT_EQ(scaled[p] & 0xffffffu, png[p])
+                << std::hex << "frame " << std::dec << picked[i] << " pixel " << p;
+        }
+    }
+}
+
+TEST_F(RecordVideo, TwoRecordingsDecodeToTheSameFrames) {
+    ASSERT_EQ(recordWith("--scale 1 --seconds 2 " + (root / "same1.mp4").string(), "same1"), 0);
+    ASSERT_EQ(recordWith("--scale 1 --seconds 2 " + (root / "same2.mp4").string(), "same2"), 0);
+    const std::string a =
+        run("ffmpeg -v error -i " + (root / "same1.mp4").string() + " -f framemd5 - 2>&1");
+    EXPECT_GT(a.size(), 1000u);
+    EXPECT_EQ(a,
+              run("ffmpeg -v error -i " + (root / "same2.mp4").string() + " -f framemd5 - 2>&1"));
+}
+
+// The extension chooses the container; the streams stay H.264 and AAC.
+class RecordContainer : public RecordVideo,
+                        public ::testing::WithParamInterface<std::array<const char*, 3>> {};
+
+TEST_P(RecordContainer, FollowsTheExtension) {
+    const auto& [name, format, brand] = GetParam();
+    const fs::path out = root / name;
+    ASSERT_EQ(recordWith("--scale 1 --seconds 1 " + out.string(), name), 0);
+    const std::string probe = run("ffprobe -v error -show_entries format=format_name:format_tags="
+                                  "major_brand:stream=codec_name -of default=nw=1 " +
+                                  out.string());
+    EXPECT_NE(probe.find(std::string("format_name=") + format), std::string::npos) << probe;
+    EXPECT_NE(probe.find(brand), std::string::npos) << probe;
+    EXPECT_NE(probe.find("codec_name=h264"), std::string::npos) << probe;
+    EXPECT_NE(probe.find("codec_name=aac"), std::string::npos) << probe;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Extensions, RecordContainer,
+    ::testing::Values(std::array<const char*, 3>{"c.mp4", "mov,mp4", "isom"},
+                      std::array<const char*, 3>{"c.MOV", "mov,mp4", "qt"},
+                      std::array<const char*, 3>{"c.mkv", "matroska", "codec_name=h264"}),
+    [](const auto& p) { return std::string(std::strchr(p.param[0], '.') + 1); });
+
+// Leftovers of a recording beside its output: the temporary folder and files.
+std::vector<std::string> leftovers(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(".tilsen-record-", 0) == 0 ||
+            (name[0] == '.' && name.find(".wav.") != std::string::npos)) {
+            found.push_back(name);
+        }
+    }
+    return found;
+}
+
+const std::string kOldBytes = "the user's own file, not to be lost";
+
+fs::path oldFile(const fs::path& folder, const std::string& name) {
+    fs::create_directories(folder);
+    const fs::path file = folder / name;
+    std::ofstream(file, std::ios::binary) << kOldBytes;
+    return file;
+}
+
+// A recording that fails keeps the file it was to replace and leaves nothing beside it.
+class FailedRecording : public RecordEndToEnd, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(FailedRecording, KeepsTheOldFile) {
+    const fs::path folder = root / (std::string("fail-") + (GetParam()[1] == 'w' ? "wav" : "mp4"));
+    const fs::path keep = oldFile(folder, GetParam()[1] == 'w' ? "keep.wav" : "keep.mp4");
+    const fs::path empty = root / "no-music";
+    fs::create_directories(empty);
+    const std::string args = (GetParam()[1] == 'w' ? "--wav " : "") + keep.string();
+    const int status = std::system(
+        (recorder() + " --data " + empty.string() + " " + args + " 2>" + (folder / "log").string())
+            .c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(text(folder / "log").find("music.xm"), std::string::npos) << text(folder / "log");
+    EXPECT_EQ(text(keep), kOldBytes);
+    EXPECT_TRUE(leftovers(folder).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, FailedRecording, ::testing::Values("-video", "-wav"),
+                         [](const auto& p) { return std::string(p.param + 1); });
+
+TEST_F(RecordEndToEnd, AFullDiskWhileWritingTheWavNamesTheFileAndTheReason) {
+    const fs::path folder = root / "full";
+    const fs::path wav = oldFile(folder, "big.wav");
+    // 64 blocks of file size: the sound of 2 s does not fit.
+    const std::string cmd = "ulimit -f 64; " + recorder() + " --data " + (root / "data").string() +
+                            " --seconds 2 --wav " + wav.string() + " 2>" +
+                            (folder / "log").string();
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string log = text(folder / "log");
+    EXPECT_NE(log.find("cannot write " + wav.string() + ": " + std::strerror(EFBIG)),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("decode"), std::string::npos) << log;
+    EXPECT_EQ(text(wav), kOldBytes);
+    EXPECT_TRUE(leftovers(folder).empty());
+}
+
+pid_t spawnRecorder(const std::string& args, const fs::path& log) {
+    const std::string cmd = "exec " + recorder() + " " + args + " 2>" + log.string();
+    const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+        return -1;
+    }
+    return pid;
+}
+
+int waitFor(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) == -1 && errno == EINTR) {
+    }
+    return status;
+}
+
+// A stop signal mid-recording ends the recorder by that signal, with the temporary
+// folder and the partial video gone and the old output as it was.
+class StopSignal : public RecordVideo, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StopSignal, RemovesThePartialVideoAndKeepsTheOldFile) {
+    const fs::path folder = root / ("signal-" + std::to_string(GetParam()));
+    const fs::path keep = oldFile(folder, "keep.mp4");
+    // Large PNG frames make the recording slow enough to be caught in the middle.
+    const pid_t pid = spawnRecorder("--data " + (root / "data").string() + " --scale 8 --png " +
+                                        (folder / "frames").string() + " " + keep.string(),
+                                    folder / "log");
+    ASSERT_GT(pid, 0);
+    bool recording = false;
+    for (int32_t i = 0; i < 600 && !recording; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        recording = text(folder / "log").find("scene 2/8") != std::string::npos;
+    }
+    ASSERT_TRUE(recording) << text(folder / "log");
+    kill(pid, GetParam());
+    const int status = waitFor(pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status << "\n" << text(folder / "log");
+    EXPECT_EQ(WTERMSIG(status), GetParam());
+    EXPECT_EQ(text(keep), kOldBytes);
+    EXPECT_TRUE(leftovers(folder).empty()) << leftovers(folder)[0];
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal, ::testing::Values(SIGTERM, SIGINT),
+                         [](const auto& p) {
+                             return std::string(p.param == SIGTERM ? "SIGTERM" : "SIGINT");
+                         });
+
+TEST_F(RecordVideo, TwoRecordersOnOneOutputLeaveOneWholeRecording) {
+    const fs::path folder = root / "race";
+    const fs::path out = oldFile(folder, "same.mp4");
+    const std::string args =
+        "--data " + (root / "data").string() + " --scale 1 --seconds 3 " + out.string();
+    const pid_t a = spawnRecorder(args, folder / "a.log");
+    const pid_t b = spawnRecorder(args, folder / "b.log");
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    EXPECT_EQ(waitFor(a), 0) << text(folder / "a.log");
+    EXPECT_EQ(waitFor(b), 0) << text(folder / "b.log");
+    EXPECT_EQ(run("ffmpeg -v error -i " + out.string() + " -f null - 2>&1"), "");
+    const std::vector<uint8_t> frames = decode(out, "fps=60,crop=2:2:0:0");
+    EXPECT_EQ(frames.size(), 180u * 12);
+    EXPECT_TRUE(leftovers(folder).empty());
+}
+
+// Usage: help on standard output with status 0; wrong usage names what is wrong on
+// standard error, with the usage, and status 2; nothing is recorded.
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    const char* out;   // expected on standard output
+    const char* error; // expected on standard error
+};
+
+class RecordUsage : public RecordEndToEnd, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(RecordUsage, AnswersWithTheRightStreamAndStatus) {
+    const UsageCase& c = GetParam();
+    std::string args;
+    for (const std::string& a : c.args) {
+        args += " '" + a + "'";
+    }
+    const fs::path out = root / "usage.out";
+    const fs::path err = root / "usage.err";
+    const int status =
+        std::system((recorder() + args + " >" + out.string() + " 2>" + err.string()).c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), c.status) << text(err);
+    const std::string stdoutText = text(out);
+    const std::string stderrText = text(err);
+    EXPECT_NE(stdoutText.find(c.out), std::string::npos) << stdoutText;
+    EXPECT_NE(stderrText.find(c.error), std::string::npos) << stderrText;
+    if (c.status == 0) {
+        EXPECT_EQ(stderrText, "");
+    } else {
+        EXPECT_EQ(stdoutText, "");
+        EXPECT_NE(stderrText.find("--seconds"), std::string::npos) << "no usage in\n" << stderrText;
+    }
+}
+
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RecordUsage,
+    ::testing::Values(UsageCase{"help", {"--help"}, 0, "--lossless", ""},
+                      UsageCase{"h", {"-h"}, 0, "OUTPUT", ""},
+                      UsageCase{"nothing", {}, 2, "", "nothing to write"},
+                      UsageCase{"avi", {"show.avi"}, 2, "", ".mp4, .mov or .mkv"},
+                      UsageCase{"losslessMp4", {"--lossless", "show.mp4"}, 2, "", ".mkv"},
+                      UsageCase{"negativeFps", {"--fps", "-3", "show.mp4"}, 2, "", "--fps"},
+                      UsageCase{"largeScale", {"--scale", "99", "show.mp4"}, 2, "", "'99'"},
+                      UsageCase{"wordSeconds", {"--seconds", "soon", "show.mp4"}, 2, "", "'soon'"},
+                      UsageCase{"unknownOption", {"--colour", "show.mp4"}, 2, "", "--colour"}),
+    [](const ::testing::TestParamInfo<UsageCase>& c) { return std::string(c.param.name); });
+
+TEST_F(RecordEndToEnd, AnOutputThatCannotBeWrittenFailsBeforeRecording) {
+    fs::create_directories(root / "folder.mp4");
+    for (const std::string& target :
+         {(root / "folder.mp4").string(), (root / "missing" / "x.mp4").string()}) {
+        const std::string out = run(recorder() + " --data " + (root / "data").string() + " " +
+                                    target + " 2>&1; echo status $?");
+        EXPECT_NE(out.find("cannot write the video " + target), std::string::npos) << out;
+        EXPECT_EQ(out.find("scene"), std::string::npos) << "recorded first:\n" << out;
+        EXPECT_NE(out.find("status 1"), std::string::npos) << out;
+    }
 }
 
 } // namespace

@@ -3,13 +3,18 @@
 // header and the command line.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <vector>
 
+#include "FrameRepeater.h"
 #include "FrameSampler.h"
+#include "MatroskaStream.h"
 #include "RecordOptions.h"
 #include "RecordingDisplay.h"
 #include "RecordingMusic.h"
@@ -41,7 +46,7 @@ TEST(VirtualClock, EveryWaitEndsOnItsTickBoundaryWithNothingMissed) {
     EXPECT_EQ(time.now(), 248u);
 }
 
-class CapturingSink : public FrameSink {
+class CapturingSink final : public FrameSink {
 public:
     bool writeFrame(const uint32_t* pixels, int32_t width, int32_t height) override {
         frames.emplace_back(pixels, pixels + width * height);
@@ -53,9 +58,10 @@ public:
 
 // One-pixel surfaces scaled 1:1, so each frame is the presented colour made opaque.
 struct Sampler60 : ::testing::Test {
-    FrameSampler sampler{60, 1, 1, 1, 1};
+    FrameSampler sampler{60, 1, 1};
     CapturingSink sink;
-    void SetUp() override { sampler.addSink(sink); }
+    FrameRepeater repeater{sink, 1, 1, 1, 1};
+    void SetUp() override { sampler.addSink(repeater); }
     void present(uint32_t colour, uint32_t ms) { sampler.present(&colour, ms); }
     std::vector<uint32_t> colours() const {
         std::vector<uint32_t> out;
@@ -114,9 +120,10 @@ TEST(FramesBefore, CountsFramesStartingBeforeTheInstant) {
 
 TEST(RecordingDisplay, GivesEscapeFromTheLimitOnAndSamplesNothingPastIt) {
     VirtualPlayTime time;
-    FrameSampler sampler(1000, Show::kWidth, Show::kHeight, 320, 240);
+    FrameSampler sampler(1000, Show::kWidth, Show::kHeight);
     CapturingSink sink;
-    sampler.addSink(sink);
+    FrameRepeater repeater(sink, Show::kWidth, Show::kHeight, 320, 240);
+    sampler.addSink(repeater);
     RecordingDisplay display(time, &sampler, 3);
     display.open();
     time.playTime(); // now 0
@@ -132,11 +139,17 @@ TEST(RecordingDisplay, GivesEscapeFromTheLimitOnAndSamplesNothingPastIt) {
     EXPECT_EQ(display.presents, 2u);
 }
 
+// Refuses every picture, as a full disk or an encoder that died does.
+class RefusingPictures final : public PictureSink {
+public:
+    bool show(const uint32_t*, uint64_t) override { return false; }
+    bool end(uint64_t) override { return false; }
+};
+
 TEST(RecordingDisplay, GivesEscapeOnceASinkFailed) {
     VirtualPlayTime time;
-    FrameSampler sampler(1000, Show::kWidth, Show::kHeight, 320, 240);
-    CapturingSink sink;
-    sink.failing = true;
+    FrameSampler sampler(1000, Show::kWidth, Show::kHeight);
+    RefusingPictures sink;
     sampler.addSink(sink);
     RecordingDisplay display(time, &sampler, RecordingDisplay::kNoLimit);
     display.open();
@@ -144,7 +157,8 @@ TEST(RecordingDisplay, GivesEscapeOnceASinkFailed) {
     EXPECT_EQ(display.readKey(), 0);
     display.present();
     time.playTime();
-    time.playTime(); // frame 0 is written at the next present
+    time.playTime();
+    display.lock()[0] = 0x123456; // frame 0 is handed on when a new picture comes
     display.present();
     EXPECT_EQ(display.readKey(), Show::kEscape);
 }
@@ -236,6 +250,10 @@ TEST(RecordOptions, DefaultsAndValues) {
     EXPECT_EQ(o.limitMs, 2500u);
     EXPECT_FALSE(o.sharp);
     EXPECT_TRUE(parse({"--help"}).help);
+    o = parse({"--lossless", "m.MKV", "--png", "p"}, &error);
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(o.lossless);
+    EXPECT_EQ(o.container, Container::mkv);
     o = parse({"--sharp", "--scale", "12", "show.mp4"}, &error);
     EXPECT_EQ(error, "");
     EXPECT_TRUE(o.sharp);
@@ -255,11 +273,130 @@ TEST(RecordOptions, BadValuesAreErrors) {
                                                {"--seconds", "1e9", "a.mp4"},
                                                {"a.mp4", "b.mp4"},
                                                {"--colour", "a.mp4"},
-                                               {"a.mp4", "--wav"}}) {
+                                               {"a.mp4", "--wav"},
+                                               {"a.avi"},
+                                               {"--lossless", "a.mp4"},
+                                               {"--lossless", "--wav", "a.wav"},
+                                               {"--seconds", "0.0001", "a.mp4"},
+                                               {""}}) {
         std::string error;
         parse(args, &error);
         EXPECT_NE(error, "") << ::testing::PrintToString(args);
     }
+}
+
+// Records what the sampler hands on: (colour, first frame) per picture, and the end.
+class PictureLog final : public PictureSink {
+public:
+    bool show(const uint32_t* surface, uint64_t firstFrame) override {
+        pictures.emplace_back(surface[0] & 0xffffffu, firstFrame);
+        return true;
+    }
+    bool end(uint64_t frameCount) override {
+        ends.push_back(frameCount);
+        return true;
+    }
+    std::vector<std::pair<uint32_t, uint64_t>> pictures;
+    std::vector<uint64_t> ends;
+};
+
+TEST(FrameSampler, HandsOnEachSeenPictureOnceWithItsFirstFrame) {
+    FrameSampler sampler(60, 1, 1);
+    PictureLog log;
+    sampler.addSink(log);
+    auto present = [&](uint32_t colour, uint32_t ms) { sampler.present(&colour, ms); };
+    present(0x000001, 10);  // frame 1; frame 0 stays black
+    present(0x000001, 16);  // the same picture again: nothing new
+    present(0x000002, 40);  // frame 3 ...
+    present(0x000003, 45);  // ... replaced within frame 3: 2 is never seen
+    present(0x000004, 100); // frame 6, exactly on its instant
+    sampler.finish(101);    // 7 frames
+    const std::vector<std::pair<uint32_t, uint64_t>> expected = {
+        {0x000000, 0}, {0x000001, 1}, {0x000003, 3}, {0x000004, 6}};
+    EXPECT_EQ(log.pictures, expected);
+    EXPECT_EQ(log.ends, (std::vector<uint64_t>{7}));
+    EXPECT_EQ(sampler.framesWritten(), 7u);
+}
+
+TEST(FrameSampler, APictureFromTheEndOnIsNeverHandedOn) {
+    FrameSampler sampler(60, 1, 1);
+    PictureLog log;
+    sampler.addSink(log);
+    const uint32_t colour = 5;
+    sampler.present(&colour, 50); // frame 3 = the end
+    sampler.finish(50);
+    EXPECT_EQ(log.pictures, (std::vector<std::pair<uint32_t, uint64_t>>{{0, 0}}));
+    EXPECT_EQ(log.ends, (std::vector<uint64_t>{3}));
+}
+
+std::vector<uint8_t> streamBytes(const std::function<void(MatroskaStream&)>& write) {
+    std::vector<uint8_t> bytes;
+    MatroskaStream stream([&](const void* p, size_t n) {
+        const auto* b = static_cast<const uint8_t*>(p);
+        bytes.insert(bytes.end(), b, b + n);
+        return true;
+    });
+    write(stream);
+    return bytes;
+}
+
+TEST(MatroskaStream, ASoundBlockSitsInAClusterOfItsOwnAtItsTime) {
+    std::vector<uint8_t> header;
+    const std::vector<uint8_t> bytes = streamBytes([&](MatroskaStream& s) {
+        ASSERT_TRUE(s.writeHeader(2, 1, 5, 6, 48000, 2));
+        const int16_t samples[2] = {0x0102, -2};
+        ASSERT_TRUE(s.writeSound(samples, 1, 5));
+    });
+    // Cluster: 17 bytes of time element, the block's id, size and 4 + 4 bytes.
+    const std::vector<uint8_t> cluster = {
+        0x1F, 0x43, 0xB6, 0x75, 0x01, 0, 0, 0, 0, 0, 0, 34,                // cluster, size 34
+        0xE7, 0x01, 0,    0,    0,    0, 0, 0, 8, 0, 0, 0,  0, 0, 0, 0, 5, // time 5 us
+        0xA3, 0x01, 0,    0,    0,    0, 0, 0, 8,                          // simple block, size 8
+        0x82, 0,    0,    0x80,                                            // track 2, offset 0, key
+        0x02, 0x01, 0xFE, 0xFF};                                           // little-endian samples
+    ASSERT_GT(bytes.size(), cluster.size());
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4),
+              (std::vector<uint8_t>{0x1A, 0x45, 0xDF, 0xA3}));
+    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - static_cast<std::ptrdiff_t>(cluster.size()),
+                                   bytes.end()),
+              cluster);
+}
+
+TEST(MatroskaStream, PicturesAreWholeAndSoundNeedsItsTrack) {
+    const uint32_t pixels[2] = {0x00112233, 0xff445566};
+    const std::vector<uint8_t> bytes = streamBytes([&](MatroskaStream& s) {
+        ASSERT_TRUE(s.writeHeader(2, 1, 1, 1, 0, 0));
+        const int16_t samples[2] = {1, 2};
+        EXPECT_FALSE(s.writeSound(samples, 1, 0)) << "no sound track was declared";
+        ASSERT_TRUE(s.writePicture(pixels, 1000));
+    });
+    // The picture's 8 bytes end the stream, after its block's track 1 head.
+    const std::vector<uint8_t> tail = {0x81, 0,    0,    0x80, 0x33, 0x22,
+                                       0x11, 0x00, 0x66, 0x55, 0x44, 0xff};
+    EXPECT_EQ(
+        std::vector<uint8_t>(bytes.end() - static_cast<std::ptrdiff_t>(tail.size()), bytes.end()),
+        tail);
+    EXPECT_FALSE(streamBytes([](MatroskaStream& s) {
+                     EXPECT_FALSE(s.writeHeader(0, 1, 1, 1, 0, 0));
+                 }).size() > 0);
+}
+
+TEST(WavWriter, AFullDiskIsReportedWithTheSystemsReason) {
+    WavWriter wav;
+    ASSERT_TRUE(wav.open("/dev/full", 48000, 2)); // the header waits in the buffer
+    std::vector<int16_t> samples(48000 * 2, 7);
+    wav.write(samples.data(), 48000);
+    EXPECT_FALSE(wav.close());
+    EXPECT_EQ(wav.error(), std::strerror(ENOSPC));
+}
+
+TEST(ContainerFor, TheExtensionChoosesInAnyCase) {
+    EXPECT_EQ(containerFor("a/show.mp4"), Container::mp4);
+    EXPECT_EQ(containerFor("show.MOV"), Container::mov);
+    EXPECT_EQ(containerFor("x.y.mkv"), Container::mkv);
+    EXPECT_EQ(containerFor("show.avi"), Container::none);
+    EXPECT_EQ(containerFor("mp4"), Container::none);
+    EXPECT_EQ(containerFor("dir.mp4/show"), Container::none);
 }
 
 } // namespace
