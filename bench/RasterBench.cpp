@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/FloatMath.h"
 #include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
@@ -194,5 +195,33 @@ void RasterFrame(benchmark::State& state) {
     state.SetLabel("items = frames");
 }
 BENCHMARK(RasterFrame)->Arg(20)->Arg(120)->Unit(benchmark::kMicrosecond);
+
+// The arc walk's angles: one turn and a half in steps of 0.01 from -π, both functions each.
+template <class SinCos> void arcAngles(benchmark::State& state, SinCos&& sinCos) {
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (float theta = -3.1415927f; theta < 6.2831855f; theta = theta + 0.01f) {
+            const auto [s, c] = sinCos(theta);
+            sum = sum + s * c;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * 943);
+}
+
+// floatmath's sine and cosine against the C library's, which the compiler merges into one
+// sincosf call.
+void ArcSinCosFloatMath(benchmark::State& state) {
+    arcAngles(state, [](float theta) {
+        const floatmath::SinCos sc = floatmath::sinCos(theta);
+        return std::pair(sc.sin, sc.cos);
+    });
+}
+BENCHMARK(ArcSinCosFloatMath);
+
+void ArcSinCosLibrary(benchmark::State& state) {
+    arcAngles(state, [](float theta) { return std::pair(std::sin(theta), std::cos(theta)); });
+}
+BENCHMARK(ArcSinCosLibrary);
 
 } // namespace

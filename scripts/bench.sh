@@ -3,6 +3,8 @@
 # (100 frames each) into build/bench-movies-full, and runs the comparison bench on them:
 # our movie frames against Cairo and AGG, rendering only and streaming. --dir DIR (for
 # example ../shared/bench) or movie files given on the command line take their place.
+# Blend2D joins when BLEND2D_DIR (or BLEND2D_INCLUDE and BLEND2D_LIB) names a build of it
+# (bench/README.md).
 # Usage: scripts/bench.sh [--rounds N] [--dir DIR] [--ours-only] [--no-stream] [movie.mvz.gz ...]
 set -euo pipefail
 cd "$(dirname "$0")/.."

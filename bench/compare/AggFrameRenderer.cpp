@@ -3,6 +3,7 @@
 
 #include "AggFrameRenderer.h"
 
+#include <agg_bezier_arc.h>
 #include <agg_conv_curve.h>
 #include <agg_path_storage.h>
 #include <agg_pixfmt_rgba.h>
@@ -26,6 +27,11 @@ struct AggBuilder {
     }
     void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
         storage->curve4(c1x, c1y, c2x, c2y, x, y);
+    }
+    // bezier_arc's first vertex is a move_to; join_path turns it into a line from the pen.
+    void arcTo(float ox, float oy, float rx, float ry, float theta0, float theta1) {
+        agg::bezier_arc arc(ox, oy, rx, ry, theta0, theta1 - theta0);
+        storage->join_path(arc);
     }
     void close() { storage->close_polygon(); }
 };

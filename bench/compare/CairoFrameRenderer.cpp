@@ -1,5 +1,6 @@
 // Cairo takes straight (unpremultiplied) source colours, so each shape's colour is
-// divided by its alpha once per shape; quadratics are raised to cubics.
+// divided by its alpha once per shape; quadratics are raised to cubics, arcs are
+// cairo_arc (through a scaled space for elliptic ones).
 
 #include "CairoFrameRenderer.h"
 
@@ -27,6 +28,18 @@ struct CairoBuilder {
     }
     void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
         cairo_curve_to(cr, c1x, c1y, c2x, c2y, x, y);
+    }
+    // cairo_arc joins the pen to the arc's start with a line, which is the pen itself.
+    void arcTo(float ox, float oy, float rx, float ry, float theta0, float theta1) {
+        if (rx == ry) {
+            cairo_arc(cr, ox, oy, rx, theta0, theta1);
+            return;
+        }
+        cairo_save(cr);
+        cairo_translate(cr, ox, oy);
+        cairo_scale(cr, rx, ry);
+        cairo_arc(cr, 0.0, 0.0, 1.0, theta0, theta1);
+        cairo_restore(cr);
     }
     void close() { cairo_close_path(cr); }
 };

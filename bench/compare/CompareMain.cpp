@@ -1,4 +1,5 @@
-// tilsen_compare: times our movie frames against Cairo and AGG on the same movies.
+// tilsen_compare: times our movie frames against Cairo and AGG (and Blend2D when built
+// with it) on the same movies.
 // (a) rendering only, frames decoded up front; (b) streaming as the show does:
 // gzip read, decode and draw through MoviePlayer, with gunzip alone for reference.
 // Rounds interleave the renderers so that load from other processes hits all alike.
@@ -21,6 +22,9 @@
 #include "BenchStats.h"
 #include "CairoFrameRenderer.h"
 #include "TilsenFrameRenderer.h"
+#if defined(TILSEN_BENCH_BLEND2D)
+#include "BlendFrameRenderer.h"
+#endif
 #include "movie/MoviePlayer.h"
 
 namespace {
@@ -48,11 +52,12 @@ struct Options {
 struct MovieResult {
     std::string name;
     size_t frames = 0;
-    BenchStats ours, cairo, agg, stream, gunzip;
+    BenchStats ours, cairo, agg, blend, stream, gunzip;
     double gunzipMean = 0.0;   // per frame: least over rounds, averaged over frames
     double overheadMean = 0.0; // the same for player minus rendering only
     double cairoDiff = 0.0;    // mean absolute channel difference from ours, worst frame
     double aggDiff = 0.0;
+    double blendDiff = 0.0;
     bool streamMatches = true;
 };
 
@@ -258,10 +263,25 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
     CairoFrameRenderer cairo;
     AggFrameRenderer agg;
     std::vector<FrameRenderer*> renderers = {&ours};
+    // Per renderer after ours: where its statistics and its picture difference go.
+    std::vector<BenchStats*> stats = {&result.ours};
+    std::vector<double*> diffs = {nullptr};
     if (!options.oursOnly) {
         renderers.push_back(&cairo);
+        stats.push_back(&result.cairo);
+        diffs.push_back(&result.cairoDiff);
         renderers.push_back(&agg);
+        stats.push_back(&result.agg);
+        diffs.push_back(&result.aggDiff);
     }
+#if defined(TILSEN_BENCH_BLEND2D)
+    BlendFrameRenderer blend;
+    if (!options.oursOnly) {
+        renderers.push_back(&blend);
+        stats.push_back(&result.blend);
+        diffs.push_back(&result.blendDiff);
+    }
+#endif
     for (FrameRenderer* renderer : renderers) {
         renderer->prepare(movie);
         renderer->render(0); // warm caches and lazy set-up
@@ -288,7 +308,7 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
                 if (r == 0) {
                     hashes[i] = hashPixels(ours.pixels());
                 } else {
-                    double& worst = renderers[r] == &cairo ? result.cairoDiff : result.aggDiff;
+                    double& worst = *diffs[r];
                     // Ours was drawn last for frame count - 1; compare against a fresh frame i.
                     ours.render(i);
                     worst = std::max(worst, meanChannelDiff(ours.pixels(), renderers[r]->pixels()));
@@ -301,10 +321,8 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
             timeGunzip(movie, streamFrames, gunzipSamples);
         }
     }
-    result.ours = BenchStats::of(samples[0]);
-    if (!options.oursOnly) {
-        result.cairo = BenchStats::of(samples[1]);
-        result.agg = BenchStats::of(samples[2]);
+    for (size_t r = 0; r < renderers.size(); ++r) {
+        *stats[r] = BenchStats::of(samples[r]);
     }
     result.stream = BenchStats::of(streamSamples);
     result.gunzip = BenchStats::of(gunzipSamples);
@@ -344,21 +362,43 @@ double ratio(double a, double b) {
     return b > 0.0 ? a / b : 0.0;
 }
 
+#if defined(TILSEN_BENCH_BLEND2D)
+constexpr bool kWithBlend = true;
+#else
+constexpr bool kWithBlend = false;
+#endif
+
 void printTables(const std::vector<MovieResult>& results, const Options& options) {
+    const bool blend = kWithBlend && !options.oursOnly;
     std::printf("\nRendering only, us per frame (median / min), frames decoded up front\n");
-    std::printf("%-12s %17s %17s %17s %11s %9s\n", "movie", "ours", "cairo", "agg", "ours/cairo",
-                "ours/agg");
+    std::printf("%-12s %17s %17s %17s", "movie", "ours", "cairo", "agg");
+    if (blend) {
+        std::printf(" %17s", "blend2d");
+    }
+    std::printf(" %11s %9s%s\n", "ours/cairo", "ours/agg", blend ? " ours/blend2d" : "");
     for (const MovieResult& r : results) {
-        std::printf("%-12s %8.0f / %6.0f %8.0f / %6.0f %8.0f / %6.0f %11.2f %9.2f\n",
-                    r.name.c_str(), r.ours.median, r.ours.minimum, r.cairo.median, r.cairo.minimum,
-                    r.agg.median, r.agg.minimum, ratio(r.ours.median, r.cairo.median),
+        std::printf("%-12s %8.0f / %6.0f %8.0f / %6.0f %8.0f / %6.0f", r.name.c_str(),
+                    r.ours.median, r.ours.minimum, r.cairo.median, r.cairo.minimum, r.agg.median,
+                    r.agg.minimum);
+        if (blend) {
+            std::printf(" %8.0f / %6.0f", r.blend.median, r.blend.minimum);
+        }
+        std::printf(" %11.2f %9.2f", ratio(r.ours.median, r.cairo.median),
                     ratio(r.ours.median, r.agg.median));
+        if (blend) {
+            std::printf(" %12.2f", ratio(r.ours.median, r.blend.median));
+        }
+        std::printf("\n");
     }
     if (!options.oursOnly) {
         std::printf(
             "\nPicture check: mean absolute channel difference from ours, worst frame (0..255)\n");
         for (const MovieResult& r : results) {
-            std::printf("%-12s cairo %.2f  agg %.2f\n", r.name.c_str(), r.cairoDiff, r.aggDiff);
+            std::printf("%-12s cairo %.2f  agg %.2f", r.name.c_str(), r.cairoDiff, r.aggDiff);
+            if (blend) {
+                std::printf("  blend2d %.2f", r.blendDiff);
+            }
+            std::printf("\n");
         }
     }
     if (!options.stream) {

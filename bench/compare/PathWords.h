@@ -1,6 +1,6 @@
 // Replays path command words into an outside library's path builder. Curves stay
-// curves; an arc becomes the same 0.01-radian steps of the ellipse parameter that the
-// rasterizer's own sink cuts it into, followed by a close, as the replay does.
+// curves and an arc stays an arc: the builder gets its centre and parameter range and
+// draws it with its own arc primitive, followed by a close, as the replay does.
 #pragma once
 
 #include <cmath>
@@ -16,7 +16,9 @@ inline float wordFloat(uint32_t word) {
 }
 
 // Builder needs moveTo, lineTo, quadTo(cx, cy, x, y, penX, penY),
-// cubicTo(c1x, c1y, c2x, c2y, x, y) and close().
+// cubicTo(c1x, c1y, c2x, c2y, x, y), close() and arcTo(ox, oy, rx, ry, theta0, theta1):
+// the ellipse of centre (ox, oy) and radii (rx, ry) from parameter theta0 up to theta1
+// (theta1 > theta0), starting at the pen.
 template <typename Builder> class Walker {
 public:
     explicit Walker(Builder& target) : builder(target) {}
@@ -66,7 +68,6 @@ public:
 
 private:
     static constexpr uint32_t kFirstEnd = 7;
-    static constexpr float kArcStep = 0.01f;
     static constexpr float kTwoPi = 6.2831855f;
     // Radii that exactly fit the chord often come out a rounding step too small.
     static constexpr float kHalfChordTolerance = 1.0e-5f;
@@ -100,8 +101,10 @@ private:
         startPending = true;
     }
 
-    // Walks the ellipse from the pen to (x, y) in the direction of increasing parameter.
-    // An arc without a centre (chord longer than the ellipse allows, or none) is a line.
+    // The ellipse from the pen to (x, y) in the direction of increasing parameter, found
+    // as the rasterizer finds it, handed to the builder's arc and ended with a line to the
+    // exact end point. An arc without a centre (chord longer than the ellipse allows, or
+    // none) is a line.
     void arc(float rx, float ry, float x, float y) {
         const float mx = (penX + x) / 2.0f;
         const float my = (penY + y) / 2.0f;
@@ -118,12 +121,15 @@ private:
         const float oy = my + ry * w * u / halfChord;
         const float theta0 = std::atan2((penY - oy) / ry, (penX - ox) / rx);
         float theta1 = std::atan2((y - oy) / ry, (x - ox) / rx);
+        if (!std::isfinite(ox) || !std::isfinite(oy) || !std::isfinite(theta0) ||
+            !std::isfinite(theta1)) {
+            line(x, y);
+            return;
+        }
         if (theta0 > theta1) {
             theta1 += kTwoPi;
         }
-        for (float theta = theta0 + kArcStep; theta < theta1; theta += kArcStep) {
-            line(ox + rx * std::cos(theta), oy + ry * std::sin(theta));
-        }
+        builder.arcTo(ox, oy, rx, ry, theta0, theta1);
         line(x, y);
     }
 

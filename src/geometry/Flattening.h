@@ -6,6 +6,9 @@
 #pragma once
 
 #include <array>
+
+#include "geometry/FloatMath.h"
+
 #include <cmath>
 #include <cstdint>
 
@@ -73,16 +76,20 @@ inline void cubic(int32_t steps, float h, float h2, float h3, float x0, float y0
 }
 
 // The elliptic arc of radii (rx, ry) from (x0, y0) to (x, y), counter-clockwise in the
-// parameter from the start, in parameter steps of arcStep (kArcStep for the fixed walk).
-// An arc without a centre (radii too small for the chord, end on the start, zero or
-// non-finite radii or points) is a straight line to the end point.
-template <class EmitTo>
-inline void arc(float arcStep, float rx, float ry, float x0, float y0, float x, float y,
-                EmitTo&& emitTo) {
+// parameter from the start, in parameter steps of arcStep (kArcStep for the fixed walk), a
+// batch of points at a time: emitBatch(xs, ys, n) gets the points after the start in order,
+// at most kArcBatch a call, the last call the exact end point alone. An arc without a
+// centre (radii too small for the chord, end on the start, zero or non-finite radii or
+// points) is that end point alone: a straight line.
+template <class EmitBatch>
+inline void arcBatches(float arcStep, float rx, float ry, float x0, float y0, float x, float y,
+                       EmitBatch&& emitBatch) {
+    const float end[2] = {x, y};
+    const auto line = [&]() { emitBatch(&end[0], &end[1], 1); };
     const bool finite = std::isfinite(rx) && std::isfinite(ry) && std::isfinite(x) &&
                         std::isfinite(y) && std::isfinite(x0) && std::isfinite(y0);
     if (!finite || rx == 0.0f || ry == 0.0f) {
-        emitTo(x, y);
+        line();
         return;
     }
     const float mx = (x0 + x) / 2.0f;
@@ -91,17 +98,17 @@ inline void arc(float arcStep, float rx, float ry, float x0, float y0, float x, 
     const float v = (y0 - my) / ry;
     const float halfChord = std::sqrt(u * u + v * v);
     if (!(halfChord > 0.0f) || !(halfChord <= 1.0f + kHalfChordTolerance)) {
-        emitTo(x, y);
+        line();
         return;
     }
     const float depth = std::sqrt(std::fmax(0.0f, 1.0f - halfChord * halfChord));
     const float ox = mx - rx * depth * v / halfChord;
     const float oy = my + ry * depth * u / halfChord;
-    const float theta0 = std::atan2((y0 - oy) / ry, (x0 - ox) / rx);
-    float theta1 = std::atan2((y - oy) / ry, (x - ox) / rx);
+    const float theta0 = floatmath::atan2((y0 - oy) / ry, (x0 - ox) / rx);
+    float theta1 = floatmath::atan2((y - oy) / ry, (x - ox) / rx);
     if (!std::isfinite(ox) || !std::isfinite(oy) || !std::isfinite(theta0) ||
         !std::isfinite(theta1)) {
-        emitTo(x, y);
+        line();
         return;
     }
     if (theta0 > theta1) {
@@ -111,23 +118,34 @@ inline void arc(float arcStep, float rx, float ry, float x0, float y0, float x, 
     // steps (629 for kArcStep, 6434 for kMinFineArcStep).
     // The points are (ox + rx·cos θ, oy + ry·sin θ) for θ = θ0 + step, + step, ... below θ1.
     // They are worked out a batch at a time and then handed on, so that the calls of cos
-    // and sin are not interleaved with emitTo's work: the same values, in the same order.
+    // and sin are not interleaved with the receiver's work: the same values, in the same order.
     float xs[kArcBatch];
     float ys[kArcBatch];
     float theta = theta0 + arcStep;
     while (theta < theta1) {
         int32_t n = 0;
         do {
-            xs[n] = ox + rx * std::cos(theta);
-            ys[n] = oy + ry * std::sin(theta);
+            const floatmath::SinCos sc = floatmath::sinCos(theta);
+            xs[n] = ox + rx * sc.cos;
+            ys[n] = oy + ry * sc.sin;
             theta = theta + arcStep;
             ++n;
         } while (n < kArcBatch && theta < theta1);
-        for (int32_t i = 0; i < n; ++i) {
-            emitTo(xs[i], ys[i]);
-        }
+        emitBatch(&xs[0], &ys[0], n);
     }
-    emitTo(x, y);
+    line();
+}
+
+// arcBatches, every point handed to emitTo(x, y) on its own.
+template <class EmitTo>
+inline void arc(float arcStep, float rx, float ry, float x0, float y0, float x, float y,
+                EmitTo&& emitTo) {
+    arcBatches(arcStep, rx, ry, x0, y0, x, y,
+               [&emitTo](const float* xs, const float* ys, int32_t n) {
+                   for (int32_t i = 0; i < n; ++i) {
+                       emitTo(xs[i], ys[i]);
+                   }
+               });
 }
 
 // The fixed 0.01-radian walk.

@@ -3,6 +3,8 @@
 // user may skip the mapping whenever it is set.
 #include "geometry/Transform2D.h"
 
+#include "geometry/FloatMath.h"
+
 #include <cmath>
 
 Transform2D movieTransform;
@@ -60,16 +62,17 @@ void Transform2D::rebuild() {
     }
     if (skewX != 0.0f || skewY != 0.0f) {
         identity = false;
-        compose(fromMatrix(
-            {1.0f, std::tan(skewX), 0.0f, std::tan(skewY), 1.0f, 0.0f, 0.0f, 0.0f, 1.0f}));
+        compose(fromMatrix({1.0f, floatmath::tan(skewX), 0.0f, floatmath::tan(skewY), 1.0f, 0.0f,
+                            0.0f, 0.0f, 1.0f}));
     }
     if (scaleX != 1.0f || scaleY != 1.0f) {
         identity = false;
         compose(fromMatrix({scaleX, 0.0f, 0.0f, 0.0f, scaleY, 0.0f, 0.0f, 0.0f, 1.0f}));
     }
     if (rotation != 0.0f) {
-        const float co = std::cos(rotation);
-        const float si = std::sin(rotation);
+        const floatmath::SinCos sc = floatmath::sinCos(rotation);
+        const float co = sc.cos;
+        const float si = sc.sin;
         identity = false;
         compose(fromMatrix({co, -si, 0.0f, si, co, 0.0f, 0.0f, 0.0f, 1.0f}));
     }

@@ -8,6 +8,7 @@
 #include "geometry/Flattening.h"
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
+#include "raster/EdgeLanes.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -34,23 +35,9 @@ bool finite(float x0, float y0, float x1, float y1) {
 constexpr double kSubpixels = 256.0;
 constexpr double kHalfScanlines = 2.0;
 constexpr float kSubpixelsF = 256.0f;
-constexpr float kHalfScanlinesF = 2.0f;
-constexpr float kFixedLimitF = static_cast<float>(Rasterizer::kFixedLimit);
 
-// floor(v) for |v| < kFixedLimit, where it equals fixedFloor: the truncated value is
-// exact as a float (below 2^24 every integer is, above it v is an integer already).
-int32_t floorInRange(float v) {
-    const auto t = static_cast<int32_t>(v);
-    // Truncation is the floor from zero up (most points of a frame lie there).
-    if (v >= 0.0f) {
-        return t;
-    }
-    return static_cast<float>(t) > v ? t - 1 : t;
-}
-
-bool inRange(float v) {
-    return std::fabs(v) < kFixedLimitF;
-}
+// floor(v) for |v| < kFixedLimit, where it equals fixedFloor.
+using edgelanes::floorInRange;
 
 // Jumps the walk over the half-scanlines above the target at once, as if it had started
 // at its true top: x and err become what -k steps of the walk would leave, k becomes 0.
@@ -141,9 +128,9 @@ void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
 }
 
 Rasterizer::EdgePoint Rasterizer::edgePoint(float x, float y) {
-    const float fy = kHalfScanlinesF * y;
-    const bool ok = inRange(kSubpixelsF * x) && inRange(fy);
-    return {x, y, ok ? floorInRange(fy) : 0, ok};
+    EdgePoint point{x, y, 0, false};
+    edgelanes::halfScanline(x, y, point.halfScanline, point.inRange);
+    return point;
 }
 
 // The common case: every coordinate well inside the fixed-point range (which also makes
@@ -291,8 +278,9 @@ public:
                           c1x, c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
     }
     void arcTo(float rx, float ry, float x, float y, float, float, float) {
-        flattening::arc(rx, ry, current.x, current.y, x, y,
-                        [this](float px, float py) { emitTo(px, py); });
+        flattening::arcBatches(
+            flattening::kArcStep, rx, ry, current.x, current.y, x, y,
+            [this](const float* xs, const float* ys, int32_t n) { emitPoints(xs, ys, n); });
     }
     void closePath() {
         r.edge(current, start);
@@ -302,6 +290,21 @@ public:
     void endPath() {}
 
 private:
+    // emitTo of each of the n <= kArcBatch points in turn, their half-scanlines found
+    // together first.
+    void emitPoints(const float* xs, const float* ys, int32_t n) {
+        int32_t lines[flattening::kArcBatch];
+        bool ok[flattening::kArcBatch];
+        edgelanes::halfScanlines(xs, ys, n, lines, ok);
+        for (int32_t i = 0; i < n; ++i) {
+            const EdgePoint next{xs[i], ys[i], lines[i], ok[i]};
+            r.edge(current, next);
+            current.x = next.x;
+            current.y = next.y;
+            current.halfScanline = next.halfScanline;
+            current.inRange = next.inRange;
+        }
+    }
     void emitTo(float x, float y) {
         const EdgePoint next = edgePoint(x, y);
         r.edge(current, next);

@@ -68,6 +68,21 @@ inline uint32_t under(uint32_t d, uint32_t src, uint32_t srcAlpha) {
     return blendColour(newAlpha, d, src, dstClear);
 }
 
+// underRun one pixel at a time, inline: what the wide ways leave over, and runs too short
+// for them to pay (a call, the dispatch and the set-up of the wide registers).
+inline void underPixels(uint32_t* pixel, int32_t count, uint32_t src) {
+    const uint32_t a = alphaByte(src);
+    for (int32_t i = 0; i < count; ++i) {
+        const uint32_t d = pixel[i];
+        const uint32_t da = alphaByte(d);
+        if (da == 0) {
+            pixel[i] = src;
+        } else if (da != kOpaque) {
+            pixel[i] = under(d, src, a);
+        }
+    }
+}
+
 // The solid colour src (clamped to its alpha, which is 1..255) under count pixels:
 // empty pixels become src, opaque ones stay, the rest take under(). Wide where the
 // machine has SSE2.

@@ -9,9 +9,11 @@
 #include <random>
 #include <vector>
 
+#include "geometry/Flattening.h"
 #include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
+#include "raster/EdgeLanes.h"
 #include "support/RasterHarness.h"
 
 namespace {
@@ -300,6 +302,77 @@ TEST(EmitLine, BoundsKeepTheLaterOfTwoEqualPointsToTheSignOfZero) {
         EXPECT_EQ(std::bit_cast<uint32_t>(box.minY), std::bit_cast<uint32_t>(minY)) << trial;
         EXPECT_EQ(std::bit_cast<uint32_t>(box.maxX), std::bit_cast<uint32_t>(maxX)) << trial;
         EXPECT_EQ(std::bit_cast<uint32_t>(box.maxY), std::bit_cast<uint32_t>(maxY)) << trial;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A coordinate the lanes must place as one point at a time would: near whole and half
+// pixels (a few steps either way), near the edges of the fixed-point range, tiny, signed
+// zeros, and not finite.
+float awkwardCoordinate(std::mt19937& rng, float rangeEnd) {
+    const int kind = std::uniform_int_distribution<int>(0, 7)(rng);
+    const float sign = std::uniform_int_distribution<int>(0, 1)(rng) == 0 ? 1.0f : -1.0f;
+    const auto nudge = [&rng](float v) {
+        for (int steps = std::uniform_int_distribution<int>(-3, 3)(rng); steps != 0;
+             steps += steps > 0 ? -1 : 1) {
+            v = std::nextafter(v, steps > 0 ? INFINITY : -INFINITY);
+        }
+        return v;
+    };
+    switch (kind) {
+    case 0:
+        return sign * std::uniform_real_distribution<float>(0.0f, 400.0f)(rng);
+    case 1:
+        return nudge(sign * static_cast<float>(std::uniform_int_distribution<int>(0, 800)(rng)) /
+                     2.0f);
+    case 2:
+        return nudge(sign * rangeEnd);
+    case 3:
+        return sign * std::uniform_real_distribution<float>(0.0f, 2.0f * rangeEnd)(rng);
+    case 4:
+        return sign * std::ldexp(1.0f, std::uniform_int_distribution<int>(-149, -100)(rng));
+    case 5:
+        return sign * 0.0f;
+    case 6:
+        return std::uniform_int_distribution<int>(0, 1)(rng) == 0
+                   ? std::numeric_limits<float>::quiet_NaN()
+                   : sign * std::numeric_limits<float>::infinity();
+    default:
+        return nudge(sign * std::uniform_real_distribution<float>(0.0f, 1.0e6f)(rng));
+    }
+}
+
+// Every run length up to a full arc batch (so every split between the four-wide steps and
+// the tail), against the definition in double: in range when |256x| and |2y| are below the
+// fixed-point limit, and then floor(2y).
+TEST(EdgeLanes, HalfScanlinesOfARunMatchTheirDefinition) {
+    constexpr double kLimit = Rasterizer::kFixedLimit;
+    // Where 256x and 2y reach the limit.
+    const float xEnd = static_cast<float>(kLimit / 256.0);
+    const float yEnd = static_cast<float>(kLimit / 2.0);
+    std::mt19937 rng(1789u);
+    for (int trial = 0; trial < 20000; ++trial) {
+        const int32_t n = trial % (flattening::kArcBatch + 1);
+        float xs[flattening::kArcBatch];
+        float ys[flattening::kArcBatch];
+        for (int32_t i = 0; i < n; ++i) {
+            xs[i] = awkwardCoordinate(rng, xEnd);
+            ys[i] = awkwardCoordinate(rng, yEnd);
+        }
+        int32_t lines[flattening::kArcBatch];
+        bool ok[flattening::kArcBatch];
+        edgelanes::halfScanlines(xs, ys, n, lines, ok);
+        for (int32_t i = 0; i < n; ++i) {
+            const double fx = 256.0 * static_cast<double>(xs[i]);
+            const double fy = 2.0 * static_cast<double>(ys[i]);
+            const bool inside = std::fabs(fx) < kLimit && std::fabs(fy) < kLimit;
+            ASSERT_EQ(ok[i], inside) << "x " << xs[i] << " y " << ys[i];
+            ASSERT_EQ(lines[i], inside ? static_cast<int32_t>(std::floor(fy)) : 0)
+                << "x " << xs[i] << " y " << ys[i] << " run of " << n << " at " << i;
+        }
     }
 }
 

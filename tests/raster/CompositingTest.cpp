@@ -83,12 +83,12 @@ TEST(Compositing, UnderRunOverSaturatedSumsCapsAt255) {
     EXPECT_EQ(row[0], 0xFFFFFFFFu);
 }
 
-// Both wide ways of underRun, whichever the dispatch would pick on this machine, over long
-// runs of every kind of pixel from every alignment; the eight-wide way only where the
-// processor has it.
+// Every way of underRun, whichever the dispatch would pick on this machine, over long
+// runs of every kind of pixel from every alignment: the inline one the sweep takes for
+// short runs, the four-wide one, and the eight-wide one where the processor has it.
 TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
     using RunWay = void (*)(uint32_t*, int32_t, uint32_t);
-    std::vector<RunWay> ways = {compositing::underRunPortable};
+    std::vector<RunWay> ways = {compositing::underPixels, compositing::underRunPortable};
     if (compositing::hasAvx2()) {
         ways.push_back(compositing::underRunAvx2);
     }

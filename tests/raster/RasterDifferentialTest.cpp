@@ -171,7 +171,8 @@ TEST(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
 }
 
 TEST(TunedRaster, ResolveOverBlackMatchesPlainForEveryAlphaAndDamagedColours) {
-    // Rows of odd length so that both the four-pixel steps and the tail are used.
+    // Rows of 13 = 8 + 4 + 1 pixels: the eight-pixel step (with AVX2), the four-pixel step
+    // and the one-pixel tail are all used.
     constexpr int kRowWidth = 13;
     constexpr int kRows = 256 * 4 / kRowWidth + 1;
     std::vector<uint32_t> tuned(kRowWidth * kRows), plain;
