@@ -2,7 +2,8 @@
 # Runs the built show the way ./demo.sh does, from the data folder. With a display: the show
 # in its window, on SDL's silent audio driver when no sound device opens (one line says so).
 # Without a display: the whole show recorded to build/show.mp4 through ffmpeg.
-# Usage: scripts/play.sh   (BUILD_DIR picks another build folder)
+# Usage: scripts/play.sh [--sharp]   (BUILD_DIR picks another build folder); options are
+# passed on to the show or the recorder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${BUILD_DIR:-build}")
@@ -15,7 +16,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
   fi
   echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): recording the show instead." >&2
-  "$build/tools/record/tilsen-record" --data "$data" "$build/show.mp4"
+  "$build/tools/record/tilsen-record" --data "$data" "$@" "$build/show.mp4"
   echo "The show is recorded in $build/show.mp4"
   exit 0
 fi
@@ -27,4 +28,4 @@ if [ -x "$soundcheck" ] && ! "$soundcheck" --quiet >/dev/null 2>&1; then
   export SDL_AUDIODRIVER=dummy
 fi
 cd "$data"
-exec "$build/src/tilsen"
+exec "$build/src/tilsen" "$@"

@@ -1,6 +1,7 @@
-// What the show needs from its display: the console and its one 320x200 surface.
-// Every operation may throw ptc::DynamicError. A recorder can stand in for the window
-// by capturing each presented frame.
+// What the show needs from its display: the console and its one surface, 320x200 unless
+// the display draws sharp, when it may change size between frames. Every operation may
+// throw ptc::DynamicError. A recorder can stand in for the window by capturing each
+// presented frame.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +22,15 @@ public:
         static_cast<void>(code);
         return false;
     }
-    // The surface's pixels, width x height with pitch width; they persist between frames.
+    static constexpr int32_t kFrameWidth = 320;
+    static constexpr int32_t kFrameHeight = 200;
+
+    // The surface's pixels, frameWidth() x frameHeight() with pitch frameWidth(); they
+    // persist between frames of one size.
     virtual uint32_t* lock() = 0;
+    // Size of the surface the last lock handed out. A sharp display picks it at lock.
+    virtual int32_t frameWidth() const { return kFrameWidth; }
+    virtual int32_t frameHeight() const { return kFrameHeight; }
     virtual void unlock() = 0;
     // Copies the surface to the console and makes it visible.
     virtual void present() = 0;

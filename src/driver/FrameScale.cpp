@@ -76,6 +76,11 @@ int32_t sharpFactor(const FrameRect& target, int32_t frameWidth, int32_t frameHe
     return std::max(1, std::min(target.w / frameWidth, target.h / frameHeight));
 }
 
+FrameRect sharpFrameSize(int32_t shownWidth, int32_t shownHeight) {
+    return {0, 0, std::clamp(shownWidth, kMinSharpWidth, kMaxSharpWidth),
+            std::clamp(shownHeight, kMinSharpHeight, kMaxSharpHeight)};
+}
+
 void scaleSharp(const uint32_t* src, int32_t width, int32_t height, uint32_t* dst, int32_t dstWidth,
                 int32_t dstHeight) {
     if (width <= 0 || height <= 0 || dstWidth <= 0 || dstHeight <= 0) {

@@ -10,6 +10,7 @@ class Movie {
 public:
     virtual ~Movie() = default;
     virtual int32_t open(const char* name) = 0;
+    // Draws the next frame after skipping; the movie's 320x200 space fills width x height.
     virtual void render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
                         int32_t height) = 0;
     virtual void close() = 0;

@@ -2,12 +2,15 @@
 // The noise is a 31-bit Fibonacci shift register: b[n+31] = b[n] XOR b[n+3].
 #include "driver/Pictures.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include <unistd.h>
 
+#include "driver/FrameScale.h"
 #include "driver/MissingData.h"
 #include "movie/DataFile.h"
 
@@ -19,6 +22,16 @@ namespace {
 size_t pixelCount(int32_t width, int32_t height) {
     const int64_t count = int64_t{width} * int64_t{height};
     return count > 0 && count <= INT32_MAX ? static_cast<size_t>(count) : 0;
+}
+
+constexpr uint32_t kColourBytes = 0x00ffffffu;
+
+// One step of the noise register: the 4-bit grey level it gives, and its next state.
+uint32_t nextNoiseLevel(uint32_t& s) {
+    const uint32_t feedback = (s ^ (s >> 3)) & 1u;
+    const uint32_t level = ((s >> 5) ^ (s >> 8)) & 0xFu;
+    s = (feedback << 30) | (s >> 1);
+    return level;
 }
 
 struct FileCloser {
@@ -70,10 +83,71 @@ void addGreyNoise(uint32_t* pixels, int32_t width, int32_t height) {
     const size_t count = pixelCount(width, height);
     uint32_t s = noiseState;
     for (size_t i = 0; i < count; ++i) {
-        const uint32_t feedback = (s ^ (s >> 3)) & 1u;
-        const uint32_t level = ((s >> 5) ^ (s >> 8)) & 0xFu;
-        s = (feedback << 30) | (s >> 1);
-        pixels[i] |= level * 0x010101u;
+        pixels[i] |= nextNoiseLevel(s) * 0x010101u;
     }
     noiseState = s;
+}
+
+void scaleOverlay(const uint32_t* src, int32_t width, int32_t height, uint32_t* dst,
+                  int32_t dstWidth, int32_t dstHeight) {
+    const size_t count = pixelCount(width, height);
+    const size_t dstCount = pixelCount(dstWidth, dstHeight);
+    if (count == 0 || dstCount == 0) {
+        return;
+    }
+    std::vector<uint32_t> opacity(count);
+    for (size_t i = 0; i < count; ++i) {
+        opacity[i] = (src[i] & kColourBytes) != 0 ? 0xffu : 0u;
+    }
+    std::vector<uint32_t> enlargedOpacity(dstCount);
+    scaleSharp(opacity.data(), width, height, enlargedOpacity.data(), dstWidth, dstHeight);
+    scaleSharp(src, width, height, dst, dstWidth, dstHeight);
+    for (size_t i = 0; i < dstCount; ++i) {
+        dst[i] = (dst[i] & kColourBytes) | (enlargedOpacity[i] & 0xffu) << 24;
+    }
+}
+
+void blendOverlay(uint32_t* dst, const uint32_t* over, int32_t width, int32_t height) {
+    const size_t count = pixelCount(width, height);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t o = over[i];
+        const uint32_t a = o >> 24;
+        if (a == 0) {
+            continue;
+        }
+        const uint32_t keep = 0xffu - a;
+        uint32_t out = 0;
+        for (uint32_t shift = 0; shift <= 16; shift += 8) {
+            const uint32_t under = (dst[i] >> shift & 0xffu) * keep;
+            const uint32_t v = (o >> shift & 0xffu) + (under + 127u) / 255u;
+            out |= std::min(v, 0xffu) << shift;
+        }
+        dst[i] = (dst[i] & ~kColourBytes) | out;
+    }
+}
+
+void addGreyNoiseScaled(uint32_t* pixels, int32_t width, int32_t height, int32_t dstWidth,
+                        int32_t dstHeight) {
+    const size_t count = pixelCount(width, height);
+    if (count == 0 || pixelCount(dstWidth, dstHeight) == 0) {
+        return;
+    }
+    std::vector<uint32_t> levels(count);
+    uint32_t s = noiseState;
+    for (size_t i = 0; i < count; ++i) {
+        levels[i] = nextNoiseLevel(s) * 0x010101u;
+    }
+    noiseState = s;
+    std::vector<size_t> columns(static_cast<size_t>(dstWidth));
+    for (int32_t x = 0; x < dstWidth; ++x) {
+        columns[static_cast<size_t>(x)] = static_cast<size_t>(int64_t{x} * width / dstWidth);
+    }
+    for (int32_t y = 0; y < dstHeight; ++y) {
+        const int64_t sourceRow = int64_t{y} * height / dstHeight;
+        const uint32_t* row = levels.data() + sourceRow * width;
+        uint32_t* out = pixels + int64_t{y} * dstWidth;
+        for (int32_t x = 0; x < dstWidth; ++x) {
+            out[x] |= row[columns[static_cast<size_t>(x)]];
+        }
+    }
 }

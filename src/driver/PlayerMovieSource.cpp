@@ -11,6 +11,9 @@
 
 namespace {
 
+constexpr int32_t kMovieWidth = 320;
+constexpr int32_t kMovieHeight = 200;
+
 class PlayerMovie final : public Movie {
 public:
     int32_t open(const char* name) override {
@@ -29,7 +32,11 @@ public:
     }
     void render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
                 int32_t height) override {
-        player.render(pixels, skipCount, frameIndex, width, height);
+        if (width == kMovieWidth && height == kMovieHeight) {
+            player.render(pixels, skipCount, frameIndex, width, height);
+        } else {
+            player.renderScaled(pixels, skipCount, width, height);
+        }
     }
     void close() override { player.close(); }
     void setStopCheck(std::function<bool()> check) override {

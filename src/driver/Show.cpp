@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "driver/FrameScale.h"
 #include "driver/Pictures.h"
 #include "driver/SceneTimings.h"
 
@@ -67,7 +68,7 @@ bool Show::step() {
         }
         const int32_t key = display.readKey();
         uint32_t* pixels = display.lock();
-        drawScene(pixels);
+        drawScene(pixels, display.frameWidth(), display.frameHeight());
         display.unlock();
         // A quit that came while the frame was drawn ends the show before the frame,
         // perhaps cut short, is shown.
@@ -117,39 +118,82 @@ void Show::freePictures() {
     for (Picture p : {kPelu, kMorvane, kGreets, kLogo, kCredits}) {
         pictures[p].reset();
     }
+    enlargedPicture = Enlarged{};
+    enlargedLogo = Enlarged{};
 }
 
-void Show::drawScene(uint32_t* pixels) {
+void Show::drawScene(uint32_t* pixels, int32_t width, int32_t height) {
     const uint32_t skip = static_cast<uint32_t>(skipCount);
+    const bool sharp = width != kWidth || height != kHeight;
     switch (scene) {
     case 1:
-        player->render(pixels, skip, frameIndex, kWidth, kHeight);
-        addGreyNoise(pixels, kWidth, kHeight);
+        player->render(pixels, skip, frameIndex, width, height);
+        if (sharp) {
+            addGreyNoiseScaled(pixels, kWidth, kHeight, width, height);
+        } else {
+            addGreyNoise(pixels, kWidth, kHeight);
+        }
         break;
     case 2:
-        copyPixels(pixels, pictures[kPelu].get(), kWidth, kHeight);
+        showPicture(pixels, kPelu, width, height);
         break;
     case 3:
     case 4:
-        player->render(pixels, skip, frameIndex, kWidth, kHeight);
-        overlayPixels(pixels, pictures[kLogo].get(), kWidth, kHeight);
+        player->render(pixels, skip, frameIndex, width, height);
+        if (sharp) {
+            blendOverlay(pixels, enlarged(enlargedLogo, kLogo, true, width, height), width, height);
+        } else {
+            overlayPixels(pixels, pictures[kLogo].get(), kWidth, kHeight);
+        }
         break;
     case 5:
-        copyPixels(pixels, pictures[kGreets].get(), kWidth, kHeight);
+        showPicture(pixels, kGreets, width, height);
         break;
     case 6:
-        copyPixels(pixels, pictures[kCredits].get(), kWidth, kHeight);
+        showPicture(pixels, kCredits, width, height);
         break;
     case 7:
-        copyPixels(pixels, pictures[kMorvane].get(), kWidth, kHeight);
+        showPicture(pixels, kMorvane, width, height);
         break;
     default: // 8: the surface keeps scene 7's picture while the music fades
+        // A sharp surface that changed size is new: it gets the picture again.
+        if (width != drawnWidth || height != drawnHeight) {
+            showPicture(pixels, kMorvane, width, height);
+        }
         if (volume > 0) {
             --volume;
             music.setMasterVolume(volume);
         }
         break;
     }
+    drawnWidth = width;
+    drawnHeight = height;
+}
+
+void Show::showPicture(uint32_t* pixels, Picture picture, int32_t width, int32_t height) {
+    if (width == kWidth && height == kHeight) {
+        copyPixels(pixels, pictures[picture].get(), kWidth, kHeight);
+    } else {
+        copyPixels(pixels, enlarged(enlargedPicture, picture, false, width, height), width, height);
+    }
+}
+
+const uint32_t* Show::enlarged(Enlarged& cache, Picture picture, bool overlay, int32_t width,
+                               int32_t height) {
+    if (cache.picture != picture || cache.width != width || cache.height != height) {
+        cache.pixels.assign(static_cast<size_t>(int64_t{width} * height), 0u);
+        if (overlay) {
+            scaleOverlay(pictures[picture].get(), kWidth, kHeight, cache.pixels.data(), width,
+                         height);
+        } else {
+            scaleSharp(pictures[picture].get(), kWidth, kHeight, cache.pixels.data(), width,
+                       height);
+        }
+        cache.picture = picture;
+        cache.width = width;
+        cache.height = height;
+    }
+    return cache.pixels.data();
 }
 
 void Show::endScene() {

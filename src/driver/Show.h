@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "driver/Display.h"
 #include "driver/Movie.h"
@@ -51,7 +52,20 @@ private:
 
     void loadPictures();
     void freePictures();
-    void drawScene(uint32_t* pixels);
+    // Draws the current scene into a width x height surface; any size but 320x200 is
+    // drawn sharp: movies at that size, pictures enlarged.
+    void drawScene(uint32_t* pixels, int32_t width, int32_t height);
+    void showPicture(uint32_t* pixels, Picture picture, int32_t width, int32_t height);
+    // A picture enlarged for a sharp surface, kept while the size stays; the logo in its
+    // overlay form (scaleOverlay).
+    struct Enlarged {
+        int32_t picture = -1;
+        int32_t width = 0;
+        int32_t height = 0;
+        std::vector<uint32_t> pixels;
+    };
+    const uint32_t* enlarged(Enlarged& cache, Picture picture, bool overlay, int32_t width,
+                             int32_t height);
     void endScene();
     void openMovie(const char* name);
     // Escape or Q waiting, asked between frames and by the movie while it draws one.
@@ -68,4 +82,9 @@ private:
     std::unique_ptr<uint32_t[]> pictures[kPictureCount];
     std::unique_ptr<Movie> player;
     Phase phase = Phase::kEnded;
+    Enlarged enlargedPicture;
+    Enlarged enlargedLogo;
+    // Size of the surface the last frame was drawn into.
+    int32_t drawnWidth = kWidth;
+    int32_t drawnHeight = kHeight;
 };

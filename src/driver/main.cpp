@@ -1,18 +1,26 @@
 // The show's entry point: the real window, music and movie files, paced by the music.
-// No command line and no configuration are read; data comes from the working directory.
+// Data comes from the working directory; the command line only chooses sharp drawing.
+#include <iostream>
+
 #include "driver/MusicClock.h"
 #include "driver/Show.h"
+#include "driver/ShowOptions.h"
 #include "driver/WallClock.h"
 #include "platform/ConsoleDisplay.h"
 #include "platform/LibraryMusic.h"
 #include "platform/ModuleLibrary.h"
 #include "platform/StandardStreams.h"
 
-int main() {
+int main(int argc, char** argv) {
     keepStandardStreams();
+    ShowOptions options;
+    const int32_t parsed = parseShowOptions(argc, argv, options, std::cout, std::cerr);
+    if (parsed != kRunShow) {
+        return parsed;
+    }
     ModuleLibrary library;
     LibraryMusic music(library);
-    ConsoleDisplay display;
+    ConsoleDisplay display(options.sharp);
     SteadyWallClock wall;
     MusicClock clock(music, wall);
     PlayerMovieSource movies;

@@ -5,6 +5,8 @@
 // machine and for every caller.
 #pragma once
 
+#include <array>
+
 #include "geometry/FloatMath.h"
 
 #include <cmath>
@@ -74,12 +76,13 @@ inline void cubic(int32_t steps, float h, float h2, float h3, float x0, float y0
 }
 
 // The elliptic arc of radii (rx, ry) from (x0, y0) to (x, y), counter-clockwise in the
-// parameter from the start, a batch of points at a time: emitBatch(xs, ys, n) gets the
-// points after the start in order, at most kArcBatch a call, the last call the exact end
-// point alone. An arc without a centre (radii too small for the chord, end on the start,
-// zero or non-finite radii or points) is that end point alone: a straight line.
+// parameter from the start, in parameter steps of arcStep (kArcStep for the fixed walk), a
+// batch of points at a time: emitBatch(xs, ys, n) gets the points after the start in order,
+// at most kArcBatch a call, the last call the exact end point alone. An arc without a
+// centre (radii too small for the chord, end on the start, zero or non-finite radii or
+// points) is that end point alone: a straight line.
 template <class EmitBatch>
-inline void arcBatches(float rx, float ry, float x0, float y0, float x, float y,
+inline void arcBatches(float arcStep, float rx, float ry, float x0, float y0, float x, float y,
                        EmitBatch&& emitBatch) {
     const float end[2] = {x, y};
     const auto line = [&]() { emitBatch(&end[0], &end[1], 1); };
@@ -111,20 +114,21 @@ inline void arcBatches(float rx, float ry, float x0, float y0, float x, float y,
     if (theta0 > theta1) {
         theta1 = theta1 + kTwoPi;
     }
-    // Both angles lie within [-π, 3π], so the walk ends after at most about 629 steps.
+    // Both angles lie within [-π, 3π], so the walk ends after at most about 2π / arcStep
+    // steps (629 for kArcStep, 6434 for kMinFineArcStep).
     // The points are (ox + rx·cos θ, oy + ry·sin θ) for θ = θ0 + step, + step, ... below θ1.
     // They are worked out a batch at a time and then handed on, so that the calls of cos
     // and sin are not interleaved with the receiver's work: the same values, in the same order.
     float xs[kArcBatch];
     float ys[kArcBatch];
-    float theta = theta0 + kArcStep;
+    float theta = theta0 + arcStep;
     while (theta < theta1) {
         int32_t n = 0;
         do {
             const floatmath::SinCos sc = floatmath::sinCos(theta);
             xs[n] = ox + rx * sc.cos;
             ys[n] = oy + ry * sc.sin;
-            theta = theta + kArcStep;
+            theta = theta + arcStep;
             ++n;
         } while (n < kArcBatch && theta < theta1);
         emitBatch(&xs[0], &ys[0], n);
@@ -134,12 +138,114 @@ inline void arcBatches(float rx, float ry, float x0, float y0, float x, float y,
 
 // arcBatches, every point handed to emitTo(x, y) on its own.
 template <class EmitTo>
+inline void arc(float arcStep, float rx, float ry, float x0, float y0, float x, float y,
+                EmitTo&& emitTo) {
+    arcBatches(arcStep, rx, ry, x0, y0, x, y,
+               [&emitTo](const float* xs, const float* ys, int32_t n) {
+                   for (int32_t i = 0; i < n; ++i) {
+                       emitTo(xs[i], ys[i]);
+                   }
+               });
+}
+
+// The fixed 0.01-radian walk.
+template <class EmitTo>
 inline void arc(float rx, float ry, float x0, float y0, float x, float y, EmitTo&& emitTo) {
-    arcBatches(rx, ry, x0, y0, x, y, [&emitTo](const float* xs, const float* ys, int32_t n) {
-        for (int32_t i = 0; i < n; ++i) {
-            emitTo(xs[i], ys[i]);
-        }
-    });
+    arc(kArcStep, rx, ry, x0, y0, x, y, static_cast<EmitTo&&>(emitTo));
+}
+
+// Fine flattening cuts each curve for the size it is shown at: with the linear part of
+// the map to output pixels, no chord strays more than kFineTolerance pixels from the
+// mapped curve. The counts are worked out for kFineBudget, leaving the rest of the
+// tolerance to the rounding of the float walks.
+inline constexpr double kFineTolerance = 0.25;
+inline constexpr double kFineBudget = 0.2;
+// The most pieces fine flattening cuts a curve into, and the smallest arc step: enough
+// for curves tens of thousands of pixels across, and a bound on the work a hostile
+// outline can ask for.
+inline constexpr int32_t kMaxFineCurveSteps = 256;
+inline constexpr float kMinFineArcStep = 1.0f / 1024.0f;
+
+// x' = xx·x + xy·y, y' = yx·x + yy·y: output pixels per path unit.
+struct LinearMap {
+    float xx;
+    float xy;
+    float yx;
+    float yy;
+};
+
+// The linear part of a row-major 3x3 affine matrix.
+inline LinearMap linearPartOf(const std::array<float, 9>& m) {
+    return {m[0], m[1], m[3], m[4]};
+}
+
+// Length of the vector (x, y) once mapped.
+inline double mappedLength(const LinearMap& map, double x, double y) {
+    const double mx = static_cast<double>(map.xx) * x + static_cast<double>(map.xy) * y;
+    const double my = static_cast<double>(map.yx) * x + static_cast<double>(map.yy) * y;
+    return std::sqrt(mx * mx + my * my);
+}
+
+// Pieces for a curve whose chords stray at most bend * h² for parameter step h, so that
+// bend / n² <= kFineBudget; fallback when bend is not a number.
+inline int32_t fineSteps(double bend, int32_t fallback) {
+    if (!(bend >= 0.0) || !std::isfinite(bend)) {
+        return fallback;
+    }
+    const double n = std::ceil(std::sqrt(bend / kFineBudget));
+    return n >= kMaxFineCurveSteps ? kMaxFineCurveSteps : n < 1.0 ? 1 : static_cast<int32_t>(n);
+}
+
+// A quadratic bends by its second difference A = p0 - 2c + p1: B'' = 2A, and a chord
+// over parameter step h strays at most |B''| h² / 8 = |A| h² / 4 from the curve.
+inline int32_t fineQuadSteps(const LinearMap& map, float x0, float y0, float cx, float cy, float x,
+                             float y, int32_t fallback) {
+    const double ax =
+        static_cast<double>(x0) - 2.0 * static_cast<double>(cx) + static_cast<double>(x);
+    const double ay =
+        static_cast<double>(y0) - 2.0 * static_cast<double>(cy) + static_cast<double>(y);
+    return fineSteps(mappedLength(map, ax, ay) / 4.0, fallback);
+}
+
+// A cubic's B'' = 6((1 - t) a + t b) with a = p0 - 2c1 + c2 and b = c1 - 2c2 + p3, so
+// |B''| <= 6 max(|a|, |b|) and a chord strays at most 3/4 max(|a|, |b|) h².
+inline int32_t fineCubicSteps(const LinearMap& map, float x0, float y0, float c1x, float c1y,
+                              float c2x, float c2y, float x, float y, int32_t fallback) {
+    const auto d = [](float p, float q, float r) {
+        return static_cast<double>(p) - 2.0 * static_cast<double>(q) + static_cast<double>(r);
+    };
+    const double a = mappedLength(map, d(x0, c1x, c2x), d(y0, c1y, c2y));
+    const double b = mappedLength(map, d(c1x, c2x, x), d(c1y, c2y, y));
+    return fineSteps(0.75 * std::fmax(a, b), fallback);
+}
+
+// The arc's points are (rx cos θ, ry sin θ) about its centre; mapped, the second
+// derivative is at most R long: max(|xx rx|, |yy ry|) for a scale, the matrix norm bound
+// otherwise. A chord over step h strays at most R h² / 8, so h = sqrt(8 budget / R), and
+// never more than the fixed kArcStep.
+inline float fineArcStep(const LinearMap& map, float rx, float ry) {
+    const double arx = std::fabs(static_cast<double>(rx));
+    const double ary = std::fabs(static_cast<double>(ry));
+    double bend = 0.0;
+    if (map.xy == 0.0f && map.yx == 0.0f) {
+        bend = std::fmax(std::fabs(static_cast<double>(map.xx)) * arx,
+                         std::fabs(static_cast<double>(map.yy)) * ary);
+    } else {
+        const double xx = static_cast<double>(map.xx);
+        const double xy = static_cast<double>(map.xy);
+        const double yx = static_cast<double>(map.yx);
+        const double yy = static_cast<double>(map.yy);
+        const double norm = std::sqrt(xx * xx + xy * xy + yx * yx + yy * yy);
+        bend = norm * std::fmax(arx, ary);
+    }
+    if (!(bend > 0.0) || !std::isfinite(bend)) {
+        return kArcStep;
+    }
+    const double h = std::sqrt(8.0 * kFineBudget / bend);
+    if (h >= static_cast<double>(kArcStep)) {
+        return kArcStep;
+    }
+    return h <= static_cast<double>(kMinFineArcStep) ? kMinFineArcStep : static_cast<float>(h);
 }
 
 } // namespace flattening

@@ -17,10 +17,42 @@ PathSink::PathSink() {
 
 PathSink::~PathSink() = default;
 
-void PathSink::setCurveSteps(int32_t n) {
+PathSink::CurveSteps PathSink::stepsOf(int32_t n) {
     const float step = 1.0f / static_cast<float>(n);
     const float squared = step * step;
-    stepping = {n, step, squared, squared * step};
+    return {n, step, squared, squared * step};
+}
+
+void PathSink::setCurveSteps(int32_t n) {
+    stepping = stepsOf(n);
+}
+
+void PathSink::setFineFlattening(const flattening::LinearMap* map) {
+    fine = map != nullptr;
+    if (map != nullptr) {
+        fineMap = *map;
+    }
+}
+
+PathSink::CurveSteps PathSink::quadSteps(float x0, float y0, float cx, float cy, float x,
+                                         float y) const {
+    if (!fine) {
+        return stepping;
+    }
+    return stepsOf(flattening::fineQuadSteps(fineMap, x0, y0, cx, cy, x, y, stepping.count));
+}
+
+PathSink::CurveSteps PathSink::cubicSteps(float x0, float y0, float c1x, float c1y, float c2x,
+                                          float c2y, float x, float y) const {
+    if (!fine) {
+        return stepping;
+    }
+    return stepsOf(
+        flattening::fineCubicSteps(fineMap, x0, y0, c1x, c1y, c2x, c2y, x, y, stepping.count));
+}
+
+float PathSink::arcStep(float rx, float ry) const {
+    return fine ? flattening::fineArcStep(fineMap, rx, ry) : flattening::kArcStep;
 }
 
 void PathSink::beginPath() {
@@ -48,18 +80,19 @@ void PathSink::emitTo(float x, float y) {
 }
 
 void PathSink::quadTo(float cx, float cy, float x, float y) {
-    flattening::quad(stepping.count, stepping.step, stepping.squared, currentX, currentY, cx, cy, x,
-                     y, [this](float px, float py) { emitTo(px, py); });
+    const CurveSteps steps = quadSteps(currentX, currentY, cx, cy, x, y);
+    flattening::quad(steps.count, steps.step, steps.squared, currentX, currentY, cx, cy, x, y,
+                     [this](float px, float py) { emitTo(px, py); });
 }
 
 void PathSink::cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
-    flattening::cubic(stepping.count, stepping.step, stepping.squared, stepping.cubed, currentX,
-                      currentY, c1x, c1y, c2x, c2y, x, y,
-                      [this](float px, float py) { emitTo(px, py); });
+    const CurveSteps steps = cubicSteps(currentX, currentY, c1x, c1y, c2x, c2y, x, y);
+    flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, currentX, currentY, c1x,
+                      c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
 }
 
 void PathSink::arcTo(float rx, float ry, float x, float y, float, float, float) {
-    flattening::arc(rx, ry, currentX, currentY, x, y,
+    flattening::arc(arcStep(rx, ry), rx, ry, currentX, currentY, x, y,
                     [this](float px, float py) { emitTo(px, py); });
 }
 

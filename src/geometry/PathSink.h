@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "geometry/Flattening.h"
+
 class PathSink {
 public:
     PathSink();
@@ -33,6 +35,18 @@ public:
     };
     const CurveSteps& curveSteps() const { return stepping; }
 
+    // Fine flattening for output through this linear map (copied): every curve and arc
+    // is cut for its own mapped size, no chord more than flattening::kFineTolerance off.
+    // Null (the default) keeps the fixed curve steps and the 0.01-radian arc walk.
+    void setFineFlattening(const flattening::LinearMap* map);
+    bool fineFlattening() const { return fine; }
+    // The steps of one curve from (x0, y0): the fixed ones, or fine ones for its size.
+    CurveSteps quadSteps(float x0, float y0, float cx, float cy, float x, float y) const;
+    CurveSteps cubicSteps(float x0, float y0, float c1x, float c1y, float c2x, float c2y, float x,
+                          float y) const;
+    // The parameter step of one arc walk.
+    float arcStep(float rx, float ry) const;
+
     // Where the last piece ended, and where the open subpath started (startPending: the
     // next move starts a new subpath).
     struct Pen {
@@ -43,6 +57,15 @@ public:
         bool startPending;
     };
     Pen pen() const { return {startX, startY, currentX, currentY, startPending}; }
+    // Puts the pen where another sink's replay left its own (sinks that draw one picture
+    // in parts start each part where the whole would).
+    void setPen(const Pen& p) {
+        startX = p.startX;
+        startY = p.startY;
+        currentX = p.currentX;
+        currentY = p.currentY;
+        startPending = p.startPending;
+    }
 
 protected:
     // emitLine from the pen to (x, y), then the pen moves there.
@@ -59,5 +82,9 @@ protected:
     bool startPending = true;
 
 private:
+    static CurveSteps stepsOf(int32_t n);
+
     CurveSteps stepping{32, 1.0f / 32.0f, 1.0f / 1024.0f, 1.0f / 32768.0f};
+    flattening::LinearMap fineMap{1.0f, 0.0f, 0.0f, 1.0f};
+    bool fine = false;
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -16,6 +17,7 @@
 
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
+#include "movie/BandedPainter.h"
 #include "movie/DataFile.h"
 #include "movie/FrameBudget.h"
 #include "movie/MovieFormat.h"
@@ -31,6 +33,59 @@ constexpr uint32_t kBackground = 0xff000000u;
 constexpr size_t kDrawShapesKeep = 1u << 16;
 // Largest single read asked of zlib (its length is an unsigned int, its result an int).
 constexpr size_t kLargestRead = size_t{1} << 30;
+
+// Rows a band looks past its own edges before it leaves a path out: far more than the
+// rounding of any flattening walk.
+constexpr int32_t kReachMargin = 2;
+
+// The rows a replay of these words can draw on, from the points of its commands: curves
+// stay within their control points, an arc within twice its y radius of its ends. Known
+// only when the first drawing command is a move (so no edge starts at an earlier path's
+// pen) and every point is finite.
+MoviePlayer::PathReach verticalReach(const uint32_t* words, int32_t wordCount) {
+    MoviePlayer::PathReach reach{std::numeric_limits<float>::max(),
+                                 std::numeric_limits<float>::lowest(), false};
+    bool moved = false;
+    int32_t position = 0;
+    while (position < wordCount) {
+        const uint32_t code = words[position];
+        if (code >= pathcode::kFirstEnd) {
+            break;
+        }
+        const int32_t count = pathcode::operandCount(code);
+        if (count > wordCount - position - 1) {
+            break;
+        }
+        const uint32_t* operand = words + position + 1;
+        position += 1 + count;
+        if (code == pathcode::kNop) {
+            continue;
+        }
+        if (!moved && code != pathcode::kMove) {
+            return reach;
+        }
+        moved = true;
+        const auto f = [operand](int32_t i) { return std::bit_cast<float>(operand[i]); };
+        float spread = 0.0f;
+        int32_t firstY = 1;
+        int32_t lastY = count - 1;
+        if (code == pathcode::kArc) {
+            spread = 2.0f * std::fabs(f(1));
+            firstY = 3;
+            lastY = 3;
+        }
+        for (int32_t i = firstY; i <= lastY; i += 2) {
+            const float y = f(i);
+            if (!std::isfinite(y) || !std::isfinite(spread)) {
+                return reach;
+            }
+            reach.minY = std::min(reach.minY, y - spread);
+            reach.maxY = std::max(reach.maxY, y + spread);
+        }
+    }
+    reach.known = true;
+    return reach;
+}
 
 [[maybe_unused]] uint32_t fromLittleEndian(uint32_t word) {
     if constexpr (std::endian::native == std::endian::little) {
@@ -159,7 +214,11 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
         keepFrame = true;
         const FrameStatus status = readFrameInto(&builder);
         if (status == FrameStatus::kFrame) {
-            drawFrame(pixels, width, height);
+            if (scaledTarget) {
+                drawFrameScaled(pixels, width, height);
+            } else {
+                drawFrame(pixels, width, height);
+            }
         }
         keepFrame = false;
         drawShapes.clear();
@@ -172,6 +231,20 @@ void MoviePlayer::render(uint32_t* pixels, uint32_t skipCount, int32_t frameInde
         }
     }
     fillBlack(pixels, width, height);
+}
+
+void MoviePlayer::renderScaled(uint32_t* pixels, uint32_t skipCount, int32_t width,
+                               int32_t height) {
+    scaledTarget = true;
+    render(pixels, skipCount, 0, width, height);
+    scaledTarget = false;
+}
+
+void MoviePlayer::setDrawThreads(int32_t threads) {
+    if (threads != drawThreads) {
+        drawThreads = threads;
+        painter.reset();
+    }
 }
 
 MoviePlayer::FrameStatus MoviePlayer::readFrame(MovieFrame* frame) {
@@ -371,4 +444,73 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
         }
     }
     rasterizer.resolveBackground(kBackground);
+}
+
+void MoviePlayer::drawFrameScaled(uint32_t* pixels, int32_t width, int32_t height) {
+    if (pixels == nullptr || width <= 0 || height <= 0) {
+        return;
+    }
+    if (!painter) {
+        painter = std::make_unique<BandedPainter>(drawThreads);
+    }
+    const float scaleX = static_cast<float>(width) / static_cast<float>(kMovieWidth);
+    const float scaleY = static_cast<float>(height) / static_cast<float>(kMovieHeight);
+    const bool fine = width != kMovieWidth || height != kMovieHeight;
+    const uint32_t* const frame = readBuffer.get() + frameStart / sizeof(uint32_t);
+    // Where each path may reach, in the order the bands fill them.
+    pathReach.clear();
+    for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
+        const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
+        for (uint32_t i = 0; i < shape->pathCount; ++i) {
+            const auto wordCount = static_cast<int32_t>(record[1]);
+            pathReach.push_back(verticalReach(record + 2, wordCount));
+            record += 2 + static_cast<size_t>(wordCount);
+        }
+    }
+    // Each band draws the whole frame as drawFrame does, into its own rows, leaving out the
+    // paths that cannot reach them; the cell budget grows with the band's height, as cells
+    // do with the scale. A path that goes on from the pen finds it where one pass over the
+    // frame with the show's rasterizer would: every band starts from that rasterizer's pen,
+    // which then moves on as if it had drawn the frame.
+    const PathSink::Pen startPen = rasterizer.pen();
+    painter->paint(pixels, width, height, [&](Rasterizer& band, int32_t firstRow, int32_t rows) {
+        band.setPen(startPen);
+        Transform2D transform;
+        transform.setScale(scaleX, scaleY);
+        band.clear();
+        band.setCurveSteps(framebudget::kMovieCurveSteps);
+        band.setFineTransformedFills(fine);
+        const int64_t cellLimit =
+            kMaxFrameCells *
+            std::max<int64_t>(1, (int64_t{rows} + kMovieHeight - 1) / kMovieHeight);
+        // Rows as path coordinates, two rows wider on each side than the band.
+        const float top = static_cast<float>(firstRow - kReachMargin) / scaleY;
+        const float bottom = static_cast<float>(firstRow + rows + kReachMargin) / scaleY;
+        int64_t cells = 0;
+        size_t path = 0;
+        for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
+            SolidPaint paint(shape->colour);
+            const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
+            for (uint32_t i = 0; i < shape->pathCount && cells <= cellLimit; ++i, ++path) {
+                const auto wordCount = static_cast<int32_t>(record[1]);
+                const PathReach& reach = pathReach[path];
+                if (reach.known && (reach.maxY < top || reach.minY > bottom)) {
+                    band.passOver(record + 2, wordCount);
+                } else {
+                    band.fillWords(record + 2, wordCount, transform, paint, FillRule::kEvenOdd);
+                    cells += band.cellCount();
+                }
+                record += 2 + static_cast<size_t>(wordCount);
+            }
+        }
+        band.resolveBackground(kBackground);
+    });
+    for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
+        const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
+        for (uint32_t i = 0; i < shape->pathCount; ++i) {
+            const auto wordCount = static_cast<int32_t>(record[1]);
+            rasterizer.passOver(record + 2, wordCount);
+            record += 2 + static_cast<size_t>(wordCount);
+        }
+    }
 }

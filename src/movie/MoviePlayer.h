@@ -12,6 +12,7 @@
 #include <vector>
 
 struct gzFile_s;
+class BandedPainter;
 class MovieFrame;
 
 class MoviePlayer {
@@ -51,6 +52,22 @@ public:
     // frameIndex is accepted and not used.
     void render(uint32_t* pixels, uint32_t skipCount, int32_t frameIndex, int32_t width,
                 int32_t height);
+    // render with the movie's 320x200 space mapped onto width x height (pitch width): x
+    // scaled by width / 320, y by height / 200. Curves and arcs are flattened for that
+    // scale (no chord more than 1/4 pixel off the curve) unless it is 1; any height is
+    // drawn in bands on drawThreads threads. At 320x200 it gives render's pixels.
+    void renderScaled(uint32_t* pixels, uint32_t skipCount, int32_t width, int32_t height);
+    // Threads renderScaled draws with; <= 0 (the default) is one per processor core.
+    void setDrawThreads(int32_t threads);
+    // The rows (movie y) a path's replay can draw on; known false when it cannot be told.
+    struct PathReach {
+        float minY;
+        float maxY;
+        bool known;
+    };
+    // Movie space size renderScaled maps onto its target.
+    static constexpr int32_t kMovieWidth = 320;
+    static constexpr int32_t kMovieHeight = 200;
     void close();
     // Asked between the paths of a frame being drawn; when it answers true the rest of the
     // frame is left undrawn, for a caller that will not show it (a show asked to quit
@@ -109,6 +126,7 @@ private:
     // Gives back a buffer one unusually large frame made grow.
     void shrinkBuffer();
     void drawFrame(uint32_t* pixels, int32_t width, int32_t height);
+    void drawFrameScaled(uint32_t* pixels, int32_t width, int32_t height);
 
     std::unique_ptr<gzFile_s, GzCloser> stream;
     uint32_t shapesLeft = 0;
@@ -131,4 +149,11 @@ private:
     std::function<bool()> stopCheck;
     // Shapes of the frame render draws; storage is reused from frame to frame.
     std::vector<DrawShape> drawShapes;
+    int32_t drawThreads = 0;
+    // Set while renderScaled runs render.
+    bool scaledTarget = false;
+    // Made at the first scaled frame.
+    std::unique_ptr<BandedPainter> painter;
+    // Reach of each path of the frame renderScaled draws, in drawing order.
+    std::vector<PathReach> pathReach;
 };

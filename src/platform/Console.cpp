@@ -115,10 +115,7 @@ void Console::open(const char* title, int32_t width, int32_t height, const Forma
         if (renderer == nullptr) {
             renderer = check(SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | sync));
         }
-        frame = check(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                                        SDL_TEXTUREACCESS_STREAMING, width, height));
-        check(SDL_SetTextureBlendMode(frame, SDL_BLENDMODE_NONE));
-        check(SDL_SetTextureScaleMode(frame, SDL_ScaleModeNearest));
+        frame = createFrameTexture(width, height);
         useScaledTexture = SDL_RenderTargetSupported(renderer) == SDL_TRUE;
         frameWidth = width;
         frameHeight = height;
@@ -131,6 +128,50 @@ void Console::open(const char* title, int32_t width, int32_t height, const Forma
         destroyWindow();
         throw;
     }
+}
+
+SDL_Texture* Console::createFrameTexture(int32_t width, int32_t height) {
+    SDL_Texture* texture = check(SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
+                                                   SDL_TEXTUREACCESS_STREAMING, width, height));
+    if (SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE) < 0 ||
+        SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest) < 0) {
+        SDL_DestroyTexture(texture);
+        fail();
+    }
+    return texture;
+}
+
+FrameRect Console::shownRect() {
+    if (!isOpen()) {
+        throw DynamicError("console is not open");
+    }
+    int outputWidth = 0;
+    int outputHeight = 0;
+    check(SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight));
+    return fitFourByThree(outputWidth, outputHeight);
+}
+
+void Console::resizeFrame(int32_t width, int32_t height) {
+    if (!isOpen()) {
+        throw DynamicError("console is not open");
+    }
+    if (width <= 0 || height <= 0 || width > kMaxFrameSide || height > kMaxFrameSide) {
+        throw DynamicError("invalid console size");
+    }
+    if (width == frameWidth && height == frameHeight) {
+        return;
+    }
+    SDL_Texture* resized = createFrameTexture(width, height);
+    SDL_DestroyTexture(frame);
+    frame = resized;
+    frameWidth = width;
+    frameHeight = height;
+    // The enlargement belongs to the old size.
+    if (scaled != nullptr) {
+        SDL_DestroyTexture(scaled);
+        scaled = nullptr;
+    }
+    scaledFactor = 0;
 }
 
 void Console::load(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitch) {
@@ -169,7 +210,9 @@ void Console::update() {
     const Rect r = fitFourByThree(outputWidth, outputHeight);
     const SDL_Rect target{r.x, r.y, r.w, r.h};
     SDL_Texture* source = frame;
-    if (useScaledTexture) {
+    // A frame drawn at the rectangle's own size is copied as it is.
+    const bool exact = r.w == frameWidth && r.h == frameHeight;
+    if (useScaledTexture && !exact) {
         ensureScaledTexture(sharpFactor(r, frameWidth, frameHeight));
         check(SDL_SetRenderTarget(renderer, scaled));
         check(SDL_RenderCopy(renderer, frame, nullptr, nullptr));

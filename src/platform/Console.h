@@ -49,6 +49,12 @@ public:
     void read(Key& key);
     void close();
 
+    // The 4:3 rectangle frames are shown in, in output pixels, as the window is now.
+    FrameRect shownRect();
+    // Gives the frame a new size (its pixels black until the next load); later loads
+    // must be of that size. Sides are 1..4096.
+    void resizeFrame(int32_t width, int32_t height);
+
     // Replaces the frame with width x height pixels (pitch in pixels).
     void load(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitch);
     bool isOpen() const { return window != nullptr; }
@@ -70,6 +76,8 @@ private:
     void push(int32_t code);
     void toggleFullscreen();
     void ensureScaledTexture(int32_t factor);
+    // A streaming texture for width x height frames, blending off, sampled nearest.
+    SDL_Texture* createFrameTexture(int32_t width, int32_t height);
     void destroyWindow();
 
     bool vsync = false;

@@ -1,5 +1,7 @@
 // Console start-up in the show's order: console object, 32-bit format, the
 // "synchronized update" option, open at 320x200, then a surface of the console's size.
+// A sharp display then follows the window: the surface is made again whenever the 4:3
+// rectangle it is shown in changes size.
 #include "platform/ConsoleDisplay.h"
 
 namespace {
@@ -10,7 +12,7 @@ constexpr int32_t kHeight = 200;
 
 } // namespace
 
-ConsoleDisplay::ConsoleDisplay() = default;
+ConsoleDisplay::ConsoleDisplay(bool sharpFrames) : sharp(sharpFrames) {}
 
 ConsoleDisplay::~ConsoleDisplay() {
     destroy();
@@ -43,7 +45,28 @@ bool ConsoleDisplay::keyWaiting(int32_t code) {
 }
 
 uint32_t* ConsoleDisplay::lock() {
+    if (sharp) {
+        fitSurface();
+    }
     return surface->lock();
+}
+
+int32_t ConsoleDisplay::frameWidth() const {
+    return surface ? surface->width() : kWidth;
+}
+
+int32_t ConsoleDisplay::frameHeight() const {
+    return surface ? surface->height() : kHeight;
+}
+
+void ConsoleDisplay::fitSurface() {
+    const FrameRect shown = console->shownRect();
+    const FrameRect wanted = sharpFrameSize(shown.w, shown.h);
+    if (wanted.w == surface->width() && wanted.h == surface->height()) {
+        return;
+    }
+    console->resizeFrame(wanted.w, wanted.h);
+    surface = std::make_unique<ptc::Surface>(wanted.w, wanted.h, *format);
 }
 
 void ConsoleDisplay::unlock() {

@@ -5,7 +5,8 @@
 //   each row's few cells are insertion-sorted back into cells (std::sort for crowded rows);
 // - very many cells: a stable least-significant-byte-first radix sort, four passes of
 //   8 bits, skipping any pass whose byte is the same in every cell.
-// The count tables are shared by every rasterizer; each use hands them back all zero.
+// The count tables are shared by the rasterizers of one thread (each thread has its own,
+// so bands can be drawn at once); each use hands them back all zero.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -24,10 +25,10 @@ constexpr uint32_t kCrowdedRow = 48;
 // From this many cells on, the radix passes are cheaper than the row buckets.
 constexpr std::size_t kRadixFrom = 16384;
 
-uint32_t counts[kBuckets];
-uint32_t positions[kBuckets];
-uint32_t rowEnds[Rasterizer::kMaxHeight + 1];
-bool countsNeedClearing = true;
+thread_local uint32_t counts[kBuckets];
+thread_local uint32_t positions[kBuckets];
+thread_local uint32_t rowEnds[Rasterizer::kMaxHeight + 1];
+thread_local bool countsNeedClearing = true;
 
 void insertionSort(Cell* first, Cell* last) {
     for (Cell* it = first + (first != last ? 1 : 0); it < last; ++it) {

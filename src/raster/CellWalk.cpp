@@ -2,6 +2,7 @@
 // integer form of x(j) = xStart + xStep * ceil(j * dx / dy) on half-scanline yTop + j;
 // every float reaches fixed point through fixedFloor, which clamps before it converts.
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "geometry/Flattening.h"
@@ -94,8 +95,11 @@ void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
     const float topY = down ? y0 : y1;
     const float bottomX = down ? x1 : x0;
     const float bottomY = down ? y1 : y0;
-    const int32_t yTop = fixedFloor(kHalfScanlines * static_cast<double>(topY));
-    const int32_t yBottom = fixedFloor(kHalfScanlines * static_cast<double>(bottomY));
+    // A band of a taller picture takes its first row off after the clamp, in whole
+    // half-scanlines, as the mapped walk does.
+    const int32_t rowShift = 2 * firstRow;
+    const int32_t yTop = fixedFloor(kHalfScanlines * static_cast<double>(topY)) - rowShift;
+    const int32_t yBottom = fixedFloor(kHalfScanlines * static_cast<double>(bottomY)) - rowShift;
     if (yTop == yBottom) {
         return;
     }
@@ -148,8 +152,12 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
     boundsMaxY = std::max(b.y, boundsMaxY);
     boundsMinX = std::min(a.x, boundsMinX);
     boundsMaxX = std::max(b.x, boundsMaxX);
-    // An edge crossing a single half-scanline (many pieces of a flattened curve) has the
-    // one cell walkEdge would write: at its top half-scanline, x where it starts there.
+    storeEdge(a, b);
+}
+
+// An edge crossing a single half-scanline (many pieces of a flattened curve) has the
+// one cell walkEdge would write: at its top half-scanline, x where it starts there.
+inline void Rasterizer::storeEdge(const EdgePoint& a, const EdgePoint& b) {
     const int32_t rise = b.halfScanline - a.halfScanline;
     if (rise == 0) {
         return;
@@ -168,7 +176,7 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
 }
 
 void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
-    if (transform != nullptr && !transform->isIdentity()) {
+    if ((transform != nullptr && !transform->isIdentity()) || firstRow != 0) {
         if (x0 != x1 || y0 != y1) {
             emitLineGeneral(x0, y0, x1, y1);
         }
@@ -271,7 +279,7 @@ public:
     }
     void arcTo(float rx, float ry, float x, float y, float, float, float) {
         flattening::arcBatches(
-            rx, ry, current.x, current.y, x, y,
+            flattening::kArcStep, rx, ry, current.x, current.y, x, y,
             [this](const float* xs, const float* ys, int32_t n) { emitPoints(xs, ys, n); });
     }
     void closePath() {
@@ -314,12 +322,121 @@ private:
     bool startPending;
 };
 
+// OutlineWalker's work under a transform, a first row or fine flattening. Each point is
+// mapped once, with the very expression of Transform2D::map, and its half-scanline is
+// taken in the target's rows; the points' path coordinates are kept for the bounding box
+// and for the checked route. So every edge stores what emitLine stores for it: the
+// fixed-point values of its ends are the same, and so are the walks over them.
+class Rasterizer::MappedWalker {
+public:
+    MappedWalker(Rasterizer& owner, const Transform2D* transform)
+        : r(owner), identity(transform == nullptr || transform->isIdentity()),
+          m(transform != nullptr ? transform->matrix() : Transform2D().matrix()),
+          rowShift(2 * owner.firstRow), start(mapped(owner.startX, owner.startY)),
+          current(mapped(owner.currentX, owner.currentY)), startPending(owner.startPending) {}
+    MappedWalker(const MappedWalker&) = delete;
+    MappedWalker& operator=(const MappedWalker&) = delete;
+    ~MappedWalker() {
+        r.startX = start.x;
+        r.startY = start.y;
+        r.currentX = current.x;
+        r.currentY = current.y;
+        r.startPending = startPending;
+    }
+
+    void beginPath() { startPending = true; }
+    void moveTo(float x, float y) {
+        current = mapped(x, y);
+        if (startPending) {
+            start = current;
+            startPending = false;
+        }
+    }
+    void lineTo(float x, float y) { emitTo(x, y); }
+    void quadTo(float cx, float cy, float x, float y) {
+        const CurveSteps steps = r.quadSteps(current.x, current.y, cx, cy, x, y);
+        flattening::quad(steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
+                         [this](float px, float py) { emitTo(px, py); });
+    }
+    void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
+        const CurveSteps steps = r.cubicSteps(current.x, current.y, c1x, c1y, c2x, c2y, x, y);
+        flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y,
+                          c1x, c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
+    }
+    void arcTo(float rx, float ry, float x, float y, float, float, float) {
+        flattening::arc(r.arcStep(rx, ry), rx, ry, current.x, current.y, x, y,
+                        [this](float px, float py) { emitTo(px, py); });
+    }
+    void closePath() {
+        edge(current, start);
+        current = start;
+        startPending = true;
+    }
+    void endPath() {}
+
+private:
+    // A point in path coordinates and as mapped into the target.
+    struct Point {
+        float x;
+        float y;
+        EdgePoint target;
+    };
+
+    Point mapped(float x, float y) const {
+        float tx = x;
+        float ty = y;
+        if (!identity) {
+            tx = m[0] * x + m[1] * y + m[2];
+            ty = m[3] * x + m[4] * y + m[5];
+        }
+        EdgePoint e = edgePoint(tx, ty);
+        e.halfScanline -= rowShift;
+        return {x, y, e};
+    }
+
+    // emitLine's route for one line, the fast way when both ends are in range.
+    void edge(const Point& a, const Point& b) {
+        if (a.x == b.x && a.y == b.y) {
+            return;
+        }
+        if (!(a.target.inRange && b.target.inRange)) {
+            r.emitLineGeneral(a.x, a.y, b.x, b.y);
+            return;
+        }
+        // In range after mapping means finite before. Minimum and maximum as in edge().
+        r.boundsMinY = std::min(a.y, r.boundsMinY);
+        r.boundsMaxY = std::max(b.y, r.boundsMaxY);
+        r.boundsMinX = std::min(a.x, r.boundsMinX);
+        r.boundsMaxX = std::max(b.x, r.boundsMaxX);
+        r.storeEdge(a.target, b.target);
+    }
+
+    void emitTo(float x, float y) {
+        const Point next = mapped(x, y);
+        edge(current, next);
+        current = next;
+    }
+
+    Rasterizer& r;
+    const bool identity;
+    const std::array<float, 9> m;
+    const int32_t rowShift;
+    Point start;
+    Point current;
+    bool startPending;
+};
+
+void Rasterizer::replayMapped(const uint32_t* words, int32_t wordCount) {
+    MappedWalker walker(*this, transform);
+    Path::replayWords(words, wordCount, walker);
+}
+
 void Rasterizer::replayOutline(const uint32_t* words, int32_t wordCount) {
-    if (transform == nullptr || transform->isIdentity()) {
+    if ((transform == nullptr || transform->isIdentity()) && firstRow == 0 && !fineFlattening()) {
         OutlineWalker walker(*this);
         Path::replayWords(words, wordCount, walker);
     } else {
-        Path::replayWords(words, wordCount, static_cast<PathSink&>(*this));
+        replayMapped(words, wordCount);
     }
 }
 

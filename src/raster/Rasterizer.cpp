@@ -8,6 +8,7 @@
 #include <limits>
 #include <new>
 
+#include "geometry/Flattening.h"
 #include "geometry/Paint.h"
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
@@ -74,6 +75,52 @@ void Rasterizer::setTarget(uint32_t* pixels, int32_t targetWidth, int32_t target
     pitch = targetPitch;
 }
 
+// Every drawing command leaves the pen on its stored end point (flattening ends there
+// exactly), so following the end points gives the pen a replay leaves.
+class Rasterizer::PenWalker {
+public:
+    explicit PenWalker(Rasterizer& owner) : r(owner) {}
+    void beginPath() { r.startPending = true; }
+    void moveTo(float x, float y) {
+        if (r.startPending) {
+            r.startX = x;
+            r.startY = y;
+            r.startPending = false;
+        }
+        to(x, y);
+    }
+    void lineTo(float x, float y) { to(x, y); }
+    void quadTo(float, float, float x, float y) { to(x, y); }
+    void cubicTo(float, float, float, float, float x, float y) { to(x, y); }
+    void arcTo(float, float, float x, float y, float, float, float) { to(x, y); }
+    void closePath() {
+        to(r.startX, r.startY);
+        r.startPending = true;
+    }
+    void endPath() {}
+
+private:
+    void to(float x, float y) {
+        r.currentX = x;
+        r.currentY = y;
+    }
+    Rasterizer& r;
+};
+
+void Rasterizer::passOver(const uint32_t* words, int32_t wordCount) {
+    PenWalker walker(*this);
+    Path::replayWords(words, wordCount, walker);
+}
+
+void Rasterizer::setFirstRow(int32_t row) {
+    // Rows beyond any picture would only push coordinates past the fixed-point limit.
+    firstRow = std::clamp(row, 0, kFixedLimit / 4);
+}
+
+void Rasterizer::setFineTransformedFills(bool on) {
+    fineTransformedFills = on;
+}
+
 void Rasterizer::clear() {
     if (target == nullptr) {
         return;
@@ -134,12 +181,24 @@ void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fi
     beginCells();
     fillRule = rule;
 
+    if (fineTransformedFills && transform != nullptr) {
+        const flattening::LinearMap map = flattening::linearPartOf(transform->matrix());
+        setFineFlattening(&map);
+    } else if (fineFlattening()) {
+        setFineFlattening(nullptr);
+    }
     replayOutline(words, wordCount);
     sortCells();
 
     paint = &fillPaint;
-    if (transform != nullptr) {
-        fillPaint.deviceToPaint.assign(*transform);
+    if (transform != nullptr || firstRow != 0) {
+        // Target rows are firstRow rows above the picture's: the paint sees them moved back.
+        fillPaint.deviceToPaint.assign(transform != nullptr ? *transform : Transform2D());
+        if (firstRow != 0) {
+            Transform2D up;
+            up.setTranslation(0.0f, -static_cast<float>(firstRow));
+            fillPaint.deviceToPaint.compose(up);
+        }
         fillPaint.deviceToPaint.invert();
     }
     fillPaint.bounds = {boundsMinX, boundsMinY, boundsMaxX - boundsMinX, boundsMaxY - boundsMinY};

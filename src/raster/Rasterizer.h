@@ -52,6 +52,15 @@ public:
     // kMaxHeight are clamped to it; a null buffer, a negative size or pitch < width
     // leaves no target at all (nothing is cleared or drawn until the next setTarget).
     void setTarget(uint32_t* pixels, int32_t width, int32_t height, int32_t pitch);
+    // The target shows rows firstRow.. of a taller picture: what a fill maps to row
+    // firstRow + r lands in target row r. The shift is made on whole half-scanlines after
+    // the conversion to fixed point, so bands of one picture give exactly the pixels of
+    // one pass over it. Kept until changed; 0 at construction. Negative values count as 0.
+    void setFirstRow(int32_t firstRow);
+    // Transformed fills (fillTransformed, fillWords) cut curves and arcs finely for the
+    // transform's scale (PathSink::setFineFlattening): no chord strays more than a
+    // quarter of a target pixel. Off at construction: the fixed curve steps and arc step.
+    void setFineTransformedFills(bool on);
     // Every pixel of the target becomes 0: empty, nothing drawn yet.
     void clear();
     void fill(const Path& path, Paint& paint, FillRule fillRule);
@@ -60,6 +69,9 @@ public:
     // fillTransformed of a path holding words [0, wordCount), read where they lie.
     void fillWords(const uint32_t* words, int32_t wordCount, const Transform2D& transform,
                    Paint& paint, FillRule fillRule);
+    // Moves the pen as fillWords of these words would, drawing nothing: a band that
+    // leaves out an outline lying wholly outside it keeps the pen of a fill that drew it.
+    void passOver(const uint32_t* words, int32_t wordCount);
     // Puts colour (alpha taken as 255) under every pixel that is not yet opaque.
     void resolveBackground(uint32_t colour);
 
@@ -108,14 +120,23 @@ private:
     };
     // Replays a path with the PathSink flattening but no virtual call per piece.
     class OutlineWalker;
+    // The same under a transform or a first row: each point mapped once, as
+    // Transform2D::map maps it, then the fast edge route.
+    class MappedWalker;
+    // Follows the pen through a path without flattening anything.
+    class PenWalker;
 
     static EdgePoint edgePoint(float x, float y);
     // Path::replayWords into this rasterizer, without a virtual call per piece when no
     // transform applies.
     void replayOutline(const uint32_t* words, int32_t wordCount);
+    // replayOutline through a MappedWalker (MappedWalk.cpp).
+    void replayMapped(const uint32_t* words, int32_t wordCount);
     void fillOutline(const uint32_t* words, int32_t wordCount, Paint& paint, FillRule fillRule);
     // emitLine between two points when no transform applies.
     void edge(const EdgePoint& a, const EdgePoint& b);
+    // The cells of an edge between in-range points, bounds aside.
+    void storeEdge(const EdgePoint& a, const EdgePoint& b);
     // The cells of an in-range edge that crosses at least one half-scanline.
     void walkEdge(const EdgePoint& a, const EdgePoint& b);
     // Doubles both cell arrays, keeping the stored cells. False once at
@@ -154,6 +175,9 @@ private:
     int32_t lastSpanEndX = 0;
     int32_t lastSpanY = 0;
     FillRule fillRule = FillRule::kEvenOdd;
+    // The first target row's row in the whole picture.
+    int32_t firstRow = 0;
+    bool fineTransformedFills = false;
     // Bounding box of the current fill, in path coordinates.
     float boundsMinX = 0.0f;
     float boundsMaxX = 0.0f;

@@ -213,3 +213,56 @@ TEST(ConsolePicture, WideWindowShowsTheFrameAt4To3BetweenBlackBars) {
     EXPECT_EQ(at(1119, 360), 0x0000FFu);
     EXPECT_EQ(at(1120, 360), 0x000000u);
 }
+
+// A sharp display draws at the size of the 4:3 rectangle the window shows, picked again at
+// every lock; the picture then fills the rectangle pixel for pixel.
+TEST(ConsoleDisplaySharp, SurfaceFollowsTheWindowsRectangle) {
+    ConsoleDisplay display(true);
+    display.open();
+    SDL_Window* w = onlyWindow();
+    ASSERT_NE(w, nullptr);
+    struct Step {
+        int32_t windowWidth, windowHeight, frameWidth, frameHeight;
+    };
+    for (const Step& s : {Step{960, 720, 960, 720}, Step{1280, 720, 960, 720},
+                          Step{1000, 1000, 1000, 750}, Step{320, 240, 320, 240}}) {
+        SDL_SetWindowSize(w, s.windowWidth, s.windowHeight);
+        uint32_t* p = display.lock();
+        ASSERT_EQ(display.frameWidth(), s.frameWidth) << s.windowWidth << "x" << s.windowHeight;
+        ASSERT_EQ(display.frameHeight(), s.frameHeight);
+        // Left half red, right half blue, drawn at the surface's own size.
+        for (int32_t y = 0; y < s.frameHeight; ++y) {
+            for (int32_t x = 0; x < s.frameWidth; ++x) {
+                p[y * s.frameWidth + x] = x < s.frameWidth / 2 ? 0x00FF0000u : 0x000000FFu;
+            }
+        }
+        display.unlock();
+        display.present();
+        SDL_Renderer* r = SDL_GetRenderer(w);
+        const ptc::Console::Rect rect = ptc::Console::fitFourByThree(s.windowWidth, s.windowHeight);
+        const auto at = [&](int x, int y) {
+            uint32_t px = 0;
+            SDL_Rect one{x, y, 1, 1};
+            EXPECT_EQ(SDL_RenderReadPixels(r, &one, SDL_PIXELFORMAT_ARGB8888, &px, 4), 0);
+            return px & 0x00FFFFFFu;
+        };
+        // Copied one to one: the halves meet between two neighbouring output pixels.
+        const int32_t middle = rect.x + s.frameWidth / 2;
+        EXPECT_EQ(at(middle - 1, rect.y + rect.h / 2), 0xFF0000u);
+        EXPECT_EQ(at(middle, rect.y + rect.h / 2), 0x0000FFu);
+    }
+    display.close();
+    display.destroy();
+}
+
+TEST(ConsoleDisplaySharp, PlainDisplayStaysAt320x200WhateverTheWindow) {
+    ConsoleDisplay display;
+    display.open();
+    SDL_SetWindowSize(onlyWindow(), 1600, 1200);
+    display.lock();
+    EXPECT_EQ(display.frameWidth(), 320);
+    EXPECT_EQ(display.frameHeight(), 200);
+    display.unlock();
+    display.present();
+    display.destroy();
+}

@@ -34,6 +34,8 @@ namespace {
 constexpr int32_t kWidth = 320;
 constexpr int32_t kHeight = 200;
 constexpr uint32_t kStartPixel = 0xff000000u;
+// render --scale: frames of 320K x 200K pixels, up to 3840x2400.
+constexpr int32_t kMaxRenderScale = 12;
 constexpr int kFailStatus = 1;
 
 int failure(const std::string& message) {
@@ -238,6 +240,8 @@ struct RenderOptions {
     bool limited = false;
     uint32_t skip = 0;
     bool raw = false;
+    // Frames kWidth * scale x kHeight * scale, drawn at that size (MoviePlayer::renderScaled).
+    int32_t scale = 1;
 };
 
 int runRender(const RenderOptions& options) {
@@ -257,10 +261,17 @@ int runRender(const RenderOptions& options) {
     if (made) {
         return failure(outDir.string() + ": cannot create the folder: " + made.message());
     }
-    std::vector<uint32_t> pixels(static_cast<size_t>(kWidth) * kHeight, kStartPixel);
+    const int32_t width = kWidth * options.scale;
+    const int32_t height = kHeight * options.scale;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height),
+                                 kStartPixel);
     std::vector<std::string> writtenNames;
     for (uint32_t call = 0; !options.limited || call < options.frames; ++call) {
-        player.render(pixels.data(), options.skip, static_cast<int32_t>(call), kWidth, kHeight);
+        if (options.scale == 1) {
+            player.render(pixels.data(), options.skip, static_cast<int32_t>(call), kWidth, kHeight);
+        } else {
+            player.renderScaled(pixels.data(), options.skip, width, height);
+        }
         // Without --frames, stop at the first call that found no frame to draw.
         if (!options.limited && player.hasEnded()) {
             break;
@@ -274,7 +285,7 @@ int runRender(const RenderOptions& options) {
             return failure(error);
         }
         const bool ok = options.raw ? writeRaw(file.tempName(), pixels)
-                                    : writePng(file.tempName(), pixels.data(), kWidth, kHeight);
+                                    : writePng(file.tempName(), pixels.data(), width, height);
         if (!ok) {
             return failure(fileError(file.finalName(), errno));
         }
@@ -391,7 +402,14 @@ int main(int argc, char** argv) {
             ->check(toolcli::countValidator());
     renderCommand->add_option("--skip", render.skip, "frames skipped before each call")
         ->check(toolcli::countValidator());
-    renderCommand->add_flag("--raw", render.raw, "320x200 little-endian 0xAARRGGBB words");
+    renderCommand->add_flag("--raw", render.raw,
+                            "320x200 (times --scale) little-endian 0xAARRGGBB words");
+    renderCommand
+        ->add_option("--scale", render.scale,
+                     "frames K times the movie's 320x200, drawn at that size with sharp edges "
+                     "(1 to 12, default 1)")
+        ->type_name("K")
+        ->check(CLI::Range(1, kMaxRenderScale));
 
     CLI::App* encode = app.add_subcommand("encode", "text form to a gzip movie");
     encode->add_option("TEXT", textFile, "text file")->required();

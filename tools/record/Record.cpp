@@ -387,9 +387,12 @@ int main(int argc, char** argv) {
 
     const int32_t width = Show::kWidth * options.scale;
     const int32_t height = kAspectHeight * options.scale;
-    FrameSampler sampler(options.fps, Show::kWidth, Show::kHeight);
+    // Sharp: the show draws at the video's size, which the sinks then take as it is.
+    const int32_t surfaceWidth = options.sharp ? width : Show::kWidth;
+    const int32_t surfaceHeight = options.sharp ? height : Show::kHeight;
+    FrameSampler sampler(options.fps, surfaceWidth, surfaceHeight);
     PngFrames png(pngDir);
-    FrameRepeater pngFrames(png, Show::kWidth, Show::kHeight, width, height);
+    FrameRepeater pngFrames(png, surfaceWidth, surfaceHeight, width, height);
     if (!pngDir.empty()) {
         sampler.addSink(pngFrames);
     }
@@ -401,8 +404,8 @@ int main(int argc, char** argv) {
         settings.container = options.container;
         settings.lossless = options.lossless;
         settings.fps = options.fps;
-        settings.surfaceWidth = Show::kWidth;
-        settings.surfaceHeight = Show::kHeight;
+        settings.surfaceWidth = surfaceWidth;
+        settings.surfaceHeight = surfaceHeight;
         settings.outputWidth = width;
         settings.outputHeight = height;
         settings.audioRate = kAudioRate;
@@ -425,7 +428,7 @@ int main(int argc, char** argv) {
     if (!output.empty() || !wavPart.empty()) {
         sampler.addSink(sound);
     }
-    RecordingDisplay display(time, &sampler, options.limitMs);
+    RecordingDisplay display(time, &sampler, options.limitMs, surfaceWidth, surfaceHeight);
     PlayerMovieSource movies;
     Show show(display, music, clock, movies);
     Progress progress(totalMs);
@@ -478,13 +481,14 @@ int main(int argc, char** argv) {
     const double seconds = progress.seconds();
     const double speed = progress.speed(endMs);
     if (!output.empty()) {
-        std::fprintf(stderr,
-                     "tilsen-record: wrote %s (%s, %llu frames at %d fps, %dx%d%s) in %.1f s, "
-                     "%.1fx real time\n",
-                     output.c_str(), length.c_str(), frames, options.fps,
-                     options.lossless ? Show::kWidth : width,
-                     options.lossless ? Show::kHeight : height,
-                     options.lossless ? " shown 4:3, lossless" : "", seconds, speed);
+        std::fprintf(
+            stderr,
+            "tilsen-record: wrote %s (%s, %llu frames at %d fps, %dx%d%s) in %.1f s, "
+            "%.1fx real time\n",
+            output.c_str(), length.c_str(), frames, options.fps,
+            options.lossless ? surfaceWidth : width, options.lossless ? surfaceHeight : height,
+            options.lossless ? (options.sharp ? ", lossless" : " shown 4:3, lossless") : "",
+            seconds, speed);
     }
     if (!pngDir.empty()) {
         std::fprintf(stderr, "tilsen-record: wrote %s (%s, %llu frames at %d fps, %dx%d)\n",

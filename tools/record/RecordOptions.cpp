@@ -78,10 +78,13 @@ Parser makeParser(RecordOptions& options) {
         ->type_name("N")
         ->check(wholeNumber(1, RecordOptions::kMaxFps));
     app.add_option("--scale", options.scale,
-                   "picture size 320K x 240K, 4:3 with sharp pixels, K from 1 to 8 (default "
+                   "picture size 320K x 240K, 4:3 with sharp pixels, K from 1 to 12 (default "
                    "3: 960x720)")
         ->type_name("K")
         ->check(wholeNumber(1, RecordOptions::kMaxScale));
+    app.add_flag("--sharp", options.sharp,
+                 "draw the vector scenes at the picture size (320K x 240K) instead of "
+                 "enlarging 320x200 frames; with --lossless the video keeps that size");
     app.add_option("--png", options.pngDir, "write every frame as DIR/frame000000.png ...")
         ->type_name("DIR")
         ->check(notEmpty());

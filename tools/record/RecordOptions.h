@@ -1,6 +1,6 @@
 // The recorder's command line:
-//   tilsen-record [OUTPUT] [--lossless] [--fps N] [--scale K] [--png DIR] [--wav FILE]
-//                 [--data DIR] [--seconds S]
+//   tilsen-record [OUTPUT] [--lossless] [--fps N] [--scale K] [--sharp] [--png DIR]
+//                 [--wav FILE] [--data DIR] [--seconds S]
 // At least one of OUTPUT (a video made with ffmpeg), --png and --wav is needed. The
 // container follows OUTPUT's extension: .mp4, .mov or .mkv.
 #pragma once
@@ -15,7 +15,8 @@ struct RecordOptions {
     static constexpr int32_t kDefaultFps = 60;
     static constexpr int32_t kMaxFps = 240;
     static constexpr int32_t kDefaultScale = 3;
-    static constexpr int32_t kMaxScale = 8;
+    // 320K x 240K up to 3840x2880.
+    static constexpr int32_t kMaxScale = 12;
     static constexpr uint32_t kNoLimit = UINT32_MAX;
     // A day of music time is far beyond any show; the limit keeps ms in 32 bits.
     static constexpr double kMaxSeconds = 86400.0;
@@ -31,6 +32,8 @@ struct RecordOptions {
     int32_t fps = kDefaultFps;
     int32_t scale = kDefaultScale;
     uint32_t limitMs = kNoLimit;
+    // The show draws at the picture size (320K x 240K) instead of 320x200.
+    bool sharp = false;
     bool help = false;
 };
 

@@ -6,16 +6,17 @@
 #include "StopSignal.h"
 #include "driver/Show.h"
 
-namespace {
-constexpr size_t kSurfacePixels = static_cast<size_t>(Show::kWidth) * Show::kHeight;
-}
-
 RecordingDisplay::RecordingDisplay(VirtualPlayTime& playTime, FrameSampler* frameSampler,
-                                   uint32_t stopAtMs)
-    : time(playTime), sampler(frameSampler), stopAt(stopAtMs) {}
+                                   uint32_t stopAtMs, int32_t surfaceWidth, int32_t surfaceHeight)
+    : time(playTime), sampler(frameSampler), stopAt(stopAtMs), width(surfaceWidth),
+      height(surfaceHeight) {}
 
 void RecordingDisplay::open() {
-    surface = std::make_unique<uint32_t[]>(kSurfacePixels);
+    if (width <= 0 || height <= 0) {
+        throw ptc::DynamicError("invalid recording size");
+    }
+    surface =
+        std::make_unique<uint32_t[]>(static_cast<size_t>(width) * static_cast<size_t>(height));
 }
 
 int32_t RecordingDisplay::readKey() {

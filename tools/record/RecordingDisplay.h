@@ -17,12 +17,16 @@ public:
     static constexpr uint32_t kNoLimit = UINT32_MAX;
 
     // time is borrowed; sampler is borrowed and may be null (a run that only times the
-    // show). From stopAtMs on, readKey gives Escape.
-    RecordingDisplay(VirtualPlayTime& time, FrameSampler* sampler, uint32_t stopAtMs);
+    // show). From stopAtMs on, readKey gives Escape. The surface is width x height; any
+    // other size than 320x200 makes the show draw sharp.
+    RecordingDisplay(VirtualPlayTime& time, FrameSampler* sampler, uint32_t stopAtMs,
+                     int32_t width = kFrameWidth, int32_t height = kFrameHeight);
 
     void open() override;
     int32_t readKey() override;
     uint32_t* lock() override;
+    int32_t frameWidth() const override { return width; }
+    int32_t frameHeight() const override { return height; }
     void unlock() override {}
     void present() override;
     void close() override {}
@@ -39,5 +43,7 @@ private:
     VirtualPlayTime& time;
     FrameSampler* sampler;
     uint32_t stopAt;
+    int32_t width;
+    int32_t height;
     std::unique_ptr<uint32_t[]> surface;
 };

@@ -19,6 +19,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "TestTune.h"
@@ -191,6 +192,34 @@ TEST_F(RecordEndToEnd, TwoRecordingsOfTheFirstSecondsAreIdentical) {
     const std::vector<uint8_t> wav = readFile(root / "first.wav");
     EXPECT_EQ(wav.size(), 44u + 6u * kRate * 4u);
     EXPECT_EQ(wav, readFile(root / "second.wav"));
+}
+
+// Sharp recordings draw the show at the video's size: the same frames on every run, at
+// 640x480, with the scenes' colours.
+TEST_F(RecordEndToEnd, SharpRecordingsRepeatExactly) {
+    for (const char* name : {"sharp1", "sharp2"}) {
+        const std::string cmd = recorder() + " --data " + (root / "data").string() +
+                                " --sharp --scale 2 --seconds 6 --fps " + std::to_string(kFps) +
+                                " --png " + (root / name).string() + " 2>" +
+                                (root / (std::string(name) + ".log")).string();
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    }
+    ASSERT_EQ(frameCount("sharp1"), 150u);
+    ASSERT_EQ(frameCount("sharp2"), 150u);
+    for (uint64_t n = 0; n < 150; ++n) {
+        ASSERT_EQ(readFile(frame("sharp1", n)), readFile(frame("sharp2", n))) << "frame " << n;
+    }
+    // Frame 130 (5.2 s) lies in scene 3, tavo01's solid square under the logo; frame 149
+    // (5.96 s) in scene 5, a picture.
+    for (const auto& [n, colour] : {std::pair{130, kSceneColour[2]}, {149, kSceneColour[4]}}) {
+        int32_t w = 0;
+        int32_t h = 0;
+        const std::vector<uint32_t> pixels =
+            readPng(frame("sharp1", static_cast<uint64_t>(n)), w, h);
+        ASSERT_EQ(w, 2 * kWidth);
+        ASSERT_EQ(h, 2 * kHeight);
+        EXPECT_EQ(pixels[static_cast<size_t>(h / 2 * w + w / 2)] & 0xffffffu, colour) << n;
+    }
 }
 
 TEST_F(RecordEndToEnd, WholeShowFollowsTheSceneTableAndFadesOut) {

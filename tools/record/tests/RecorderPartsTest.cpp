@@ -248,11 +248,16 @@ TEST(RecordOptions, DefaultsAndValues) {
     EXPECT_EQ(o.fps, 25);
     EXPECT_EQ(o.scale, 1);
     EXPECT_EQ(o.limitMs, 2500u);
+    EXPECT_FALSE(o.sharp);
     EXPECT_TRUE(parse({"--help"}).help);
     o = parse({"--lossless", "m.MKV", "--png", "p"}, &error);
     EXPECT_EQ(error, "");
     EXPECT_TRUE(o.lossless);
     EXPECT_EQ(o.container, Container::mkv);
+    o = parse({"--sharp", "--scale", "12", "show.mp4"}, &error);
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(o.sharp);
+    EXPECT_EQ(o.scale, 12);
 }
 
 TEST(RecordOptions, BadValuesAreErrors) {
@@ -260,7 +265,8 @@ TEST(RecordOptions, BadValuesAreErrors) {
          std::vector<std::vector<std::string>>{{},
                                                {"--fps", "0", "a.mp4"},
                                                {"--fps", "61x", "a.mp4"},
-                                               {"--scale", "9", "a.mp4"},
+                                               {"--scale", "13", "a.mp4"},
+                                               {"--scale", "0", "--sharp", "a.mp4"},
                                                {"--scale", "a.mp4"},
                                                {"--seconds", "-1", "a.mp4"},
                                                {"--seconds", "nan", "a.mp4"},
