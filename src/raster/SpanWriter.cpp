@@ -136,6 +136,14 @@ __attribute__((target("avx2"))) void compositing::underRunAvx2(uint32_t* pixel, 
     underRunPortable(pixel + i, count - i, src);
 }
 
+__attribute__((target("avx2"))) void compositing::underCoverageAvx2(uint32_t* pixel,
+                                                                    const uint8_t* alpha,
+                                                                    int32_t count, uint32_t full) {
+    const CoverageLanesAvx2 lanes(full);
+    lanes.under(pixel, alpha, count);
+    _mm256_zeroupper();
+}
+
 bool compositing::hasAvx2() {
     static const bool available = [] {
         __builtin_cpu_init();
@@ -146,6 +154,11 @@ bool compositing::hasAvx2() {
 #else
 void compositing::underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src) {
     underRunPortable(pixel, count, src);
+}
+
+void compositing::underCoverageAvx2(uint32_t* pixel, const uint8_t* alpha, int32_t count,
+                                    uint32_t full) {
+    underCoveragePixels(pixel, alpha, count, full);
 }
 
 bool compositing::hasAvx2() {

@@ -4,6 +4,7 @@
 // pixels take the carried winding alone. Integers only.
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <typeinfo>
 
 #include "geometry/SolidPaint.h"
@@ -59,19 +60,8 @@ public:
         }
     }
 
-    // writeSolidSpan of the one pixel rowPixels[x].
-    void pixel(uint32_t* rowPixels, int32_t x, int32_t alpha) const {
-        using namespace compositing;
-        const uint32_t src = colourAt(alpha);
-        const uint32_t a = alphaByte(src);
-        uint32_t* const at = rowPixels + x;
-        const uint32_t d = *at;
-        const uint32_t da = alphaByte(d);
-        if (a == 0 || da == kOpaque) {
-            return;
-        }
-        *at = da == 0 ? src : under(d, src, a);
-    }
+    // The colour at full coverage, clamped to its alpha.
+    uint32_t colour() const { return full; }
 
 private:
     uint32_t colourAt(int32_t alpha) const {
@@ -84,28 +74,51 @@ private:
     uint32_t fullAlpha;
 };
 
-// Rasterizer::sweep for a SolidPaint, with the fill rule fixed at compile time and the
-// span writer inlined, taken a pixel at a time: all crossings of one pixel are summed in
-// one inner loop (up shares and down shares apart, as the plain sweep keeps them), the
-// pixel gets its coverage, and the run up to the next crossing pixel gets the winding.
-// A row starts with no winding and ends at its last crossing pixel.
-template <bool kEvenOdd>
-void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans) {
+// Rasterizer::sweep for a SolidPaint, with the fill rule fixed at compile time. Each row
+// is worked out into alphas first: a crossing pixel gets its coverage (all its crossings
+// summed in one inner loop, up shares and down shares apart, as the plain sweep keeps
+// them), the run up to the next crossing pixel the winding carried. The alphas are then
+// composited together, several pixels a step; a long run of one alpha is composited as
+// one colour instead, and a long run of nothing is skipped. Every pixel is composited at
+// most once per fill, so the order does not change any pixel. A row starts with no winding
+// and ends at its last crossing pixel.
+// composite(pixels, alphas, count) puts the colour under count pixels, each at its alpha;
+// it may read the alphas up to seven bytes past count.
+template <bool kEvenOdd, class Composite>
+__attribute__((always_inline)) inline void sweepRows(const Cell* it, const Cell* const last,
+                                                     const SolidSpans& spans,
+                                                     const Composite& composite) {
+    // Runs at least this long leave the alphas and go their own way.
+    constexpr int32_t kLongRun = 32;
     const auto alphaOf = [](int32_t v) {
         return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
     };
+    // One row's alphas by column, with room for the wide reads past the last one.
+    uint8_t alphas[Rasterizer::kMaxWidth + 40];
     while (it != last) {
         const uint32_t row = cellword::row(*it);
         uint32_t* const rowPixels = spans.row(row);
         int32_t wind = 0;
-        int32_t previous = 0;
+        auto previous = static_cast<int32_t>(cellword::column(*it));
+        // Alphas from here to previous are waiting to be composited.
+        int32_t pending = previous;
         do {
             const Cell key = cellword::pixelKey(*it);
             const auto col = static_cast<int32_t>(cellword::column(*it));
-            if (wind != 0) {
-                const int32_t a = alphaOf(wind * kHalfScanline);
-                if (a != 0) {
-                    spans.run(rowPixels, previous + 1, col - previous - 1, a);
+            const int32_t runLength = col - previous - 1;
+            if (runLength > 0) {
+                const int32_t a = wind != 0 ? alphaOf(wind * kHalfScanline) : 0;
+                if (runLength >= kLongRun) {
+                    composite(rowPixels + pending, alphas + pending, previous + 1 - pending);
+                    spans.run(rowPixels, previous + 1, runLength, a);
+                    pending = col;
+                } else {
+                    // Eight alphas a store: what lands past the run is written over by the
+                    // pixels to its right before it is read, or lies past the row's end.
+                    const uint64_t eight = uint64_t{0x0101010101010101} * static_cast<uint64_t>(a);
+                    for (int32_t x = previous + 1; x < col; x += 8) {
+                        std::memcpy(alphas + x, &eight, sizeof eight);
+                    }
                 }
             }
             const int32_t w0 = wind;
@@ -122,16 +135,40 @@ void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans)
             } while (it != last && cellword::pixelKey(*it) == key);
             const int32_t cov =
                 w0 * kHalfScanline + partialCoverageOf(up) - partialCoverageOf(down);
-            if (cov != 0) {
-                const int32_t a = alphaOf(cov);
-                if (a != 0) {
-                    spans.pixel(rowPixels, col, a);
-                }
-            }
+            alphas[col] = static_cast<uint8_t>(cov != 0 ? alphaOf(cov) : 0);
             previous = col;
         } while (it != last && cellword::row(*it) == row);
+        composite(rowPixels + pending, alphas + pending, previous + 1 - pending);
     }
 }
+
+template <bool kEvenOdd>
+void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans) {
+    const uint32_t full = spans.colour();
+    sweepRows<kEvenOdd>(it, last, spans,
+                        [full](uint32_t* pixels, const uint8_t* alphas, int32_t n) {
+                            compositing::underCoveragePixels(pixels, alphas, n, full);
+                        });
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// sweepSolid with the spans composited eight pixels a step; only when hasAvx2().
+template <bool kEvenOdd>
+__attribute__((target("avx2"))) void sweepSolidAvx2(const Cell* it, const Cell* const last,
+                                                    const SolidSpans& spans) {
+    const compositing::CoverageLanesAvx2 lanes(spans.colour());
+    sweepRows<kEvenOdd>(
+        it, last, spans,
+        [&lanes](uint32_t * pixels, const uint8_t* alphas, int32_t n)
+            __attribute__((target("avx2"))) { lanes.under(pixels, alphas, n); });
+    _mm256_zeroupper();
+}
+#else
+template <bool kEvenOdd>
+void sweepSolidAvx2(const Cell* it, const Cell* const last, const SolidSpans& spans) {
+    sweepSolid<kEvenOdd>(it, last, spans);
+}
+#endif
 
 } // namespace
 
@@ -158,10 +195,13 @@ void Rasterizer::sweep() {
             const auto* solid = static_cast<const SolidPaint*>(paint);
             const SolidSpans spans(target, pitch, solid->colour);
             if (spans.visible()) {
+                const bool wide = compositing::hasAvx2();
                 if (fillRule == FillRule::kEvenOdd) {
-                    sweepSolid<true>(cells.get(), cellEnd, spans);
+                    wide ? sweepSolidAvx2<true>(cells.get(), cellEnd, spans)
+                         : sweepSolid<true>(cells.get(), cellEnd, spans);
                 } else {
-                    sweepSolid<false>(cells.get(), cellEnd, spans);
+                    wide ? sweepSolidAvx2<false>(cells.get(), cellEnd, spans)
+                         : sweepSolid<false>(cells.get(), cellEnd, spans);
                 }
             }
             return;
