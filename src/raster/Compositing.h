@@ -211,5 +211,10 @@ void underRunPortable(uint32_t* pixel, int32_t count, uint32_t src);
 void underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src);
 // Whether this processor runs AVX2 (asked once).
 bool hasAvx2();
+// underRun sixteen pixels at a time; only to be called when hasAvx512().
+void underRunAvx512(uint32_t* pixel, int32_t count, uint32_t src);
+// Whether this processor runs the AVX-512 foundation and byte-and-word instructions
+// (asked once).
+bool hasAvx512();
 
 } // namespace compositing

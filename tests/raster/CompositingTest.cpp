@@ -85,12 +85,16 @@ TEST(Compositing, UnderRunOverSaturatedSumsCapsAt255) {
 
 // Every way of underRun, whichever the dispatch would pick on this machine, over long
 // runs of every kind of pixel from every alignment: the inline one the sweep takes for
-// short runs, the four-wide one, and the eight-wide one where the processor has it.
+// short runs, the four-wide one, and the eight- and sixteen-wide ones where the processor
+// has them.
 TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
     using RunWay = void (*)(uint32_t*, int32_t, uint32_t);
     std::vector<RunWay> ways = {compositing::underPixels, compositing::underRunPortable};
     if (compositing::hasAvx2()) {
         ways.push_back(compositing::underRunAvx2);
+    }
+    if (compositing::hasAvx512()) {
+        ways.push_back(compositing::underRunAvx512);
     }
     std::mt19937 rng(977u);
     for (const RunWay way : ways) {
@@ -115,6 +119,52 @@ TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
             underPlain(expected.data() + offset, count, src);
             way(row.data() + offset, count, src);
             ASSERT_EQ(row, expected) << "trial " << trial << " src " << std::hex << src;
+        }
+    }
+}
+
+// Every way of compositing a span at per-pixel alphas against writeSolidSpan's definition
+// one pixel at a time (a transparent colour leaves the pixel alone, damaged pixels
+// included), over every kind of pixel and alpha, colours so faint that low alphas scale
+// them to nothing, every length and alignment; the pixels past the span stay untouched.
+TEST(Compositing, EveryCoverageSpanMatchesThePixelByPixelBlend) {
+    using SpanWay = void (*)(uint32_t*, const uint8_t*, int32_t, uint32_t);
+    std::vector<SpanWay> ways = {compositing::underCoveragePixels};
+    if (compositing::hasAvx2()) {
+        ways.push_back(compositing::underCoverageAvx2);
+    }
+    std::mt19937 rng(4099u);
+    for (const SpanWay way : ways) {
+        for (int trial = 0; trial < 4000; ++trial) {
+            const int32_t count = std::uniform_int_distribution<int32_t>(0, 37)(rng);
+            const int32_t offset = trial % 8;
+            constexpr uint32_t kSentinel = 0x12345678u;
+            std::vector<uint32_t> row(static_cast<size_t>(count + offset + 9), kSentinel);
+            std::vector<uint8_t> alpha(row.size() + 8);
+            const uint32_t same = randomPixel(rng);
+            for (int32_t i = 0; i < count; ++i) {
+                row[static_cast<size_t>(offset + i)] = trial % 3 == 0 ? same : randomPixel(rng);
+            }
+            for (uint8_t& a : alpha) {
+                const int kind = std::uniform_int_distribution<int>(0, 3)(rng);
+                a = static_cast<uint8_t>(kind == 0 ? 0
+                                         : kind == 1
+                                             ? 255
+                                             : std::uniform_int_distribution<int>(1, 254)(rng));
+            }
+            const uint32_t full = trial % 5 == 0
+                                      ? compositing::clampToAlpha(0x01010101u * (trial % 3 + 1))
+                                      : compositing::clampToAlpha(randomPixel(rng) | 0x01000000u);
+            std::vector<uint32_t> expected = row;
+            for (int32_t i = 0; i < count; ++i) {
+                const uint32_t coverage = alpha[static_cast<size_t>(offset + i)];
+                const uint32_t src = compositing::scale(full, coverage);
+                if ((src >> 24) != 0) {
+                    underPlain(expected.data() + offset + i, 1, src);
+                }
+            }
+            way(row.data() + offset, alpha.data() + offset, count, full);
+            ASSERT_EQ(row, expected) << "trial " << trial << " colour " << std::hex << full;
         }
     }
 }
