@@ -2,7 +2,8 @@
 // and the same array whatever sort made them, so the method follows the size:
 // - a few cells: insertion sort in place;
 // - typical fills: a counting pass by pixel row (the top bits) into sortScratch, then
-//   each row's few cells are insertion-sorted back into cells (std::sort for crowded rows);
+//   each row's cells are sorted back into cells: compare-and-swap networks up to eight
+//   cells, insertion sort beyond (std::sort for crowded rows);
 // - very many cells: a stable least-significant-byte-first radix sort, four passes of
 //   8 bits, skipping any pass whose byte is the same in every cell.
 // The count tables are shared by the rasterizers of one thread (each thread has its own,
@@ -27,7 +28,7 @@ constexpr std::size_t kRadixFrom = 16384;
 
 thread_local uint32_t counts[kBuckets];
 thread_local uint32_t positions[kBuckets];
-thread_local uint32_t rowEnds[Rasterizer::kMaxHeight + 1];
+thread_local uint32_t rowEnds[Rasterizer::kMaxHeight + 2];
 thread_local bool countsNeedClearing = true;
 
 void insertionSort(Cell* first, Cell* last) {
@@ -91,6 +92,34 @@ void sortRowInto(const Cell* first, const Cell* last, Cell* out) {
     default:
         break;
     }
+    if (n <= 8) {
+        // Padded with the largest word, which the network leaves at the end.
+        Cell c[8];
+        for (uint32_t i = 0; i < 8; ++i) {
+            c[i] = i < n ? first[i] : ~Cell{0};
+        }
+        order(c[0], c[2]);
+        order(c[1], c[3]);
+        order(c[4], c[6]);
+        order(c[5], c[7]);
+        order(c[0], c[4]);
+        order(c[1], c[5]);
+        order(c[2], c[6]);
+        order(c[3], c[7]);
+        order(c[0], c[1]);
+        order(c[2], c[3]);
+        order(c[4], c[5]);
+        order(c[6], c[7]);
+        order(c[2], c[4]);
+        order(c[3], c[5]);
+        order(c[1], c[4]);
+        order(c[3], c[6]);
+        order(c[1], c[2]);
+        order(c[3], c[4]);
+        order(c[5], c[6]);
+        std::copy(c, c + n, out);
+        return;
+    }
     if (n > kCrowdedRow) {
         std::copy(first, last, out);
         std::sort(out, out + n);
@@ -121,33 +150,31 @@ void Rasterizer::sortCells() {
         radixSortCells();
         return;
     }
+    // rowEnds is all zero here: every sort hands it back so. rowEnds[r + 1] counts row r.
     uint32_t minRow = cellword::row(source[0]);
     uint32_t maxRow = minRow;
-    for (std::size_t i = 1; i < n; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
         const uint32_t row = cellword::row(source[i]);
+        ++rowEnds[row + 1];
         minRow = std::min(minRow, row);
         maxRow = std::max(maxRow, row);
     }
-    const uint32_t rows = maxRow - minRow + 1;
-    std::fill(rowEnds, rowEnds + rows + 1, 0u);
-    for (std::size_t i = 0; i < n; ++i) {
-        ++rowEnds[(cellword::row(source[i])) - minRow + 1];
-    }
     // rowEnds[r] becomes the start of row r; scattering moves it to the row's end.
-    for (uint32_t r = 1; r <= rows; ++r) {
+    for (uint32_t r = minRow + 1; r <= maxRow + 1; ++r) {
         rowEnds[r] += rowEnds[r - 1];
     }
     Cell* const scratch = sortScratch.get();
     for (std::size_t i = 0; i < n; ++i) {
         const Cell c = source[i];
-        scratch[rowEnds[cellword::row(c) - minRow]++] = c;
+        scratch[rowEnds[cellword::row(c)]++] = c;
     }
     uint32_t start = 0;
-    for (uint32_t r = 0; r < rows; ++r) {
+    for (uint32_t r = minRow; r <= maxRow; ++r) {
         const uint32_t end = rowEnds[r];
         sortRowInto(scratch + start, scratch + end, source + start);
         start = end;
     }
+    std::fill(rowEnds + minRow, rowEnds + maxRow + 2, 0u);
 }
 
 void Rasterizer::radixSortCells() {

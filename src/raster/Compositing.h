@@ -87,13 +87,13 @@ inline void underPixels(uint32_t* pixel, int32_t count, uint32_t src) {
     }
 }
 
-// The solid colour full (clamped to its alpha) scaled by alpha[i] under pixel[i], for
-// count pixels: per pixel what underPixels does with scale(full, alpha[i]) (0 leaves the
-// pixel as it is). The portable way, one pixel at a time.
-inline void underCoveragePixels(uint32_t* pixel, const uint8_t* alpha, int32_t count,
-                                uint32_t full) {
-    for (int32_t i = 0; i < count; ++i) {
-        const uint32_t coverage = alpha[i];
+// The solid colour full (clamped to its alpha) under count <= 8 pixels, pixel i at the
+// coverage in byte i of alphas (the lowest byte first): per pixel what underPixels does
+// with scale(full, coverage) (0 leaves the pixel as it is). The portable way, one pixel
+// at a time.
+inline void underEight(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full) {
+    for (int32_t i = 0; i < count; ++i, alphas >>= 8) {
+        const auto coverage = static_cast<uint32_t>(alphas & 0xFFu);
         const uint32_t src = coverage == kOpaque ? full : scale(full, coverage);
         const uint32_t a = alphaByte(src);
         const uint32_t d = pixel[i];
@@ -105,16 +105,15 @@ inline void underCoveragePixels(uint32_t* pixel, const uint8_t* alpha, int32_t c
     }
 }
 
-// underCoveragePixels eight pixels a step; only to be called when hasAvx2(). alpha must be
-// readable up to seven bytes past count (those bytes are ignored).
-void underCoverageAvx2(uint32_t* pixel, const uint8_t* alpha, int32_t count, uint32_t full);
+// underEight in one step; only to be called when hasAvx2().
+void underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full);
 
 #if defined(__x86_64__) || defined(__i386__)
-// underCoverageAvx2 with its constants set up once, for callers compiled for AVX2 that
+// underEightAvx2 with its constants set up once, for callers compiled for AVX2 that
 // composite many short spans: each lane's colour is full scaled by its own coverage (the
 // 16-bit lane form of scale()), then blended as underRunAvx2 blends. A lane whose colour
-// comes out transparent is left as it is, as the pixel-by-pixel way skips it; the last
-// step loads and stores only the pixels that are there.
+// comes out transparent is left as it is, as the pixel-by-pixel way skips it; only the
+// pixels that are there are loaded and stored.
 class CoverageLanesAvx2 {
 public:
     __attribute__((target("avx2"), always_inline)) explicit CoverageLanesAvx2(uint32_t full)
@@ -127,46 +126,39 @@ public:
           spread(_mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0, 0, 0, 0, 4,
                                   4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12)) {}
 
-    __attribute__((target("avx2"), always_inline)) void under(uint32_t* pixel, const uint8_t* alpha,
+    __attribute__((target("avx2"), always_inline)) void under(uint32_t* pixel, uint64_t alphas,
                                                               int32_t count) const {
         constexpr int32_t kLanes = 8;
-        for (int32_t i = 0; i < count; i += kLanes) {
-            const int32_t left = count - i;
-            const __m256i there =
-                left >= kLanes ? allLanes : _mm256_cmpgt_epi32(_mm256_set1_epi32(left), laneIndex);
-            const __m256i coverage = _mm256_and_si256(
-                _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(alpha + i))),
-                there);
-            if (_mm256_testz_si256(coverage, coverage)) {
-                continue;
-            }
-            int* const at = reinterpret_cast<int*>(pixel + i);
-            const __m256i d = left >= kLanes ? _mm256_loadu_si256(reinterpret_cast<__m256i*>(at))
-                                             : _mm256_maskload_epi32(at, there);
-            const __m256i da = _mm256_and_si256(d, alphaMask);
-            // Lanes past the end count as opaque here: nothing to do for them either.
-            const __m256i done = _mm256_or_si256(_mm256_cmpeq_epi32(da, alphaMask),
-                                                 _mm256_xor_si256(there, allLanes));
-            if (_mm256_movemask_epi8(done) == -1) {
-                continue;
-            }
-            const __m256i coverageBytes = _mm256_shuffle_epi8(coverage, spread);
-            const __m256i srcLo = scaleWords(_mm256_unpacklo_epi8(coverageBytes, zero));
-            const __m256i srcHi = scaleWords(_mm256_unpackhi_epi8(coverageBytes, zero));
-            const __m256i src = _mm256_packus_epi16(srcLo, srcHi);
-            const __m256i blended =
-                _mm256_packus_epi16(blendWords(_mm256_unpacklo_epi8(d, zero), srcLo),
-                                    blendWords(_mm256_unpackhi_epi8(d, zero), srcHi));
-            // An empty pixel takes the colour, unless the colour is transparent.
-            const __m256i empty =
-                _mm256_andnot_si256(_mm256_cmpeq_epi32(_mm256_and_si256(src, alphaMask), zero),
-                                    _mm256_cmpeq_epi32(da, zero));
-            const __m256i out = _mm256_blendv_epi8(blended, src, empty);
-            if (left >= kLanes) {
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
-            } else {
-                _mm256_maskstore_epi32(at, there, out);
-            }
+        const __m256i there =
+            count >= kLanes ? allLanes : _mm256_cmpgt_epi32(_mm256_set1_epi32(count), laneIndex);
+        const __m256i coverage = _mm256_and_si256(
+            _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(alphas))), there);
+        int* const at = reinterpret_cast<int*>(pixel);
+        const __m256i d = count >= kLanes ? _mm256_loadu_si256(reinterpret_cast<__m256i*>(at))
+                                          : _mm256_maskload_epi32(at, there);
+        const __m256i da = _mm256_and_si256(d, alphaMask);
+        // Lanes past the end count as opaque here: nothing to do for them either.
+        const __m256i done =
+            _mm256_or_si256(_mm256_cmpeq_epi32(da, alphaMask), _mm256_xor_si256(there, allLanes));
+        if (_mm256_movemask_epi8(done) == -1) {
+            return;
+        }
+        const __m256i coverageBytes = _mm256_shuffle_epi8(coverage, spread);
+        const __m256i srcLo = scaleWords(_mm256_unpacklo_epi8(coverageBytes, zero));
+        const __m256i srcHi = scaleWords(_mm256_unpackhi_epi8(coverageBytes, zero));
+        const __m256i src = _mm256_packus_epi16(srcLo, srcHi);
+        const __m256i blended =
+            _mm256_packus_epi16(blendWords(_mm256_unpacklo_epi8(d, zero), srcLo),
+                                blendWords(_mm256_unpackhi_epi8(d, zero), srcHi));
+        // An empty pixel takes the colour, unless the colour is transparent.
+        const __m256i empty =
+            _mm256_andnot_si256(_mm256_cmpeq_epi32(_mm256_and_si256(src, alphaMask), zero),
+                                _mm256_cmpeq_epi32(da, zero));
+        const __m256i out = _mm256_blendv_epi8(blended, src, empty);
+        if (count >= kLanes) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
+        } else {
+            _mm256_maskstore_epi32(at, there, out);
         }
     }
 

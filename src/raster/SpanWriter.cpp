@@ -136,11 +136,10 @@ __attribute__((target("avx2"))) void compositing::underRunAvx2(uint32_t* pixel, 
     underRunPortable(pixel + i, count - i, src);
 }
 
-__attribute__((target("avx2"))) void compositing::underCoverageAvx2(uint32_t* pixel,
-                                                                    const uint8_t* alpha,
-                                                                    int32_t count, uint32_t full) {
+__attribute__((target("avx2"))) void compositing::underEightAvx2(uint32_t* pixel, uint64_t alphas,
+                                                                 int32_t count, uint32_t full) {
     const CoverageLanesAvx2 lanes(full);
-    lanes.under(pixel, alpha, count);
+    lanes.under(pixel, alphas, count);
     _mm256_zeroupper();
 }
 
@@ -205,9 +204,8 @@ void compositing::underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src) {
     underRunPortable(pixel, count, src);
 }
 
-void compositing::underCoverageAvx2(uint32_t* pixel, const uint8_t* alpha, int32_t count,
-                                    uint32_t full) {
-    underCoveragePixels(pixel, alpha, count, full);
+void compositing::underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full) {
+    underEight(pixel, alphas, count, full);
 }
 
 bool compositing::hasAvx2() {

@@ -4,7 +4,6 @@
 // pixels take the carried winding alone. Integers only.
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
 #include <typeinfo>
 
 #include "geometry/SolidPaint.h"
@@ -75,33 +74,48 @@ private:
 };
 
 // Rasterizer::sweep for a SolidPaint, with the fill rule fixed at compile time. Each row
-// is worked out into alphas first: a crossing pixel gets its coverage (all its crossings
-// summed in one inner loop, up shares and down shares apart, as the plain sweep keeps
-// them), the run up to the next crossing pixel the winding carried. The alphas are then
-// composited together, several pixels a step; a long run of one alpha is composited as
-// one colour instead, and a long run of nothing is skipped. Every pixel is composited at
-// most once per fill, so the order does not change any pixel. A row starts with no winding
-// and ends at its last crossing pixel.
-// composite(pixels, alphas, count) puts the colour under count pixels, each at its alpha;
-// it may read the alphas up to seven bytes past count.
+// is worked out into alphas, eight pixels at a time in one word: a crossing pixel gets its
+// coverage (all its crossings summed in one inner loop, up shares and down shares apart,
+// as the plain sweep keeps them), the run up to the next crossing pixel the winding
+// carried. Each word is composited in one step once the row moves past it; a long run of
+// one alpha is composited as one colour instead. Every pixel is composited at most once
+// per fill, so the order does not change any pixel. A row starts with no winding and ends
+// at its last crossing pixel.
+//
+// composite(pixels, alphas, count) puts the colour under count <= 8 pixels, pixel i at the
+// alpha in byte i of alphas.
 template <bool kEvenOdd, class Composite>
 __attribute__((always_inline)) inline void sweepRows(const Cell* it, const Cell* const last,
                                                      const SolidSpans& spans,
                                                      const Composite& composite) {
-    // Runs at least this long leave the alphas and go their own way.
-    constexpr int32_t kLongRun = 32;
+    // Runs at least this long leave the alpha words and go their own way.
+    constexpr int32_t kLongRun = 16;
+    constexpr int32_t kWord = 8;
+    constexpr uint64_t kEveryByte = 0x0101010101010101u;
     const auto alphaOf = [](int32_t v) {
         return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
     };
-    // One row's alphas by column, with room for the wide reads past the last one.
-    uint8_t alphas[Rasterizer::kMaxWidth + 40];
+    // Bytes [from, to) of a word, 0 <= from < to <= 8.
+    const auto bytes = [](int32_t from, int32_t to) {
+        const uint64_t below = to == kWord ? ~uint64_t{0} : (uint64_t{1} << (8 * to)) - 1u;
+        return below & ~((uint64_t{1} << (8 * from)) - 1u);
+    };
     while (it != last) {
         const uint32_t row = cellword::row(*it);
         uint32_t* const rowPixels = spans.row(row);
         int32_t wind = 0;
         auto previous = static_cast<int32_t>(cellword::column(*it));
-        // Alphas from here to previous are waiting to be composited.
-        int32_t pending = previous;
+        // The alphas of columns wordStart.. in the bytes of alphas, not yet composited.
+        int32_t wordStart = previous;
+        uint64_t alphas = 0;
+        // Composites the word's first count pixels and starts the next word at column next.
+        const auto putDown = [&](int32_t count, int32_t next) {
+            if (alphas != 0) {
+                composite(rowPixels + wordStart, alphas, count);
+                alphas = 0;
+            }
+            wordStart = next;
+        };
         do {
             const Cell key = cellword::pixelKey(*it);
             const auto col = static_cast<int32_t>(cellword::column(*it));
@@ -109,15 +123,17 @@ __attribute__((always_inline)) inline void sweepRows(const Cell* it, const Cell*
             if (runLength > 0) {
                 const int32_t a = wind != 0 ? alphaOf(wind * kHalfScanline) : 0;
                 if (runLength >= kLongRun) {
-                    composite(rowPixels + pending, alphas + pending, previous + 1 - pending);
+                    putDown(previous + 1 - wordStart, col);
                     spans.run(rowPixels, previous + 1, runLength, a);
-                    pending = col;
-                } else {
-                    // Eight alphas a store: what lands past the run is written over by the
-                    // pixels to its right before it is read, or lies past the row's end.
-                    const uint64_t eight = uint64_t{0x0101010101010101} * static_cast<uint64_t>(a);
-                    for (int32_t x = previous + 1; x < col; x += 8) {
-                        std::memcpy(alphas + x, &eight, sizeof eight);
+                } else if (a != 0) {
+                    const uint64_t fill = kEveryByte * static_cast<uint64_t>(a);
+                    for (int32_t x = previous + 1; x < col;) {
+                        if (x >= wordStart + kWord) {
+                            putDown(kWord, x);
+                        }
+                        const int32_t to = std::min(col - wordStart, kWord);
+                        alphas |= fill & bytes(x - wordStart, to);
+                        x = wordStart + to;
                     }
                 }
             }
@@ -135,31 +151,34 @@ __attribute__((always_inline)) inline void sweepRows(const Cell* it, const Cell*
             } while (it != last && cellword::pixelKey(*it) == key);
             const int32_t cov =
                 w0 * kHalfScanline + partialCoverageOf(up) - partialCoverageOf(down);
-            alphas[col] = static_cast<uint8_t>(cov != 0 ? alphaOf(cov) : 0);
+            if (col >= wordStart + kWord) {
+                putDown(kWord, col);
+            }
+            const auto a = static_cast<uint64_t>(cov != 0 ? alphaOf(cov) : 0);
+            alphas |= a << (8 * (col - wordStart));
             previous = col;
         } while (it != last && cellword::row(*it) == row);
-        composite(rowPixels + pending, alphas + pending, previous + 1 - pending);
+        putDown(previous + 1 - wordStart, 0);
     }
 }
 
 template <bool kEvenOdd>
 void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans) {
     const uint32_t full = spans.colour();
-    sweepRows<kEvenOdd>(it, last, spans,
-                        [full](uint32_t* pixels, const uint8_t* alphas, int32_t n) {
-                            compositing::underCoveragePixels(pixels, alphas, n, full);
-                        });
+    sweepRows<kEvenOdd>(it, last, spans, [full](uint32_t* pixels, uint64_t alphas, int32_t n) {
+        compositing::underEight(pixels, alphas, n, full);
+    });
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// sweepSolid with the spans composited eight pixels a step; only when hasAvx2().
+// sweepSolid with each word of alphas composited in one step; only when hasAvx2().
 template <bool kEvenOdd>
 __attribute__((target("avx2"))) void sweepSolidAvx2(const Cell* it, const Cell* const last,
                                                     const SolidSpans& spans) {
     const compositing::CoverageLanesAvx2 lanes(spans.colour());
     sweepRows<kEvenOdd>(
         it, last, spans,
-        [&lanes](uint32_t * pixels, const uint8_t* alphas, int32_t n)
+        [&lanes](uint32_t * pixels, uint64_t alphas, int32_t n)
             __attribute__((target("avx2"))) { lanes.under(pixels, alphas, n); });
     _mm256_zeroupper();
 }

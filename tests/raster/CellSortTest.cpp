@@ -51,12 +51,12 @@ TEST(CellSort, SortsAgainAfterTheTablesWereUsed) {
     }
 }
 
-// Fills of small shapes: every row holds a handful of cells (one to six, equal words
+// Fills of small shapes: every row holds a handful of cells (one to twelve, equal words
 // included) in any order, the sizes the short rows are sorted by value for.
 TEST(CellSort, RowsOfAFewCellsInEveryOrderAreSorted) {
     Rasterizer r;
     std::mt19937 random(3301u);
-    std::uniform_int_distribution<uint32_t> perRow(1, 6);
+    std::uniform_int_distribution<uint32_t> perRow(1, 12);
     std::uniform_int_distribution<uint32_t> column(0, 9);
     std::uniform_int_distribution<uint32_t> bit(0, 1);
     for (int trial = 0; trial < 200; ++trial) {

@@ -123,47 +123,48 @@ TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
     }
 }
 
-// Every way of compositing a span at per-pixel alphas against writeSolidSpan's definition
-// one pixel at a time (a transparent colour leaves the pixel alone, damaged pixels
-// included), over every kind of pixel and alpha, colours so faint that low alphas scale
-// them to nothing, every length and alignment; the pixels past the span stay untouched.
-TEST(Compositing, EveryCoverageSpanMatchesThePixelByPixelBlend) {
-    using SpanWay = void (*)(uint32_t*, const uint8_t*, int32_t, uint32_t);
-    std::vector<SpanWay> ways = {compositing::underCoveragePixels};
+// Every way of compositing up to eight pixels at per-pixel alphas against writeSolidSpan's
+// definition one pixel at a time (a transparent colour leaves the pixel alone, damaged
+// pixels included), over every kind of pixel and alpha, colours so faint that low alphas
+// scale them to nothing, and every count; the pixels past the count stay untouched.
+TEST(Compositing, EveryEightPixelStepMatchesThePixelByPixelBlend) {
+    using EightWay = void (*)(uint32_t*, uint64_t, int32_t, uint32_t);
+    std::vector<EightWay> ways = {compositing::underEight};
     if (compositing::hasAvx2()) {
-        ways.push_back(compositing::underCoverageAvx2);
+        ways.push_back(compositing::underEightAvx2);
     }
     std::mt19937 rng(4099u);
-    for (const SpanWay way : ways) {
-        for (int trial = 0; trial < 4000; ++trial) {
-            const int32_t count = std::uniform_int_distribution<int32_t>(0, 37)(rng);
-            const int32_t offset = trial % 8;
+    for (const EightWay way : ways) {
+        for (int trial = 0; trial < 6000; ++trial) {
+            const int32_t count = trial % 9;
             constexpr uint32_t kSentinel = 0x12345678u;
-            std::vector<uint32_t> row(static_cast<size_t>(count + offset + 9), kSentinel);
-            std::vector<uint8_t> alpha(row.size() + 8);
+            std::vector<uint32_t> row(9, kSentinel);
             const uint32_t same = randomPixel(rng);
             for (int32_t i = 0; i < count; ++i) {
-                row[static_cast<size_t>(offset + i)] = trial % 3 == 0 ? same : randomPixel(rng);
+                row[static_cast<size_t>(i)] = trial % 3 == 0 ? same : randomPixel(rng);
             }
-            for (uint8_t& a : alpha) {
+            uint64_t alphas = 0;
+            for (int32_t i = 0; i < 8; ++i) {
                 const int kind = std::uniform_int_distribution<int>(0, 3)(rng);
-                a = static_cast<uint8_t>(kind == 0 ? 0
-                                         : kind == 1
-                                             ? 255
-                                             : std::uniform_int_distribution<int>(1, 254)(rng));
+                const uint64_t a = kind == 0 ? 0
+                                   : kind == 1
+                                       ? 255
+                                       : std::uniform_int_distribution<uint64_t>(1, 254)(rng);
+                alphas |= a << (8 * i);
             }
-            const uint32_t full = trial % 5 == 0
-                                      ? compositing::clampToAlpha(0x01010101u * (trial % 3 + 1))
-                                      : compositing::clampToAlpha(randomPixel(rng) | 0x01000000u);
+            const uint32_t full =
+                trial % 5 == 0
+                    ? compositing::clampToAlpha(0x01010101u * static_cast<uint32_t>(trial % 3 + 1))
+                    : compositing::clampToAlpha(randomPixel(rng) | 0x01000000u);
             std::vector<uint32_t> expected = row;
             for (int32_t i = 0; i < count; ++i) {
-                const uint32_t coverage = alpha[static_cast<size_t>(offset + i)];
+                const auto coverage = static_cast<uint32_t>((alphas >> (8 * i)) & 0xFFu);
                 const uint32_t src = compositing::scale(full, coverage);
                 if ((src >> 24) != 0) {
-                    underPlain(expected.data() + offset + i, 1, src);
+                    underPlain(expected.data() + i, 1, src);
                 }
             }
-            way(row.data() + offset, alpha.data() + offset, count, full);
+            way(row.data(), alphas, count, full);
             ASSERT_EQ(row, expected) << "trial " << trial << " colour " << std::hex << full;
         }
     }
