@@ -117,20 +117,25 @@ inline void arcBatches(float arcStep, float rx, float ry, float x0, float y0, fl
     // Both angles lie within [-π, 3π], so the walk ends after at most about 2π / arcStep
     // steps (629 for kArcStep, 6434 for kMinFineArcStep).
     // The points are (ox + rx·cos θ, oy + ry·sin θ) for θ = θ0 + step, + step, ... below θ1.
-    // They are worked out a batch at a time and then handed on, so that the calls of cos
-    // and sin are not interleaved with the receiver's work: the same values, in the same order.
+    // They are worked out a batch at a time and then handed on: first the batch's angles by
+    // the running sum, then their sines and cosines together (several side by side where the
+    // CPU can), then the points. Every value is the one the walk point by point gives.
     float xs[kArcBatch];
     float ys[kArcBatch];
+    float thetas[kArcBatch];
     float theta = theta0 + arcStep;
     while (theta < theta1) {
         int32_t n = 0;
         do {
-            const floatmath::SinCos sc = floatmath::sinCos(theta);
-            xs[n] = ox + rx * sc.cos;
-            ys[n] = oy + ry * sc.sin;
+            thetas[n] = theta;
             theta = theta + arcStep;
             ++n;
         } while (n < kArcBatch && theta < theta1);
+        floatmath::sinCosBatch(&thetas[0], &ys[0], &xs[0], n);
+        for (int32_t i = 0; i < n; ++i) {
+            xs[i] = ox + rx * xs[i];
+            ys[i] = oy + ry * ys[i];
+        }
         emitBatch(&xs[0], &ys[0], n);
     }
     line();
