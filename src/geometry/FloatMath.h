@@ -27,10 +27,10 @@ bool fusedAvailable();
 // sinCos of x[0..n) into sin[0..n) and cos[0..n): the very bits sinCos(x[i]) gives, for every
 // float. On x86-64 CPUs with AVX2 and FMA (or AVX-512) the arguments below 16 in magnitude are
 // evaluated several at a time with the fused steps; the rest go through sinCos one by one.
-// sin or cos may be x itself; otherwise the arrays do not overlap.
+// The three arrays do not overlap.
 void sinCosBatch(const float* x, float* sin, float* cos, int32_t n);
 // For checks: the evaluations sinCosBatch can take, widestLanes() the one this machine takes,
-// and sinCosBatchWith(lanes, ...) that evaluation (only for lanes <= widestLanes()).
+// and sinCosBatchWith(lanes, ...) that evaluation (lanes wider than widestLanes() run one by one).
 enum class Lanes : int32_t { one = 1, four = 4, eight = 8 };
 Lanes widestLanes();
 void sinCosBatchWith(Lanes lanes, const float* x, float* sin, float* cos, int32_t n);

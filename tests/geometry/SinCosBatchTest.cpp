@@ -164,33 +164,6 @@ TEST_P(SinCosBatch, WritesExactlyTheCountFromAnyStart) {
     }
 }
 
-// The sines may overwrite the arguments, or the cosines may: a lane handed over to sinCos
-// still sees its own argument.
-TEST_P(SinCosBatch, ResultsMayReplaceTheArguments) {
-    std::vector<float> args;
-    for (int32_t i = 0; i < 37; ++i) {
-        args.push_back(i % 5 == 2 ? 1.0e5f + static_cast<float>(i) : 0.25f * static_cast<float>(i));
-    }
-    const auto n = static_cast<int32_t>(args.size());
-    std::vector<float> sinInPlace = args;
-    std::vector<float> cosines(args.size());
-    floatmath::sinCosBatchWith(GetParam(), sinInPlace.data(), sinInPlace.data(), cosines.data(), n);
-    std::vector<float> cosInPlace = args;
-    std::vector<float> sines(args.size());
-    floatmath::sinCosBatchWith(GetParam(), cosInPlace.data(), sines.data(), cosInPlace.data(), n);
-    for (size_t i = 0; i < args.size(); ++i) {
-        const floatmath::SinCos expected = floatmath::sinCos(args[i]);
-        EXPECT_EQ(std::bit_cast<uint32_t>(sinInPlace[i]), std::bit_cast<uint32_t>(expected.sin))
-            << hex(args[i]);
-        EXPECT_EQ(std::bit_cast<uint32_t>(cosines[i]), std::bit_cast<uint32_t>(expected.cos))
-            << hex(args[i]);
-        EXPECT_EQ(std::bit_cast<uint32_t>(sines[i]), std::bit_cast<uint32_t>(expected.sin))
-            << hex(args[i]);
-        EXPECT_EQ(std::bit_cast<uint32_t>(cosInPlace[i]), std::bit_cast<uint32_t>(expected.cos))
-            << hex(args[i]);
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(Evaluations, SinCosBatch,
                          ::testing::Values(Lanes::one, Lanes::four, Lanes::eight),
                          [](const ::testing::TestParamInfo<Lanes>& lanes) {
