@@ -76,11 +76,11 @@ inline void cubic(int32_t steps, float h, float h2, float h3, float x0, float y0
 }
 
 // The elliptic arc of radii (rx, ry) from (x0, y0) to (x, y), counter-clockwise in the
-// parameter from the start, in parameter steps of arcStep (kArcStep for the fixed walk), a
-// batch of points at a time: emitBatch(xs, ys, n) gets the points after the start in order,
-// at most kArcBatch a call, the last call the exact end point alone. An arc without a
-// centre (radii too small for the chord, end on the start, zero or non-finite radii or
-// points) is that end point alone: a straight line.
+// parameter from the start, in parameter steps of arcStep (kArcStep for the fixed walk, never
+// below kMinFineArcStep), a batch of points at a time: emitBatch(xs, ys, n) gets the points
+// after the start in order, at most kArcBatch a call, the last call the exact end point
+// alone. An arc without a centre (radii too small for the chord, end on the start, zero or
+// non-finite radii or points) is that end point alone: a straight line.
 template <class EmitBatch>
 inline void arcBatches(float arcStep, float rx, float ry, float x0, float y0, float x, float y,
                        EmitBatch&& emitBatch) {
@@ -125,12 +125,19 @@ inline void arcBatches(float arcStep, float rx, float ry, float x0, float y0, fl
     float thetas[kArcBatch];
     float theta = theta0 + arcStep;
     while (theta < theta1) {
-        int32_t n = 0;
-        do {
-            thetas[n] = theta;
+        // A whole batch of the running sum, then the count of its angles below θ1: adding a
+        // positive step never makes a float smaller, so those are the batch's first n, and
+        // when n falls short the sum has reached θ1 and the walk ends. The sum is one chain of
+        // additions; unrolled, its loop costs little beside them.
+#pragma GCC unroll 8
+        for (int32_t i = 0; i < kArcBatch; ++i) {
+            thetas[i] = theta;
             theta = theta + arcStep;
-            ++n;
-        } while (n < kArcBatch && theta < theta1);
+        }
+        int32_t n = 0;
+        for (int32_t i = 0; i < kArcBatch; ++i) {
+            n += thetas[i] < theta1 ? 1 : 0;
+        }
         floatmath::sinCosBatch(&thetas[0], &ys[0], &xs[0], n);
         for (int32_t i = 0; i < n; ++i) {
             xs[i] = ox + rx * xs[i];
