@@ -28,7 +28,11 @@ constexpr std::size_t kRadixFrom = 16384;
 
 thread_local uint32_t counts[kBuckets];
 thread_local uint32_t positions[kBuckets];
-thread_local uint32_t rowEnds[Rasterizer::kMaxHeight + 2];
+// Per row, counts and then scatter positions of the cells at even and at odd places.
+// Neighbouring cells of an edge often share a row; kept apart, their updates do not wait
+// for each other.
+thread_local uint32_t evenRows[Rasterizer::kMaxHeight];
+thread_local uint32_t oddRows[Rasterizer::kMaxHeight];
 thread_local bool countsNeedClearing = true;
 
 void insertionSort(Cell* first, Cell* last) {
@@ -150,31 +154,45 @@ void Rasterizer::sortCells() {
         radixSortCells();
         return;
     }
-    // rowEnds is all zero here: every sort hands it back so. rowEnds[r + 1] counts row r.
+    // evenRows and oddRows are all zero here: every sort hands them back so.
     uint32_t minRow = cellword::row(source[0]);
     uint32_t maxRow = minRow;
     for (std::size_t i = 0; i < n; ++i) {
         const uint32_t row = cellword::row(source[i]);
-        ++rowEnds[row + 1];
+        ++((i & 1u) != 0 ? oddRows : evenRows)[row];
         minRow = std::min(minRow, row);
         maxRow = std::max(maxRow, row);
     }
-    // rowEnds[r] becomes the start of row r; scattering moves it to the row's end.
-    for (uint32_t r = minRow + 1; r <= maxRow + 1; ++r) {
-        rowEnds[r] += rowEnds[r - 1];
-    }
-    Cell* const scratch = sortScratch.get();
-    for (std::size_t i = 0; i < n; ++i) {
-        const Cell c = source[i];
-        scratch[rowEnds[cellword::row(c)]++] = c;
-    }
+    // Each row's even cells go first, then its odd ones; the row's own sort orders them.
     uint32_t start = 0;
     for (uint32_t r = minRow; r <= maxRow; ++r) {
-        const uint32_t end = rowEnds[r];
+        const uint32_t even = evenRows[r];
+        evenRows[r] = start;
+        start += even;
+        const uint32_t odd = oddRows[r];
+        oddRows[r] = start;
+        start += odd;
+    }
+    Cell* const scratch = sortScratch.get();
+    std::size_t i = 0;
+    for (; i + 1 < n; i += 2) {
+        const Cell even = source[i];
+        const Cell odd = source[i + 1];
+        scratch[evenRows[cellword::row(even)]++] = even;
+        scratch[oddRows[cellword::row(odd)]++] = odd;
+    }
+    if (i < n) {
+        scratch[evenRows[cellword::row(source[i])]++] = source[i];
+    }
+    // oddRows[r] is now the end of row r.
+    start = 0;
+    for (uint32_t r = minRow; r <= maxRow; ++r) {
+        const uint32_t end = oddRows[r];
         sortRowInto(scratch + start, scratch + end, source + start);
         start = end;
     }
-    std::fill(rowEnds + minRow, rowEnds + maxRow + 2, 0u);
+    std::fill(evenRows + minRow, evenRows + maxRow + 1, 0u);
+    std::fill(oddRows + minRow, oddRows + maxRow + 1, 0u);
 }
 
 void Rasterizer::radixSortCells() {
