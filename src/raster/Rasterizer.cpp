@@ -12,6 +12,7 @@
 #include "geometry/Paint.h"
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
+#include "raster/PixelGrid.h"
 
 Rasterizer rasterizer;
 
@@ -188,7 +189,6 @@ void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fi
         setFineFlattening(nullptr);
     }
     replayOutline(words, wordCount);
-    sortCells();
 
     paint = &fillPaint;
     if (transform != nullptr || firstRow != 0) {
@@ -203,7 +203,10 @@ void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fi
     }
     fillPaint.bounds = {boundsMinX, boundsMinY, boundsMaxX - boundsMinX, boundsMaxY - boundsMinY};
     paintIsSolid = fillPaint.isSolid();
-    sweep();
+    if (!sweepDirect()) {
+        sortCells();
+        sweep();
+    }
     paint = nullptr;
 }
 

@@ -13,6 +13,7 @@
 class Path;
 class Paint;
 class Transform2D;
+struct PixelSums;
 
 // How coverage becomes alpha: even-odd, or non-zero winding.
 enum class FillRule : int32_t { kEvenOdd = 0, kNonZero = 1 };
@@ -91,6 +92,11 @@ public:
     void setLineTransform(const Transform2D* transform);
     // Turns the sorted cells into writeSpan calls.
     void sweep();
+    // For a fill with a SolidPaint: sums the stored cells, in any order, into their pixels
+    // and composites those, giving the pixels sortCells and sweep would give; the cells
+    // stay where they are. False, with nothing done, for other paints and for fills too
+    // large to sum this way.
+    bool sweepDirect();
     // Composites count pixels from (x, y) rightward in row y; alpha is 1..255.
     void writeSpan(int32_t x, int32_t y, int32_t count, int32_t alpha);
 
@@ -164,6 +170,11 @@ private:
     Cell* cellEnd = nullptr;
     std::unique_ptr<Cell[]> cells;
     std::unique_ptr<Cell[]> sortScratch;
+    // sweepDirect's sums and bitmaps, all zero between fills; grown when a fill needs more.
+    std::unique_ptr<PixelSums[]> pixelSums;
+    std::unique_ptr<uint64_t[]> pixelBits;
+    int64_t pixelSumsSize = 0;
+    int64_t pixelBitsSize = 0;
     // Cells both arrays can hold.
     int32_t cellCapacity = 0;
     // Borrowed pixels of the target.

@@ -2,12 +2,16 @@
 // coverage is the winding carried in from the left (128 per half-scanline) plus the
 // share of its own crossings to the right of their position; runs between two crossing
 // pixels take the carried winding alone. Integers only.
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdlib>
+#include <new>
 #include <typeinfo>
 
 #include "geometry/SolidPaint.h"
 #include "raster/Compositing.h"
+#include "raster/PixelGrid.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -73,121 +77,223 @@ private:
     uint32_t fullAlpha;
 };
 
-// Rasterizer::sweep for a SolidPaint, with the fill rule fixed at compile time. Each row
-// is worked out into alphas, eight pixels at a time in one word: a crossing pixel gets its
-// coverage (all its crossings summed in one inner loop, up shares and down shares apart,
-// as the plain sweep keeps them), the run up to the next crossing pixel the winding
-// carried. Each word is composited in one step once the row moves past it; a long run of
-// one alpha is composited as one colour instead. Every pixel is composited at most once
-// per fill, so the order does not change any pixel. A row starts with no winding and ends
-// at its last crossing pixel.
+// The alphas of one row of a solid fill, pixel by pixel from left to right, eight pixels
+// at a time in one word: a crossing pixel gets its coverage from the winding carried in
+// and its own crossings' shares (up shares and down shares summed apart, as the plain
+// sweep keeps them), the run up to the next crossing pixel the winding carried. Each word
+// is composited in one step once the row moves past it; a long run of one alpha is
+// composited as one colour instead. Every pixel is composited at most once per fill, so
+// the order does not change any pixel. A row starts with no winding and ends at its last
+// crossing pixel.
 //
 // composite(pixels, alphas, count) puts the colour under count <= 8 pixels, pixel i at the
 // alpha in byte i of alphas.
-template <bool kEvenOdd, class Composite>
-__attribute__((always_inline)) inline void sweepRows(const Cell* it, const Cell* const last,
-                                                     const SolidSpans& spans,
-                                                     const Composite& composite) {
+template <bool kEvenOdd, class Composite> class RowWriter {
+public:
+    RowWriter(const SolidSpans& solidSpans, const Composite& compositeWord)
+        : spans(solidSpans), composite(compositeWord) {}
+
+    __attribute__((always_inline)) void startRow(uint32_t row, int32_t firstColumn) {
+        rowPixels = spans.row(row);
+        wind = 0;
+        previous = firstColumn;
+        wordStart = firstColumn;
+        alphas = 0;
+    }
+
+    // The crossing pixel col (right of the last one) whose crossings running down have
+    // shares summing to downShares, those running up to upShares, and add windDelta to the
+    // winding.
+    __attribute__((always_inline)) void pixel(int32_t col, uint32_t downShares, uint32_t upShares,
+                                              int32_t windDelta) {
+        const int32_t runLength = col - previous - 1;
+        if (runLength > 0) {
+            run(runLength, wind != 0 ? alphaOf(wind * kHalfScanline) : 0);
+        }
+        const int32_t cov =
+            wind * kHalfScanline + partialCoverageOf(downShares) - partialCoverageOf(upShares);
+        wind += windDelta;
+        if (col >= wordStart + kWord) {
+            putDown(kWord, col);
+        }
+        const auto a = static_cast<uint64_t>(cov != 0 ? alphaOf(cov) : 0);
+        alphas |= a << (8 * (col - wordStart));
+        previous = col;
+    }
+
+    __attribute__((always_inline)) void endRow() { putDown(previous + 1 - wordStart, 0); }
+
+private:
     // Runs at least this long leave the alpha words and go their own way.
-    constexpr int32_t kLongRun = 16;
-    constexpr int32_t kWord = 8;
-    constexpr uint64_t kEveryByte = 0x0101010101010101u;
-    const auto alphaOf = [](int32_t v) {
+    static constexpr int32_t kLongRun = 16;
+    static constexpr int32_t kWord = 8;
+    static constexpr uint64_t kEveryByte = 0x0101010101010101u;
+
+    static int32_t alphaOf(int32_t v) {
         return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
-    };
+    }
     // Bytes [from, to) of a word, 0 <= from < to <= 8.
-    const auto bytes = [](int32_t from, int32_t to) {
+    static uint64_t bytes(int32_t from, int32_t to) {
         const uint64_t below = to == kWord ? ~uint64_t{0} : (uint64_t{1} << (8 * to)) - 1u;
         return below & ~((uint64_t{1} << (8 * from)) - 1u);
-    };
+    }
+
+    // The runLength pixels after previous at alpha a.
+    __attribute__((always_inline)) void run(int32_t runLength, int32_t a) {
+        const int32_t end = previous + 1 + runLength;
+        if (runLength >= kLongRun) {
+            putDown(previous + 1 - wordStart, end);
+            spans.run(rowPixels, previous + 1, runLength, a);
+        } else if (a != 0) {
+            const uint64_t fill = kEveryByte * static_cast<uint64_t>(a);
+            for (int32_t x = previous + 1; x < end;) {
+                if (x >= wordStart + kWord) {
+                    putDown(kWord, x);
+                }
+                const int32_t to = std::min(end - wordStart, kWord);
+                alphas |= fill & bytes(x - wordStart, to);
+                x = wordStart + to;
+            }
+        }
+    }
+
+    // Composites the word's first count pixels and starts the next word at column next.
+    __attribute__((always_inline)) void putDown(int32_t count, int32_t next) {
+        if (alphas != 0) {
+            composite(rowPixels + wordStart, alphas, count);
+            alphas = 0;
+        }
+        wordStart = next;
+    }
+
+    const SolidSpans& spans;
+    const Composite& composite;
+    uint32_t* rowPixels = nullptr;
+    int32_t wind = 0;
+    int32_t previous = 0;
+    // The alphas of columns wordStart.. in the bytes of alphas, not yet composited.
+    int32_t wordStart = 0;
+    uint64_t alphas = 0;
+};
+
+// The sorted cells through a RowWriter: all crossings of one pixel are summed in one
+// inner loop.
+template <class Writer>
+__attribute__((always_inline)) inline void sweepCells(const Cell* it, const Cell* const last,
+                                                      Writer& writer) {
     while (it != last) {
         const uint32_t row = cellword::row(*it);
-        uint32_t* const rowPixels = spans.row(row);
-        int32_t wind = 0;
-        auto previous = static_cast<int32_t>(cellword::column(*it));
-        // The alphas of columns wordStart.. in the bytes of alphas, not yet composited.
-        int32_t wordStart = previous;
-        uint64_t alphas = 0;
-        // Composites the word's first count pixels and starts the next word at column next.
-        const auto putDown = [&](int32_t count, int32_t next) {
-            if (alphas != 0) {
-                composite(rowPixels + wordStart, alphas, count);
-                alphas = 0;
-            }
-            wordStart = next;
-        };
+        writer.startRow(row, static_cast<int32_t>(cellword::column(*it)));
         do {
             const Cell key = cellword::pixelKey(*it);
             const auto col = static_cast<int32_t>(cellword::column(*it));
-            const int32_t runLength = col - previous - 1;
-            if (runLength > 0) {
-                const int32_t a = wind != 0 ? alphaOf(wind * kHalfScanline) : 0;
-                if (runLength >= kLongRun) {
-                    putDown(previous + 1 - wordStart, col);
-                    spans.run(rowPixels, previous + 1, runLength, a);
-                } else if (a != 0) {
-                    const uint64_t fill = kEveryByte * static_cast<uint64_t>(a);
-                    for (int32_t x = previous + 1; x < col;) {
-                        if (x >= wordStart + kWord) {
-                            putDown(kWord, x);
-                        }
-                        const int32_t to = std::min(col - wordStart, kWord);
-                        alphas |= fill & bytes(x - wordStart, to);
-                        x = wordStart + to;
-                    }
-                }
-            }
-            const int32_t w0 = wind;
-            uint32_t up = 0;
-            uint32_t down = 0;
+            int32_t windDelta = 0;
+            uint32_t downShares = 0;
+            uint32_t upShares = 0;
             do {
                 const Cell c = *it;
                 const uint32_t share = kMaxPosition - cellword::position(c);
-                const uint32_t isUp = c & cellword::kDownBit;
-                wind += 2 * static_cast<int32_t>(isUp) - 1;
-                up += share & (0u - isUp);
-                down += share & (isUp - 1u);
+                const uint32_t isDown = c & cellword::kDownBit;
+                windDelta += 2 * static_cast<int32_t>(isDown) - 1;
+                downShares += share & (0u - isDown);
+                upShares += share & (isDown - 1u);
                 ++it;
             } while (it != last && cellword::pixelKey(*it) == key);
-            const int32_t cov =
-                w0 * kHalfScanline + partialCoverageOf(up) - partialCoverageOf(down);
-            if (col >= wordStart + kWord) {
-                putDown(kWord, col);
-            }
-            const auto a = static_cast<uint64_t>(cov != 0 ? alphaOf(cov) : 0);
-            alphas |= a << (8 * (col - wordStart));
-            previous = col;
+            writer.pixel(col, downShares, upShares, windDelta);
         } while (it != last && cellword::row(*it) == row);
-        putDown(previous + 1 - wordStart, 0);
+        writer.endRow();
     }
 }
 
-template <bool kEvenOdd>
-void sweepSolid(const Cell* it, const Cell* const last, const SolidSpans& spans) {
+// The summed pixels of a fill (Rasterizer::sweepDirect) through a RowWriter, row by row,
+// each row's crossing pixels found from left to right in its two bitmaps. The sums and
+// bitmaps are left all zero.
+template <class Writer>
+__attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writer& writer) {
+    // Copied out of grid: the stores below could alias its fields.
+    PixelSums* const sums = grid.sums;
+    uint64_t* const evenBits = grid.even;
+    uint64_t* const oddBits = grid.odd;
+    const int32_t rows = grid.rows;
+    const std::ptrdiff_t stride = grid.stride;
+    const int32_t words = grid.words;
+    const int32_t firstRow = grid.firstRow;
+    const int32_t firstColumn = grid.firstColumn;
+    for (int32_t r = 0; r < rows; ++r) {
+        uint64_t* const even = evenBits + static_cast<std::ptrdiff_t>(r) * words;
+        uint64_t* const odd = oddBits + static_cast<std::ptrdiff_t>(r) * words;
+        PixelSums* const rowSums = sums + r * stride;
+        bool started = false;
+        for (int32_t w = 0; w < words; ++w) {
+            uint64_t bits = even[w] | odd[w];
+            if (bits == 0) {
+                continue;
+            }
+            even[w] = 0;
+            odd[w] = 0;
+            do {
+                const int32_t x = 64 * w + std::countr_zero(bits);
+                bits &= bits - 1u;
+                PixelSums& at = rowSums[x];
+                const PixelSums pixel = at;
+                at = PixelSums{};
+                const int32_t col = firstColumn + x;
+                if (!started) {
+                    writer.startRow(static_cast<uint32_t>(firstRow + r), col);
+                    started = true;
+                }
+                writer.pixel(col, pixel.down, pixel.up, pixel.wind);
+            } while (bits != 0);
+        }
+        if (started) {
+            writer.endRow();
+        }
+    }
+}
+
+// A solid fill's sweep from sorted cells or summed pixels, compositing each word of alphas
+// the portable way.
+template <bool kEvenOdd, class Source>
+void sweepSolid(const Source& source, const SolidSpans& spans) {
     const uint32_t full = spans.colour();
-    sweepRows<kEvenOdd>(it, last, spans, [full](uint32_t* pixels, uint64_t alphas, int32_t n) {
+    const auto composite = [full](uint32_t* pixels, uint64_t alphas, int32_t n) {
         compositing::underEight(pixels, alphas, n, full);
-    });
+    };
+    RowWriter<kEvenOdd, decltype(composite)> writer(spans, composite);
+    source(writer);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 // sweepSolid with each word of alphas composited in one step; only when hasAvx2().
-template <bool kEvenOdd>
-__attribute__((target("avx2"))) void sweepSolidAvx2(const Cell* it, const Cell* const last,
-                                                    const SolidSpans& spans) {
+template <bool kEvenOdd, class Source>
+__attribute__((target("avx2"), flatten)) void sweepSolidAvx2(const Source& source,
+                                                             const SolidSpans& spans) {
     const compositing::CoverageLanesAvx2 lanes(spans.colour());
-    sweepRows<kEvenOdd>(
-        it, last, spans,
-        [&lanes](uint32_t * pixels, uint64_t alphas, int32_t n)
-            __attribute__((target("avx2"))) { lanes.under(pixels, alphas, n); });
+    const auto composite = [&lanes](uint32_t * pixels, uint64_t alphas, int32_t n)
+        __attribute__((target("avx2"))) {
+        lanes.under(pixels, alphas, n);
+    };
+    RowWriter<kEvenOdd, decltype(composite)> writer(spans, composite);
+    source(writer);
     _mm256_zeroupper();
 }
 #else
-template <bool kEvenOdd>
-void sweepSolidAvx2(const Cell* it, const Cell* const last, const SolidSpans& spans) {
-    sweepSolid<kEvenOdd>(it, last, spans);
+template <bool kEvenOdd, class Source>
+void sweepSolidAvx2(const Source& source, const SolidSpans& spans) {
+    sweepSolid<kEvenOdd>(source, spans);
 }
 #endif
+
+// Either sweep of a solid fill under its rule, the widest way the processor has.
+template <class Source>
+void sweepSolidFill(const Source& source, const SolidSpans& spans, FillRule rule) {
+    const bool wide = compositing::hasAvx2();
+    if (rule == FillRule::kEvenOdd) {
+        wide ? sweepSolidAvx2<true>(source, spans) : sweepSolid<true>(source, spans);
+    } else {
+        wide ? sweepSolidAvx2<false>(source, spans) : sweepSolid<false>(source, spans);
+    }
+}
 
 } // namespace
 
@@ -203,6 +309,82 @@ int32_t Rasterizer::evenOddAlpha(int32_t v) {
     return u < kEvenOddPeriod / 2 ? u : kEvenOddPeriod - 1 - u;
 }
 
+bool Rasterizer::sweepDirect() {
+    // Summed pixels this many or fewer take this way (4 MiB of sums); larger fills sort.
+    constexpr int64_t kMaxGridPixels = int64_t{1} << 18;
+    if (!paintIsSolid || typeid(*paint) != typeid(SolidPaint) || cellEnd == cells.get()) {
+        return false;
+    }
+    const SolidSpans spans(target, pitch, static_cast<const SolidPaint*>(paint)->colour);
+    if (!spans.visible()) {
+        return true;
+    }
+    const Cell* const first = cells.get();
+    const Cell* const last = cellEnd;
+    uint32_t minRow = cellword::row(*first);
+    uint32_t maxRow = minRow;
+    uint32_t minColumn = cellword::column(*first);
+    uint32_t maxColumn = minColumn;
+    for (const Cell* it = first; it != last; ++it) {
+        minRow = std::min(minRow, cellword::row(*it));
+        maxRow = std::max(maxRow, cellword::row(*it));
+        minColumn = std::min(minColumn, cellword::column(*it));
+        maxColumn = std::max(maxColumn, cellword::column(*it));
+    }
+    PixelGrid grid{};
+    grid.rows = static_cast<int32_t>(maxRow - minRow + 1);
+    grid.stride = static_cast<int32_t>(maxColumn - minColumn + 1);
+    grid.words = (grid.stride + 63) / 64;
+    grid.firstRow = static_cast<int32_t>(minRow);
+    grid.firstColumn = static_cast<int32_t>(minColumn);
+    const int64_t pixelCount = int64_t{grid.rows} * grid.stride;
+    const int64_t wordCount = int64_t{2} * grid.rows * grid.words;
+    if (pixelCount > kMaxGridPixels) {
+        return false;
+    }
+    // Both arrays are all zero between fills; grown ones start so.
+    if (pixelCount > pixelSumsSize) {
+        pixelSums.reset(new (std::nothrow) PixelSums[static_cast<std::size_t>(pixelCount)]());
+        pixelSumsSize = pixelSums != nullptr ? pixelCount : 0;
+    }
+    if (wordCount > pixelBitsSize) {
+        pixelBits.reset(new (std::nothrow) uint64_t[static_cast<std::size_t>(wordCount)]());
+        pixelBitsSize = pixelBits != nullptr ? wordCount : 0;
+    }
+    if (pixelSums == nullptr || pixelBits == nullptr) {
+        return false;
+    }
+    grid.sums = pixelSums.get();
+    grid.even = pixelBits.get();
+    grid.odd = grid.even + static_cast<std::ptrdiff_t>(grid.rows) * grid.words;
+    PixelSums* const sums = grid.sums;
+    const std::ptrdiff_t stride = grid.stride;
+    const std::ptrdiff_t words = grid.words;
+    const auto add = [sums, stride, words, minRow, minColumn](Cell c, uint64_t* bits) {
+        const auto r = static_cast<std::ptrdiff_t>(cellword::row(c) - minRow);
+        const auto x = static_cast<std::ptrdiff_t>(cellword::column(c) - minColumn);
+        const uint32_t share = kMaxPosition - cellword::position(c);
+        const uint32_t isDown = c & cellword::kDownBit;
+        PixelSums& at = sums[r * stride + x];
+        at.down += share & (0u - isDown);
+        at.up += share & (isDown - 1u);
+        at.wind += 2 * static_cast<int32_t>(isDown) - 1;
+        bits[r * words + x / 64] |= uint64_t{1} << (x % 64);
+    };
+    uint64_t* const even = grid.even;
+    uint64_t* const odd = grid.odd;
+    const Cell* it = first;
+    for (; last - it >= 2; it += 2) {
+        add(it[0], even);
+        add(it[1], odd);
+    }
+    if (it != last) {
+        add(*it, even);
+    }
+    sweepSolidFill([&grid](auto& writer) { sweepGrid(grid, writer); }, spans, fillRule);
+    return true;
+}
+
 void Rasterizer::sweep() {
     lastSpanEndX = -1;
     lastSpanY = -1;
@@ -214,14 +396,10 @@ void Rasterizer::sweep() {
             const auto* solid = static_cast<const SolidPaint*>(paint);
             const SolidSpans spans(target, pitch, solid->colour);
             if (spans.visible()) {
-                const bool wide = compositing::hasAvx2();
-                if (fillRule == FillRule::kEvenOdd) {
-                    wide ? sweepSolidAvx2<true>(cells.get(), cellEnd, spans)
-                         : sweepSolid<true>(cells.get(), cellEnd, spans);
-                } else {
-                    wide ? sweepSolidAvx2<false>(cells.get(), cellEnd, spans)
-                         : sweepSolid<false>(cells.get(), cellEnd, spans);
-                }
+                const Cell* const first = cells.get();
+                const Cell* const last = cellEnd;
+                sweepSolidFill([first, last](auto& writer) { sweepCells(first, last, writer); },
+                               spans, fillRule);
             }
             return;
         }

@@ -1,0 +1,29 @@
+// The summed crossings of one fill, pixel by pixel, for the sweep that needs no sort
+// (Rasterizer::sweepDirect). Internal to the rasterizer.
+#pragma once
+
+#include <cstdint>
+
+// One pixel's crossings: the shares (255 - position) of those running down and of those
+// running up, and how many more run down than up.
+struct PixelSums {
+    uint32_t down;
+    uint32_t up;
+    int32_t wind;
+    uint32_t unused;
+};
+
+// rows x stride sums of the pixels from (firstRow, firstColumn) on, and per row `words`
+// words of two bitmaps of the pixels that hold crossings: one for the cells at even places
+// of the store and one for those at odd places, so that neighbouring cells (often in one
+// word) do not wait for each other's updates.
+struct PixelGrid {
+    PixelSums* sums;
+    uint64_t* even;
+    uint64_t* odd;
+    int32_t rows;
+    int32_t stride;
+    int32_t words;
+    int32_t firstRow;
+    int32_t firstColumn;
+};
