@@ -3,6 +3,7 @@
 // every float reaches fixed point through fixedFloor, which clamps before it converts.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 
 #include "geometry/Flattening.h"
@@ -239,6 +240,9 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     cellEnd = out;
 }
 
+static_assert(flattening::kArcBatch <= edgelanes::kMaxRun &&
+              flattening::kCurveBatch <= edgelanes::kMaxRun);
+
 // PathSink's pen bookkeeping with the points kept as EdgePoints, so that each point's
 // half-scanline is found once for the two edges that share it. The pen, the subpath
 // start and the curve steps are the rasterizer's own, read at the start and written back
@@ -269,13 +273,16 @@ public:
     void lineTo(float x, float y) { emitTo(x, y); }
     void quadTo(float cx, float cy, float x, float y) {
         const CurveSteps& steps = r.curveSteps();
-        flattening::quad(steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
-                         [this](float px, float py) { emitTo(px, py); });
+        flattening::quadBatches(
+            steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
+            [this](const float* xs, const float* ys, int32_t n) { emitPoints(xs, ys, n); });
     }
     void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
         const CurveSteps& steps = r.curveSteps();
-        flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y,
-                          c1x, c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
+        flattening::cubicBatches(
+            steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y, c1x, c1y,
+            c2x, c2y, x, y,
+            [this](const float* xs, const float* ys, int32_t n) { emitPoints(xs, ys, n); });
     }
     void arcTo(float rx, float ry, float x, float y, float, float, float) {
         flattening::arcBatches(
@@ -290,19 +297,71 @@ public:
     void endPath() {}
 
 private:
-    // emitTo of each of the n <= kArcBatch points in turn, their half-scanlines found
-    // together first.
+    // emitTo of each of the n <= edgelanes::kMaxRun points in turn. When the pen and all
+    // the points are in range, the half-scanlines, the crossings and the bounds are found
+    // four edges at a time, and only the edges that cross a half-scanline go on to
+    // storeEdge, in order: the others would store nothing.
     void emitPoints(const float* xs, const float* ys, int32_t n) {
-        int32_t lines[flattening::kArcBatch];
-        bool ok[flattening::kArcBatch];
-        edgelanes::halfScanlines(xs, ys, n, lines, ok);
+        if (n <= 0) {
+            return;
+        }
+        if (!current.inRange) {
+            emitEach(xs, ys, n);
+            return;
+        }
+        float px[edgelanes::kRunPoints];
+        float py[edgelanes::kRunPoints];
+        int32_t lines[edgelanes::kRunPoints];
+        px[0] = current.x;
+        py[0] = current.y;
+        lines[0] = current.halfScanline;
+        std::copy(xs, xs + n, px + 1);
+        std::copy(ys, ys + n, py + 1);
+        const int32_t padded = (n + edgelanes::kLanes - 1) / edgelanes::kLanes * edgelanes::kLanes;
+        std::fill(px + n + 1, px + padded + 1, xs[n - 1]);
+        std::fill(py + n + 1, py + padded + 1, ys[n - 1]);
+        const edgelanes::Run run = edgelanes::scanRun(px, py, n, lines);
+        if (!run.inRange) {
+            emitEach(xs, ys, n);
+            return;
+        }
+        if (run.anyEdge) {
+            if (run.minX == 0.0f || run.minY == 0.0f || run.maxX == 0.0f || run.maxY == 0.0f) {
+                foldBounds(px, py, n);
+            } else {
+                // Away from zero equal floats are the same bits, so the order in which
+                // ties were met no longer matters.
+                r.boundsMinY = std::min(run.minY, r.boundsMinY);
+                r.boundsMaxY = std::max(run.maxY, r.boundsMaxY);
+                r.boundsMinX = std::min(run.minX, r.boundsMinX);
+                r.boundsMaxX = std::max(run.maxX, r.boundsMaxX);
+            }
+        }
+        for (uint32_t crossing = run.crossing; crossing != 0; crossing &= crossing - 1) {
+            const int32_t i = std::countr_zero(crossing);
+            r.storeEdge(EdgePoint{px[i], py[i], lines[i], true},
+                        EdgePoint{px[i + 1], py[i + 1], lines[i + 1], true});
+        }
+        current.x = px[n];
+        current.y = py[n];
+        current.halfScanline = lines[n];
+        current.inRange = true;
+    }
+    // edge()'s bounds, edge by edge, for runs where a zero bound could be either zero.
+    void foldBounds(const float* px, const float* py, int32_t n) {
         for (int32_t i = 0; i < n; ++i) {
-            const EdgePoint next{xs[i], ys[i], lines[i], ok[i]};
-            r.edge(current, next);
-            current.x = next.x;
-            current.y = next.y;
-            current.halfScanline = next.halfScanline;
-            current.inRange = next.inRange;
+            if (px[i] == px[i + 1] && py[i] == py[i + 1]) {
+                continue;
+            }
+            r.boundsMinY = std::min(py[i], r.boundsMinY);
+            r.boundsMaxY = std::max(py[i + 1], r.boundsMaxY);
+            r.boundsMinX = std::min(px[i], r.boundsMinX);
+            r.boundsMaxX = std::max(px[i + 1], r.boundsMaxX);
+        }
+    }
+    void emitEach(const float* xs, const float* ys, int32_t n) {
+        for (int32_t i = 0; i < n; ++i) {
+            emitTo(xs[i], ys[i]);
         }
     }
     void emitTo(float x, float y) {

@@ -377,3 +377,103 @@ TEST(EdgeLanes, HalfScanlinesOfARunMatchTheirDefinition) {
 }
 
 } // namespace
+
+namespace {
+
+// A run of awkward points, with repeats (edges with equal ends) and runs of one value.
+void fillRun(std::mt19937& rng, float* xs, float* ys, int32_t points, float xEnd, float yEnd,
+             bool tame) {
+    // Tame runs keep awkward values only within a few hundred pixels (and never NaN).
+    const auto awkward = [&rng, tame](float rangeEnd) {
+        const float v = awkwardCoordinate(rng, tame ? 300.0f : rangeEnd);
+        return tame && !(std::fabs(v) <= 300.0f) ? 150.0f : v;
+    };
+    for (int32_t i = 0; i < points; ++i) {
+        const int kind = std::uniform_int_distribution<int>(0, 5)(rng);
+        if (i > 0 && kind == 0) {
+            xs[i] = xs[i - 1];
+            ys[i] = ys[i - 1];
+        } else if (i > 0 && kind == 1) {
+            // The same place, with the other zero where there is one.
+            xs[i] = xs[i - 1] == 0.0f ? -xs[i - 1] : xs[i - 1];
+            ys[i] = awkward(yEnd);
+        } else {
+            xs[i] = awkward(xEnd);
+            ys[i] = awkward(yEnd);
+        }
+    }
+}
+
+// Every run length up to kMaxRun, against the edges taken one at a time: each point's
+// half-scanline, the edges that change half-scanline, whether all points are in range,
+// and the extremes of the starts and ends of the edges whose ends differ.
+TEST(EdgeLanes, ScanRunMatchesTheEdgesOneAtATime) {
+    constexpr double kLimit = Rasterizer::kFixedLimit;
+    const float xEnd = static_cast<float>(kLimit / 256.0);
+    const float yEnd = static_cast<float>(kLimit / 2.0);
+    std::mt19937 rng(2024u);
+    int32_t crossingRuns = 0;
+    for (int trial = 0; trial < 30000; ++trial) {
+        const int32_t n = 1 + trial % edgelanes::kMaxRun;
+        float xs[edgelanes::kRunPoints];
+        float ys[edgelanes::kRunPoints];
+        // Most runs in range, so that the lines and bounds are checked often.
+        const bool tame = trial % 4 != 0;
+        fillRun(rng, xs, ys, n + 1, xEnd, yEnd, tame);
+        const int32_t padded = (n + 3) / 4 * 4;
+        for (int32_t i = n + 1; i <= padded; ++i) {
+            xs[i] = xs[n];
+            ys[i] = ys[n];
+        }
+        int32_t lines[edgelanes::kRunPoints];
+        bool ok0 = false;
+        edgelanes::halfScanline(xs[0], ys[0], lines[0], ok0);
+        const edgelanes::Run run = edgelanes::scanRun(xs, ys, n, lines);
+
+        bool allIn = true;
+        int32_t expectedLines[edgelanes::kRunPoints];
+        expectedLines[0] = lines[0];
+        for (int32_t i = 1; i <= n; ++i) {
+            bool ok = false;
+            edgelanes::halfScanline(xs[i], ys[i], expectedLines[i], ok);
+            allIn = allIn && ok;
+        }
+        ASSERT_EQ(run.inRange, allIn) << "trial " << trial;
+        if (!allIn) {
+            continue;
+        }
+        uint32_t crossing = 0;
+        bool anyEdge = false;
+        float minX = INFINITY;
+        float minY = INFINITY;
+        float maxX = -INFINITY;
+        float maxY = -INFINITY;
+        for (int32_t i = 0; i < n; ++i) {
+            ASSERT_EQ(lines[i + 1], expectedLines[i + 1]) << "trial " << trial << " point " << i;
+            if (expectedLines[i] != expectedLines[i + 1]) {
+                crossing |= 1u << i;
+            }
+            if (xs[i] != xs[i + 1] || ys[i] != ys[i + 1]) {
+                anyEdge = true;
+                minX = std::fmin(minX, xs[i]);
+                minY = std::fmin(minY, ys[i]);
+                maxX = std::fmax(maxX, xs[i + 1]);
+                maxY = std::fmax(maxY, ys[i + 1]);
+            }
+        }
+        crossingRuns += crossing != 0 ? 1 : 0;
+        ASSERT_EQ(run.crossing, crossing) << "trial " << trial;
+        ASSERT_EQ(run.anyEdge, anyEdge) << "trial " << trial;
+        if (anyEdge) {
+            // Compared as values: which zero a tie leaves is for the caller to settle.
+            ASSERT_EQ(run.minX, minX) << "trial " << trial;
+            ASSERT_EQ(run.minY, minY) << "trial " << trial;
+            ASSERT_EQ(run.maxX, maxX) << "trial " << trial;
+            ASSERT_EQ(run.maxY, maxY) << "trial " << trial;
+        }
+    }
+    // The table exercised the crossings, not only quiet runs.
+    EXPECT_GT(crossingRuns, 10000);
+}
+
+} // namespace
