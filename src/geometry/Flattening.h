@@ -101,14 +101,21 @@ inline void quadBatches(int32_t steps, float h, float h2, float x0, float y0, fl
     // (px, py, dx, dy) + (dx, dy, ddx, ddy): the point moves by the old difference.
     __m128 point = _mm_setr_ps(x0, y0, dx, dy);
     const __m128 second = _mm_setr_ps(ddx, ddy, 0.0f, 0.0f);
-    for (int32_t i = 1; i < steps; ++i) {
-        point = _mm_add_ps(point, _mm_shuffle_ps(point, second, _MM_SHUFFLE(1, 0, 3, 2)));
-        xs[n] = _mm_cvtss_f32(point);
-        ys[n] = _mm_cvtss_f32(_mm_shuffle_ps(point, point, _MM_SHUFFLE(1, 1, 1, 1)));
-        if (++n == kCurveBatch) {
+    // Whole batches, then the rest with the end point.
+    for (int32_t left = steps - 1; left > 0; left -= n) {
+        if (n == kCurveBatch) {
             emitBatch(&xs[0], &ys[0], n);
-            n = 0;
         }
+        n = left < kCurveBatch ? left : kCurveBatch;
+        for (int32_t k = 0; k < n; ++k) {
+            point = _mm_add_ps(point, _mm_shuffle_ps(point, second, _MM_SHUFFLE(1, 0, 3, 2)));
+            xs[k] = _mm_cvtss_f32(point);
+            ys[k] = _mm_cvtss_f32(_mm_shuffle_ps(point, point, _MM_SHUFFLE(1, 1, 1, 1)));
+        }
+    }
+    if (n == kCurveBatch) {
+        emitBatch(&xs[0], &ys[0], n);
+        n = 0;
     }
 #else
     float px = x0;
@@ -156,15 +163,21 @@ inline void cubicBatches(int32_t steps, float h, float h2, float h3, float x0, f
     __m128 point = _mm_setr_ps(x0, y0, dx, dy);
     __m128 second = _mm_setr_ps(ddx, ddy, 0.0f, 0.0f);
     const __m128 third = _mm_setr_ps(dddx, dddy, 0.0f, 0.0f);
-    for (int32_t i = 1; i < steps; ++i) {
-        point = _mm_add_ps(point, _mm_shuffle_ps(point, second, _MM_SHUFFLE(1, 0, 3, 2)));
-        second = _mm_add_ps(second, third);
-        xs[n] = _mm_cvtss_f32(point);
-        ys[n] = _mm_cvtss_f32(_mm_shuffle_ps(point, point, _MM_SHUFFLE(1, 1, 1, 1)));
-        if (++n == kCurveBatch) {
+    for (int32_t left = steps - 1; left > 0; left -= n) {
+        if (n == kCurveBatch) {
             emitBatch(&xs[0], &ys[0], n);
-            n = 0;
         }
+        n = left < kCurveBatch ? left : kCurveBatch;
+        for (int32_t k = 0; k < n; ++k) {
+            point = _mm_add_ps(point, _mm_shuffle_ps(point, second, _MM_SHUFFLE(1, 0, 3, 2)));
+            second = _mm_add_ps(second, third);
+            xs[k] = _mm_cvtss_f32(point);
+            ys[k] = _mm_cvtss_f32(_mm_shuffle_ps(point, point, _MM_SHUFFLE(1, 1, 1, 1)));
+        }
+    }
+    if (n == kCurveBatch) {
+        emitBatch(&xs[0], &ys[0], n);
+        n = 0;
     }
 #else
     float px = x0;

@@ -309,25 +309,16 @@ private:
             emitEach(xs, ys, n);
             return;
         }
-        float px[edgelanes::kRunPoints];
-        float py[edgelanes::kRunPoints];
-        int32_t lines[edgelanes::kRunPoints];
-        px[0] = current.x;
-        py[0] = current.y;
-        lines[0] = current.halfScanline;
-        std::copy(xs, xs + n, px + 1);
-        std::copy(ys, ys + n, py + 1);
-        const int32_t padded = (n + edgelanes::kLanes - 1) / edgelanes::kLanes * edgelanes::kLanes;
-        std::fill(px + n + 1, px + padded + 1, xs[n - 1]);
-        std::fill(py + n + 1, py + padded + 1, ys[n - 1]);
-        const edgelanes::Run run = edgelanes::scanRun(px, py, n, lines);
+        int32_t lines[edgelanes::kRunLines];
+        const edgelanes::Run run =
+            edgelanes::scanRun(current.x, current.y, current.halfScanline, xs, ys, n, lines);
         if (!run.inRange) {
             emitEach(xs, ys, n);
             return;
         }
         if (run.anyEdge) {
             if (run.minX == 0.0f || run.minY == 0.0f || run.maxX == 0.0f || run.maxY == 0.0f) {
-                foldBounds(px, py, n);
+                foldBounds(xs, ys, n);
             } else {
                 // Away from zero equal floats are the same bits, so the order in which
                 // ties were met no longer matters.
@@ -337,26 +328,34 @@ private:
                 r.boundsMaxX = std::max(run.maxX, r.boundsMaxX);
             }
         }
-        for (uint32_t crossing = run.crossing; crossing != 0; crossing &= crossing - 1) {
-            const int32_t i = std::countr_zero(crossing);
-            r.storeEdge(EdgePoint{px[i], py[i], lines[i], true},
-                        EdgePoint{px[i + 1], py[i + 1], lines[i + 1], true});
+        uint32_t crossing = run.crossing;
+        if ((crossing & 1u) != 0) {
+            r.storeEdge(current, EdgePoint{xs[0], ys[0], lines[0], true});
+            crossing &= ~1u;
         }
-        current.x = px[n];
-        current.y = py[n];
-        current.halfScanline = lines[n];
+        for (; crossing != 0; crossing &= crossing - 1) {
+            const int32_t i = std::countr_zero(crossing);
+            r.storeEdge(EdgePoint{xs[i - 1], ys[i - 1], lines[i - 1], true},
+                        EdgePoint{xs[i], ys[i], lines[i], true});
+        }
+        current.x = xs[n - 1];
+        current.y = ys[n - 1];
+        current.halfScanline = lines[n - 1];
         current.inRange = true;
     }
     // edge()'s bounds, edge by edge, for runs where a zero bound could be either zero.
-    void foldBounds(const float* px, const float* py, int32_t n) {
+    void foldBounds(const float* xs, const float* ys, int32_t n) {
+        float x = current.x;
+        float y = current.y;
         for (int32_t i = 0; i < n; ++i) {
-            if (px[i] == px[i + 1] && py[i] == py[i + 1]) {
-                continue;
+            if (x != xs[i] || y != ys[i]) {
+                r.boundsMinY = std::min(y, r.boundsMinY);
+                r.boundsMaxY = std::max(ys[i], r.boundsMaxY);
+                r.boundsMinX = std::min(x, r.boundsMinX);
+                r.boundsMaxX = std::max(xs[i], r.boundsMaxX);
             }
-            r.boundsMinY = std::min(py[i], r.boundsMinY);
-            r.boundsMaxY = std::max(py[i + 1], r.boundsMaxY);
-            r.boundsMinX = std::min(px[i], r.boundsMinX);
-            r.boundsMaxX = std::max(px[i + 1], r.boundsMaxX);
+            x = xs[i];
+            y = ys[i];
         }
     }
     void emitEach(const float* xs, const float* ys, int32_t n) {

@@ -77,20 +77,19 @@ inline void halfScanlines(const float* xs, const float* ys, int32_t n, int32_t* 
     }
 }
 
-// A polyline of n <= kMaxRun edges, from point 0 through points 1..n of xs and ys, as the
-// edges between in-range points see it: point i's half-scanline, which edges change
-// half-scanline (the only ones with cells), and the bounding box the edges with distinct
-// ends add. lines[0] is point 0's half-scanline, found beforehand.
+// A polyline of n <= kMaxRun edges, from a start point with half-scanline startLine
+// through the n points of xs and ys, as the edges between in-range points see it: each
+// point's half-scanline, which edges change half-scanline (the only ones with cells), and
+// the bounding box that the edges with distinct ends add.
 inline constexpr int32_t kMaxRun = 32;
 inline constexpr int32_t kLanes = 4;
-// Room for a run's points: the start, kMaxRun more, and copies of the last up to a whole
-// number of four-point steps.
-inline constexpr int32_t kRunPoints = kMaxRun + kLanes;
+// Room for a run's half-scanlines, up to a whole number of four-point steps.
+inline constexpr int32_t kRunLines = kMaxRun + kLanes;
 
 struct Run {
-    // Bit i: points i and i + 1 lie on different half-scanlines.
+    // Bit i: the edge into point i joins different half-scanlines.
     uint32_t crossing;
-    // Points 1..n all in range (finite, |256x| and |2y| below the limit).
+    // All n points in range (finite, |256x| and |2y| below the limit).
     bool inRange;
     // Some edge has ends that differ; only then are the four bounds below meaningful.
     bool anyEdge;
@@ -101,91 +100,121 @@ struct Run {
     float maxY;
 };
 
-// Points n + 1.. up to the next multiple of four are set to point n by the caller, which
-// adds only edges with equal ends. Writes lines[1..n]. When a point is out of range the
-// rest of the result is not to be used. A bound that comes out as zero may be either
-// zero: which one a tie leaves is the caller's to work out.
-inline Run scanRun(const float* xs, const float* ys, int32_t n, int32_t* lines) {
+// Writes lines[0, n) (and what follows, up to a multiple of four). When a point is out of
+// range the rest of the result is not to be used. A bound that comes out as zero may be
+// either zero: which one a tie leaves is the caller's to work out.
+inline Run scanRun(float startX, float startY, int32_t startLine, const float* xs, const float* ys,
+                   int32_t n, int32_t* lines) {
     Run run{0u, true, false, 0.0f, 0.0f, 0.0f, 0.0f};
-    int32_t i = 0;
 #if defined(__SSE2__)
     const __m128 limit = _mm_set1_ps(kLimit);
-    const __m128 subpixels = _mm_set1_ps(kSubpixels);
+    const __m128 xLimit = _mm_set1_ps(kLimit / kSubpixels);
     const __m128 halfScanlines = _mm_set1_ps(kHalfScanlines);
     const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
     const __m128 infinity = _mm_set1_ps(std::numeric_limits<float>::infinity());
+    const __m128 negativeInfinity = _mm_set1_ps(-std::numeric_limits<float>::infinity());
     __m128 inside = _mm_castsi128_ps(_mm_set1_epi32(-1));
     __m128 distinct = _mm_setzero_ps();
     __m128 minX = infinity;
     __m128 minY = infinity;
-    const __m128 negativeInfinity = _mm_set1_ps(-std::numeric_limits<float>::infinity());
     __m128 maxX = negativeInfinity;
     __m128 maxY = negativeInfinity;
-    // The previous step's end lines; only the top lane (the next step's first start) counts.
-    __m128i ends = _mm_set_epi32(lines[0], 0, 0, 0);
-    for (; i < n; i += kLanes) {
-        const __m128 startX = _mm_loadu_ps(xs + i);
-        const __m128 startY = _mm_loadu_ps(ys + i);
-        const __m128 endX = _mm_loadu_ps(xs + i + 1);
-        const __m128 endY = _mm_loadu_ps(ys + i + 1);
-        // halfScanlines' work on the end points.
-        const __m128 fx = _mm_mul_ps(subpixels, endX);
+    // The previous step's ends; only the top lane (the next step's first start) counts.
+    __m128 lastX = _mm_set1_ps(startX);
+    __m128 lastY = _mm_set1_ps(startY);
+    __m128i lastLines = _mm_set1_epi32(startLine);
+    // (p3, e0, e1, e2): the starts of a step's edges from its ends and the last step's.
+    const auto starts = [](__m128 previous, __m128 ends) {
+        const __m128 joined = _mm_shuffle_ps(previous, ends, _MM_SHUFFLE(0, 0, 3, 3));
+        return _mm_shuffle_ps(joined, ends, _MM_SHUFFLE(2, 1, 2, 0));
+    };
+    for (int32_t i = 0; i < n; i += kLanes) {
+        __m128 endX;
+        __m128 endY;
+        if (i + kLanes <= n) {
+            endX = _mm_loadu_ps(xs + i);
+            endY = _mm_loadu_ps(ys + i);
+        } else {
+            // The last point again past the end: edges with equal ends, which add nothing.
+            float tailX[kLanes];
+            float tailY[kLanes];
+            for (int32_t k = 0; k < kLanes; ++k) {
+                tailX[k] = xs[std::min(i + k, n - 1)];
+                tailY[k] = ys[std::min(i + k, n - 1)];
+            }
+            endX = _mm_loadu_ps(tailX);
+            endY = _mm_loadu_ps(tailY);
+        }
+        const __m128 beginX = starts(lastX, endX);
+        const __m128 beginY = starts(lastY, endY);
+        lastX = endX;
+        lastY = endY;
+        // halfScanlines' work on the ends. 256x is exact, so |256x| < limit is |x| < limit / 256.
         const __m128 fy = _mm_mul_ps(halfScanlines, endY);
-        inside = _mm_and_ps(inside, _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(fx, magnitude), limit),
+        inside = _mm_and_ps(inside, _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(endX, magnitude), xLimit),
                                                _mm_cmplt_ps(_mm_and_ps(fy, magnitude), limit)));
         const __m128i t = _mm_cvttps_epi32(fy);
         const __m128i up = _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), fy));
-        const __m128i previous = ends;
-        ends = _mm_add_epi32(t, up);
-        const __m128i starts = _mm_or_si128(_mm_slli_si128(ends, 4), _mm_srli_si128(previous, 12));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(lines + i + 1), ends);
-        const int same = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(starts, ends)));
+        const __m128i ends = _mm_add_epi32(t, up);
+        const __m128i begins = _mm_or_si128(_mm_slli_si128(ends, 4), _mm_srli_si128(lastLines, 12));
+        lastLines = ends;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(lines + i), ends);
+        const int same = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(begins, ends)));
         run.crossing |= static_cast<uint32_t>(~same & 0xF) << i;
-        // Edges with equal ends add nothing to the bounds: they see +-infinity instead.
-        const __m128 differ = _mm_or_ps(_mm_cmpneq_ps(startX, endX), _mm_cmpneq_ps(startY, endY));
+        // Edges with equal ends add nothing to the bounds: adding +-infinity to their
+        // (finite) coordinates takes them out of the running. Adding zero to the others
+        // leaves them as they are, but for the sign of a zero.
+        const __m128 differ = _mm_or_ps(_mm_cmpneq_ps(beginX, endX), _mm_cmpneq_ps(beginY, endY));
         distinct = _mm_or_ps(distinct, differ);
-        minX = _mm_min_ps(minX,
-                          _mm_or_ps(_mm_and_ps(differ, startX), _mm_andnot_ps(differ, infinity)));
-        minY = _mm_min_ps(minY,
-                          _mm_or_ps(_mm_and_ps(differ, startY), _mm_andnot_ps(differ, infinity)));
-        maxX = _mm_max_ps(
-            maxX, _mm_or_ps(_mm_and_ps(differ, endX), _mm_andnot_ps(differ, negativeInfinity)));
-        maxY = _mm_max_ps(
-            maxY, _mm_or_ps(_mm_and_ps(differ, endY), _mm_andnot_ps(differ, negativeInfinity)));
+        const __m128 aboveAll = _mm_andnot_ps(differ, infinity);
+        const __m128 belowAll = _mm_andnot_ps(differ, negativeInfinity);
+        minX = _mm_min_ps(minX, _mm_add_ps(beginX, aboveAll));
+        minY = _mm_min_ps(minY, _mm_add_ps(beginY, aboveAll));
+        maxX = _mm_max_ps(maxX, _mm_add_ps(endX, belowAll));
+        maxY = _mm_max_ps(maxY, _mm_add_ps(endY, belowAll));
     }
     run.inRange = _mm_movemask_ps(inside) == 0xF;
     run.anyEdge = _mm_movemask_ps(distinct) != 0;
-    const auto least = [](__m128 v) {
-        v = _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
-        return _mm_cvtss_f32(_mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1))));
+    // Lanes 0 and 1: the least of a's lanes and of b's.
+    const auto least = [](__m128 a, __m128 b) {
+        const __m128 m = _mm_min_ps(_mm_unpacklo_ps(a, b), _mm_unpackhi_ps(a, b));
+        return _mm_min_ps(m, _mm_movehl_ps(m, m));
     };
-    const auto greatest = [](__m128 v) {
-        v = _mm_max_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
-        return _mm_cvtss_f32(_mm_max_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1))));
+    const auto greatest = [](__m128 a, __m128 b) {
+        const __m128 m = _mm_max_ps(_mm_unpacklo_ps(a, b), _mm_unpackhi_ps(a, b));
+        return _mm_max_ps(m, _mm_movehl_ps(m, m));
     };
-    run.minX = least(minX);
-    run.minY = least(minY);
-    run.maxX = greatest(maxX);
-    run.maxY = greatest(maxY);
+    const __m128 low = least(minX, minY);
+    const __m128 high = greatest(maxX, maxY);
+    run.minX = _mm_cvtss_f32(low);
+    run.minY = _mm_cvtss_f32(_mm_shuffle_ps(low, low, _MM_SHUFFLE(1, 1, 1, 1)));
+    run.maxX = _mm_cvtss_f32(high);
+    run.maxY = _mm_cvtss_f32(_mm_shuffle_ps(high, high, _MM_SHUFFLE(1, 1, 1, 1)));
 #else
     run.minX = std::numeric_limits<float>::infinity();
     run.minY = run.minX;
     run.maxX = -run.minX;
     run.maxY = -run.minX;
-    for (; i < n; ++i) {
+    float x = startX;
+    float y = startY;
+    int32_t line = startLine;
+    for (int32_t i = 0; i < n; ++i) {
         bool ok = false;
-        halfScanline(xs[i + 1], ys[i + 1], lines[i + 1], ok);
+        halfScanline(xs[i], ys[i], lines[i], ok);
         run.inRange = run.inRange && ok;
-        if (lines[i + 1] != lines[i]) {
+        if (lines[i] != line) {
             run.crossing |= 1u << i;
         }
-        if (xs[i] != xs[i + 1] || ys[i] != ys[i + 1]) {
+        if (x != xs[i] || y != ys[i]) {
             run.anyEdge = true;
-            run.minX = std::min(xs[i], run.minX);
-            run.minY = std::min(ys[i], run.minY);
-            run.maxX = std::max(xs[i + 1], run.maxX);
-            run.maxY = std::max(ys[i + 1], run.maxY);
+            run.minX = std::min(x, run.minX);
+            run.minY = std::min(y, run.minY);
+            run.maxX = std::max(xs[i], run.maxX);
+            run.maxY = std::max(ys[i], run.maxY);
         }
+        x = xs[i];
+        y = ys[i];
+        line = lines[i];
     }
 #endif
     return run;

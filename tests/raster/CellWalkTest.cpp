@@ -415,24 +415,22 @@ TEST(EdgeLanes, ScanRunMatchesTheEdgesOneAtATime) {
     int32_t crossingRuns = 0;
     for (int trial = 0; trial < 30000; ++trial) {
         const int32_t n = 1 + trial % edgelanes::kMaxRun;
-        float xs[edgelanes::kRunPoints];
-        float ys[edgelanes::kRunPoints];
+        // Point 0 starts the run; the lanes see points 1..n, as many as the run has.
+        float xs[edgelanes::kMaxRun + 1];
+        float ys[edgelanes::kMaxRun + 1];
         // Most runs in range, so that the lines and bounds are checked often.
         const bool tame = trial % 4 != 0;
         fillRun(rng, xs, ys, n + 1, xEnd, yEnd, tame);
-        const int32_t padded = (n + 3) / 4 * 4;
-        for (int32_t i = n + 1; i <= padded; ++i) {
-            xs[i] = xs[n];
-            ys[i] = ys[n];
-        }
-        int32_t lines[edgelanes::kRunPoints];
+        std::vector<float> runX(xs + 1, xs + n + 1);
+        std::vector<float> runY(ys + 1, ys + n + 1);
+        int32_t expectedLines[edgelanes::kMaxRun + 1];
         bool ok0 = false;
-        edgelanes::halfScanline(xs[0], ys[0], lines[0], ok0);
-        const edgelanes::Run run = edgelanes::scanRun(xs, ys, n, lines);
+        edgelanes::halfScanline(xs[0], ys[0], expectedLines[0], ok0);
+        int32_t lines[edgelanes::kRunLines];
+        const edgelanes::Run run =
+            edgelanes::scanRun(xs[0], ys[0], expectedLines[0], runX.data(), runY.data(), n, lines);
 
         bool allIn = true;
-        int32_t expectedLines[edgelanes::kRunPoints];
-        expectedLines[0] = lines[0];
         for (int32_t i = 1; i <= n; ++i) {
             bool ok = false;
             edgelanes::halfScanline(xs[i], ys[i], expectedLines[i], ok);
@@ -449,7 +447,7 @@ TEST(EdgeLanes, ScanRunMatchesTheEdgesOneAtATime) {
         float maxX = -INFINITY;
         float maxY = -INFINITY;
         for (int32_t i = 0; i < n; ++i) {
-            ASSERT_EQ(lines[i + 1], expectedLines[i + 1]) << "trial " << trial << " point " << i;
+            ASSERT_EQ(lines[i], expectedLines[i + 1]) << "trial " << trial << " point " << i;
             if (expectedLines[i] != expectedLines[i + 1]) {
                 crossing |= 1u << i;
             }
