@@ -198,13 +198,14 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     if (yTop >= yEnd || yEnd <= 0) {
         return;
     }
-    const float fx0 = kSubpixelsF * a.x;
-    const float fx1 = kSubpixelsF * b.x;
+    // 256x is exact, so the floors keep the order of the x: the left end's is the lesser.
+    const int32_t x0 = floorInRange(kSubpixelsF * a.x);
+    const int32_t x1 = floorInRange(kSubpixelsF * b.x);
     const float topX = down ? a.x : b.x;
     const float bottomX = down ? b.x : a.x;
-    const int32_t xLeft = floorInRange(a.x < b.x ? fx0 : fx1);
-    const int32_t xRight = floorInRange(a.x < b.x ? fx1 : fx0);
-    const int32_t xStart = floorInRange(down ? fx0 : fx1);
+    const int32_t xLeft = std::min(x0, x1);
+    const int32_t xRight = std::max(x0, x1);
+    const int32_t xStart = down ? x0 : x1;
     const int32_t xStep = bottomX > topX ? 1 : -1;
     const Cell direction = down ? cellword::kDownBit : 0u;
     const int32_t dx = xRight - xLeft;
@@ -226,22 +227,27 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     }
     const int32_t whole = dx < dy ? 0 : dx / dy;
     const int32_t rest = dx - whole * dy;
-    const int32_t stride = xStep * whole;
-    for (; k < yEnd; ++k) {
-        *out++ = cellword::pack(static_cast<uint32_t>(k >> 1), static_cast<uint32_t>(x), false) |
-                 direction;
-        x += stride;
+    // The cell's row and x bits run as counters of their own: k << 20 holds the row
+    // (k >> 1) in the row bits once the half-scanline's bit below them is masked off, and
+    // the x bits, 2x + direction, move by twice the steps of x. Unsigned, as the words are.
+    constexpr uint32_t kHalfRow = 1u << (cellword::kRowShift - 1);
+    constexpr uint32_t kRowBits = ~((1u << cellword::kRowShift) - 1u);
+    uint32_t line = static_cast<uint32_t>(k) << (cellword::kRowShift - 1);
+    uint32_t xBits = cellword::pack(0u, static_cast<uint32_t>(x), false) | direction;
+    const uint32_t stride = static_cast<uint32_t>(xStep * whole) << cellword::kPositionShift;
+    const uint32_t carryStride = static_cast<uint32_t>(xStep) << cellword::kPositionShift;
+    Cell* const stop = out + count;
+    while (out != stop) {
+        *out++ = (line & kRowBits) | xBits;
+        line += kHalfRow;
+        xBits += stride;
         err += rest;
-        if (err > dy) {
-            x += xStep;
-            err -= dy;
-        }
+        const bool carry = err > dy;
+        xBits += carry ? carryStride : 0u;
+        err -= carry ? dy : 0;
     }
     cellEnd = out;
 }
-
-static_assert(flattening::kArcBatch <= edgelanes::kMaxRun &&
-              flattening::kCurveBatch <= edgelanes::kMaxRun);
 
 // PathSink's pen bookkeeping with the points kept as EdgePoints, so that each point's
 // half-scanline is found once for the two edges that share it. The pen, the subpath
