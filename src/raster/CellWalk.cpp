@@ -6,6 +6,10 @@
 #include <bit>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "geometry/Flattening.h"
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
@@ -36,6 +40,9 @@ bool finite(float x0, float y0, float x1, float y1) {
 constexpr double kSubpixels = 256.0;
 constexpr double kHalfScanlines = 2.0;
 constexpr float kSubpixelsF = 256.0f;
+// Edges crossing at least this many half-scanlines inside the target are walked four
+// half-scanlines a step.
+constexpr std::ptrdiff_t kLaneWalkMin = 8;
 
 // floor(v) for |v| < kFixedLimit, where it equals fixedFloor.
 using edgelanes::floorInRange;
@@ -237,6 +244,57 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     const uint32_t stride = static_cast<uint32_t>(xStep * whole) << cellword::kPositionShift;
     const uint32_t carryStride = static_cast<uint32_t>(xStep) << cellword::kPositionShift;
     Cell* const stop = out + count;
+#if defined(__SSE2__)
+    // Four half-scanlines a step: lane i walks cells i, i + 4, ... with the walk's step
+    // taken four times at once. 4·rest = quarters·dy + part, so a lane's error takes part
+    // and carries once more when it passes dy, exactly as four single steps carry
+    // quarters or quarters + 1 times. rest <= dx < 256·kMaxWidth keeps 4·rest small. The
+    // last step may write up to three words past the edge's cells, where the array has
+    // room; they are not counted and the next cells overwrite them.
+    if (count >= kLaneWalkMin && cells.get() + cellCapacity - out >= count + 3) {
+        alignas(16) uint32_t laneX[4];
+        alignas(16) int32_t laneErr[4];
+        laneX[0] = xBits;
+        laneErr[0] = err;
+        for (int32_t i = 1; i < 4; ++i) {
+            xBits += stride;
+            err += rest;
+            const bool carry = err > dy;
+            xBits += carry ? carryStride : 0u;
+            err -= carry ? dy : 0;
+            laneX[i] = xBits;
+            laneErr[i] = err;
+        }
+        const int32_t quarters = 4 * rest / dy;
+        const int32_t part = 4 * rest - quarters * dy;
+        const uint32_t stride4 = static_cast<uint32_t>(xStep * (4 * whole + quarters))
+                                 << cellword::kPositionShift;
+        const __m128i rowBits = _mm_set1_epi32(static_cast<int32_t>(kRowBits));
+        const __m128i lineStep = _mm_set1_epi32(static_cast<int32_t>(4u * kHalfRow));
+        const __m128i xStep4 = _mm_set1_epi32(static_cast<int32_t>(stride4));
+        const __m128i carryX = _mm_set1_epi32(static_cast<int32_t>(carryStride));
+        const __m128i errStep = _mm_set1_epi32(part);
+        const __m128i errLimit = _mm_set1_epi32(dy);
+        __m128i lines = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(line)),
+                                      _mm_setr_epi32(0, static_cast<int32_t>(kHalfRow),
+                                                     static_cast<int32_t>(2u * kHalfRow),
+                                                     static_cast<int32_t>(3u * kHalfRow)));
+        __m128i xs = _mm_load_si128(reinterpret_cast<const __m128i*>(laneX));
+        __m128i errs = _mm_load_si128(reinterpret_cast<const __m128i*>(laneErr));
+        for (; out < stop; out += 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                             _mm_or_si128(_mm_and_si128(lines, rowBits), xs));
+            lines = _mm_add_epi32(lines, lineStep);
+            xs = _mm_add_epi32(xs, xStep4);
+            errs = _mm_add_epi32(errs, errStep);
+            const __m128i carry = _mm_cmpgt_epi32(errs, errLimit);
+            xs = _mm_add_epi32(xs, _mm_and_si128(carry, carryX));
+            errs = _mm_sub_epi32(errs, _mm_and_si128(carry, errLimit));
+        }
+        cellEnd = stop;
+        return;
+    }
+#endif
     while (out != stop) {
         *out++ = (line & kRowBits) | xBits;
         line += kHalfRow;

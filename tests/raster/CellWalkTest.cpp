@@ -249,6 +249,44 @@ TEST(EmitLine, ShortPiecesAroundTheBordersMatchTheClosedForm) {
     }
 }
 
+// Edges inside a tall target crossing up to `span` half-scanlines, from every slope
+// between vertical and nearly flat, some starting far above the target: the cells of
+// the fast walk (four half-scanlines a step once an edge is long enough) are the
+// closed form's, in order.
+class InTargetWalk : public testing::TestWithParam<float> {};
+
+TEST_P(InTargetWalk, MatchesTheClosedForm) {
+    const float span = GetParam();
+    constexpr int32_t kWidth = 300;
+    constexpr int32_t kHeight = 1024;
+    Canvas canvas(kWidth, kHeight);
+    std::mt19937 random(static_cast<uint32_t>(span * 8.0f));
+    std::uniform_real_distribution<float> across(0.0f, static_cast<float>(kWidth) - 0.01f);
+    std::uniform_real_distribution<float> down(0.0f, static_cast<float>(kHeight));
+    std::uniform_real_distribution<float> length(0.0f, span / 2.0f);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const float x0 = across(random);
+        // Nearly vertical, any slope, or within a few subpixels of it.
+        const int kind = trial % 3;
+        const float x1 = kind == 0   ? x0 + static_cast<float>(trial % 7) / 256.0f
+                         : kind == 1 ? across(random)
+                                     : std::clamp(x0 - 0.02f, 0.0f, 299.0f);
+        const float y0 = trial % 10 == 0
+                             ? -std::uniform_real_distribution<float>(0.0f, 1.0e6f)(random)
+                             : down(random);
+        const float y1 = std::min(y0 + length(random), static_cast<float>(kHeight) + 3.0f);
+        const bool flip = trial % 2 == 0;
+        const float ax = flip ? x1 : x0, ay = flip ? y1 : y0;
+        const float bx = flip ? x0 : x1, by = flip ? y0 : y1;
+        ASSERT_EQ(canvas.walk(ax, ay, bx, by), closedForm(ax, ay, bx, by, kWidth, kHeight))
+            << "segment (" << ax << ", " << ay << ")-(" << bx << ", " << by << ")";
+    }
+}
+
+// Half-scanlines crossed at most: a handful (the one-step walk), around the four-wide
+// start, and many.
+INSTANTIATE_TEST_SUITE_P(Spans, InTargetWalk, testing::Values(3.0f, 9.0f, 13.0f, 40.0f, 2100.0f));
+
 // A zigzag of one-crossing pieces needing far more cells than the arrays start with:
 // they grow, and every crossing is kept in order.
 TEST(EmitLine, OneCrossingPiecesFillPastTheFirstCellArray) {
