@@ -98,8 +98,10 @@ inline void quadBatches(int32_t steps, float h, float h2, float x0, float y0, fl
     float ys[kCurveBatch];
     int32_t n = 0;
 #if defined(__SSE2__)
-    // (px, py, dx, dy) + (dx, dy, ddx, ddy): the point moves by the old difference.
-    __m128 point = _mm_setr_ps(x0, y0, dx, dy);
+    // Point, difference and second difference as (x, y) lane pairs; the point moves by
+    // the old difference. Two short chains of additions, not one through a shuffle.
+    __m128 point = _mm_setr_ps(x0, y0, 0.0f, 0.0f);
+    __m128 first = _mm_setr_ps(dx, dy, 0.0f, 0.0f);
     const __m128 second = _mm_setr_ps(ddx, ddy, 0.0f, 0.0f);
     // Whole batches, then the rest with the end point.
     for (int32_t left = steps - 1; left > 0; left -= n) {
@@ -108,7 +110,8 @@ inline void quadBatches(int32_t steps, float h, float h2, float x0, float y0, fl
         }
         n = left < kCurveBatch ? left : kCurveBatch;
         for (int32_t k = 0; k < n; ++k) {
-            point = _mm_add_ps(point, _mm_shuffle_ps(point, second, _MM_SHUFFLE(1, 0, 3, 2)));
+            point = _mm_add_ps(point, first);
+            first = _mm_add_ps(first, second);
             xs[k] = _mm_cvtss_f32(point);
             ys[k] = _mm_cvtss_f32(_mm_shuffle_ps(point, point, _MM_SHUFFLE(1, 1, 1, 1)));
         }
@@ -158,9 +161,9 @@ inline void cubicBatches(int32_t steps, float h, float h2, float h3, float x0, f
     float ys[kCurveBatch];
     int32_t n = 0;
 #if defined(__SSE2__)
-    // (px, py, dx, dy) + (dx, dy, ddx, ddy), then (ddx, ddy) + (dddx, dddy): each
-    // running value moves by the old value of the next.
-    __m128 point = _mm_setr_ps(x0, y0, dx, dy);
+    // As in quadBatches: each running value moves by the old value of the next.
+    __m128 point = _mm_setr_ps(x0, y0, 0.0f, 0.0f);
+    __m128 first = _mm_setr_ps(dx, dy, 0.0f, 0.0f);
     __m128 second = _mm_setr_ps(ddx, ddy, 0.0f, 0.0f);
     const __m128 third = _mm_setr_ps(dddx, dddy, 0.0f, 0.0f);
     for (int32_t left = steps - 1; left > 0; left -= n) {
@@ -169,7 +172,8 @@ inline void cubicBatches(int32_t steps, float h, float h2, float h3, float x0, f
         }
         n = left < kCurveBatch ? left : kCurveBatch;
         for (int32_t k = 0; k < n; ++k) {
-            point = _mm_add_ps(point, _mm_shuffle_ps(point, second, _MM_SHUFFLE(1, 0, 3, 2)));
+            point = _mm_add_ps(point, first);
+            first = _mm_add_ps(first, second);
             second = _mm_add_ps(second, third);
             xs[k] = _mm_cvtss_f32(point);
             ys[k] = _mm_cvtss_f32(_mm_shuffle_ps(point, point, _MM_SHUFFLE(1, 1, 1, 1)));
