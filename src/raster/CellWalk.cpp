@@ -13,6 +13,7 @@
 #include "geometry/Flattening.h"
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
+#include "raster/Compositing.h"
 #include "raster/EdgeLanes.h"
 #include "raster/Rasterizer.h"
 
@@ -315,7 +316,8 @@ class Rasterizer::OutlineWalker {
 public:
     explicit OutlineWalker(Rasterizer& owner)
         : r(owner), start(edgePoint(owner.startX, owner.startY)),
-          current(edgePoint(owner.currentX, owner.currentY)), startPending(owner.startPending) {}
+          current(edgePoint(owner.currentX, owner.currentY)), startPending(owner.startPending),
+          wide(compositing::hasAvx2()) {}
     OutlineWalker(const OutlineWalker&) = delete;
     OutlineWalker& operator=(const OutlineWalker&) = delete;
     ~OutlineWalker() {
@@ -374,8 +376,7 @@ private:
             return;
         }
         int32_t lines[edgelanes::kRunLines];
-        const edgelanes::Run run =
-            edgelanes::scanRun(current.x, current.y, current.halfScanline, xs, ys, n, lines);
+        const edgelanes::Run run = scan(xs, ys, n, lines);
         if (!run.inRange) {
             emitEach(xs, ys, n);
             return;
@@ -422,6 +423,15 @@ private:
             y = ys[i];
         }
     }
+    edgelanes::Run scan(const float* xs, const float* ys, int32_t n, int32_t* lines) const {
+#if defined(TILSEN_EDGE_LANES_AVX2)
+        if (wide) {
+            return edgelanes::scanRunAvx2(current.x, current.y, current.halfScanline, xs, ys, n,
+                                          lines);
+        }
+#endif
+        return edgelanes::scanRun(current.x, current.y, current.halfScanline, xs, ys, n, lines);
+    }
     void emitEach(const float* xs, const float* ys, int32_t n) {
         for (int32_t i = 0; i < n; ++i) {
             emitTo(xs[i], ys[i]);
@@ -442,6 +452,8 @@ private:
     EdgePoint start;
     EdgePoint current;
     bool startPending;
+    // Runs are scanned eight edges a step.
+    const bool wide;
 };
 
 // OutlineWalker's work under a transform, a first row or fine flattening. Each point is

@@ -6,13 +6,16 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "geometry/Flattening.h"
 #include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
+#include "raster/Compositing.h"
 #include "raster/EdgeLanes.h"
 #include "support/RasterHarness.h"
 
@@ -445,7 +448,23 @@ void fillRun(std::mt19937& rng, float* xs, float* ys, int32_t points, float xEnd
 // Every run length up to kMaxRun, against the edges taken one at a time: each point's
 // half-scanline, the edges that change half-scanline, whether all points are in range,
 // and the extremes of the starts and ends of the edges whose ends differ.
-TEST(EdgeLanes, ScanRunMatchesTheEdgesOneAtATime) {
+// The four-wide scan, and the eight-wide one where the processor has it.
+using ScanRun = edgelanes::Run (*)(float, float, int32_t, const float*, const float*, int32_t,
+                                   int32_t*);
+struct Scanner {
+    const char* name;
+    ScanRun scan;
+    bool needsAvx2;
+    friend void PrintTo(const Scanner& scanner, std::ostream* out) { *out << scanner.name; }
+};
+
+class ScanRunLanes : public testing::TestWithParam<Scanner> {};
+
+TEST_P(ScanRunLanes, MatchTheEdgesOneAtATime) {
+    if (GetParam().needsAvx2 && !compositing::hasAvx2()) {
+        GTEST_SKIP() << "no AVX2 here";
+    }
+    const ScanRun scanRun = GetParam().scan;
     constexpr double kLimit = Rasterizer::kFixedLimit;
     const float xEnd = static_cast<float>(kLimit / 256.0);
     const float yEnd = static_cast<float>(kLimit / 2.0);
@@ -466,7 +485,7 @@ TEST(EdgeLanes, ScanRunMatchesTheEdgesOneAtATime) {
         edgelanes::halfScanline(xs[0], ys[0], expectedLines[0], ok0);
         int32_t lines[edgelanes::kRunLines];
         const edgelanes::Run run =
-            edgelanes::scanRun(xs[0], ys[0], expectedLines[0], runX.data(), runY.data(), n, lines);
+            scanRun(xs[0], ys[0], expectedLines[0], runX.data(), runY.data(), n, lines);
 
         bool allIn = true;
         for (int32_t i = 1; i <= n; ++i) {
@@ -511,5 +530,17 @@ TEST(EdgeLanes, ScanRunMatchesTheEdgesOneAtATime) {
     // The table exercised the crossings, not only quiet runs.
     EXPECT_GT(crossingRuns, 10000);
 }
+
+const Scanner kScanners[] = {
+    {"FourWide", edgelanes::scanRun, false},
+#if defined(TILSEN_EDGE_LANES_AVX2)
+    {"EightWide", edgelanes::scanRunAvx2, true},
+#endif
+};
+
+INSTANTIATE_TEST_SUITE_P(Widths, ScanRunLanes, testing::ValuesIn(kScanners),
+                         [](const testing::TestParamInfo<Scanner>& param) {
+                             return std::string(param.param.name);
+                         });
 
 } // namespace
