@@ -2,7 +2,8 @@
 // with |x| < 16 (the angles the geometry makes), or every one of the 2^32 with --all. atan2: every
 // y (the same ranges) over x = 1, 0.75 and -3, then seeded random pairs. fused: sin, cos and
 // sinCos as this machine runs them against the portable evaluation, over the same ranges (the
-// fused steps must give the same bits wherever they are taken). Two NaNs count as equal; any
+// fused steps must give the same bits wherever they are taken). batch: sinCosBatch through each
+// lane width this machine has against sinCos, over the same ranges. Two NaNs count as equal; any
 // other difference is counted and the first few are printed. Exits 1 on any.
 #include "geometry/FloatMath.h"
 
@@ -187,6 +188,44 @@ void checkFusedRange(uint32_t begin, uint32_t end, Counts& counts) {
     counts.cos += cosDiffs;
 }
 
+// sinCosBatch through every lane width this machine has against sinCos one by one, for the bit
+// patterns [begin, end) of both signs.
+void checkBatchRange(uint32_t begin, uint32_t end, Counts& counts) {
+    std::vector<float> args;
+    args.reserve(2 * static_cast<size_t>(end - begin));
+    for (uint64_t bits = begin; bits < end; ++bits) {
+        for (const uint32_t sign : {0u, 0x80000000u}) {
+            args.push_back(std::bit_cast<float>(static_cast<uint32_t>(bits) | sign));
+        }
+    }
+    std::vector<float> sines(args.size());
+    std::vector<float> cosines(args.size());
+    uint64_t sinDiffs = 0;
+    uint64_t cosDiffs = 0;
+    for (const floatmath::Lanes lanes : {floatmath::Lanes::four, floatmath::Lanes::eight}) {
+        if (static_cast<int32_t>(lanes) > static_cast<int32_t>(floatmath::widestLanes())) {
+            continue;
+        }
+        const char* sinName = lanes == floatmath::Lanes::four ? "4-lane sin" : "8-lane sin";
+        const char* cosName = lanes == floatmath::Lanes::four ? "4-lane cos" : "8-lane cos";
+        floatmath::sinCosBatchWith(lanes, args.data(), sines.data(), cosines.data(),
+                                   static_cast<int32_t>(args.size()));
+        for (size_t i = 0; i < args.size(); ++i) {
+            const floatmath::SinCos one = floatmath::sinCos(args[i]);
+            if (std::bit_cast<uint32_t>(sines[i]) != std::bit_cast<uint32_t>(one.sin)) {
+                ++sinDiffs;
+                report(counts, sinName, args[i], sines[i], one.sin, "sinCos");
+            }
+            if (std::bit_cast<uint32_t>(cosines[i]) != std::bit_cast<uint32_t>(one.cos)) {
+                ++cosDiffs;
+                report(counts, cosName, args[i], cosines[i], one.cos, "sinCos");
+            }
+        }
+    }
+    counts.sin += sinDiffs;
+    counts.cos += cosDiffs;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -198,15 +237,21 @@ int main(int argc, char** argv) {
     app.add_flag("--all", all, "every float, not only |x| < 16");
     app.add_option("--threads", threads, "worker threads")->check(CLI::Range(1u, 64u));
     app.add_option("--function", function,
-                   "sincos, tan, atan2, or fused (the fused steps against the portable code)")
-        ->check(CLI::IsMember({"sincos", "tan", "atan2", "fused"}));
+                   "sincos, tan, atan2, fused (the fused steps against the portable code) or "
+                   "batch (sinCosBatch's lanes against sinCos)")
+        ->check(CLI::IsMember({"sincos", "tan", "atan2", "fused", "batch"}));
     app.add_option("--pairs", pairs, "random atan2 pairs");
     CLI11_PARSE(app, argc, argv);
     const bool atan2 = function == "atan2";
     const bool tan = function == "tan";
     const bool fused = function == "fused";
+    const bool batch = function == "batch";
     if (fused && !floatmath::fusedAvailable()) {
         std::printf("fused: this machine has no fused multiply-add path; nothing to compare\n");
+        return 0;
+    }
+    if (batch && floatmath::widestLanes() == floatmath::Lanes::one) {
+        std::printf("batch: this machine evaluates one argument at a time; nothing to compare\n");
         return 0;
     }
 
@@ -229,6 +274,8 @@ int main(int argc, char** argv) {
                     checkAtan2Range(begin, std::min(end, begin + kSlice), counts);
                 } else if (fused) {
                     checkFusedRange(begin, std::min(end, begin + kSlice), counts);
+                } else if (batch) {
+                    checkBatchRange(begin, std::min(end, begin + kSlice), counts);
                 } else if (tan) {
                     checkTanRange(begin, std::min(end, begin + kSlice), counts);
                 } else {
@@ -264,7 +311,12 @@ int main(int argc, char** argv) {
     }
     std::printf("%s%" PRIu64 " floats (%s) in %.1f s on %" PRIu32 " threads: sin differs on "
                 "%" PRIu64 ", cos on %" PRIu64 "\n",
-                fused ? "fused against portable: " : "", checked, all ? "all" : "|x| < 16", seconds,
-                threads, counts.sin.load(), counts.cos.load());
+                fused   ? "fused against portable: "
+                : batch ? (floatmath::widestLanes() == floatmath::Lanes::eight
+                               ? "batch, 4 and 8 lanes against sinCos: "
+                               : "batch, 4 lanes against sinCos: ")
+                        : "",
+                checked, all ? "all" : "|x| < 16", seconds, threads, counts.sin.load(),
+                counts.cos.load());
     return counts.sin.load() == 0 && counts.cos.load() == 0 ? 0 : 1;
 }

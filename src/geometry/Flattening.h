@@ -211,11 +211,11 @@ inline void cubicBatches(int32_t steps, float h, float h2, float h3, float x0, f
 }
 
 // The elliptic arc of radii (rx, ry) from (x0, y0) to (x, y), counter-clockwise in the
-// parameter from the start, in parameter steps of arcStep (kArcStep for the fixed walk), a
-// batch of points at a time: emitBatch(xs, ys, n) gets the points after the start in order,
-// at most kArcBatch a call, the last call the exact end point alone. An arc without a
-// centre (radii too small for the chord, end on the start, zero or non-finite radii or
-// points) is that end point alone: a straight line.
+// parameter from the start, in parameter steps of arcStep (kArcStep for the fixed walk, never
+// below kMinFineArcStep), a batch of points at a time: emitBatch(xs, ys, n) gets the points
+// after the start in order, at most kArcBatch a call, the last call the exact end point
+// alone. An arc without a centre (radii too small for the chord, end on the start, zero or
+// non-finite radii or points) is that end point alone: a straight line.
 template <class EmitBatch>
 inline void arcBatches(float arcStep, float rx, float ry, float x0, float y0, float x, float y,
                        EmitBatch&& emitBatch) {
@@ -252,20 +252,32 @@ inline void arcBatches(float arcStep, float rx, float ry, float x0, float y0, fl
     // Both angles lie within [-π, 3π], so the walk ends after at most about 2π / arcStep
     // steps (629 for kArcStep, 6434 for kMinFineArcStep).
     // The points are (ox + rx·cos θ, oy + ry·sin θ) for θ = θ0 + step, + step, ... below θ1.
-    // They are worked out a batch at a time and then handed on, so that the calls of cos
-    // and sin are not interleaved with the receiver's work: the same values, in the same order.
+    // They are worked out a batch at a time and then handed on: first the batch's angles by
+    // the running sum, then their sines and cosines together (several side by side where the
+    // CPU can), then the points. Every value is the one the walk point by point gives.
     float xs[kArcBatch];
     float ys[kArcBatch];
+    float thetas[kArcBatch];
     float theta = theta0 + arcStep;
     while (theta < theta1) {
-        int32_t n = 0;
-        do {
-            const floatmath::SinCos sc = floatmath::sinCos(theta);
-            xs[n] = ox + rx * sc.cos;
-            ys[n] = oy + ry * sc.sin;
+        // A whole batch of the running sum, then the count of its angles below θ1: adding a
+        // positive step never makes a float smaller, so those are the batch's first n, and
+        // when n falls short the sum has reached θ1 and the walk ends. The sum is one chain of
+        // additions; unrolled, its loop costs little beside them.
+#pragma GCC unroll 8
+        for (int32_t i = 0; i < kArcBatch; ++i) {
+            thetas[i] = theta;
             theta = theta + arcStep;
-            ++n;
-        } while (n < kArcBatch && theta < theta1);
+        }
+        int32_t n = 0;
+        for (int32_t i = 0; i < kArcBatch; ++i) {
+            n += thetas[i] < theta1 ? 1 : 0;
+        }
+        floatmath::sinCosBatch(&thetas[0], &ys[0], &xs[0], n);
+        for (int32_t i = 0; i < n; ++i) {
+            xs[i] = ox + rx * xs[i];
+            ys[i] = oy + ry * ys[i];
+        }
         emitBatch(&xs[0], &ys[0], n);
     }
     line();
