@@ -365,7 +365,7 @@ public:
 private:
     // emitTo of each of the n <= edgelanes::kMaxRun points in turn. When the pen and all
     // the points are in range, the half-scanlines, the crossings and the bounds are found
-    // four edges at a time, and only the edges that cross a half-scanline go on to
+    // four or eight edges a step, and only the edges that cross a half-scanline go on to
     // storeEdge, in order: the others would store nothing.
     void emitPoints(const float* xs, const float* ys, int32_t n) {
         if (n <= 0) {

@@ -1,7 +1,8 @@
 // What the cell walk needs of an outline point, worked out for a run of points at once:
 // whether 256x and 2y lie inside +-kFixedLimit (false when not finite), and if so the
-// point's half-scanline, floor(2y); 0 when not. Four points a step with SSE2, with the
-// same float operations as one point at a time. Internal to the rasterizer.
+// point's half-scanline, floor(2y); 0 when not. scanRun adds what the run's edges need:
+// which cross a half-scanline, and the bounds. Four points a step with SSE2 (eight with
+// AVX2), with the same float operations as one point at a time. Internal to the rasterizer.
 #pragma once
 
 #include <algorithm>
