@@ -3,11 +3,17 @@
 // every float reaches fixed point through fixedFloor, which clamps before it converts.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "geometry/Flattening.h"
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
+#include "raster/Compositing.h"
 #include "raster/EdgeLanes.h"
 #include "raster/Rasterizer.h"
 
@@ -35,6 +41,9 @@ bool finite(float x0, float y0, float x1, float y1) {
 constexpr double kSubpixels = 256.0;
 constexpr double kHalfScanlines = 2.0;
 constexpr float kSubpixelsF = 256.0f;
+// Edges crossing at least this many half-scanlines inside the target are walked four
+// half-scanlines a step.
+constexpr std::ptrdiff_t kLaneWalkMin = 8;
 
 // floor(v) for |v| < kFixedLimit, where it equals fixedFloor.
 using edgelanes::floorInRange;
@@ -197,13 +206,14 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     if (yTop >= yEnd || yEnd <= 0) {
         return;
     }
-    const float fx0 = kSubpixelsF * a.x;
-    const float fx1 = kSubpixelsF * b.x;
+    // 256x is exact, so the floors keep the order of the x: the left end's is the lesser.
+    const int32_t x0 = floorInRange(kSubpixelsF * a.x);
+    const int32_t x1 = floorInRange(kSubpixelsF * b.x);
     const float topX = down ? a.x : b.x;
     const float bottomX = down ? b.x : a.x;
-    const int32_t xLeft = floorInRange(a.x < b.x ? fx0 : fx1);
-    const int32_t xRight = floorInRange(a.x < b.x ? fx1 : fx0);
-    const int32_t xStart = floorInRange(down ? fx0 : fx1);
+    const int32_t xLeft = std::min(x0, x1);
+    const int32_t xRight = std::max(x0, x1);
+    const int32_t xStart = down ? x0 : x1;
     const int32_t xStep = bottomX > topX ? 1 : -1;
     const Cell direction = down ? cellword::kDownBit : 0u;
     const int32_t dx = xRight - xLeft;
@@ -225,16 +235,75 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     }
     const int32_t whole = dx < dy ? 0 : dx / dy;
     const int32_t rest = dx - whole * dy;
-    const int32_t stride = xStep * whole;
-    for (; k < yEnd; ++k) {
-        *out++ = cellword::pack(static_cast<uint32_t>(k >> 1), static_cast<uint32_t>(x), false) |
-                 direction;
-        x += stride;
-        err += rest;
-        if (err > dy) {
-            x += xStep;
-            err -= dy;
+    // The cell's row and x bits run as counters of their own: k << 20 holds the row
+    // (k >> 1) in the row bits once the half-scanline's bit below them is masked off, and
+    // the x bits, 2x + direction, move by twice the steps of x. Unsigned, as the words are.
+    constexpr uint32_t kHalfRow = 1u << (cellword::kRowShift - 1);
+    constexpr uint32_t kRowBits = ~((1u << cellword::kRowShift) - 1u);
+    uint32_t line = static_cast<uint32_t>(k) << (cellword::kRowShift - 1);
+    uint32_t xBits = cellword::pack(0u, static_cast<uint32_t>(x), false) | direction;
+    const uint32_t stride = static_cast<uint32_t>(xStep * whole) << cellword::kPositionShift;
+    const uint32_t carryStride = static_cast<uint32_t>(xStep) << cellword::kPositionShift;
+    Cell* const stop = out + count;
+#if defined(__SSE2__)
+    // Four half-scanlines a step: lane i walks cells i, i + 4, ... with the walk's step
+    // taken four times at once. 4·rest = quarters·dy + part, so a lane's error takes part
+    // and carries once more when it passes dy, exactly as four single steps carry
+    // quarters or quarters + 1 times. rest <= dx < 256·kMaxWidth keeps 4·rest small. The
+    // last step may write up to three words past the edge's cells, where the array has
+    // room; they are not counted and the next cells overwrite them.
+    if (count >= kLaneWalkMin && cells.get() + cellCapacity - out >= count + 3) {
+        alignas(16) uint32_t laneX[4];
+        alignas(16) int32_t laneErr[4];
+        laneX[0] = xBits;
+        laneErr[0] = err;
+        for (int32_t i = 1; i < 4; ++i) {
+            xBits += stride;
+            err += rest;
+            const bool carry = err > dy;
+            xBits += carry ? carryStride : 0u;
+            err -= carry ? dy : 0;
+            laneX[i] = xBits;
+            laneErr[i] = err;
         }
+        const int32_t quarters = 4 * rest / dy;
+        const int32_t part = 4 * rest - quarters * dy;
+        const uint32_t stride4 = static_cast<uint32_t>(xStep * (4 * whole + quarters))
+                                 << cellword::kPositionShift;
+        const __m128i rowBits = _mm_set1_epi32(static_cast<int32_t>(kRowBits));
+        const __m128i lineStep = _mm_set1_epi32(static_cast<int32_t>(4u * kHalfRow));
+        const __m128i xStep4 = _mm_set1_epi32(static_cast<int32_t>(stride4));
+        const __m128i carryX = _mm_set1_epi32(static_cast<int32_t>(carryStride));
+        const __m128i errStep = _mm_set1_epi32(part);
+        const __m128i errLimit = _mm_set1_epi32(dy);
+        __m128i lines = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(line)),
+                                      _mm_setr_epi32(0, static_cast<int32_t>(kHalfRow),
+                                                     static_cast<int32_t>(2u * kHalfRow),
+                                                     static_cast<int32_t>(3u * kHalfRow)));
+        __m128i xs = _mm_load_si128(reinterpret_cast<const __m128i*>(laneX));
+        __m128i errs = _mm_load_si128(reinterpret_cast<const __m128i*>(laneErr));
+        for (; out < stop; out += 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                             _mm_or_si128(_mm_and_si128(lines, rowBits), xs));
+            lines = _mm_add_epi32(lines, lineStep);
+            xs = _mm_add_epi32(xs, xStep4);
+            errs = _mm_add_epi32(errs, errStep);
+            const __m128i carry = _mm_cmpgt_epi32(errs, errLimit);
+            xs = _mm_add_epi32(xs, _mm_and_si128(carry, carryX));
+            errs = _mm_sub_epi32(errs, _mm_and_si128(carry, errLimit));
+        }
+        cellEnd = stop;
+        return;
+    }
+#endif
+    while (out != stop) {
+        *out++ = (line & kRowBits) | xBits;
+        line += kHalfRow;
+        xBits += stride;
+        err += rest;
+        const bool carry = err > dy;
+        xBits += carry ? carryStride : 0u;
+        err -= carry ? dy : 0;
     }
     cellEnd = out;
 }
@@ -247,7 +316,8 @@ class Rasterizer::OutlineWalker {
 public:
     explicit OutlineWalker(Rasterizer& owner)
         : r(owner), start(edgePoint(owner.startX, owner.startY)),
-          current(edgePoint(owner.currentX, owner.currentY)), startPending(owner.startPending) {}
+          current(edgePoint(owner.currentX, owner.currentY)), startPending(owner.startPending),
+          wide(compositing::hasAvx2()) {}
     OutlineWalker(const OutlineWalker&) = delete;
     OutlineWalker& operator=(const OutlineWalker&) = delete;
     ~OutlineWalker() {
@@ -269,13 +339,16 @@ public:
     void lineTo(float x, float y) { emitTo(x, y); }
     void quadTo(float cx, float cy, float x, float y) {
         const CurveSteps& steps = r.curveSteps();
-        flattening::quad(steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
-                         [this](float px, float py) { emitTo(px, py); });
+        flattening::quadBatches(
+            steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
+            [this](const float* xs, const float* ys, int32_t n) { emitPoints(xs, ys, n); });
     }
     void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
         const CurveSteps& steps = r.curveSteps();
-        flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y,
-                          c1x, c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
+        flattening::cubicBatches(
+            steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y, c1x, c1y,
+            c2x, c2y, x, y,
+            [this](const float* xs, const float* ys, int32_t n) { emitPoints(xs, ys, n); });
     }
     void arcTo(float rx, float ry, float x, float y, float, float, float) {
         flattening::arcBatches(
@@ -290,19 +363,78 @@ public:
     void endPath() {}
 
 private:
-    // emitTo of each of the n <= kArcBatch points in turn, their half-scanlines found
-    // together first.
+    // emitTo of each of the n <= edgelanes::kMaxRun points in turn. When the pen and all
+    // the points are in range, the half-scanlines, the crossings and the bounds are found
+    // four or eight edges a step, and only the edges that cross a half-scanline go on to
+    // storeEdge, in order: the others would store nothing.
     void emitPoints(const float* xs, const float* ys, int32_t n) {
-        int32_t lines[flattening::kArcBatch];
-        bool ok[flattening::kArcBatch];
-        edgelanes::halfScanlines(xs, ys, n, lines, ok);
+        if (n <= 0) {
+            return;
+        }
+        if (!current.inRange) {
+            emitEach(xs, ys, n);
+            return;
+        }
+        int32_t lines[edgelanes::kRunLines];
+        const edgelanes::Run run = scan(xs, ys, n, lines);
+        if (!run.inRange) {
+            emitEach(xs, ys, n);
+            return;
+        }
+        if (run.anyEdge) {
+            if (run.minX == 0.0f || run.minY == 0.0f || run.maxX == 0.0f || run.maxY == 0.0f) {
+                foldBounds(xs, ys, n);
+            } else {
+                // Away from zero equal floats are the same bits, so the order in which
+                // ties were met no longer matters.
+                r.boundsMinY = std::min(run.minY, r.boundsMinY);
+                r.boundsMaxY = std::max(run.maxY, r.boundsMaxY);
+                r.boundsMinX = std::min(run.minX, r.boundsMinX);
+                r.boundsMaxX = std::max(run.maxX, r.boundsMaxX);
+            }
+        }
+        uint32_t crossing = run.crossing;
+        if ((crossing & 1u) != 0) {
+            r.storeEdge(current, EdgePoint{xs[0], ys[0], lines[0], true});
+            crossing &= ~1u;
+        }
+        for (; crossing != 0; crossing &= crossing - 1) {
+            const int32_t i = std::countr_zero(crossing);
+            r.storeEdge(EdgePoint{xs[i - 1], ys[i - 1], lines[i - 1], true},
+                        EdgePoint{xs[i], ys[i], lines[i], true});
+        }
+        current.x = xs[n - 1];
+        current.y = ys[n - 1];
+        current.halfScanline = lines[n - 1];
+        current.inRange = true;
+    }
+    // edge()'s bounds, edge by edge, for runs where a zero bound could be either zero.
+    void foldBounds(const float* xs, const float* ys, int32_t n) {
+        float x = current.x;
+        float y = current.y;
         for (int32_t i = 0; i < n; ++i) {
-            const EdgePoint next{xs[i], ys[i], lines[i], ok[i]};
-            r.edge(current, next);
-            current.x = next.x;
-            current.y = next.y;
-            current.halfScanline = next.halfScanline;
-            current.inRange = next.inRange;
+            if (x != xs[i] || y != ys[i]) {
+                r.boundsMinY = std::min(y, r.boundsMinY);
+                r.boundsMaxY = std::max(ys[i], r.boundsMaxY);
+                r.boundsMinX = std::min(x, r.boundsMinX);
+                r.boundsMaxX = std::max(xs[i], r.boundsMaxX);
+            }
+            x = xs[i];
+            y = ys[i];
+        }
+    }
+    edgelanes::Run scan(const float* xs, const float* ys, int32_t n, int32_t* lines) const {
+#if defined(TILSEN_EDGE_LANES_AVX2)
+        if (wide) {
+            return edgelanes::scanRunAvx2(current.x, current.y, current.halfScanline, xs, ys, n,
+                                          lines);
+        }
+#endif
+        return edgelanes::scanRun(current.x, current.y, current.halfScanline, xs, ys, n, lines);
+    }
+    void emitEach(const float* xs, const float* ys, int32_t n) {
+        for (int32_t i = 0; i < n; ++i) {
+            emitTo(xs[i], ys[i]);
         }
     }
     void emitTo(float x, float y) {
@@ -320,6 +452,8 @@ private:
     EdgePoint start;
     EdgePoint current;
     bool startPending;
+    // Runs are scanned eight edges a step.
+    const bool wide;
 };
 
 // OutlineWalker's work under a transform, a first row or fine flattening. Each point is

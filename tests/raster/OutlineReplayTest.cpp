@@ -99,4 +99,142 @@ TEST(OutlineReplay, FillGivesTheCellsBoundsAndPenOfTheVirtualReplay) {
     }
 }
 
+// Coordinates where the batched curve route must give way or settle ties: the target's
+// borders and a rounding step either side, both zeros, the ends of the fixed-point range
+// and beyond it, not finite, or anywhere around the target.
+float borderCoordinate(std::mt19937& rng, float size) {
+    const int kind = std::uniform_int_distribution<int>(0, 15)(rng);
+    const float rangeEnd = static_cast<float>(Rasterizer::kFixedLimit) / 256.0f;
+    switch (kind) {
+    case 0:
+        return 0.0f;
+    case 1:
+        return -0.0f;
+    case 2:
+        return std::nextafter(0.0f, kind % 2 == 0 ? 1.0f : -1.0f);
+    case 3:
+        return size;
+    case 4:
+        return std::nextafter(size, 0.0f);
+    case 5:
+        return std::nextafter(rangeEnd, 0.0f);
+    case 6:
+        return -rangeEnd;
+    case 7:
+        return std::numeric_limits<float>::quiet_NaN();
+    case 8:
+        return -std::numeric_limits<float>::infinity();
+    default:
+        return std::uniform_real_distribution<float>(-0.25f * size, 1.25f * size)(rng);
+    }
+}
+
+// Runs of curves and arcs, each starting where the last ended, with repeated points
+// (curves that stay put) and lines between them now and then.
+// On a zero line every x is one of the zeros or right of them, so that the least x is a
+// zero, met with either sign from pieces of one curve.
+std::vector<uint32_t> curveWords(std::mt19937& rng, float width, float height, bool zeroLine) {
+    std::vector<uint32_t> words;
+    const auto x = [&]() {
+        if (!zeroLine) {
+            return borderCoordinate(rng, width);
+        }
+        const int kind = std::uniform_int_distribution<int>(0, 4)(rng);
+        return kind == 0       ? std::uniform_real_distribution<float>(0.0f, width)(rng)
+               : kind % 2 == 0 ? 0.0f
+                               : -0.0f;
+    };
+    const auto point = [&](bool repeat) {
+        if (repeat && words.size() >= 2) {
+            words.push_back(words[words.size() - 2]);
+            words.push_back(words[words.size() - 2]);
+            return;
+        }
+        words.push_back(w(x()));
+        words.push_back(w(borderCoordinate(rng, height)));
+    };
+    words.push_back(pathcode::kMove);
+    point(false);
+    const int commands = std::uniform_int_distribution<int>(1, 12)(rng);
+    for (int i = 0; i < commands; ++i) {
+        const int kind = std::uniform_int_distribution<int>(0, 9)(rng);
+        const bool still = std::uniform_int_distribution<int>(0, 5)(rng) == 0;
+        if (kind < 4) {
+            words.push_back(pathcode::kQuad);
+            point(still);
+            point(still);
+        } else if (kind < 8) {
+            words.push_back(pathcode::kCubic);
+            point(still);
+            point(still);
+            point(still);
+        } else if (kind == 8) {
+            words.push_back(pathcode::kArc);
+            words.push_back(w(std::uniform_real_distribution<float>(0.0f, width)(rng)));
+            words.push_back(w(std::uniform_real_distribution<float>(0.0f, height)(rng)));
+            point(false);
+            words.push_back(w(0.0f));
+            words.push_back(w(0.0f));
+            words.push_back(w(0.0f));
+        } else {
+            words.push_back(pathcode::kLine);
+            point(false);
+        }
+    }
+    words.push_back(pathcode::kClose);
+    return words;
+}
+
+// Curve pieces in runs of every length around the four-point steps and the batch size,
+// with points at the borders, on both zeros, out of range and not finite.
+TEST(OutlineReplay, CurvesAtTheBordersGiveTheCellsAndBoundsOfTheVirtualReplay) {
+    std::mt19937 rng(77u);
+    Canvas fast(24, 16);
+    Canvas slow(24, 16);
+    SolidPaint paint(0u);
+    const int32_t stepCounts[] = {1, 2, 3, 4, 5, 15, 16, 17, 31, 32, 33, 40, 64};
+    for (int trial = 0; trial < 4000; ++trial) {
+        const std::vector<uint32_t> words = curveWords(rng, 24.0f, 16.0f, trial % 3 == 0);
+        Path path;
+        path.setWords(words.data(), static_cast<int32_t>(words.size()));
+        const int32_t steps = stepCounts[trial % std::size(stepCounts)];
+        fast.raster.setCurveSteps(steps);
+        slow.raster.setCurveSteps(steps);
+        fast.raster.fill(path, paint, FillRule::kNonZero);
+
+        slow.raster.beginCells();
+        path.emit(&slow.raster);
+        slow.raster.sortCells();
+        expectSame(outcomeOf(fast.raster), outcomeOf(slow.raster), trial);
+    }
+}
+
+// Once the cell arrays cannot grow any more, later cells are dropped: the same cells
+// survive only when the edges are stored in the same order.
+TEST(OutlineReplay, FullCellArraysKeepTheCellsOfTheVirtualReplay) {
+    Canvas fast(64, Rasterizer::kMaxHeight);
+    Canvas slow(64, Rasterizer::kMaxHeight);
+    SolidPaint paint(0u);
+    Path path;
+    std::vector<uint32_t> words{pathcode::kMove, w(1.0f), w(-4.0f)};
+    std::mt19937 rng(5u);
+    const float bottom = static_cast<float>(Rasterizer::kMaxHeight) + 4.0f;
+    // Each curve runs the target's height, about 4,096 cells: 1,100 of them pass the limit.
+    for (int i = 0; i < 1100; ++i) {
+        const float x = std::uniform_real_distribution<float>(0.0f, 64.0f)(rng);
+        const float y = i % 2 == 0 ? bottom : -4.0f;
+        words.insert(words.end(), {pathcode::kQuad, w(x), w(bottom - y), w(63.0f - x), w(y)});
+    }
+    words.push_back(pathcode::kClose);
+    path.setWords(words.data(), static_cast<int32_t>(words.size()));
+    fast.raster.setCurveSteps(3);
+    slow.raster.setCurveSteps(3);
+    fast.raster.fill(path, paint, FillRule::kNonZero);
+    slow.raster.beginCells();
+    path.emit(&slow.raster);
+    slow.raster.sortCells();
+    ASSERT_EQ(fast.raster.cellCount(), Rasterizer::kMaxCellCapacity);
+    expectSame(outcomeOf(fast.raster), outcomeOf(slow.raster), 0);
+}
+
 } // namespace
