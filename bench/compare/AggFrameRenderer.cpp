@@ -5,6 +5,7 @@
 
 #include <agg_bezier_arc.h>
 #include <agg_conv_curve.h>
+#include <agg_conv_transform.h>
 #include <agg_path_storage.h>
 #include <agg_pixfmt_rgba.h>
 #include <agg_rasterizer_scanline_aa.h>
@@ -12,6 +13,7 @@
 #include <agg_renderer_scanline.h>
 #include <agg_rendering_buffer.h>
 #include <agg_scanline_u.h>
+#include <agg_trans_affine.h>
 
 #include "PathWords.h"
 
@@ -42,10 +44,13 @@ struct AggFrameRenderer::Pipeline {
     using PixelFormat = agg::pixfmt_bgra32_pre;
     using BaseRenderer = agg::renderer_base<PixelFormat>;
 
-    explicit Pipeline(uint32_t* pixels)
-        : rows(reinterpret_cast<agg::int8u*>(pixels), kWidth, kHeight,
-               kWidth * static_cast<int>(sizeof(uint32_t))),
-          format(rows), base(format), solid(base), curves(storage) {
+    // The scale applies to the points of the path, control points and the arcs' Bezier
+    // pieces alike, so curves are flattened at the target's size.
+    Pipeline(uint32_t* pixels, int32_t width, int32_t height, double scaleX, double scaleY)
+        : rows(reinterpret_cast<agg::int8u*>(pixels), static_cast<unsigned>(width),
+               static_cast<unsigned>(height), width * static_cast<int>(sizeof(uint32_t))),
+          format(rows), base(format), solid(base), scale(scaleX, scaleY), scaled(storage, scale),
+          curves(scaled) {
         rasterizer.filling_rule(agg::fill_even_odd);
     }
 
@@ -56,12 +61,14 @@ struct AggFrameRenderer::Pipeline {
     agg::rasterizer_scanline_aa<> rasterizer;
     agg::scanline_u8 scanline;
     agg::path_storage storage;
-    agg::conv_curve<agg::path_storage> curves;
+    agg::trans_affine_scaling scale;
+    agg::conv_transform<agg::path_storage> scaled;
+    agg::conv_curve<agg::conv_transform<agg::path_storage>> curves;
 };
 
-AggFrameRenderer::AggFrameRenderer()
-    : buffer(std::make_unique<uint32_t[]>(kPixelCount)),
-      pipeline(std::make_unique<Pipeline>(buffer.get())) {}
+AggFrameRenderer::AggFrameRenderer(int32_t width, int32_t height)
+    : FrameRenderer(width, height),
+      pipeline(std::make_unique<Pipeline>(target(), width, height, scaleX(), scaleY())) {}
 
 AggFrameRenderer::~AggFrameRenderer() = default;
 

@@ -41,13 +41,15 @@ BLRgba32 straight(uint32_t colour) {
 } // namespace
 
 struct BlendFrameRenderer::Context {
-    explicit Context(uint32_t* pixels) {
-        image.create_from_data(kWidth, kHeight, BL_FORMAT_PRGB32, pixels,
-                               kWidth * static_cast<intptr_t>(sizeof(uint32_t)));
+    // fill_all covers the whole image whatever the transform.
+    Context(uint32_t* pixels, int32_t width, int32_t height, double scaleX, double scaleY) {
+        image.create_from_data(width, height, BL_FORMAT_PRGB32, pixels,
+                               width * static_cast<intptr_t>(sizeof(uint32_t)));
         BLContextCreateInfo info{};
         info.thread_count = 0; // synchronous, on the calling thread
         context.begin(image, info);
         context.set_fill_rule(BL_FILL_RULE_EVEN_ODD);
+        context.scale(scaleX, scaleY);
     }
     ~Context() { context.end(); }
     Context(const Context&) = delete;
@@ -58,9 +60,9 @@ struct BlendFrameRenderer::Context {
     BLPath path;
 };
 
-BlendFrameRenderer::BlendFrameRenderer()
-    : buffer(std::make_unique<uint32_t[]>(kPixelCount)),
-      context(std::make_unique<Context>(buffer.get())) {}
+BlendFrameRenderer::BlendFrameRenderer(int32_t width, int32_t height)
+    : FrameRenderer(width, height),
+      context(std::make_unique<Context>(target(), width, height, scaleX(), scaleY())) {}
 
 BlendFrameRenderer::~BlendFrameRenderer() = default;
 

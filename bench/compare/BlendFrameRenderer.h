@@ -1,7 +1,7 @@
 // The same frame drawn by Blend2D, when the bench is built against it (BLEND2D_DIR, or
 // BLEND2D_INCLUDE and BLEND2D_LIB): painter's order, even-odd, source-over on a
 // premultiplied 32-bit image over black, curves and arcs as its own primitives, drawn
-// synchronously on the calling thread.
+// synchronously on the calling thread, under a scale to the target.
 #pragma once
 
 #include <memory>
@@ -10,7 +10,7 @@
 
 class BlendFrameRenderer final : public FrameRenderer {
 public:
-    BlendFrameRenderer();
+    BlendFrameRenderer(int32_t width, int32_t height);
     ~BlendFrameRenderer() override;
     BlendFrameRenderer(const BlendFrameRenderer&) = delete;
     BlendFrameRenderer& operator=(const BlendFrameRenderer&) = delete;
@@ -18,11 +18,9 @@ public:
     const char* label() const override { return "blend2d"; }
     void prepare(const BenchMovie& movie) override { source = &movie; }
     void render(size_t frameIndex) override;
-    const uint32_t* pixels() const override { return buffer.get(); }
 
 private:
     struct Context; // the Blend2D objects, kept out of this header
-    std::unique_ptr<uint32_t[]> buffer;
     std::unique_ptr<Context> context;
     const BenchMovie* source = nullptr; // borrowed
 };

@@ -46,12 +46,15 @@ struct CairoBuilder {
 
 } // namespace
 
-CairoFrameRenderer::CairoFrameRenderer() : buffer(std::make_unique<uint32_t[]>(kPixelCount)) {
-    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, kWidth);
-    surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(buffer.get()),
-                                                  CAIRO_FORMAT_ARGB32, kWidth, kHeight, stride);
+// ARGB32 rows need no padding: the stride Cairo asks for is the buffer's, 4 bytes a pixel.
+CairoFrameRenderer::CairoFrameRenderer(int32_t width, int32_t height)
+    : FrameRenderer(width, height) {
+    surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(target()),
+                                                  CAIRO_FORMAT_ARGB32, width, height,
+                                                  width * static_cast<int>(sizeof(uint32_t)));
     context = cairo_create(surface);
     cairo_set_fill_rule(context, CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_scale(context, scaleX(), scaleY());
 }
 
 CairoFrameRenderer::~CairoFrameRenderer() {

@@ -1,8 +1,6 @@
 // The same frame drawn by Cairo: painter's order, even-odd, default anti-aliasing,
-// curves as curves, on an ARGB32 image surface over black.
+// curves as curves, on an ARGB32 image surface over black, under a scale to the target.
 #pragma once
-
-#include <memory>
 
 #include "FrameRenderer.h"
 
@@ -11,7 +9,7 @@ struct _cairo_surface;
 
 class CairoFrameRenderer final : public FrameRenderer {
 public:
-    CairoFrameRenderer();
+    CairoFrameRenderer(int32_t width, int32_t height);
     ~CairoFrameRenderer() override;
     CairoFrameRenderer(const CairoFrameRenderer&) = delete;
     CairoFrameRenderer& operator=(const CairoFrameRenderer&) = delete;
@@ -19,10 +17,8 @@ public:
     const char* label() const override { return "cairo"; }
     void prepare(const BenchMovie& movie) override { source = &movie; }
     void render(size_t frameIndex) override;
-    const uint32_t* pixels() const override { return buffer.get(); }
 
 private:
-    std::unique_ptr<uint32_t[]> buffer;
     _cairo_surface* surface = nullptr;  // owned
     _cairo* context = nullptr;          // owned
     const BenchMovie* source = nullptr; // borrowed

@@ -2,12 +2,15 @@
 // with it) on the same movies.
 // (a) rendering only, frames decoded up front; (b) streaming as the show does:
 // gzip read, decode and draw through MoviePlayer, with gunzip alone for reference.
+// --size WxH stretches the movie's 320x200 onto a larger target for every renderer; ours
+// then draws as the player's scaled path does, on one thread.
 // Rounds interleave the renderers so that load from other processes hits all alike.
 
 #include <zlib.h>
 
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -26,6 +29,7 @@
 #include "BlendFrameRenderer.h"
 #endif
 #include "movie/MoviePlayer.h"
+#include "raster/Rasterizer.h"
 
 namespace {
 
@@ -33,6 +37,8 @@ constexpr int32_t kDefaultRounds = 5;
 constexpr const char* kDefaultMovies[] = {"glyphs.mvz.gz", "blobs.mvz.gz", "dense.mvz.gz",
                                           "arcs.mvz.gz"};
 constexpr uint32_t kHeaderBytes = 8;
+// Largest side --size takes: the widest row our rasterizer draws, and as many rows.
+constexpr int32_t kMaxSide = Rasterizer::kMaxWidth;
 
 using Clock = std::chrono::steady_clock;
 
@@ -44,6 +50,8 @@ struct Options {
     std::string dir = TILSEN_BENCH_MOVIE_DIR;
     std::vector<std::string> movies;
     int32_t rounds = kDefaultRounds;
+    int32_t width = FrameRenderer::kMovieWidth;
+    int32_t height = FrameRenderer::kMovieHeight;
     bool oursOnly = false;
     bool stream = true;
     std::string ppmDir; // when set, frame 0 of each renderer is written there
@@ -62,10 +70,34 @@ struct MovieResult {
 };
 
 void usage() {
-    std::printf("usage: tilsen_compare [--dir DIR] [--rounds N] [--ours-only] [--no-stream] [--ppm "
-                "DIR] [movie.mvz.gz ...]\n"
-                "  without movies: the four bench movies in DIR (default %s)\n",
-                TILSEN_BENCH_MOVIE_DIR);
+    std::printf("usage: tilsen_compare [--dir DIR] [--rounds N] [--size WxH] [--ours-only] "
+                "[--no-stream] [--ppm DIR] [movie.mvz.gz ...]\n"
+                "  without movies: the four bench movies in DIR (default %s)\n"
+                "  --size: target in pixels (default 320x200, sides up to %d), the movie stretched "
+                "onto it\n",
+                TILSEN_BENCH_MOVIE_DIR, kMaxSide);
+}
+
+// "WxH", each side a whole number from 1 to kMaxSide; false leaves width and height alone.
+bool parseSize(const std::string& text, int32_t& width, int32_t& height) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos) {
+        return false;
+    }
+    const auto side = [](const char* first, const char* last, int32_t& value) {
+        const auto result = std::from_chars(first, last, value);
+        return first != last && result.ec == std::errc() && result.ptr == last && value >= 1 &&
+               value <= kMaxSide;
+    };
+    int32_t w = 0;
+    int32_t h = 0;
+    if (!side(text.data(), text.data() + x, w) ||
+        !side(text.data() + x + 1, text.data() + text.size(), h)) {
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
 }
 
 bool parse(int argc, char** argv, Options& options) {
@@ -75,6 +107,13 @@ bool parse(int argc, char** argv, Options& options) {
             options.dir = argv[++i];
         } else if (arg == "--rounds" && i + 1 < argc) {
             options.rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--size" && i + 1 < argc) {
+            if (!parseSize(argv[++i], options.width, options.height)) {
+                std::fprintf(stderr,
+                             "tilsen_compare: --size '%s' is not WxH with sides from 1 to %d\n",
+                             argv[i], kMaxSide);
+                return false;
+            }
         } else if (arg == "--ours-only") {
             options.oursOnly = true;
         } else if (arg == "--ppm" && i + 1 < argc) {
@@ -96,35 +135,36 @@ bool parse(int argc, char** argv, Options& options) {
     return true;
 }
 
-uint64_t hashPixels(const uint32_t* pixels) {
+uint64_t hashPixels(const uint32_t* pixels, size_t count) {
     uint64_t hash = 1469598103934665603ull;
-    for (size_t i = 0; i < FrameRenderer::kPixelCount; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         hash = (hash ^ pixels[i]) * 1099511628211ull;
     }
     return hash;
 }
 
 // Mean absolute difference per colour channel, in levels of 0..255.
-double meanChannelDiff(const uint32_t* a, const uint32_t* b) {
+double meanChannelDiff(const uint32_t* a, const uint32_t* b, size_t count) {
     uint64_t sum = 0;
-    for (size_t i = 0; i < FrameRenderer::kPixelCount; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         for (uint32_t shift = 0; shift < 24; shift += 8) {
             const int32_t ca = static_cast<int32_t>((a[i] >> shift) & 0xFFu);
             const int32_t cb = static_cast<int32_t>((b[i] >> shift) & 0xFFu);
             sum += static_cast<uint64_t>(std::abs(ca - cb));
         }
     }
-    return static_cast<double>(sum) / static_cast<double>(FrameRenderer::kPixelCount * 3);
+    return static_cast<double>(sum) / static_cast<double>(count * 3);
 }
 
-void writePpm(const std::string& file, const uint32_t* pixels) {
+void writePpm(const std::string& file, const FrameRenderer& renderer) {
+    const uint32_t* const pixels = renderer.pixels();
     FILE* out = std::fopen(file.c_str(), "wb");
     if (out == nullptr) {
         std::perror(file.c_str());
         return;
     }
-    std::fprintf(out, "P6\n%d %d\n255\n", FrameRenderer::kWidth, FrameRenderer::kHeight);
-    for (size_t i = 0; i < FrameRenderer::kPixelCount; ++i) {
+    std::fprintf(out, "P6\n%d %d\n255\n", renderer.width(), renderer.height());
+    for (size_t i = 0; i < renderer.pixelCount(); ++i) {
         const uint8_t rgb[3] = {static_cast<uint8_t>(pixels[i] >> 16),
                                 static_cast<uint8_t>(pixels[i] >> 8),
                                 static_cast<uint8_t>(pixels[i])};
@@ -170,22 +210,32 @@ private:
     bool changed = false;
 };
 
-void timeStreaming(const BenchMovie& movie, size_t frames, const std::vector<uint64_t>& expected,
-                   bool checkPixels, std::vector<double>& samples, bool& matches) {
+// Plays the movie through the player as the show does; at a size other than the movie's
+// through renderScaled, on one thread.
+void timeStreaming(const BenchMovie& movie, const Options& options, size_t frames,
+                   const std::vector<uint64_t>& expected, bool checkPixels,
+                   std::vector<double>& samples, bool& matches) {
     const MovieLocation where = locate(movie);
     WorkingDirectory cd(where.dir);
     if (!cd.ok()) {
         return;
     }
-    auto pixels = std::make_unique<uint32_t[]>(FrameRenderer::kPixelCount);
+    const size_t count = static_cast<size_t>(options.width) * static_cast<size_t>(options.height);
+    const bool scaled = options.width != FrameRenderer::kMovieWidth ||
+                        options.height != FrameRenderer::kMovieHeight;
+    auto pixels = std::make_unique<uint32_t[]>(count);
     MoviePlayer player;
+    player.setDrawThreads(1);
     player.open(where.name.c_str());
     for (size_t i = 0; i < frames; ++i) {
         const Clock::time_point start = Clock::now();
-        player.render(pixels.get(), 0, static_cast<int32_t>(i), FrameRenderer::kWidth,
-                      FrameRenderer::kHeight);
+        if (scaled) {
+            player.renderScaled(pixels.get(), 0, options.width, options.height);
+        } else {
+            player.render(pixels.get(), 0, static_cast<int32_t>(i), options.width, options.height);
+        }
         samples.push_back(microsSince(start));
-        if (checkPixels && i < expected.size() && hashPixels(pixels.get()) != expected[i]) {
+        if (checkPixels && i < expected.size() && hashPixels(pixels.get(), count) != expected[i]) {
             matches = false;
         }
     }
@@ -259,9 +309,9 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
                 static_cast<double>(words) / static_cast<double>(result.frames));
     std::fflush(stdout);
 
-    TilsenFrameRenderer ours;
-    CairoFrameRenderer cairo;
-    AggFrameRenderer agg;
+    TilsenFrameRenderer ours(options.width, options.height);
+    CairoFrameRenderer cairo(options.width, options.height);
+    AggFrameRenderer agg(options.width, options.height);
     std::vector<FrameRenderer*> renderers = {&ours};
     // Per renderer after ours: where its statistics and its picture difference go.
     std::vector<BenchStats*> stats = {&result.ours};
@@ -275,7 +325,7 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
         diffs.push_back(&result.aggDiff);
     }
 #if defined(TILSEN_BENCH_BLEND2D)
-    BlendFrameRenderer blend;
+    BlendFrameRenderer blend(options.width, options.height);
     if (!options.oursOnly) {
         renderers.push_back(&blend);
         stats.push_back(&result.blend);
@@ -287,7 +337,7 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
         renderer->render(0); // warm caches and lazy set-up
         if (!options.ppmDir.empty()) {
             writePpm(options.ppmDir + "/" + movie.name + "." + renderer->label() + ".ppm",
-                     renderer->pixels());
+                     *renderer);
         }
     }
 
@@ -306,17 +356,18 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
                     continue;
                 }
                 if (r == 0) {
-                    hashes[i] = hashPixels(ours.pixels());
+                    hashes[i] = hashPixels(ours.pixels(), ours.pixelCount());
                 } else {
                     double& worst = *diffs[r];
                     // Ours was drawn last for frame count - 1; compare against a fresh frame i.
                     ours.render(i);
-                    worst = std::max(worst, meanChannelDiff(ours.pixels(), renderers[r]->pixels()));
+                    worst = std::max(worst, meanChannelDiff(ours.pixels(), renderers[r]->pixels(),
+                                                            ours.pixelCount()));
                 }
             }
         }
         if (options.stream) {
-            timeStreaming(movie, streamFrames, hashes, round == 0, streamSamples,
+            timeStreaming(movie, options, streamFrames, hashes, round == 0, streamSamples,
                           result.streamMatches);
             timeGunzip(movie, streamFrames, gunzipSamples);
         }
@@ -370,7 +421,8 @@ constexpr bool kWithBlend = false;
 
 void printTables(const std::vector<MovieResult>& results, const Options& options) {
     const bool blend = kWithBlend && !options.oursOnly;
-    std::printf("\nRendering only, us per frame (median / min), frames decoded up front\n");
+    std::printf("\nRendering only at %dx%d, us per frame (median / min), frames decoded up front\n",
+                options.width, options.height);
     std::printf("%-12s %17s %17s %17s", "movie", "ours", "cairo", "agg");
     if (blend) {
         std::printf(" %17s", "blend2d");

@@ -1,27 +1,47 @@
 // Common face of the renderers the bench compares: each draws frame i of a loaded movie
-// into its own 320x200 buffer of premultiplied 0xAARRGGBB pixels over opaque black.
+// into its own width x height buffer of premultiplied 0xAARRGGBB pixels over opaque black,
+// the movie's 320x200 space stretched onto it (x by width / 320, y by height / 200).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "BenchMovie.h"
 
 class FrameRenderer {
 public:
-    static constexpr int32_t kWidth = 320;
-    static constexpr int32_t kHeight = 200;
-    static constexpr size_t kPixelCount = static_cast<size_t>(kWidth) * kHeight;
+    static constexpr int32_t kMovieWidth = 320;
+    static constexpr int32_t kMovieHeight = 200;
 
     virtual ~FrameRenderer() = default;
+    FrameRenderer(const FrameRenderer&) = delete;
+    FrameRenderer& operator=(const FrameRenderer&) = delete;
+
     virtual const char* label() const = 0;
     // Converts whatever the renderer keeps per frame; not timed. movie outlives the renderer's use.
     virtual void prepare(const BenchMovie& movie) = 0;
     virtual void render(size_t frameIndex) = 0;
-    virtual const uint32_t* pixels() const = 0;
+    const uint32_t* pixels() const { return buffer.get(); }
+
+    int32_t width() const { return targetWidth; }
+    int32_t height() const { return targetHeight; }
+    size_t pixelCount() const {
+        return static_cast<size_t>(targetWidth) * static_cast<size_t>(targetHeight);
+    }
+    double scaleX() const { return static_cast<double>(targetWidth) / kMovieWidth; }
+    double scaleY() const { return static_cast<double>(targetHeight) / kMovieHeight; }
+    bool scaled() const { return targetWidth != kMovieWidth || targetHeight != kMovieHeight; }
 
 protected:
-    FrameRenderer() = default;
-    FrameRenderer(const FrameRenderer&) = default;
-    FrameRenderer& operator=(const FrameRenderer&) = default;
+    // width and height are at least 1.
+    FrameRenderer(int32_t width, int32_t height)
+        : targetWidth(width), targetHeight(height),
+          buffer(std::make_unique<uint32_t[]>(pixelCount())) {}
+    uint32_t* target() { return buffer.get(); }
+
+private:
+    int32_t targetWidth;
+    int32_t targetHeight;
+    std::unique_ptr<uint32_t[]> buffer;
 };

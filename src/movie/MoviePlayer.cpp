@@ -34,15 +34,12 @@ constexpr size_t kDrawShapesKeep = 1u << 16;
 // Largest single read asked of zlib (its length is an unsigned int, its result an int).
 constexpr size_t kLargestRead = size_t{1} << 30;
 
-// Rows a band looks past its own edges before it leaves a path out: far more than the
-// rounding of any flattening walk.
-constexpr int32_t kReachMargin = 2;
+} // namespace
 
-// The rows a replay of these words can draw on, from the points of its commands: curves
-// stay within their control points, an arc within twice its y radius of its ends. Known
-// only when the first drawing command is a move (so no edge starts at an earlier path's
-// pen) and every point is finite.
-MoviePlayer::PathReach verticalReach(const uint32_t* words, int32_t wordCount) {
+// From the points of its commands: curves stay within their control points, an arc within
+// twice its y radius of its ends. Known only when the first drawing command is a move (so
+// no edge starts at an earlier path's pen) and every point is finite.
+MoviePlayer::PathReach MoviePlayer::verticalReach(const uint32_t* words, int32_t wordCount) {
     MoviePlayer::PathReach reach{std::numeric_limits<float>::max(),
                                  std::numeric_limits<float>::lowest(), false};
     bool moved = false;
@@ -86,6 +83,8 @@ MoviePlayer::PathReach verticalReach(const uint32_t* words, int32_t wordCount) {
     reach.known = true;
     return reach;
 }
+
+namespace {
 
 [[maybe_unused]] uint32_t fromLittleEndian(uint32_t word) {
     if constexpr (std::endian::native == std::endian::little) {

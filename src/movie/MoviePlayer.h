@@ -65,6 +65,11 @@ public:
         float maxY;
         bool known;
     };
+    // The reach of the path held in words [0, wordCount). renderScaled leaves a path out of
+    // a band when its reach lies more than kReachMargin rows (of the target) outside it.
+    static PathReach verticalReach(const uint32_t* words, int32_t wordCount);
+    // Far more than the rounding of any flattening walk.
+    static constexpr int32_t kReachMargin = 2;
     // Movie space size renderScaled maps onto its target.
     static constexpr int32_t kMovieWidth = 320;
     static constexpr int32_t kMovieHeight = 200;

@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cstdio>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -235,6 +236,72 @@ TEST(BandedDrawingBeyondOnePass, AnyCutOfA4KTargetGivesTheSamePixels) {
     const std::vector<uint32_t> tall = paintBands(frames, kW, kH, Rasterizer::kMaxHeight, 1);
     EXPECT_TRUE(samePixels(tall, paintBands(frames, kW, kH, 333, 2), kW));
     EXPECT_EQ(BandedPainter::defaultBandRows(kH, 1), 1440) << "two bands of at most 2048";
+}
+
+// Where a band may leave a path out: the rows its points (control points, an arc's ends
+// widened by twice its y radius) span, unknown when the path may draw from an earlier
+// path's pen or a point is not finite.
+struct ReachCase {
+    const char* name;
+    std::vector<uint32_t> words;
+    bool known;
+    float minY;
+    float maxY;
+};
+
+class PathReachTable : public ::testing::TestWithParam<ReachCase> {};
+
+TEST_P(PathReachTable, SpansTheRowsThePathCanDrawOn) {
+    const ReachCase& c = GetParam();
+    const MoviePlayer::PathReach reach =
+        MoviePlayer::verticalReach(c.words.data(), static_cast<int32_t>(c.words.size()));
+    ASSERT_EQ(reach.known, c.known);
+    if (c.known) {
+        EXPECT_EQ(reach.minY, c.minY);
+        EXPECT_EQ(reach.maxY, c.maxY);
+    }
+}
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInf = std::numeric_limits<float>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, PathReachTable,
+    ::testing::Values(
+        ReachCase{"Lines", {1u, w(5.0f), w(30.0f), 2u, w(9.0f), w(12.5f), 6u}, true, 12.5f, 30.0f},
+        ReachCase{"CurveControlPointsCount",
+                  {1u, w(0.0f), w(10.0f), 4u, w(1.0f), w(-5.0f), w(2.0f), w(80.0f), w(3.0f),
+                   w(20.0f), 3u, w(0.0f), w(-9.0f), w(4.0f), w(11.0f)},
+                  true,
+                  -9.0f,
+                  80.0f},
+        ReachCase{
+            "ArcWidenedByTwiceItsYRadius",
+            {1u, w(100.0f), w(40.0f), 5u, w(10.0f), w(-15.0f), w(100.0f), w(40.0f), 0u, 0u, 0u},
+            true,
+            10.0f,
+            70.0f},
+        ReachCase{"NopBeforeTheMove", {0u, 1u, w(0.0f), w(7.0f)}, true, 7.0f, 7.0f},
+        ReachCase{"WordsAfterAnEndCodeAreNotReplayed",
+                  {1u, w(0.0f), w(5.0f), 2u, w(0.0f), w(6.0f), 7u, 2u, w(0.0f), w(1000.0f)},
+                  true,
+                  5.0f,
+                  6.0f},
+        ReachCase{"CutCommandIsNotReplayed", {1u, w(0.0f), w(5.0f), 2u, w(0.0f)}, true, 5.0f, 5.0f},
+        ReachCase{"GoesOnFromThePen", {2u, w(0.0f), w(5.0f)}, false, 0.0f, 0.0f},
+        ReachCase{"NotANumber", {1u, w(0.0f), w(5.0f), 2u, w(0.0f), w(kNaN)}, false, 0.0f, 0.0f},
+        ReachCase{"InfiniteArcRadius",
+                  {1u, w(0.0f), w(5.0f), 5u, w(1.0f), w(kInf), w(0.0f), w(5.0f), 0u, 0u, 0u},
+                  false,
+                  0.0f,
+                  0.0f}),
+    [](const ::testing::TestParamInfo<ReachCase>& param) { return std::string(param.param.name); });
+
+// An empty path reaches no row: every band leaves it out.
+TEST(PathReach, EmptyPathReachesNoRow) {
+    const MoviePlayer::PathReach reach = MoviePlayer::verticalReach(nullptr, 0);
+    EXPECT_TRUE(reach.known);
+    EXPECT_GT(reach.minY, reach.maxY);
 }
 
 } // namespace
