@@ -10,6 +10,7 @@
 #include "geometry/FloatMath.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -82,27 +83,25 @@ inline void cubic(int32_t steps, float h, float h2, float h3, float x0, float y0
 // Curve points worked out before they are handed on by quadBatches and cubicBatches.
 inline constexpr int32_t kCurveBatch = 32;
 
-// quad, the points handed to emitBatch(xs, ys, n) at most kCurveBatch a call, in order,
-// the exact end point last. x and y run in two lanes of one register, each lane doing
-// quad's additions on its coordinate in quad's order, so the points are quad's.
-template <class EmitBatch>
-inline void quadBatches(int32_t steps, float h, float h2, float x0, float y0, float cx, float cy,
-                        float x, float y, EmitBatch&& emitBatch) {
-    const float ax = x0 - 2.0f * cx + x;
-    const float ay = y0 - 2.0f * cy + y;
-    const float dx = 2.0f * h * (cx - x0) + h2 * ax;
-    const float dy = 2.0f * h * (cy - y0) + h2 * ay;
-    const float ddx = 2.0f * h2 * ax;
-    const float ddy = 2.0f * h2 * ay;
+// The walk of quadBatches and cubicBatches: from (x0, y0), each of the steps - 1 points moves
+// by the first difference (dx[0], dy[0]), which then moves by the second, and so on, the last
+// difference staying as it is; then the exact end point. Each running value moves by the old
+// value of the next, as quad and cubic move theirs. The points go to emitBatch(xs, ys, n) at
+// most kCurveBatch a call, in order, the end point last. x and y run in two lanes of one
+// register, each lane doing those additions on its coordinate in the same order.
+template <std::size_t kDifferences, class EmitBatch>
+inline void differenceBatches(int32_t steps, float x0, float y0, const float (&dx)[kDifferences],
+                              const float (&dy)[kDifferences], float x, float y,
+                              EmitBatch&& emitBatch) {
     float xs[kCurveBatch];
     float ys[kCurveBatch];
     int32_t n = 0;
 #if defined(__SSE2__)
-    // Point, difference and second difference as (x, y) lane pairs; the point moves by
-    // the old difference. Two short chains of additions, not one through a shuffle.
     __m128 point = _mm_setr_ps(x0, y0, 0.0f, 0.0f);
-    __m128 first = _mm_setr_ps(dx, dy, 0.0f, 0.0f);
-    const __m128 second = _mm_setr_ps(ddx, ddy, 0.0f, 0.0f);
+    __m128 difference[kDifferences];
+    for (std::size_t i = 0; i < kDifferences; ++i) {
+        difference[i] = _mm_setr_ps(dx[i], dy[i], 0.0f, 0.0f);
+    }
     // Whole batches, then the rest with the end point.
     for (int32_t left = steps - 1; left > 0; left -= n) {
         if (n == kCurveBatch) {
@@ -110,8 +109,10 @@ inline void quadBatches(int32_t steps, float h, float h2, float x0, float y0, fl
         }
         n = left < kCurveBatch ? left : kCurveBatch;
         for (int32_t k = 0; k < n; ++k) {
-            point = _mm_add_ps(point, first);
-            first = _mm_add_ps(first, second);
+            point = _mm_add_ps(point, difference[0]);
+            for (std::size_t i = 0; i + 1 < kDifferences; ++i) {
+                difference[i] = _mm_add_ps(difference[i], difference[i + 1]);
+            }
             xs[k] = _mm_cvtss_f32(point);
             ys[k] = _mm_cvtss_f32(_mm_shuffle_ps(point, point, _MM_SHUFFLE(1, 1, 1, 1)));
         }
@@ -123,13 +124,19 @@ inline void quadBatches(int32_t steps, float h, float h2, float x0, float y0, fl
 #else
     float px = x0;
     float py = y0;
-    float vx = dx;
-    float vy = dy;
-    for (int32_t i = 1; i < steps; ++i) {
-        px = px + vx;
-        py = py + vy;
-        vx = vx + ddx;
-        vy = vy + ddy;
+    float vx[kDifferences];
+    float vy[kDifferences];
+    for (std::size_t i = 0; i < kDifferences; ++i) {
+        vx[i] = dx[i];
+        vy[i] = dy[i];
+    }
+    for (int32_t step = 1; step < steps; ++step) {
+        px = px + vx[0];
+        py = py + vy[0];
+        for (std::size_t i = 0; i + 1 < kDifferences; ++i) {
+            vx[i] = vx[i] + vx[i + 1];
+            vy[i] = vy[i] + vy[i + 1];
+        }
         xs[n] = px;
         ys[n] = py;
         if (++n == kCurveBatch) {
@@ -143,6 +150,17 @@ inline void quadBatches(int32_t steps, float h, float h2, float x0, float y0, fl
     emitBatch(&xs[0], &ys[0], n + 1);
 }
 
+// quad, the points handed on in batches as differenceBatches hands them: quad's points.
+template <class EmitBatch>
+inline void quadBatches(int32_t steps, float h, float h2, float x0, float y0, float cx, float cy,
+                        float x, float y, EmitBatch&& emitBatch) {
+    const float ax = x0 - 2.0f * cx + x;
+    const float ay = y0 - 2.0f * cy + y;
+    const float dx[2] = {2.0f * h * (cx - x0) + h2 * ax, 2.0f * h2 * ax};
+    const float dy[2] = {2.0f * h * (cy - y0) + h2 * ay, 2.0f * h2 * ay};
+    differenceBatches(steps, x0, y0, dx, dy, x, y, static_cast<EmitBatch&&>(emitBatch));
+}
+
 // cubic, in batches as quadBatches hands on quad's points.
 template <class EmitBatch>
 inline void cubicBatches(int32_t steps, float h, float h2, float h3, float x0, float y0, float c1x,
@@ -151,63 +169,11 @@ inline void cubicBatches(int32_t steps, float h, float h2, float h3, float x0, f
     const float ay = y0 - 2.0f * c1y + c2y;
     const float bx = x + 3.0f * (c1x - c2x) - x0;
     const float by = y + 3.0f * (c1y - c2y) - y0;
-    const float dx = 3.0f * h * (c1x - x0) + 3.0f * h2 * ax + h3 * bx;
-    const float dy = 3.0f * h * (c1y - y0) + 3.0f * h2 * ay + h3 * by;
-    const float ddx = 6.0f * h2 * ax + 6.0f * h3 * bx;
-    const float ddy = 6.0f * h2 * ay + 6.0f * h3 * by;
-    const float dddx = 6.0f * h3 * bx;
-    const float dddy = 6.0f * h3 * by;
-    float xs[kCurveBatch];
-    float ys[kCurveBatch];
-    int32_t n = 0;
-#if defined(__SSE2__)
-    // As in quadBatches: each running value moves by the old value of the next.
-    __m128 point = _mm_setr_ps(x0, y0, 0.0f, 0.0f);
-    __m128 first = _mm_setr_ps(dx, dy, 0.0f, 0.0f);
-    __m128 second = _mm_setr_ps(ddx, ddy, 0.0f, 0.0f);
-    const __m128 third = _mm_setr_ps(dddx, dddy, 0.0f, 0.0f);
-    for (int32_t left = steps - 1; left > 0; left -= n) {
-        if (n == kCurveBatch) {
-            emitBatch(&xs[0], &ys[0], n);
-        }
-        n = left < kCurveBatch ? left : kCurveBatch;
-        for (int32_t k = 0; k < n; ++k) {
-            point = _mm_add_ps(point, first);
-            first = _mm_add_ps(first, second);
-            second = _mm_add_ps(second, third);
-            xs[k] = _mm_cvtss_f32(point);
-            ys[k] = _mm_cvtss_f32(_mm_shuffle_ps(point, point, _MM_SHUFFLE(1, 1, 1, 1)));
-        }
-    }
-    if (n == kCurveBatch) {
-        emitBatch(&xs[0], &ys[0], n);
-        n = 0;
-    }
-#else
-    float px = x0;
-    float py = y0;
-    float vx = dx;
-    float vy = dy;
-    float ux = ddx;
-    float uy = ddy;
-    for (int32_t i = 1; i < steps; ++i) {
-        px = px + vx;
-        py = py + vy;
-        vx = vx + ux;
-        vy = vy + uy;
-        ux = ux + dddx;
-        uy = uy + dddy;
-        xs[n] = px;
-        ys[n] = py;
-        if (++n == kCurveBatch) {
-            emitBatch(&xs[0], &ys[0], n);
-            n = 0;
-        }
-    }
-#endif
-    xs[n] = x;
-    ys[n] = y;
-    emitBatch(&xs[0], &ys[0], n + 1);
+    const float dx[3] = {3.0f * h * (c1x - x0) + 3.0f * h2 * ax + h3 * bx,
+                         6.0f * h2 * ax + 6.0f * h3 * bx, 6.0f * h3 * bx};
+    const float dy[3] = {3.0f * h * (c1y - y0) + 3.0f * h2 * ay + h3 * by,
+                         6.0f * h2 * ay + 6.0f * h3 * by, 6.0f * h3 * by};
+    differenceBatches(steps, x0, y0, dx, dy, x, y, static_cast<EmitBatch&&>(emitBatch));
 }
 
 // The elliptic arc of radii (rx, ry) from (x0, y0) to (x, y), counter-clockwise in the

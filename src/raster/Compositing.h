@@ -109,6 +109,22 @@ inline void underEight(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t
 void underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full);
 
 #if defined(__x86_64__) || defined(__i386__)
+// The under blend in 16-bit lanes, two pixels a 128-bit lane: per channel of the pixel
+// words d, divide255(d * 255 + src * (255 - d's alpha)) with unsigned saturation, which
+// gives 255 exactly where the plain sum would pass 65279 and be capped (see
+// underRunPortable). k255 and one hold 255 and 1 in every lane.
+__attribute__((target("avx2"), always_inline)) inline __m256i
+blendUnderWords(__m256i d, __m256i src, __m256i k255, __m256i one) {
+    __m256i da = _mm256_shufflelo_epi16(d, _MM_SHUFFLE(3, 3, 3, 3));
+    da = _mm256_shufflehi_epi16(da, _MM_SHUFFLE(3, 3, 3, 3));
+    const __m256i dstClear = _mm256_sub_epi16(k255, da);
+    const __m256i sum =
+        _mm256_adds_epu16(_mm256_mullo_epi16(d, k255), _mm256_mullo_epi16(src, dstClear));
+    const __m256i rounded =
+        _mm256_adds_epu16(_mm256_adds_epu16(sum, _mm256_srli_epi16(sum, 8)), one);
+    return _mm256_srli_epi16(rounded, 8);
+}
+
 // underEightAvx2 with its constants set up once, for callers compiled for AVX2 that
 // composite many short spans: each lane's colour is full scaled by its own coverage (the
 // 16-bit lane form of scale()), then blended as underRunAvx2 blends. A lane whose colour
@@ -169,17 +185,9 @@ private:
         return _mm256_srli_epi16(
             _mm256_add_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), one), 8);
     }
-    // The under blend of src words over pixel words d, as underRunAvx2 does it.
     __attribute__((target("avx2"), always_inline)) __m256i blendWords(__m256i d,
                                                                       __m256i src) const {
-        __m256i da = _mm256_shufflelo_epi16(d, _MM_SHUFFLE(3, 3, 3, 3));
-        da = _mm256_shufflehi_epi16(da, _MM_SHUFFLE(3, 3, 3, 3));
-        const __m256i dstClear = _mm256_sub_epi16(k255, da);
-        const __m256i sum =
-            _mm256_adds_epu16(_mm256_mullo_epi16(d, k255), _mm256_mullo_epi16(src, dstClear));
-        const __m256i rounded =
-            _mm256_adds_epu16(_mm256_adds_epu16(sum, _mm256_srli_epi16(sum, 8)), one);
-        return _mm256_srli_epi16(rounded, 8);
+        return blendUnderWords(d, src, k255, one);
     }
 
     __m256i zero;

@@ -1,6 +1,7 @@
 // The anti-aliased scanline rasterizer. Straight pieces of an outline become packed
-// crossing cells (CellWalk.cpp), which are radix-sorted (CellSort.cpp), swept into
-// coverage runs (Sweep.cpp) and composited *under* the target (SpanWriter.cpp).
+// crossing cells (CellWalk.cpp), which are sorted (CellSort.cpp) and swept into coverage
+// runs (Sweep.cpp) — or, for a solid fill, summed into their pixels and swept from those
+// without sorting — and composited *under* the target (SpanWriter.cpp).
 // Between clear and resolveBackground a pixel's alpha only grows; 255 is final.
 #pragma once
 

@@ -101,14 +101,7 @@ __attribute__((target("avx2"))) void compositing::underRunAvx2(uint32_t* pixel, 
     const __m256i full = _mm256_set1_epi16(static_cast<short>(kOpaque));
     const __m256i one = _mm256_set1_epi16(1);
     const auto blendTwo = [&](__m256i d) __attribute__((target("avx2"))) {
-        __m256i da = _mm256_shufflelo_epi16(d, _MM_SHUFFLE(3, 3, 3, 3));
-        da = _mm256_shufflehi_epi16(da, _MM_SHUFFLE(3, 3, 3, 3));
-        const __m256i dstClear = _mm256_sub_epi16(full, da);
-        const __m256i sum =
-            _mm256_adds_epu16(_mm256_mullo_epi16(d, full), _mm256_mullo_epi16(srcWords, dstClear));
-        const __m256i rounded =
-            _mm256_adds_epu16(_mm256_adds_epu16(sum, _mm256_srli_epi16(sum, 8)), one);
-        return _mm256_srli_epi16(rounded, 8);
+        return blendUnderWords(d, srcWords, full, one);
     };
     int32_t i = 0;
     for (; i + kLanes <= count; i += kLanes) {

@@ -1,7 +1,9 @@
 // sweep: the sorted cells, row by row and left to right, become coverage. A pixel's
 // coverage is the winding carried in from the left (128 per half-scanline) plus the
 // share of its own crossings to the right of their position; runs between two crossing
-// pixels take the carried winding alone. Integers only.
+// pixels take the carried winding alone. Integers only. The sums are the same in any
+// order, so a solid fill can also add its cells into their pixels first and sweep the
+// pixels (sweepDirect), which gives the same coverage without sorting.
 #include <algorithm>
 #include <bit>
 #include <cstddef>
