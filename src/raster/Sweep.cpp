@@ -344,14 +344,19 @@ bool Rasterizer::sweepDirect() {
     if (pixelCount > kMaxGridPixels) {
         return false;
     }
-    // Both arrays are all zero between fills; grown ones start so.
+    // Both arrays are all zero between fills; grown ones start so. They grow to at least
+    // twice their old size, so that fills growing a little at a time do not allocate and
+    // clear each time.
     if (pixelCount > pixelSumsSize) {
-        pixelSums.reset(new (std::nothrow) PixelSums[static_cast<std::size_t>(pixelCount)]());
-        pixelSumsSize = pixelSums != nullptr ? pixelCount : 0;
+        const int64_t size = std::min(std::max(pixelCount, 2 * pixelSumsSize), kMaxGridPixels);
+        pixelSums.reset(new (std::nothrow) PixelSums[static_cast<std::size_t>(size)]());
+        pixelSumsSize = pixelSums != nullptr ? size : 0;
     }
     if (wordCount > pixelBitsSize) {
-        pixelBits.reset(new (std::nothrow) uint64_t[static_cast<std::size_t>(wordCount)]());
-        pixelBitsSize = pixelBits != nullptr ? wordCount : 0;
+        constexpr int64_t kMostWords = int64_t{2} * kMaxHeight * (kMaxWidth / 64);
+        const int64_t size = std::min(std::max(wordCount, 2 * pixelBitsSize), kMostWords);
+        pixelBits.reset(new (std::nothrow) uint64_t[static_cast<std::size_t>(size)]());
+        pixelBitsSize = pixelBits != nullptr ? size : 0;
     }
     if (pixelSums == nullptr || pixelBits == nullptr) {
         return false;

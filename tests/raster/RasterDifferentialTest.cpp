@@ -99,14 +99,15 @@ uint32_t randomColour(std::mt19937& rng) {
 
 // Draws the shapes front to back (last first) with both rasterizers and compares.
 void expectSamePixels(const std::vector<Shape>& shapes, FillRule fillRule, uint32_t background,
-                      const Transform2D& transform, const std::string& what) {
-    std::vector<uint32_t> tuned(kWidth * kHeight, 0x12345678u),
-        plain(kWidth * kHeight, 0x12345678u);
-    rasterizer.setTarget(tuned.data(), kWidth, kHeight, kWidth);
+                      const Transform2D& transform, const std::string& what, int width = kWidth,
+                      int height = kHeight) {
+    std::vector<uint32_t> tuned(static_cast<size_t>(width * height), 0x12345678u),
+        plain(static_cast<size_t>(width * height), 0x12345678u);
+    rasterizer.setTarget(tuned.data(), width, height, width);
     rasterizer.clear();
     rasterizer.setCurveSteps(16);
     PlainRasterizer reference;
-    reference.setTarget(plain.data(), kWidth, kHeight, kWidth);
+    reference.setTarget(plain.data(), width, height, width);
     reference.clear();
     reference.setCurveSteps(16);
     for (auto shape = shapes.rbegin(); shape != shapes.rend(); ++shape) {
@@ -118,11 +119,11 @@ void expectSamePixels(const std::vector<Shape>& shapes, FillRule fillRule, uint3
     }
     rasterizer.resolveBackground(background);
     reference.resolveBackground(background);
-    for (int i = 0; i < kWidth * kHeight; ++i) {
+    for (int i = 0; i < width * height; ++i) {
         if (tuned[i] != plain[i]) {
             char message[128];
             std::snprintf(message, sizeof message, "pixel (%d, %d): tuned %08X, plain %08X",
-                          i % kWidth, i / kWidth, tuned[i], plain[i]);
+                          i % width, i / width, tuned[i], plain[i]);
             ADD_FAILURE() << what << ": " << message;
             return;
         }
@@ -147,6 +148,29 @@ TEST(TunedRaster, MatchesPlainOnRandomFrames) {
         const uint32_t background = frame % 2 == 0 ? 0xFF000000u : randomColour(rng);
         expectSamePixels(shapes, frame % 4 == 3 ? FillRule::kNonZero : FillRule::kEvenOdd,
                          background, identity, "frame " + std::to_string(frame));
+    }
+}
+
+// On a large target, solid fills whose crossings span more pixels than the direct sweep
+// sums at once go back to the sorted cells; small ones on the same target sum theirs.
+// Both ways against the plain rasterizer, under both rules.
+TEST(TunedRaster, MatchesPlainOnALargeTargetBothWaysOfSweeping) {
+    constexpr int kLargeWidth = 1100;
+    constexpr int kLargeHeight = 640;
+    std::mt19937 rng(5150u);
+    for (int frame = 0; frame < 4; ++frame) {
+        std::vector<Shape> shapes(12);
+        for (Shape& shape : shapes) {
+            shape.colour = randomColour(rng);
+            // A small outline (summed) and one spread over most of the target (sorted).
+            for (const float size : {30.0f, 900.0f}) {
+                shape.paths.push_back(randomPath(rng, coordinate(rng, kLargeWidth),
+                                                 coordinate(rng, kLargeHeight), size));
+            }
+        }
+        expectSamePixels(shapes, frame % 2 == 0 ? FillRule::kEvenOdd : FillRule::kNonZero,
+                         0xFF000000u, Transform2D{}, "large frame " + std::to_string(frame),
+                         kLargeWidth, kLargeHeight);
     }
 }
 
