@@ -41,9 +41,11 @@ bool finite(float x0, float y0, float x1, float y1) {
 constexpr double kSubpixels = 256.0;
 constexpr double kHalfScanlines = 2.0;
 constexpr float kSubpixelsF = 256.0f;
+#if defined(__SSE2__)
 // Edges crossing at least this many half-scanlines inside the target are walked four
 // half-scanlines a step.
 constexpr std::ptrdiff_t kLaneWalkMin = 8;
+#endif
 
 // floor(v) for |v| < kFixedLimit, where it equals fixedFloor.
 using edgelanes::floorInRange;
