@@ -47,20 +47,11 @@ public:
 
     uint32_t* row(uint32_t y) const { return target + static_cast<std::ptrdiff_t>(y) * pitch; }
 
-    // writeSolidSpan of count pixels from rowPixels[x] on. Most runs between two crossing
-    // pixels of a small shape are a few pixels long: those are blended here, inline.
+    // writeSolidSpan of count pixels from rowPixels[x] on: a long run of one alpha (the
+    // short ones go through the row's alpha words).
     void run(uint32_t* rowPixels, int32_t x, int32_t count, int32_t alpha) const {
-        constexpr int32_t kShortRun = 8;
-        if (count <= 0) {
-            return;
-        }
         const uint32_t src = colourAt(alpha);
-        if (compositing::alphaByte(src) == 0) {
-            return;
-        }
-        if (count < kShortRun) {
-            compositing::underPixels(rowPixels + x, count, src);
-        } else {
+        if (count > 0 && compositing::alphaByte(src) != 0) {
             compositing::underRun(rowPixels + x, count, src);
         }
     }
