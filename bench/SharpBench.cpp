@@ -19,7 +19,7 @@
 #include "geometry/PathSink.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
-#include "movie/BandedPainter.h"
+#include "raster/BandedPainter.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
 #include "raster/Rasterizer.h"

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "geometry/Transform2D.h"
-#include "movie/BandedPainter.h"
+#include "raster/BandedPainter.h"
 #include "raster/Rasterizer.h"
 
 namespace {

@@ -17,7 +17,7 @@
 
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
-#include "movie/BandedPainter.h"
+#include "raster/BandedPainter.h"
 #include "movie/DataFile.h"
 #include "movie/FrameBudget.h"
 #include "movie/MovieFormat.h"

@@ -15,7 +15,7 @@
 #include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
-#include "movie/BandedPainter.h"
+#include "raster/BandedPainter.h"
 #include "movie/MoviePlayer.h"
 #include "raster/Rasterizer.h"
 

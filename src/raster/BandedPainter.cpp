@@ -1,7 +1,7 @@
 // Bands are handed out through one atomic counter, so a thread that finishes a cheap band
 // takes the next; which thread draws a band never changes its pixels, since each band has
 // its own target rows and every rasterizer starts a fill from scratch.
-#include "movie/BandedPainter.h"
+#include "raster/BandedPainter.h"
 
 #include <algorithm>
 #include <atomic>
