@@ -229,6 +229,11 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     }
     const int32_t maxX = 256 * width - 1;
     const auto count = static_cast<std::ptrdiff_t>(yEnd - k);
+    // A summing fill makes room for the whole edge (and the lanes' overhang) up front, so
+    // that long edges keep to the fast walk.
+    if (summing && cells.get() + cellCapacity - cellEnd < count + 3) {
+        growCells();
+    }
     Cell* out = cellEnd;
     // Crossings stay between the two ends, so an edge inside the target needs no clamp.
     if (cells.get() + cellCapacity - out < count || xLeft < 0 || xRight > maxX) {

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <limits>
 #include <new>
+#include <typeinfo>
 
 #include "geometry/Flattening.h"
 #include "geometry/Paint.h"
 #include "geometry/Path.h"
+#include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
 #include "raster/PixelGrid.h"
 
@@ -33,7 +36,15 @@ Rasterizer::Rasterizer() {
 
 Rasterizer::~Rasterizer() = default;
 
+void Rasterizer::FreeDeleter::operator()(void* memory) const {
+    std::free(memory);
+}
+
 bool Rasterizer::growCells() {
+    if (summing && cellCapacity >= kSumChunkCells) {
+        sumStoredCells();
+        return true;
+    }
     if (cellCapacity >= kMaxCellCapacity) {
         return false;
     }
@@ -74,6 +85,17 @@ void Rasterizer::setTarget(uint32_t* pixels, int32_t targetWidth, int32_t target
     width = std::min(targetWidth, kMaxWidth);
     height = std::min(targetHeight, kMaxHeight);
     pitch = targetPitch;
+    forgetOpaqueBlocks();
+}
+
+void Rasterizer::forgetOpaqueBlocks() {
+    if (height > opaqueRows) {
+        opaqueBlocks.reset(new (std::nothrow) uint64_t[static_cast<std::size_t>(height)]);
+        opaqueRows = opaqueBlocks != nullptr ? height : 0;
+    }
+    if (opaqueBlocks != nullptr) {
+        std::fill(opaqueBlocks.get(), opaqueBlocks.get() + opaqueRows, uint64_t{0});
+    }
 }
 
 // Every drawing command leaves the pen on its stored end point (flattening ends there
@@ -131,6 +153,7 @@ void Rasterizer::clear() {
     const std::ptrdiff_t count =
         static_cast<std::ptrdiff_t>(height - 1) * pitch + static_cast<std::ptrdiff_t>(width);
     std::fill(target, target + count, 0u);
+    forgetOpaqueBlocks();
 }
 
 void Rasterizer::beginCells() {
@@ -141,6 +164,7 @@ void Rasterizer::beginCells() {
     boundsMaxX = std::numeric_limits<float>::min();
     boundsMaxY = std::numeric_limits<float>::min();
     cellEnd = cells.get();
+    summedCells = 0;
 }
 
 bool Rasterizer::appendCells(const Cell* first, const Cell* last) {
@@ -181,6 +205,10 @@ void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fi
                              FillRule rule) {
     beginCells();
     fillRule = rule;
+    // A visible solid fill sums its cells into their pixels as they come, so it never
+    // runs out of room for them (sweepDirect sweeps the sums).
+    summing = typeid(fillPaint) == typeid(SolidPaint) &&
+              (static_cast<const SolidPaint&>(fillPaint).colour >> 24) != 0 && reserveSums();
 
     if (fineTransformedFills && transform != nullptr) {
         const flattening::LinearMap map = flattening::linearPartOf(transform->matrix());
@@ -207,6 +235,7 @@ void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fi
         sortCells();
         sweep();
     }
+    summing = false;
     paint = nullptr;
 }
 

@@ -3,6 +3,9 @@
 // runs (Sweep.cpp) — or, for a solid fill, summed into their pixels and swept from those
 // without sorting — and composited *under* the target (SpanWriter.cpp).
 // Between clear and resolveBackground a pixel's alpha only grows; 255 is final.
+// The rasterizer remembers which 64-pixel blocks of each row it has made wholly opaque
+// since the target was set or cleared, and leaves them alone: pixels changed behind its
+// back after that must be followed by clear() or setTarget() again.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +31,10 @@ public:
     static constexpr int32_t kCellCapacity = 4095;
     // The arrays double when a fill needs more, up to this many cells (16 MiB each);
     // cells beyond it are dropped, so a hostile path cannot allocate without bound.
+    // A visible solid fill never drops any: it sums its cells into their pixels whenever
+    // kSumChunkCells of them are stored, and its arrays grow no further.
     static constexpr int32_t kMaxCellCapacity = 1 << 22;
+    static constexpr int32_t kSumChunkCells = (1 << 16) - 1;
     // Every fixed-point coordinate is clamped to +-kFixedLimit (1/256 pixel across,
     // half-scanlines down), which keeps the walk's error terms within 31 bits.
     static constexpr int32_t kFixedLimit = 1 << 28;
@@ -65,6 +71,9 @@ public:
     void setFineTransformedFills(bool on);
     // Every pixel of the target becomes 0: empty, nothing drawn yet.
     void clear();
+    // Pixels per block of the opaque record: bit b of a row's word stands for columns
+    // [64b, 64b + 64), set once all of them are opaque (kMaxWidth is 64 blocks).
+    static constexpr int32_t kOpaqueBlock = 64;
     void fill(const Path& path, Paint& paint, FillRule fillRule);
     void fillTransformed(const Path& path, const Transform2D& transform, Paint& paint,
                          FillRule fillRule);
@@ -103,6 +112,8 @@ public:
 
     // What the stages left behind, read-only.
     int32_t cellCount() const;
+    // Every cell the current (or last) fill made: those stored and those already summed.
+    int64_t fillCellCount() const { return summedCells + cellCount(); }
     const Cell* storedCells() const { return cells.get(); }
     int32_t cellArraySize() const { return cellCapacity; }
     Bounds bounds() const { return {boundsMinX, boundsMinY, boundsMaxX, boundsMaxY}; }
@@ -146,9 +157,21 @@ private:
     void storeEdge(const EdgePoint& a, const EdgePoint& b);
     // The cells of an in-range edge that crosses at least one half-scanline.
     void walkEdge(const EdgePoint& a, const EdgePoint& b);
-    // Doubles both cell arrays, keeping the stored cells. False once at
-    // kMaxCellCapacity or when memory runs out; the arrays are then unchanged.
+    // Makes room for more cells: a summing fill past kSumChunkCells adds the stored cells
+    // into their pixels and empties the array; otherwise both arrays double, keeping the
+    // stored cells. False once at kMaxCellCapacity or when memory runs out; the arrays are
+    // then unchanged.
     bool growCells();
+    // Makes the pixel sums cover the whole target (all zero). False without the memory.
+    bool reserveSums();
+    // Adds the stored cells into the pixel sums and empties the array.
+    void sumStoredCells();
+    // No block of the target is known opaque any more.
+    void forgetOpaqueBlocks();
+    // The opaque record's word of target row y, or null without a record.
+    uint64_t* opaqueWord(int32_t y) const {
+        return opaqueBlocks != nullptr ? opaqueBlocks.get() + y : nullptr;
+    }
     // The byte-wise radix sort sortCells uses for very many cells.
     void radixSortCells();
     // emitLine for transformed or far-off coordinates: the checked, double-precision way.
@@ -171,11 +194,28 @@ private:
     Cell* cellEnd = nullptr;
     std::unique_ptr<Cell[]> cells;
     std::unique_ptr<Cell[]> sortScratch;
-    // sweepDirect's sums and bitmaps, all zero between fills; grown when a fill needs more.
-    std::unique_ptr<PixelSums[]> pixelSums;
-    std::unique_ptr<uint64_t[]> pixelBits;
+    // sweepDirect's sums and bitmaps, one of each per target pixel, all zero between fills
+    // (a sweep clears what it reads); grown with the target. Only the pages a fill
+    // touches are ever written, so a tall band costs memory only where it is drawn.
+    struct FreeDeleter {
+        void operator()(void* memory) const;
+    };
+    std::unique_ptr<PixelSums[], FreeDeleter> pixelSums;
+    std::unique_ptr<uint64_t[], FreeDeleter> pixelBits;
     int64_t pixelSumsSize = 0;
     int64_t pixelBitsSize = 0;
+    // One word per target row: its blocks known to be wholly opaque (see kOpaqueBlock).
+    // Null when it could not be had; nothing is then known opaque.
+    std::unique_ptr<uint64_t[]> opaqueBlocks;
+    int32_t opaqueRows = 0;
+    // Set while a visible solid fill sums its cells in chunks; the cells summed so far and
+    // the rows and columns they touched (empty when minimum > maximum).
+    bool summing = false;
+    int64_t summedCells = 0;
+    uint32_t summedMinRow = 0;
+    uint32_t summedMaxRow = 0;
+    uint32_t summedMinColumn = 0;
+    uint32_t summedMaxColumn = 0;
     // Cells both arrays can hold.
     int32_t cellCapacity = 0;
     // Borrowed pixels of the target.

@@ -2,6 +2,7 @@
 // *under* what a pixel holds, so an opaque pixel (alpha 255) is final and costs one test.
 // All blending is integer; divide255 is the rounding divide by 255.
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 
 #if defined(__SSE2__)
@@ -272,12 +273,29 @@ void Rasterizer::resolveBackground(uint32_t colour) {
     }
     const uint32_t bg = colour | (kOpaque << 24);
     const bool black = (bg & 0x00FFFFFFu) == 0;
+    const auto resolve = [&](uint32_t* pixels, int32_t count) {
+        if (black) {
+            resolveRowOverBlack(pixels, count);
+        } else {
+            resolveRow(pixels, count, bg);
+        }
+    };
     for (int32_t row = 0; row < height; ++row) {
         uint32_t* const pixels = target + static_cast<std::ptrdiff_t>(row) * pitch;
-        if (black) {
-            resolveRowOverBlack(pixels, width);
-        } else {
-            resolveRow(pixels, width, bg);
+        // Blocks known opaque are final: only the stretches between them are visited.
+        uint64_t known = opaqueBlocks != nullptr ? *opaqueWord(row) : 0u;
+        int32_t from = 0;
+        while (known != 0) {
+            const int32_t block = std::countr_zero(known);
+            const int32_t run = std::countr_one(known >> block);
+            known = block + run == 64 ? 0u : known & ~((uint64_t{1} << (block + run)) - 1u);
+            if (block * kOpaqueBlock > from) {
+                resolve(pixels + from, block * kOpaqueBlock - from);
+            }
+            from = (block + run) * kOpaqueBlock;
+        }
+        if (width > from) {
+            resolve(pixels + from, width - from);
         }
     }
 }

@@ -35,24 +35,58 @@ int32_t partialCoverageOf(uint32_t sum) {
 }
 
 // The span writer for one known colour: the same compositing as writeSolidSpan with the
-// colour fetched, clamped and checked once per fill instead of once per span.
+// colour fetched, clamped and checked once per fill instead of once per span. Long runs
+// skip the blocks the rasterizer's opaque record knows are final, and mark those an
+// opaque colour covers whole.
 class SolidSpans {
 public:
-    SolidSpans(uint32_t* pixels, int32_t rowPitch, uint32_t colour)
-        : target(pixels), pitch(rowPitch), full(compositing::clampToAlpha(colour)),
-          fullAlpha(compositing::alphaByte(full)) {}
+    SolidSpans(uint32_t* pixels, int32_t rowPitch, uint64_t* opaqueBlocks, uint32_t colour)
+        : target(pixels), opaque(opaqueBlocks), pitch(rowPitch),
+          full(compositing::clampToAlpha(colour)), fullAlpha(compositing::alphaByte(full)) {}
 
     // Nothing at all is drawn when the colour is transparent at full coverage.
     bool visible() const { return fullAlpha != 0; }
 
     uint32_t* row(uint32_t y) const { return target + static_cast<std::ptrdiff_t>(y) * pitch; }
+    // Row y's word of the opaque record; a word of its own when there is no record.
+    uint64_t* opaqueRow(uint32_t y) { return opaque != nullptr ? opaque + y : &scratch; }
 
     // writeSolidSpan of count pixels from rowPixels[x] on: a long run of one alpha (the
     // short ones go through the row's alpha words).
-    void run(uint32_t* rowPixels, int32_t x, int32_t count, int32_t alpha) const {
+    void run(uint32_t* rowPixels, uint64_t* rowOpaque, int32_t x, int32_t count,
+             int32_t alpha) const {
         const uint32_t src = colourAt(alpha);
-        if (count > 0 && compositing::alphaByte(src) != 0) {
+        if (count <= 0 || compositing::alphaByte(src) == 0) {
+            return;
+        }
+        constexpr int32_t kBlock = Rasterizer::kOpaqueBlock;
+        const int32_t end = x + count;
+        // The blocks the run covers whole: [firstBlock, endBlock).
+        const int32_t firstBlock = (x + kBlock - 1) / kBlock;
+        const int32_t endBlock = end / kBlock;
+        if (firstBlock >= endBlock) {
             compositing::underRun(rowPixels + x, count, src);
+            return;
+        }
+        const uint64_t covered = blockRange(firstBlock, endBlock);
+        // Stretches between the known-opaque blocks, each composited in one call.
+        uint64_t skip = *rowOpaque & covered;
+        int32_t from = x;
+        while (skip != 0) {
+            const int32_t block = std::countr_zero(skip);
+            const int32_t blockEnd = block + std::countr_one(skip >> block);
+            skip &= ~blockRange(block, blockEnd);
+            if (block * kBlock > from) {
+                compositing::underRun(rowPixels + from, block * kBlock - from, src);
+            }
+            from = blockEnd * kBlock;
+        }
+        if (end > from) {
+            compositing::underRun(rowPixels + from, end - from, src);
+        }
+        // An opaque colour leaves every pixel under it opaque.
+        if (compositing::alphaByte(src) == compositing::kOpaque) {
+            *rowOpaque |= covered;
         }
     }
 
@@ -60,11 +94,19 @@ public:
     uint32_t colour() const { return full; }
 
 private:
+    // Bits [from, to) of a word, 0 <= from < to <= 64.
+    static uint64_t blockRange(int32_t from, int32_t to) {
+        const uint64_t below = to == 64 ? ~uint64_t{0} : (uint64_t{1} << to) - 1u;
+        return below & ~((uint64_t{1} << from) - 1u);
+    }
+
     uint32_t colourAt(int32_t alpha) const {
         return alpha == kMaxAlpha ? full : compositing::scale(full, static_cast<uint32_t>(alpha));
     }
 
     uint32_t* target;
+    uint64_t* opaque;
+    uint64_t scratch = 0;
     int32_t pitch;
     uint32_t full;
     uint32_t fullAlpha;
@@ -83,11 +125,12 @@ private:
 // alpha in byte i of alphas.
 template <bool kEvenOdd, class Composite> class RowWriter {
 public:
-    RowWriter(const SolidSpans& solidSpans, const Composite& compositeWord)
+    RowWriter(SolidSpans& solidSpans, const Composite& compositeWord)
         : spans(solidSpans), composite(compositeWord) {}
 
     __attribute__((always_inline)) void startRow(uint32_t row, int32_t firstColumn) {
         rowPixels = spans.row(row);
+        rowOpaque = spans.opaqueRow(row);
         wind = 0;
         previous = firstColumn;
         wordStart = firstColumn;
@@ -136,7 +179,7 @@ private:
         const int32_t end = previous + 1 + runLength;
         if (runLength >= kLongRun) {
             putDown(previous + 1 - wordStart, end);
-            spans.run(rowPixels, previous + 1, runLength, a);
+            spans.run(rowPixels, rowOpaque, previous + 1, runLength, a);
         } else if (a != 0) {
             const uint64_t fill = kEveryByte * static_cast<uint64_t>(a);
             for (int32_t x = previous + 1; x < end;) {
@@ -159,9 +202,10 @@ private:
         wordStart = next;
     }
 
-    const SolidSpans& spans;
+    SolidSpans& spans;
     const Composite& composite;
     uint32_t* rowPixels = nullptr;
+    uint64_t* rowOpaque = nullptr;
     int32_t wind = 0;
     int32_t previous = 0;
     // The alphas of columns wordStart.. in the bytes of alphas, not yet composited.
@@ -210,11 +254,12 @@ __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writ
     const int32_t rows = grid.rows;
     const std::ptrdiff_t stride = grid.stride;
     const int32_t words = grid.words;
+    const std::ptrdiff_t wordStride = grid.wordStride;
     const int32_t firstRow = grid.firstRow;
     const int32_t firstColumn = grid.firstColumn;
     for (int32_t r = 0; r < rows; ++r) {
-        uint64_t* const even = evenBits + static_cast<std::ptrdiff_t>(r) * words;
-        uint64_t* const odd = oddBits + static_cast<std::ptrdiff_t>(r) * words;
+        uint64_t* const even = evenBits + r * wordStride;
+        uint64_t* const odd = oddBits + r * wordStride;
         PixelSums* const rowSums = sums + r * stride;
         bool started = false;
         for (int32_t w = 0; w < words; ++w) {
@@ -246,8 +291,7 @@ __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writ
 
 // A solid fill's sweep from sorted cells or summed pixels, compositing each word of alphas
 // the portable way.
-template <bool kEvenOdd, class Source>
-void sweepSolid(const Source& source, const SolidSpans& spans) {
+template <bool kEvenOdd, class Source> void sweepSolid(const Source& source, SolidSpans& spans) {
     const uint32_t full = spans.colour();
     const auto composite = [full](uint32_t* pixels, uint64_t alphas, int32_t n) {
         compositing::underEight(pixels, alphas, n, full);
@@ -260,7 +304,7 @@ void sweepSolid(const Source& source, const SolidSpans& spans) {
 // sweepSolid with each word of alphas composited in one step; only when hasAvx2().
 template <bool kEvenOdd, class Source>
 __attribute__((target("avx2"), flatten)) void sweepSolidAvx2(const Source& source,
-                                                             const SolidSpans& spans) {
+                                                             SolidSpans& spans) {
     const compositing::CoverageLanesAvx2 lanes(spans.colour());
     const auto composite = [&lanes](uint32_t * pixels, uint64_t alphas, int32_t n)
         __attribute__((target("avx2"))) {
@@ -272,14 +316,14 @@ __attribute__((target("avx2"), flatten)) void sweepSolidAvx2(const Source& sourc
 }
 #else
 template <bool kEvenOdd, class Source>
-void sweepSolidAvx2(const Source& source, const SolidSpans& spans) {
+void sweepSolidAvx2(const Source& source, SolidSpans& spans) {
     sweepSolid<kEvenOdd>(source, spans);
 }
 #endif
 
 // Either sweep of a solid fill under its rule, the widest way the processor has.
 template <class Source>
-void sweepSolidFill(const Source& source, const SolidSpans& spans, FillRule rule) {
+void sweepSolidFill(const Source& source, SolidSpans& spans, FillRule rule) {
     const bool wide = compositing::hasAvx2();
     if (rule == FillRule::kEvenOdd) {
         wide ? sweepSolidAvx2<true>(source, spans) : sweepSolid<true>(source, spans);
@@ -302,65 +346,37 @@ int32_t Rasterizer::evenOddAlpha(int32_t v) {
     return u < kEvenOddPeriod / 2 ? u : kEvenOddPeriod - 1 - u;
 }
 
-bool Rasterizer::sweepDirect() {
-    // Summed pixels this many or fewer take this way (4 MiB of sums); larger fills sort.
-    constexpr int64_t kMaxGridPixels = int64_t{1} << 18;
-    if (!paintIsSolid || typeid(*paint) != typeid(SolidPaint) || cellEnd == cells.get()) {
-        return false;
-    }
-    const SolidSpans spans(target, pitch, static_cast<const SolidPaint*>(paint)->colour);
-    if (!spans.visible()) {
-        return true;
-    }
-    const Cell* const first = cells.get();
-    const Cell* const last = cellEnd;
-    uint32_t minRow = cellword::row(*first);
-    uint32_t maxRow = minRow;
-    uint32_t minColumn = cellword::column(*first);
-    uint32_t maxColumn = minColumn;
+namespace {
+
+// The rows and columns a run of cells touches.
+struct CellExtent {
+    uint32_t minRow;
+    uint32_t maxRow;
+    uint32_t minColumn;
+    uint32_t maxColumn;
+};
+
+CellExtent extentOf(const Cell* first, const Cell* last) {
+    CellExtent e{cellword::row(*first), cellword::row(*first), cellword::column(*first),
+                 cellword::column(*first)};
     for (const Cell* it = first; it != last; ++it) {
-        minRow = std::min(minRow, cellword::row(*it));
-        maxRow = std::max(maxRow, cellword::row(*it));
-        minColumn = std::min(minColumn, cellword::column(*it));
-        maxColumn = std::max(maxColumn, cellword::column(*it));
+        e.minRow = std::min(e.minRow, cellword::row(*it));
+        e.maxRow = std::max(e.maxRow, cellword::row(*it));
+        e.minColumn = std::min(e.minColumn, cellword::column(*it));
+        e.maxColumn = std::max(e.maxColumn, cellword::column(*it));
     }
-    PixelGrid grid{};
-    grid.rows = static_cast<int32_t>(maxRow - minRow + 1);
-    grid.stride = static_cast<int32_t>(maxColumn - minColumn + 1);
-    grid.words = (grid.stride + 63) / 64;
-    grid.firstRow = static_cast<int32_t>(minRow);
-    grid.firstColumn = static_cast<int32_t>(minColumn);
-    const int64_t pixelCount = int64_t{grid.rows} * grid.stride;
-    const int64_t wordCount = int64_t{2} * grid.rows * grid.words;
-    if (pixelCount > kMaxGridPixels) {
-        return false;
-    }
-    // Both arrays are all zero between fills; grown ones start so. They grow to at least
-    // twice their old size, so that fills growing a little at a time do not allocate and
-    // clear each time.
-    if (pixelCount > pixelSumsSize) {
-        const int64_t size = std::min(std::max(pixelCount, 2 * pixelSumsSize), kMaxGridPixels);
-        pixelSums.reset(new (std::nothrow) PixelSums[static_cast<std::size_t>(size)]());
-        pixelSumsSize = pixelSums != nullptr ? size : 0;
-    }
-    if (wordCount > pixelBitsSize) {
-        constexpr int64_t kMostWords = int64_t{2} * kMaxHeight * (kMaxWidth / 64);
-        const int64_t size = std::min(std::max(wordCount, 2 * pixelBitsSize), kMostWords);
-        pixelBits.reset(new (std::nothrow) uint64_t[static_cast<std::size_t>(size)]());
-        pixelBitsSize = pixelBits != nullptr ? size : 0;
-    }
-    if (pixelSums == nullptr || pixelBits == nullptr) {
-        return false;
-    }
-    grid.sums = pixelSums.get();
-    grid.even = pixelBits.get();
-    grid.odd = grid.even + static_cast<std::ptrdiff_t>(grid.rows) * grid.words;
+    return e;
+}
+
+// Adds cells (all inside the grid's pixels) to their pixels' sums and marks them in the
+// bitmaps, cells at even places in one and at odd places in the other.
+void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
     PixelSums* const sums = grid.sums;
     const std::ptrdiff_t stride = grid.stride;
-    const std::ptrdiff_t words = grid.words;
-    const auto add = [sums, stride, words, minRow, minColumn](Cell c, uint64_t* bits) {
-        const auto r = static_cast<std::ptrdiff_t>(cellword::row(c) - minRow);
-        const auto x = static_cast<std::ptrdiff_t>(cellword::column(c) - minColumn);
+    const std::ptrdiff_t words = grid.wordStride;
+    const auto add = [sums, stride, words](Cell c, uint64_t* bits) {
+        const auto r = static_cast<std::ptrdiff_t>(cellword::row(c));
+        const auto x = static_cast<std::ptrdiff_t>(cellword::column(c));
         const uint32_t share = kMaxPosition - cellword::position(c);
         const uint32_t isDown = c & cellword::kDownBit;
         PixelSums& at = sums[r * stride + x];
@@ -379,6 +395,110 @@ bool Rasterizer::sweepDirect() {
     if (it != last) {
         add(*it, even);
     }
+}
+
+} // namespace
+
+bool Rasterizer::reserveSums() {
+    if (target == nullptr) {
+        return false;
+    }
+    const int32_t words = (width + 63) / 64;
+    const int64_t pixelCount = int64_t{width} * height;
+    const int64_t wordCount = int64_t{2} * height * words;
+    // calloc: the arrays start all zero, and pages no fill touches are never written.
+    if (pixelCount > pixelSumsSize) {
+        pixelSums.reset(static_cast<PixelSums*>(
+            std::calloc(static_cast<std::size_t>(pixelCount), sizeof(PixelSums))));
+        pixelSumsSize = pixelSums != nullptr ? pixelCount : 0;
+    }
+    if (wordCount > pixelBitsSize) {
+        pixelBits.reset(static_cast<uint64_t*>(
+            std::calloc(static_cast<std::size_t>(wordCount), sizeof(uint64_t))));
+        pixelBitsSize = pixelBits != nullptr ? wordCount : 0;
+    }
+    return pixelSums != nullptr && pixelBits != nullptr;
+}
+
+namespace {
+
+// The sums and bitmaps of the whole target, laid out row by row.
+PixelGrid targetGrid(PixelSums* sums, uint64_t* bits, int32_t width, int32_t height) {
+    PixelGrid grid{};
+    grid.sums = sums;
+    grid.rows = height;
+    grid.stride = width;
+    grid.wordStride = (width + 63) / 64;
+    grid.words = grid.wordStride;
+    grid.even = bits;
+    grid.odd = bits + static_cast<std::ptrdiff_t>(height) * grid.wordStride;
+    return grid;
+}
+
+} // namespace
+
+void Rasterizer::sumStoredCells() {
+    const Cell* const first = cells.get();
+    const Cell* const last = cellEnd;
+    if (first == last) {
+        return;
+    }
+    const CellExtent e = extentOf(first, last);
+    if (summedCells == 0) {
+        summedMinRow = e.minRow;
+        summedMaxRow = e.maxRow;
+        summedMinColumn = e.minColumn;
+        summedMaxColumn = e.maxColumn;
+    } else {
+        summedMinRow = std::min(summedMinRow, e.minRow);
+        summedMaxRow = std::max(summedMaxRow, e.maxRow);
+        summedMinColumn = std::min(summedMinColumn, e.minColumn);
+        summedMaxColumn = std::max(summedMaxColumn, e.maxColumn);
+    }
+    addCells(first, last, targetGrid(pixelSums.get(), pixelBits.get(), width, height));
+    summedCells += last - first;
+    cellEnd = cells.get();
+}
+
+bool Rasterizer::sweepDirect() {
+    if (!paintIsSolid || typeid(*paint) != typeid(SolidPaint) ||
+        (cellEnd == cells.get() && summedCells == 0)) {
+        return false;
+    }
+    SolidSpans spans(target, pitch, opaqueBlocks.get(),
+                     static_cast<const SolidPaint*>(paint)->colour);
+    if (!spans.visible()) {
+        return true;
+    }
+    // Cells handed in one by one may lie anywhere; those of a fill lie inside the target.
+    CellExtent e{summedMinRow, summedMaxRow, summedMinColumn, summedMaxColumn};
+    if (cellEnd != cells.get()) {
+        const CellExtent stored = extentOf(cells.get(), cellEnd);
+        if (stored.maxRow >= static_cast<uint32_t>(height) ||
+            stored.maxColumn >= static_cast<uint32_t>(width) || !reserveSums()) {
+            return false;
+        }
+        if (summedCells == 0) {
+            e = stored;
+        } else {
+            e = {std::min(e.minRow, stored.minRow), std::max(e.maxRow, stored.maxRow),
+                 std::min(e.minColumn, stored.minColumn), std::max(e.maxColumn, stored.maxColumn)};
+        }
+    }
+    const PixelGrid whole = targetGrid(pixelSums.get(), pixelBits.get(), width, height);
+    // The stored cells stay where they are: only the sums take them in.
+    addCells(cells.get(), cellEnd, whole);
+    // Only the rows and bitmap words the cells touched are swept.
+    const int32_t firstWord = static_cast<int32_t>(e.minColumn / 64);
+    PixelGrid grid = whole;
+    grid.firstRow = static_cast<int32_t>(e.minRow);
+    grid.rows = static_cast<int32_t>(e.maxRow - e.minRow + 1);
+    grid.firstColumn = 64 * firstWord;
+    grid.words = static_cast<int32_t>(e.maxColumn / 64) - firstWord + 1;
+    const std::ptrdiff_t rowOffset = static_cast<std::ptrdiff_t>(grid.firstRow);
+    grid.sums += rowOffset * whole.stride + grid.firstColumn;
+    grid.even += rowOffset * whole.wordStride + firstWord;
+    grid.odd += rowOffset * whole.wordStride + firstWord;
     sweepSolidFill([&grid](auto& writer) { sweepGrid(grid, writer); }, spans, fillRule);
     return true;
 }
@@ -392,7 +512,7 @@ void Rasterizer::sweep() {
         // SolidPaint is final: the exact type says all a dynamic_cast would, for less.
         if (typeid(*paint) == typeid(SolidPaint)) {
             const auto* solid = static_cast<const SolidPaint*>(paint);
-            const SolidSpans spans(target, pitch, solid->colour);
+            SolidSpans spans(target, pitch, opaqueBlocks.get(), solid->colour);
             if (spans.visible()) {
                 const Cell* const first = cells.get();
                 const Cell* const last = cellEnd;

@@ -151,9 +151,8 @@ TEST(TunedRaster, MatchesPlainOnRandomFrames) {
     }
 }
 
-// On a large target, solid fills whose crossings span more pixels than the direct sweep
-// sums at once go back to the sorted cells; small ones on the same target sum theirs.
-// Both ways against the plain rasterizer, under both rules.
+// On a large target, small solid fills and fills spread over most of it, many of them over
+// long opaque runs, against the plain rasterizer under both rules.
 TEST(TunedRaster, MatchesPlainOnALargeTargetBothWaysOfSweeping) {
     constexpr int kLargeWidth = 1100;
     constexpr int kLargeHeight = 640;
@@ -162,7 +161,7 @@ TEST(TunedRaster, MatchesPlainOnALargeTargetBothWaysOfSweeping) {
         std::vector<Shape> shapes(12);
         for (Shape& shape : shapes) {
             shape.colour = randomColour(rng);
-            // A small outline (summed) and one spread over most of the target (sorted).
+            // A small outline and one spread over most of the target.
             for (const float size : {30.0f, 900.0f}) {
                 shape.paths.push_back(randomPath(rng, coordinate(rng, kLargeWidth),
                                                  coordinate(rng, kLargeHeight), size));

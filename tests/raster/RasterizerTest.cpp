@@ -1,5 +1,6 @@
 // The rasterizer as a whole: target setup and clearing, fills that need more cells than
-// the arrays start with, and targets the cell word cannot address.
+// the arrays start with or may ever hold, the record of opaque blocks, and targets the
+// cell word cannot address.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -110,6 +111,70 @@ TEST(Fill, PathOfManyThousandCellsDrawsLikeItsPiecesAndKeepsItsArrays) {
     EXPECT_GT(one.raster.cellArraySize(), Rasterizer::kCellCapacity);
     one.raster.fill(whole, paint, kNonZero);
     EXPECT_EQ(one.raster.storedCells(), grown);
+}
+
+// Full-height stripes on the tallest target: 600 stripes of two 4,096-cell edges make more
+// cells in one fill than the arrays may ever hold. A solid fill sums them as they come,
+// so the whole path draws exactly as its stripes drawn one by one.
+TEST(Fill, SolidFillBeyondTheLargestCellArrayDropsNothing) {
+    const int32_t w = 4096, h = Rasterizer::kMaxHeight, stripes = 600;
+    Path whole;
+    const auto addStripe = [h](Path& path, int32_t i) {
+        const float left = 6.5f * float(i) + 0.25f;
+        addRect(path, left, -1.0f, left + 2.5f, float(h) + 1.0f);
+    };
+    for (int32_t i = 0; i < stripes; ++i)
+        addStripe(whole, i);
+    for (const uint32_t colour : {0xFFC03020u, 0x80402010u}) {
+        SolidPaint paint(colour);
+        Canvas one(w, h);
+        one.raster.fill(whole, paint, kEvenOdd);
+        EXPECT_GT(one.raster.fillCellCount(), int64_t{Rasterizer::kMaxCellCapacity});
+        EXPECT_EQ(one.raster.fillCellCount(), int64_t{stripes} * 2 * 2 * h);
+        Canvas pieces(w, h);
+        for (int32_t i = 0; i < stripes; ++i) {
+            Path stripe;
+            addStripe(stripe, i);
+            pieces.raster.fill(stripe, paint, kEvenOdd);
+        }
+        EXPECT_TRUE(one.pixels == pieces.pixels) << std::hex << colour;
+        // The last stripe, last row: nothing was dropped.
+        EXPECT_EQ(one.at(int32_t(6.5f * float(stripes - 1)) + 1, h - 1), colour);
+    }
+}
+
+// Long opaque runs mark their 64-pixel blocks final, and later fills skip them. What was
+// final in one picture is not in the next: clear() and setTarget() forget it, and a block
+// only partly covered, or covered by a translucent colour, is never taken as final.
+TEST(OpaqueRecord, BlocksAreFinalOnlyUntilTheTargetIsClearedOrChanged) {
+    const int32_t w = 256, h = 4;
+    Path wide, under;
+    addRect(wide, 0.0f, 0.0f, 200.0f, float(h));
+    addRect(under, 0.0f, 0.0f, float(w), float(h));
+    SolidPaint opaque(0xFF102030u), glass(0x80404040u), red(0xFFFF0000u);
+    Canvas c(w, h);
+    c.raster.fill(wide, opaque, kNonZero);
+    c.raster.fill(under, red, kNonZero);
+    EXPECT_EQ(c.at(150, 2), 0xFF102030u);
+    // Columns 192..199 share a block with 200..255: the red goes under the rest of it.
+    EXPECT_EQ(c.at(199, 2), 0xFF102030u);
+    EXPECT_EQ(c.at(200, 2), 0xFFFF0000u);
+
+    // The next picture on the same pixels starts from empty: translucent over red.
+    c.raster.clear();
+    c.raster.fill(wide, glass, kNonZero);
+    c.raster.fill(under, red, kNonZero);
+    EXPECT_EQ(c.at(10, 1), 0xFFBF4040u); // 0x40 + 255 * 127 / 255 red
+    EXPECT_EQ(c.at(230, 1), 0xFFFF0000u);
+
+    // A new target is not known opaque, even one holding the same address.
+    std::vector<uint32_t> again(size_t(w) * h, 0u);
+    c.raster.fill(wide, opaque, kNonZero);
+    c.raster.setTarget(again.data(), w, h, w);
+    c.raster.fill(wide, glass, kNonZero);
+    c.raster.resolveBackground(0xFF000000u);
+    EXPECT_EQ(again[size_t(1) * w + 10], 0xFF404040u);
+    EXPECT_EQ(again[size_t(1) * w + 230], 0xFF000000u);
 }
 
 } // namespace
