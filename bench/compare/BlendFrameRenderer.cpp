@@ -42,11 +42,13 @@ BLRgba32 straight(uint32_t colour) {
 
 struct BlendFrameRenderer::Context {
     // fill_all covers the whole image whatever the transform.
-    Context(uint32_t* pixels, int32_t width, int32_t height, double scaleX, double scaleY) {
+    Context(uint32_t* pixels, int32_t width, int32_t height, double scaleX, double scaleY,
+            int32_t threads) {
         image.create_from_data(width, height, BL_FORMAT_PRGB32, pixels,
                                width * static_cast<intptr_t>(sizeof(uint32_t)));
         BLContextCreateInfo info{};
-        info.thread_count = 0; // synchronous, on the calling thread
+        // 0: synchronous, on the calling thread.
+        info.thread_count = threads > 1 ? static_cast<uint32_t>(threads) : 0u;
         context.begin(image, info);
         context.set_fill_rule(BL_FILL_RULE_EVEN_ODD);
         context.scale(scaleX, scaleY);
@@ -60,9 +62,9 @@ struct BlendFrameRenderer::Context {
     BLPath path;
 };
 
-BlendFrameRenderer::BlendFrameRenderer(int32_t width, int32_t height)
+BlendFrameRenderer::BlendFrameRenderer(int32_t width, int32_t height, int32_t threads)
     : FrameRenderer(width, height),
-      context(std::make_unique<Context>(target(), width, height, scaleX(), scaleY())) {}
+      context(std::make_unique<Context>(target(), width, height, scaleX(), scaleY(), threads)) {}
 
 BlendFrameRenderer::~BlendFrameRenderer() = default;
 

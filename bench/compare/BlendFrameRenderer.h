@@ -1,7 +1,7 @@
 // The same frame drawn by Blend2D, when the bench is built against it (BLEND2D_DIR, or
 // BLEND2D_INCLUDE and BLEND2D_LIB): painter's order, even-odd, source-over on a
 // premultiplied 32-bit image over black, curves and arcs as its own primitives, drawn
-// synchronously on the calling thread, under a scale to the target.
+// synchronously on the calling thread (or with worker threads), under a scale to the target.
 #pragma once
 
 #include <memory>
@@ -10,7 +10,8 @@
 
 class BlendFrameRenderer final : public FrameRenderer {
 public:
-    BlendFrameRenderer(int32_t width, int32_t height);
+    // threads > 1: Blend2D's own worker threads, that many.
+    BlendFrameRenderer(int32_t width, int32_t height, int32_t threads = 1);
     ~BlendFrameRenderer() override;
     BlendFrameRenderer(const BlendFrameRenderer&) = delete;
     BlendFrameRenderer& operator=(const BlendFrameRenderer&) = delete;

@@ -39,6 +39,8 @@ constexpr const char* kDefaultMovies[] = {"glyphs.mvz.gz", "blobs.mvz.gz", "dens
 constexpr uint32_t kHeaderBytes = 8;
 // Largest side --size takes: the widest row our rasterizer draws, and as many rows.
 constexpr int32_t kMaxSide = Rasterizer::kMaxWidth;
+// More threads than any machine here has.
+constexpr int32_t kMaxThreads = 64;
 
 using Clock = std::chrono::steady_clock;
 
@@ -52,6 +54,7 @@ struct Options {
     int32_t rounds = kDefaultRounds;
     int32_t width = FrameRenderer::kMovieWidth;
     int32_t height = FrameRenderer::kMovieHeight;
+    int32_t threads = 1;
     bool oursOnly = false;
     bool stream = true;
     std::string ppmDir; // when set, frame 0 of each renderer is written there
@@ -70,11 +73,13 @@ struct MovieResult {
 };
 
 void usage() {
-    std::printf("usage: tilsen_compare [--dir DIR] [--rounds N] [--size WxH] [--ours-only] "
-                "[--no-stream] [--ppm DIR] [movie.mvz.gz ...]\n"
+    std::printf("usage: tilsen_compare [--dir DIR] [--rounds N] [--size WxH] [--threads N] "
+                "[--ours-only] [--no-stream] [--ppm DIR] [movie.mvz.gz ...]\n"
                 "  without movies: the four bench movies in DIR (default %s)\n"
                 "  --size: target in pixels (default 320x200, sides up to %d), the movie stretched "
-                "onto it\n",
+                "onto it\n"
+                "  --threads: ours through the show's banded painter and Blend2D with that many "
+                "threads (default 1)\n",
                 TILSEN_BENCH_MOVIE_DIR, kMaxSide);
 }
 
@@ -114,6 +119,8 @@ bool parse(int argc, char** argv, Options& options) {
                              argv[i], kMaxSide);
                 return false;
             }
+        } else if (arg == "--threads" && i + 1 < argc) {
+            options.threads = std::clamp(std::atoi(argv[++i]), 1, kMaxThreads);
         } else if (arg == "--ours-only") {
             options.oursOnly = true;
         } else if (arg == "--ppm" && i + 1 < argc) {
@@ -309,7 +316,7 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
                 static_cast<double>(words) / static_cast<double>(result.frames));
     std::fflush(stdout);
 
-    TilsenFrameRenderer ours(options.width, options.height);
+    TilsenFrameRenderer ours(options.width, options.height, options.threads);
     CairoFrameRenderer cairo(options.width, options.height);
     AggFrameRenderer agg(options.width, options.height);
     std::vector<FrameRenderer*> renderers = {&ours};
@@ -325,7 +332,7 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
         diffs.push_back(&result.aggDiff);
     }
 #if defined(TILSEN_BENCH_BLEND2D)
-    BlendFrameRenderer blend(options.width, options.height);
+    BlendFrameRenderer blend(options.width, options.height, options.threads);
     if (!options.oursOnly) {
         renderers.push_back(&blend);
         stats.push_back(&result.blend);

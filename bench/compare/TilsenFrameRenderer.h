@@ -1,5 +1,6 @@
 // Our own frame, drawn as the movie player draws it, from a frame model built up front:
-// at 320x200 as render does, at any other size as renderScaled does on one thread.
+// at 320x200 on one thread as render does, at any other size or on more threads as
+// renderScaled does, through the same painter.
 #pragma once
 
 #include <memory>
@@ -10,11 +11,12 @@
 #include "geometry/SolidPaint.h"
 #include "movie/MoviePlayer.h"
 
-class BandedPainter;
+class ScaledFramePainter;
+struct FramePath;
 
 class TilsenFrameRenderer final : public FrameRenderer {
 public:
-    TilsenFrameRenderer(int32_t width, int32_t height);
+    TilsenFrameRenderer(int32_t width, int32_t height, int32_t threads = 1);
     ~TilsenFrameRenderer() override;
     TilsenFrameRenderer(const TilsenFrameRenderer&) = delete;
     TilsenFrameRenderer& operator=(const TilsenFrameRenderer&) = delete;
@@ -33,7 +35,8 @@ private:
     void renderScaled(size_t frameIndex);
 
     std::vector<Frame> frames;
-    const BenchMovie* source = nullptr;        // borrowed, for the scaled path's words
-    std::unique_ptr<BandedPainter> painter;    // one thread, for the scaled path
-    std::vector<MoviePlayer::PathReach> reach; // of each path, in drawing order
+    // The words of each frame's paths in drawing order, for the scaled way.
+    std::vector<std::vector<FramePath>> framePaths;
+    std::unique_ptr<ScaledFramePainter> painter;
+    int32_t threads;
 };

@@ -17,11 +17,11 @@
 
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
-#include "raster/BandedPainter.h"
 #include "movie/DataFile.h"
 #include "movie/FrameBudget.h"
 #include "movie/MovieFormat.h"
 #include "movie/MovieFrame.h"
+#include "movie/ScaledFramePainter.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -242,7 +242,7 @@ void MoviePlayer::renderScaled(uint32_t* pixels, uint32_t skipCount, int32_t wid
 void MoviePlayer::setDrawThreads(int32_t threads) {
     if (threads != drawThreads) {
         drawThreads = threads;
-        painter.reset();
+        scaledPainter.reset();
     }
 }
 
@@ -438,7 +438,7 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
             }
             const auto wordCount = static_cast<int32_t>(record[1]);
             rasterizer.fillWords(record + 2, wordCount, movieTransform, paint, FillRule::kEvenOdd);
-            frameCells += rasterizer.cellCount();
+            frameCells += rasterizer.fillCellCount();
             record += 2 + static_cast<size_t>(wordCount);
         }
     }
@@ -446,70 +446,19 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
 }
 
 void MoviePlayer::drawFrameScaled(uint32_t* pixels, int32_t width, int32_t height) {
-    if (pixels == nullptr || width <= 0 || height <= 0) {
-        return;
+    if (!scaledPainter) {
+        scaledPainter = std::make_unique<ScaledFramePainter>(drawThreads);
     }
-    if (!painter) {
-        painter = std::make_unique<BandedPainter>(drawThreads);
-    }
-    const float scaleX = static_cast<float>(width) / static_cast<float>(kMovieWidth);
-    const float scaleY = static_cast<float>(height) / static_cast<float>(kMovieHeight);
-    const bool fine = width != kMovieWidth || height != kMovieHeight;
+    // The file lists shapes back to front; they are drawn front to back.
     const uint32_t* const frame = readBuffer.get() + frameStart / sizeof(uint32_t);
-    // Where each path may reach, in the order the bands fill them.
-    pathReach.clear();
+    framePaths.clear();
     for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
         const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
         for (uint32_t i = 0; i < shape->pathCount; ++i) {
             const auto wordCount = static_cast<int32_t>(record[1]);
-            pathReach.push_back(verticalReach(record + 2, wordCount));
+            framePaths.push_back({record + 2, wordCount, shape->colour});
             record += 2 + static_cast<size_t>(wordCount);
         }
     }
-    // Each band draws the whole frame as drawFrame does, into its own rows, leaving out the
-    // paths that cannot reach them; the cell budget grows with the band's height, as cells
-    // do with the scale. A path that goes on from the pen finds it where one pass over the
-    // frame with the show's rasterizer would: every band starts from that rasterizer's pen,
-    // which then moves on as if it had drawn the frame.
-    const PathSink::Pen startPen = rasterizer.pen();
-    painter->paint(pixels, width, height, [&](Rasterizer& band, int32_t firstRow, int32_t rows) {
-        band.setPen(startPen);
-        Transform2D transform;
-        transform.setScale(scaleX, scaleY);
-        band.clear();
-        band.setCurveSteps(framebudget::kMovieCurveSteps);
-        band.setFineTransformedFills(fine);
-        const int64_t cellLimit =
-            kMaxFrameCells *
-            std::max<int64_t>(1, (int64_t{rows} + kMovieHeight - 1) / kMovieHeight);
-        // Rows as path coordinates, two rows wider on each side than the band.
-        const float top = static_cast<float>(firstRow - kReachMargin) / scaleY;
-        const float bottom = static_cast<float>(firstRow + rows + kReachMargin) / scaleY;
-        int64_t cells = 0;
-        size_t path = 0;
-        for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
-            SolidPaint paint(shape->colour);
-            const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
-            for (uint32_t i = 0; i < shape->pathCount && cells <= cellLimit; ++i, ++path) {
-                const auto wordCount = static_cast<int32_t>(record[1]);
-                const PathReach& reach = pathReach[path];
-                if (reach.known && (reach.maxY < top || reach.minY > bottom)) {
-                    band.passOver(record + 2, wordCount);
-                } else {
-                    band.fillWords(record + 2, wordCount, transform, paint, FillRule::kEvenOdd);
-                    cells += band.cellCount();
-                }
-                record += 2 + static_cast<size_t>(wordCount);
-            }
-        }
-        band.resolveBackground(kBackground);
-    });
-    for (auto shape = drawShapes.rbegin(); shape != drawShapes.rend(); ++shape) {
-        const uint32_t* record = frame + shape->firstRecord / sizeof(uint32_t);
-        for (uint32_t i = 0; i < shape->pathCount; ++i) {
-            const auto wordCount = static_cast<int32_t>(record[1]);
-            rasterizer.passOver(record + 2, wordCount);
-            record += 2 + static_cast<size_t>(wordCount);
-        }
-    }
+    scaledPainter->paint(pixels, width, height, framePaths, rasterizer, stopCheck);
 }

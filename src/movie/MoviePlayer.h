@@ -12,8 +12,9 @@
 #include <vector>
 
 struct gzFile_s;
-class BandedPainter;
 class MovieFrame;
+class ScaledFramePainter;
+struct FramePath;
 
 class MoviePlayer {
 public:
@@ -55,7 +56,8 @@ public:
     // render with the movie's 320x200 space mapped onto width x height (pitch width): x
     // scaled by width / 320, y by height / 200. Curves and arcs are flattened for that
     // scale (no chord more than 1/4 pixel off the curve) unless it is 1; any height is
-    // drawn in bands on drawThreads threads. At 320x200 it gives render's pixels.
+    // drawn in bands on drawThreads threads. At 320x200 it gives render's pixels. The paths
+    // drawn are those render draws within kMaxFrameCells, at any size.
     void renderScaled(uint32_t* pixels, uint32_t skipCount, int32_t width, int32_t height);
     // Threads renderScaled draws with; <= 0 (the default) is one per processor core.
     void setDrawThreads(int32_t threads);
@@ -74,9 +76,10 @@ public:
     static constexpr int32_t kMovieWidth = 320;
     static constexpr int32_t kMovieHeight = 200;
     void close();
-    // Asked between the paths of a frame being drawn; when it answers true the rest of the
-    // frame is left undrawn, for a caller that will not show it (a show asked to quit
-    // mid-way through a heavy frame). An empty check is never asked.
+    // Asked between the paths of a frame being drawn, always on the thread that called
+    // render (while a scaled frame's other threads draw, too, every millisecond); when it
+    // answers true the rest of the frame is left undrawn, for a caller that will not show
+    // it (a show asked to quit mid-way through a heavy frame). An empty check is never asked.
     void setStopCheck(std::function<bool()> check) { stopCheck = std::move(check); }
 
     // Reads the next frame record into frame (emptied first), or past it when frame is
@@ -158,7 +161,7 @@ private:
     // Set while renderScaled runs render.
     bool scaledTarget = false;
     // Made at the first scaled frame.
-    std::unique_ptr<BandedPainter> painter;
-    // Reach of each path of the frame renderScaled draws, in drawing order.
-    std::vector<PathReach> pathReach;
+    std::unique_ptr<ScaledFramePainter> scaledPainter;
+    // The paths of the frame renderScaled draws, in drawing order.
+    std::vector<FramePath> framePaths;
 };

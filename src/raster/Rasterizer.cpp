@@ -205,10 +205,13 @@ void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fi
                              FillRule rule) {
     beginCells();
     fillRule = rule;
-    // A visible solid fill sums its cells into their pixels as they come, so it never
-    // runs out of room for them (sweepDirect sweeps the sums).
-    summing = typeid(fillPaint) == typeid(SolidPaint) &&
-              (static_cast<const SolidPaint&>(fillPaint).colour >> 24) != 0 && reserveSums();
+    // A solid fill sums its cells into their pixels as they come, so it never runs out of
+    // room for them (sweepDirect sweeps the sums).
+    // A transparent one draws nothing: its cells are only counted.
+    if (typeid(fillPaint) == typeid(SolidPaint)) {
+        summingVisible = (static_cast<const SolidPaint&>(fillPaint).colour >> 24) != 0;
+        summing = !summingVisible || reserveSums();
+    }
 
     if (fineTransformedFills && transform != nullptr) {
         const flattening::LinearMap map = flattening::linearPartOf(transform->matrix());

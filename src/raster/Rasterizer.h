@@ -31,7 +31,7 @@ public:
     static constexpr int32_t kCellCapacity = 4095;
     // The arrays double when a fill needs more, up to this many cells (16 MiB each);
     // cells beyond it are dropped, so a hostile path cannot allocate without bound.
-    // A visible solid fill never drops any: it sums its cells into their pixels whenever
+    // A solid fill never drops any: it sums its cells into their pixels whenever
     // kSumChunkCells of them are stored, and its arrays grow no further.
     static constexpr int32_t kMaxCellCapacity = 1 << 22;
     static constexpr int32_t kSumChunkCells = (1 << 16) - 1;
@@ -208,9 +208,10 @@ private:
     // Null when it could not be had; nothing is then known opaque.
     std::unique_ptr<uint64_t[]> opaqueBlocks;
     int32_t opaqueRows = 0;
-    // Set while a visible solid fill sums its cells in chunks; the cells summed so far and
-    // the rows and columns they touched (empty when minimum > maximum).
+    // Set while a solid fill sums its cells in chunks (a transparent one only counts
+    // them); the cells summed so far and the rows and columns they touched.
     bool summing = false;
+    bool summingVisible = false;
     int64_t summedCells = 0;
     uint32_t summedMinRow = 0;
     uint32_t summedMaxRow = 0;

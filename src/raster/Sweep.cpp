@@ -443,6 +443,11 @@ void Rasterizer::sumStoredCells() {
     if (first == last) {
         return;
     }
+    if (!summingVisible) {
+        summedCells += last - first;
+        cellEnd = cells.get();
+        return;
+    }
     const CellExtent e = extentOf(first, last);
     if (summedCells == 0) {
         summedMinRow = e.minRow;
