@@ -1,7 +1,8 @@
 // The show's page: loads the wasm show and the data files into its file system, starts the
-// music on the visitor's click and then the show, one step per animation frame. The music
-// plays in chiptune3's audio worklet (libopenmpt compiled to wasm); its play time is
-// counted in the worklet's blocks (heard-time.js).
+// music on the visitor's click and then the show, one step per animation frame. A step may
+// yield to the page while it draws a long frame; the next one starts only when it has
+// returned. The music plays in chiptune3's audio worklet (libopenmpt compiled to wasm); its
+// play time is counted in the worklet's blocks (heard-time.js).
 import { ChiptuneJsPlayer } from './chiptune3/chiptune3.js';
 import { HeardTime } from './heard-time.js';
 
@@ -21,6 +22,9 @@ let module = null;
 let player = null;
 const heardTime = new HeardTime();
 let running = false;
+// A step has started and not yet returned (it may be waiting in a yield).
+let stepping = false;
+let presented = 0;
 // For the page's tests and the curious: each scene's first frame, with the play time heard
 // then, the tick boundary the scene began on and the ticks the frame before it missed.
 const sceneLog = [];
@@ -52,6 +56,7 @@ function showEnd(text) {
 
 window.tilsenPage = {
   present(rgba) {
+    ++presented;
     image.data.set(rgba);
     context.putImageData(image, 0, 0);
     const scene = module._tilsen_scene();
@@ -92,6 +97,8 @@ window.tilsenPage = {
     return {
       loaded: true,
       running,
+      stepping,
+      presented,
       scene: module._tilsen_scene(),
       frameIndex: module._tilsen_frame_index(),
       movieFrame: module._tilsen_movie_frame(),
@@ -132,6 +139,21 @@ function startMusic(music) {
   });
 }
 
+async function runSteps() {
+  stepping = true;
+  let goesOn = 0;
+  try {
+    goesOn = await module.ccall('tilsen_step', 'number', [], [], { async: true });
+  } catch (error) {
+    console.error(error);
+    showEnd(`the show stopped: ${error.message || error}`);
+  }
+  stepping = false;
+  if (goesOn && running) {
+    requestAnimationFrame(runSteps);
+  }
+}
+
 async function start(music) {
   startOverlay.hidden = true;
   try {
@@ -141,7 +163,9 @@ async function start(music) {
     return;
   }
   running = true;
-  module._tilsen_start();
+  if (module._tilsen_start()) {
+    requestAnimationFrame(runSteps);
+  }
 }
 
 async function load() {
