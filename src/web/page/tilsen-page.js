@@ -205,6 +205,7 @@ async function runSteps() {
     goesOn = await module.ccall('tilsen_step', 'number', [], [], { async: true });
   } catch (error) {
     console.error(error);
+    window.tilsenPage.musicStop();
     fail(endOverlay, `the show stopped: ${error.message || error}. Reload the page to try again.`);
   }
   stepping = false;
