@@ -19,4 +19,10 @@ void tilsenPageMusicStop();
 void tilsenPageMusicVolume(int32_t volume);
 // The show has ended (its end, a quit key or a display error): no more steps are run.
 void tilsenPageEnded();
+// The page's clock in milliseconds (fractions included); only differences are used.
+double tilsenPageNow();
+// Hands the tab back to the page (its input, its painting) and returns when the page has
+// run its waiting work. Only a step the page started as resumable may call it: the step's
+// stack is saved and restored around the wait.
+void tilsenPageYield();
 }

@@ -2,12 +2,20 @@
 // its pixels persist from frame to frame (the last scene keeps the one before's picture).
 #include "web/WebDisplay.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include "driver/Show.h"
 #include "web/PageBridge.h"
 
 namespace {
 
 constexpr size_t kRgbaBytes = 4;
 constexpr uint8_t kOpaque = 255;
+
+bool isQuitKey(int32_t key) {
+    return key == Show::kEscape || key == Show::kQuitKey;
+}
 
 } // namespace
 
@@ -28,8 +36,36 @@ int32_t WebDisplay::readKey() {
     return key;
 }
 
+bool WebDisplay::keyWaiting(int32_t code) {
+    if (drawing && tilsenPageNow() - sliceStart >= kDrawSliceMilliseconds) {
+        tilsenPageYield();
+        sliceStart = tilsenPageNow();
+    }
+    return std::find(keys.begin(), keys.end(), code) != keys.end();
+}
+
+uint32_t* WebDisplay::lock() {
+    drawing = true;
+    sliceStart = tilsenPageNow();
+    return pixels.get();
+}
+
 void WebDisplay::pressKey(int32_t key) {
-    if (key != 0 && keys.size() < kKeyQueueLimit) {
+    if (key == 0) {
+        return;
+    }
+    if (keys.size() < kKeyQueueLimit) {
+        keys.push_back(key);
+        return;
+    }
+    if (!isQuitKey(key)) {
+        return;
+    }
+    // A full queue of quit keys already ends the show; one more would change nothing.
+    const auto newestOther = std::find_if(keys.rbegin(), keys.rend(),
+                                          [](int32_t waiting) { return !isQuitKey(waiting); });
+    if (newestOther != keys.rend()) {
+        keys.erase(std::next(newestOther).base());
         keys.push_back(key);
     }
 }

@@ -1,5 +1,8 @@
 // The show's display in a browser: the 320x200 surface goes to the page's canvas as RGBA
 // bytes at each present; keys come from the page's key handler through a short queue.
+// The page runs on one thread, so a frame that draws long hands the tab back to the page
+// every kDrawSliceMilliseconds, at the stop checks the frame asks while it draws: keys
+// pressed meanwhile reach the queue, and a quit key among them cuts the frame short.
 #pragma once
 
 #include <cstddef>
@@ -11,15 +14,22 @@
 
 class WebDisplay final : public Display {
 public:
-    // Keys pressed faster than the show reads them beyond this many are dropped.
+    // Keys pressed faster than the show reads them beyond this many are dropped; a quit key
+    // never is (it takes the place of the newest other key).
     static constexpr size_t kKeyQueueLimit = 64;
+    // Longest stretch of drawing between two hand-backs to the page: well under what a
+    // person notices, well over a normal frame (which therefore never yields).
+    static constexpr double kDrawSliceMilliseconds = 40.0;
 
     WebDisplay(int32_t surfaceWidth, int32_t surfaceHeight);
 
     void open() override;
     int32_t readKey() override;
-    uint32_t* lock() override { return pixels.get(); }
-    void unlock() override {}
+    // Anywhere in the queue: a quit key is seen at once, however many keys wait before it.
+    // Asked while a frame is drawn, it first yields to the page once the slice is spent.
+    bool keyWaiting(int32_t code) override;
+    uint32_t* lock() override;
+    void unlock() override { drawing = false; }
     void present() override;
     void close() override;
     void destroy() override {}
@@ -40,4 +50,9 @@ private:
     std::unique_ptr<uint8_t[]> rgba;
     std::deque<int32_t> keys;
     int64_t presents = 0;
+    // Between lock and unlock; only then may keyWaiting yield (the page's step is the only
+    // caller that can wait for it).
+    bool drawing = false;
+    // Page time (milliseconds) the current slice of drawing began.
+    double sliceStart = 0.0;
 };

@@ -1,13 +1,15 @@
 // The show in a browser tab. The page fills the file system's /data with the show's files,
-// starts the music on the visitor's click, then calls tilsen_start; from there each
-// animation frame runs one step of the show. The exported queries let the page (and its
-// tests) see the script's state and which frame of a movie file is on screen.
+// starts the music on the visitor's click, then calls tilsen_start; from there the page
+// runs tilsen_step once an animation frame, resumable (a long frame yields to the page while
+// it draws, see WebDisplay), never starting a step before the last one has returned. The
+// exported queries let the page (and its tests) see the script's state and which frame of
+// a movie file is on screen; they may be called while a step waits.
 #include <emscripten/emscripten.h>
-#include <emscripten/html5.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -38,6 +40,9 @@ public:
         shown = static_cast<int32_t>(next > INT32_MAX ? INT32_MAX : next);
     }
     void close() override { inner->close(); }
+    void setStopCheck(std::function<bool()> check) override {
+        inner->setStopCheck(std::move(check));
+    }
 
 private:
     std::unique_ptr<Movie> inner;
@@ -71,7 +76,31 @@ struct WebShow {
 // The one running show; the browser's callbacks have no other way to reach it.
 std::unique_ptr<WebShow> running;
 
-EM_BOOL onAnimationFrame(double, void*) {
+} // namespace
+
+extern "C" {
+
+// Makes a new show and runs what comes before its first frame; 1 when the page should
+// go on stepping it, 0 when it has already ended (the page has been told).
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_start() {
+    if (running && !running->show.ended()) {
+        return 0;
+    }
+    running = std::make_unique<WebShow>();
+    running->show.start();
+    if (running->show.ended()) {
+        tilsenPageEnded();
+        return 0;
+    }
+    return 1;
+}
+
+// One step of the show; 1 while it goes on. The time of a step that drew includes the
+// page's turns while it yielded.
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_step() {
+    if (!running || running->show.ended()) {
+        return 0;
+    }
     WebShow& web = *running;
     const int64_t before = web.display.presentCount();
     const double start = emscripten_get_now();
@@ -86,26 +115,9 @@ EM_BOOL onAnimationFrame(double, void*) {
     }
     if (!goesOn) {
         tilsenPageEnded();
-        return EM_FALSE;
+        return 0;
     }
-    return EM_TRUE;
-}
-
-} // namespace
-
-extern "C" {
-
-EMSCRIPTEN_KEEPALIVE void tilsen_start() {
-    if (running && !running->show.ended()) {
-        return;
-    }
-    running = std::make_unique<WebShow>();
-    running->show.start();
-    if (running->show.ended()) {
-        tilsenPageEnded();
-        return;
-    }
-    emscripten_request_animation_frame_loop(onAnimationFrame, nullptr);
+    return 1;
 }
 
 EMSCRIPTEN_KEEPALIVE void tilsen_key(int32_t key) {

@@ -1,13 +1,16 @@
 // The browser platform's drivers against a page stand-in: the surface reaches the page as
-// RGBA bytes the canvas keeps exactly, keys queue in order within a bound, volumes outside
-// 0..256 never reach the page, and each display call lands on its page call.
+// RGBA bytes the canvas keeps exactly, keys queue in order within a bound that never drops
+// a quit key, a long frame hands the tab back to the page, volumes outside 0..256 never
+// reach the page, and each display call lands on its page call.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "driver/Show.h"
 #include "web/PageBridge.h"
 #include "web/WebDisplay.h"
 #include "web/WebMusic.h"
@@ -18,6 +21,10 @@ struct PageCalls {
     std::vector<std::string> calls;
     std::vector<uint8_t> lastFrame;
     uint32_t playTime = 0;
+    double now = 0.0;
+    int32_t yields = 0;
+    // What the page does while the show has yielded to it (a key handler, say).
+    std::function<void()> duringYield;
 };
 
 PageCalls page;
@@ -46,6 +53,15 @@ void tilsenPageMusicVolume(int32_t volume) {
 }
 void tilsenPageEnded() {
     page.calls.push_back("ended");
+}
+double tilsenPageNow() {
+    return page.now;
+}
+void tilsenPageYield() {
+    ++page.yields;
+    if (page.duringYield) {
+        page.duringYield();
+    }
 }
 }
 
@@ -116,6 +132,55 @@ TEST_F(WebPlatform, KeysBeyondTheQueueLimitAreDropped) {
         ASSERT_EQ(display.readKey(), static_cast<int32_t>(i + 1));
     }
     EXPECT_EQ(display.readKey(), 0);
+}
+
+TEST_F(WebPlatform, AQuitKeyBehindAFullQueueIsWaitingAtOnceAndNeverDropped) {
+    constexpr int32_t kOther = 65;
+    for (int32_t quit : {Show::kEscape, Show::kQuitKey}) {
+        WebDisplay display(1, 1);
+        for (size_t i = 0; i < WebDisplay::kKeyQueueLimit + 36; ++i) {
+            display.pressKey(kOther);
+        }
+        EXPECT_FALSE(display.keyWaiting(quit));
+        display.pressKey(quit);
+        EXPECT_TRUE(display.keyWaiting(quit)) << quit;
+        // It took the newest other key's place: the queue stays within its bound, and
+        // the keys read before it are the ones pressed before it.
+        size_t read = 0;
+        int32_t last = 0;
+        for (int32_t key = display.readKey(); key != 0; key = display.readKey()) {
+            ++read;
+            last = key;
+        }
+        EXPECT_EQ(read, WebDisplay::kKeyQueueLimit);
+        EXPECT_EQ(last, quit);
+        EXPECT_FALSE(display.keyWaiting(quit));
+    }
+}
+
+TEST_F(WebPlatform, ALongFrameYieldsToThePageAndSeesTheKeysPressedMeanwhile) {
+    WebDisplay display(1, 1);
+    page.duringYield = [&display] { display.pressKey(Show::kEscape); };
+    page.now = 1000.0;
+    display.lock();
+    // Stop checks within the slice never yield: a normal frame draws without a pause.
+    page.now += WebDisplay::kDrawSliceMilliseconds - 1.0;
+    EXPECT_FALSE(display.keyWaiting(Show::kEscape));
+    EXPECT_EQ(page.yields, 0);
+    // Past it, the check yields first, then sees the key that came meanwhile.
+    page.now += 2.0;
+    EXPECT_TRUE(display.keyWaiting(Show::kEscape));
+    EXPECT_EQ(page.yields, 1);
+    // A new slice starts at the yield.
+    page.duringYield = nullptr;
+    page.now += WebDisplay::kDrawSliceMilliseconds - 1.0;
+    EXPECT_TRUE(display.keyWaiting(Show::kEscape));
+    EXPECT_EQ(page.yields, 1);
+    // Outside a frame (after unlock) nothing may wait on the page, however late it is.
+    display.unlock();
+    page.now += 10 * WebDisplay::kDrawSliceMilliseconds;
+    EXPECT_TRUE(display.keyWaiting(Show::kEscape));
+    EXPECT_EQ(page.yields, 1);
 }
 
 TEST_F(WebPlatform, CloseAndErrorsReachThePage) {

@@ -1,5 +1,7 @@
 // Helpers of the browser tests: a static server for a site folder on a free local port,
 // Debian's chromium through puppeteer-core, and the native movie tool's frames.
+// kOtherHost names the same server as a host that is not this machine (the browser
+// resolves it to 127.0.0.1): a page from it over http is not a secure context.
 import { createServer } from 'node:http';
 import { readFile } from 'node:fs/promises';
 import { execFileSync } from 'node:child_process';
@@ -10,6 +12,8 @@ const kTypes = {
   '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
   '.png': 'image/png',
 };
+
+export const kOtherHost = 'tilsen.test';
 
 // Serves root at http://127.0.0.1:<port>/; resolves to { url, close }.
 export function serve(root) {
@@ -31,6 +35,7 @@ export function serve(root) {
   return new Promise((resolve) => {
     server.listen(0, '127.0.0.1', () => resolve({
       url: `http://127.0.0.1:${server.address().port}/`,
+      otherHostUrl: `http://${kOtherHost}:${server.address().port}/`,
       close: () => new Promise((done) => server.close(done)),
     }));
   });
@@ -46,16 +51,19 @@ export async function launchChromium() {
     protocolTimeout: 120000,
     args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required',
       '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
-      '--disable-backgrounding-occluded-windows', '--window-size=960,720'],
+      '--disable-backgrounding-occluded-windows', '--window-size=960,720',
+      `--host-resolver-rules=MAP ${kOtherHost} 127.0.0.1`],
   });
 }
 
-// Opens the page, collects console errors and page errors, clicks the start overlay once
-// it offers to start.
-export async function openShow(browser, url) {
+// Opens the page, collecting console errors and page errors (errors) and every console
+// line (messages).
+export async function openPage(browser, url) {
   const page = await browser.newPage();
   const errors = [];
+  const messages = [];
   page.on('console', (message) => {
+    messages.push(message.text());
     if (message.type() === 'error') {
       errors.push(message.text());
     }
@@ -64,9 +72,15 @@ export async function openShow(browser, url) {
   page.on('requestfailed', (request) => errors.push(`request failed: ${request.url()}`));
   await page.setViewport({ width: 960, height: 720 });
   await page.goto(url, { waitUntil: 'load', timeout: 60000 });
-  await page.waitForFunction(
+  return { page, errors, messages };
+}
+
+// openPage, then waits until the start overlay offers to start.
+export async function openShow(browser, url) {
+  const opened = await openPage(browser, url);
+  await opened.page.waitForFunction(
     () => document.getElementById('start').textContent === 'click to start', { timeout: 60000 });
-  return { page, errors };
+  return opened;
 }
 
 export async function state(page) {
