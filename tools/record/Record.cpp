@@ -61,6 +61,11 @@ class PngFrames final : public FrameSink {
 public:
     explicit PngFrames(std::string directory) : dir(std::move(directory)) {}
     bool writeFrame(const uint32_t* pixels, int32_t width, int32_t height) override {
+        // One picture may stand for many frames, each a large PNG to write: a stop signal
+        // ends them at once rather than after the last.
+        if (stopSignal() != 0) {
+            return false;
+        }
         auto file = std::make_unique<AtomicFile>(dir + "/" + frameFileName(pending.size(), ".png"));
         if (!file->create(problem)) {
             return false;
