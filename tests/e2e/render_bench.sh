@@ -23,7 +23,7 @@ for movie in "${movies[@]}"; do
   if ! "$mvz" render "$movie" "$out" --raw >/dev/null; then
     echo "mvz render failed on $movie"; exit 1
   fi
-  count=$(find "$out" -name 'frame_*.raw' | wc -l)
+  count=$(find "$out" -name 'frame[0-9]*.raw' | wc -l)
   if [ "$count" -eq 0 ]; then
     echo "no frames rendered from $movie"; exit 1
   fi

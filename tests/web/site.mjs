@@ -105,7 +105,7 @@ export async function capture(page) {
 // Frame `index` of a movie file as drawn by the native tool: 0xAARRGGBB little-endian words.
 export function nativeFrame(mvz, movie, index, workDir) {
   execFileSync(mvz, ['render', movie, workDir, '--frames', '1', '--skip', String(index), '--raw']);
-  return readFile(join(workDir, 'frame_0000.raw'));
+  return readFile(join(workDir, 'frame000000.raw'));
 }
 
 export async function waitFor(page, predicate, arg, timeoutMs) {

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -70,6 +71,51 @@ void AtomicFile::removeTempFilesOnSignals() {
     }
 }
 
+namespace {
+// The kernel's own bound on links followed in one name.
+constexpr int32_t kMaxLinks = 40;
+
+// The name a write to name lands on when name is a symbolic link to a file that does not
+// exist yet: the links followed one by one (a relative one from its own folder). False
+// with the reason for a loop or a link that cannot be read.
+bool followDanglingLinks(std::string& name, int& reason) {
+    for (int32_t hops = 0; hops < kMaxLinks; ++hops) {
+        struct stat info {};
+        if (lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return true;
+        }
+        std::vector<char> link(PATH_MAX + 1);
+        const ssize_t length = readlink(name.c_str(), link.data(), PATH_MAX);
+        if (length < 0) {
+            reason = errno;
+            return false;
+        }
+        std::string next(link.data(), static_cast<size_t>(length));
+        const size_t slash = name.rfind('/');
+        if (next.empty() || (next[0] != '/' && slash != std::string::npos)) {
+            next = name.substr(0, slash + 1) + next;
+        }
+        name = next;
+    }
+    reason = ELOOP;
+    return false;
+}
+} // namespace
+
+bool sameFile(const std::string& one, const std::string& other) {
+    struct stat a {};
+    struct stat b {};
+    const bool aExists = stat(one.c_str(), &a) == 0;
+    const bool bExists = stat(other.c_str(), &b) == 0;
+    if (aExists || bExists) {
+        return aExists && bExists && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    }
+    std::error_code ignored;
+    namespace fs = std::filesystem;
+    return fs::weakly_canonical(fs::absolute(one, ignored), ignored) ==
+           fs::weakly_canonical(fs::absolute(other, ignored), ignored);
+}
+
 std::string fileError(const std::string& fileName, int errorNumber) {
     return fileName + ": " + (errorNumber != 0 ? std::strerror(errorNumber) : "write failed");
 }
@@ -100,6 +146,9 @@ bool AtomicFile::create(std::string& error) {
         if (realpath(target.c_str(), resolved.data()) != nullptr) {
             target = resolved.data();
         }
+    } else if (int reason = 0; !followDanglingLinks(target, reason)) {
+        error = fileError(target, reason);
+        return false;
     }
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);

@@ -4,7 +4,9 @@
 // its temporary file. Writers open tempName() by name, in whatever way they write.
 // A final name that is a device or a pipe (/dev/stdout, /dev/null) is written directly:
 // it has no old contents to keep, and renaming over it would replace the device node. A
-// symbolic link is followed, so that the file it points to is replaced, not the link.
+// symbolic link is followed, so that the file it points to is replaced, not the link, and
+// the temporary file lies beside that file; a link to a file that does not exist yet makes
+// that file, as a shell's > does.
 #pragma once
 
 #include <string>
@@ -44,3 +46,8 @@ private:
 
 // "file: reason" for the errno value of a failed call on that file.
 std::string fileError(const std::string& fileName, int errorNumber);
+
+// Whether writing one name would replace what the other names: the same device and inode
+// when both exist, else the same absolute name once symbolic links are followed. A tool
+// refuses an output that is one of its inputs with this.
+bool sameFile(const std::string& one, const std::string& other);

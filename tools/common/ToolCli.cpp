@@ -1,6 +1,7 @@
 // CLI11 throws its help request and its parse errors; they end here, one way for every tool.
 #include "ToolCli.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <iostream>
@@ -8,18 +9,30 @@
 
 namespace toolcli {
 
-CLI::Validator countValidator() {
+CLI::Validator wholeNumber(int64_t low, int64_t high) {
     return CLI::Validator(
-        [](std::string& text) -> std::string {
-            uint32_t value = 0;
+        [low, high](std::string& text) -> std::string {
+            // from_chars alone would take a leading minus; only digits are a whole number.
+            const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+                return c >= '0' && c <= '9';
+            });
+            int64_t value = 0;
             const char* end = text.data() + text.size();
             const auto result = std::from_chars(text.data(), end, value);
-            if (text.empty() || result.ec != std::errc() || result.ptr != end) {
-                return "'" + text + "' is not a whole number from 0 to 4294967295";
+            if (!digits || result.ec != std::errc() || result.ptr != end || value < low ||
+                value > high) {
+                return "'" + text + "' is not a whole number from " + std::to_string(low) + " to " +
+                       std::to_string(high);
             }
+            // Leading zeros could be read as octal further on; the value is decimal.
+            text = std::to_string(value);
             return std::string();
         },
-        "COUNT");
+        "INT in [" + std::to_string(low) + " - " + std::to_string(high) + "]");
+}
+
+CLI::Validator countValidator() {
+    return wholeNumber(0, UINT32_MAX).description("COUNT");
 }
 
 int parse(CLI::App& app, int argc, char** argv) {

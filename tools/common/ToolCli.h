@@ -4,14 +4,21 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 
 namespace toolcli {
 inline constexpr int kUsageStatus = 2;
 // What parse returns when the program should go on.
 inline constexpr int kParsed = -1;
 
-// Checks that an option's value is a whole number from 0 to 2^32 - 1, naming the value
-// when it is not ("--frames: '-3' is not a whole number from 0 to 4294967295").
+// Checks that an option's value is a whole number from low to high written in decimal
+// digits only, naming the value when it is not ("--scale: '3.5' is not a whole number from
+// 1 to 12"). Signs, spaces, fractions and prefixes such as 0x are refused rather than read
+// in some way of their own; the text handed on to the option is the plain decimal, which
+// is why it goes in with ->transform (->check would hand on the text as it came, and
+// CLI11 reads "010" as octal).
+CLI::Validator wholeNumber(int64_t low, int64_t high);
+// wholeNumber from 0 to 2^32 - 1.
 CLI::Validator countValidator();
 
 // Parses argv into app. kParsed, or the status the program should exit with after the

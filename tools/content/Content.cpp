@@ -19,7 +19,10 @@ void writeMovies(const std::string& dir) {
 }
 
 void writeAllContent(const std::string& dir) {
+    // The show needs the files of one run: none is put in place until all are written.
+    HeldFiles held;
     writeMusic(dir);
     writeMovies(dir);
     writePictures(dir);
+    held.placeAll();
 }

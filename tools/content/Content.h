@@ -1,5 +1,6 @@
 // Writes the show's files into a directory: "music.xm", the three movies and the five
-// raw pictures. Throws std::runtime_error when a file cannot be written.
+// raw pictures. Throws std::runtime_error when a file cannot be written; writeAllContent
+// then leaves every older file as it was.
 #pragma once
 
 #include <string>

@@ -18,9 +18,19 @@ int main(int argc, char** argv) {
         return status;
     }
     AtomicFile::removeTempFilesOnSignals();
+    std::error_code ec;
+    const std::filesystem::path dir(outDir);
+    if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec)) {
+        std::fprintf(stderr, "tilsen-content: %s: it exists and is not a folder\n", outDir.c_str());
+        return 1;
+    }
+    std::filesystem::create_directories(dir, ec);
+    if (ec) {
+        std::fprintf(stderr, "tilsen-content: cannot create the folder %s: %s\n", outDir.c_str(),
+                     ec.message().c_str());
+        return 1;
+    }
     try {
-        const std::filesystem::path dir(outDir);
-        std::filesystem::create_directories(dir);
         writeAllContent(dir.string());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tilsen-content: %s\n", e.what());

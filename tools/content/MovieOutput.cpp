@@ -1,5 +1,5 @@
 // Movie files through the shared MovieWriter (gzip level 9, fixed header bytes), written
-// under a temporary name and put in place only when whole.
+// under a temporary name and put in place only when whole (with every other held file).
 #include "MovieOutput.h"
 
 #include <cerrno>
@@ -7,18 +7,47 @@
 #include <memory>
 #include <stdexcept>
 
-#include "AtomicFile.h"
 #include "movie/MovieWriter.h"
+
+namespace {
+// The HeldFiles that takes finished files, if one lives.
+HeldFiles* holder = nullptr;
+} // namespace
+
+HeldFiles::HeldFiles() {
+    if (holder != nullptr) {
+        throw std::logic_error("files are already held");
+    }
+    holder = this;
+}
+
+HeldFiles::~HeldFiles() {
+    holder = nullptr;
+}
+
+void HeldFiles::placeAll() {
+    std::string error;
+    for (const std::unique_ptr<AtomicFile>& file : files) {
+        if (!file->commit(error)) {
+            throw std::runtime_error(error);
+        }
+    }
+    files.clear();
+}
 
 void writeFileAtomically(const std::string& fileName,
                          const std::function<void(const std::string&)>& write) {
-    AtomicFile file(fileName);
+    auto file = std::make_unique<AtomicFile>(fileName);
     std::string error;
-    if (!file.create(error)) {
+    if (!file->create(error)) {
         throw std::runtime_error(error);
     }
-    write(file.tempName());
-    if (!file.commit(error)) {
+    write(file->tempName());
+    if (holder != nullptr) {
+        holder->files.push_back(std::move(file));
+        return;
+    }
+    if (!file->commit(error)) {
         throw std::runtime_error(error);
     }
 }

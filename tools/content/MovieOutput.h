@@ -3,17 +3,39 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "DrawList.h"
 
 // Calls write(tempName) to write the file under a temporary name beside fileName, then
-// renames it over fileName. When write throws, or the file cannot be put in place, an
-// older fileName stays as it was and the temporary file is removed; errors are thrown as
-// std::runtime_error naming the file and the reason.
+// renames it over fileName (or, while a HeldFiles lives, leaves that to it). When write
+// throws, or the file cannot be put in place, an older fileName stays as it was and the
+// temporary file is removed; errors are thrown as std::runtime_error naming the file and
+// the reason.
 void writeFileAtomically(const std::string& fileName,
                          const std::function<void(const std::string&)>& write);
+
+// While a HeldFiles lives, every file written through writeFileAtomically stays under its
+// temporary name; placeAll renames them all over their final names once all are whole.
+// Dropped before that, it removes them: a run that fails part-way leaves the older files
+// as they were, never a mix of old and new. One at a time; not for several threads.
+class HeldFiles {
+public:
+    HeldFiles();
+    ~HeldFiles();
+    HeldFiles(const HeldFiles&) = delete;
+    HeldFiles& operator=(const HeldFiles&) = delete;
+    // Throws std::runtime_error naming the file that could not be put in place.
+    void placeAll();
+
+private:
+    std::vector<std::unique_ptr<AtomicFile>> files;
+    friend void writeFileAtomically(const std::string&,
+                                    const std::function<void(const std::string&)>&);
+};
 
 // Writes bytes as fileName the same way.
 void writeFileBytes(const std::string& fileName, const std::vector<uint8_t>& bytes);

@@ -18,10 +18,10 @@
 #include <iostream>
 #include <limits>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "AtomicFile.h"
+#include "FrameFiles.h"
 #include "MovieText.h"
 #include "PathWalk.h"
 #include "PngFile.h"
@@ -215,24 +215,6 @@ bool writeRaw(const std::string& fileName, const std::vector<uint32_t>& pixels) 
     return static_cast<bool>(out);
 }
 
-// "frame_" + digits + ".png" or ".raw": the names render writes, and the only files it
-// ever removes.
-bool isFrameName(const std::string& name) {
-    constexpr std::string_view kPrefix = "frame_";
-    constexpr size_t kSuffixLength = 4;
-    if (name.size() <= kPrefix.size() + kSuffixLength ||
-        name.compare(0, kPrefix.size(), kPrefix) != 0) {
-        return false;
-    }
-    const std::string suffix = name.substr(name.size() - kSuffixLength);
-    if (suffix != ".png" && suffix != ".raw") {
-        return false;
-    }
-    const std::string digits =
-        name.substr(kPrefix.size(), name.size() - kPrefix.size() - kSuffixLength);
-    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 struct RenderOptions {
     std::string movieFile;
     std::string outDir;
@@ -276,10 +258,8 @@ int runRender(const RenderOptions& options) {
         if (!options.limited && player.hasEnded()) {
             break;
         }
-        std::array<char, 32> name{};
-        std::snprintf(name.data(), name.size(), options.raw ? "frame_%04u.raw" : "frame_%04u.png",
-                      call);
-        AtomicFile file((outDir / name.data()).string());
+        const std::string name = frameFileName(call, options.raw ? ".raw" : ".png");
+        AtomicFile file((outDir / name).string());
         std::string error;
         if (!file.create(error)) {
             return failure(error);
@@ -292,24 +272,11 @@ int runRender(const RenderOptions& options) {
         if (!file.commit(error, AtomicFile::Sync::kNo)) {
             return failure(error);
         }
-        writtenNames.emplace_back(name.data());
+        writtenNames.push_back(name);
     }
-    // Frames an earlier render left beyond these would pass for part of this one.
-    std::sort(writtenNames.begin(), writtenNames.end());
     uint32_t removed = 0;
-    std::error_code listed;
-    for (const auto& entry : std::filesystem::directory_iterator(outDir, listed)) {
-        const std::string name = entry.path().filename().string();
-        if (isFrameName(name) &&
-            !std::binary_search(writtenNames.begin(), writtenNames.end(), name)) {
-            std::error_code gone;
-            if (std::filesystem::remove(entry.path(), gone)) {
-                ++removed;
-            } else if (gone) {
-                return failure(entry.path().string() +
-                               ": cannot remove an old frame: " + gone.message());
-            }
-        }
+    if (!removeOtherFrames(outDir.string(), writtenNames, removed, problem)) {
+        return failure(problem);
     }
     const size_t written = writtenNames.size();
     std::cout << "wrote " << written << " frame" << (written == 1 ? "" : "s") << " to "
@@ -325,12 +292,22 @@ int runRender(const RenderOptions& options) {
     return 0;
 }
 
+// An output that is the input would be replaced by what is read from it.
+int refuseInputAsOutput(const std::string& input, const std::string& output) {
+    return failure("cannot write " + output + ": it is the file being read (" + input +
+                   "); give the output another name");
+}
+
 // A damaged movie still gives the text of the frames before the damage (that is what the
 // text form is for), with status 1; a file that cannot be written leaves TEXT as it was.
+
 int runDecode(const std::string& movieFile, const std::string& textFile) {
     std::string error;
     if (!checkMovie(movieFile, error)) {
         return failure(error);
+    }
+    if (sameFile(movieFile, textFile)) {
+        return refuseInputAsOutput(movieFile, textFile);
     }
     AtomicFile file(textFile);
     if (!file.create(error)) {
@@ -358,6 +335,9 @@ int runEncode(const std::string& textFile, const std::string& movieFile) {
     std::ifstream in(textFile);
     if (!in) {
         return failure(fileError(textFile, errno));
+    }
+    if (sameFile(textFile, movieFile)) {
+        return refuseInputAsOutput(textFile, movieFile);
     }
     AtomicFile file(movieFile);
     std::string error;
@@ -395,13 +375,13 @@ int main(int argc, char** argv) {
     CLI::App* renderCommand =
         app.add_subcommand("render", "draw the frames as the show does, into OUTDIR");
     renderCommand->add_option("MOVIE", render.movieFile, "movie file")->required();
-    renderCommand->add_option("OUTDIR", render.outDir, "folder for frame_NNNN.png (or .raw)")
+    renderCommand->add_option("OUTDIR", render.outDir, "folder for frame000000.png ... (or .raw)")
         ->required();
     CLI::Option* frames =
         renderCommand->add_option("--frames", render.frames, "render calls (default: to the end)")
-            ->check(toolcli::countValidator());
+            ->transform(toolcli::countValidator());
     renderCommand->add_option("--skip", render.skip, "frames skipped before each call")
-        ->check(toolcli::countValidator());
+        ->transform(toolcli::countValidator());
     renderCommand->add_flag("--raw", render.raw,
                             "320x200 (times --scale) little-endian 0xAARRGGBB words");
     renderCommand
@@ -409,7 +389,7 @@ int main(int argc, char** argv) {
                      "frames K times the movie's 320x200, drawn at that size with sharp edges "
                      "(1 to 12, default 1)")
         ->type_name("K")
-        ->check(CLI::Range(1, kMaxRenderScale));
+        ->transform(toolcli::wholeNumber(1, kMaxRenderScale));
 
     CLI::App* encode = app.add_subcommand("encode", "text form to a gzip movie");
     encode->add_option("TEXT", textFile, "text file")->required();
@@ -428,20 +408,26 @@ int main(int argc, char** argv) {
         return toolcli::kUsageStatus;
     }
     render.limited = frames->count() > 0;
+    int status = kFailStatus;
     try {
         if (info->parsed()) {
-            return runInfo(movieFile);
+            status = runInfo(movieFile);
+        } else if (renderCommand->parsed()) {
+            status = runRender(render);
+        } else if (encode->parsed()) {
+            status = runEncode(textFile, movieFile);
+        } else {
+            status = runDecode(movieFile, textFile);
         }
-        if (renderCommand->parsed()) {
-            return runRender(render);
-        }
-        if (encode->parsed()) {
-            return runEncode(textFile, movieFile);
-        }
-        return runDecode(movieFile, textFile);
     } catch (const std::bad_alloc&) {
         return failure("out of memory");
     } catch (const std::exception& e) {
         return failure(e.what());
     }
+    // What info and render print is their result: output that was lost is a failure.
+    std::cout.flush();
+    if (!std::cout || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        return failure(fileError("standard output", errno));
+    }
+    return status;
 }

@@ -1,18 +1,43 @@
-// posix_spawn with the pipe's write end closed in the child. A child that dies makes
-// writes fail with EPIPE (the tool ignores SIGPIPE) instead of ending the recorder.
+// posix_spawn with the pipe's ends kept off the standard descriptors and closed in the
+// child on exec. A child that dies makes writes fail with EPIPE (the tool ignores SIGPIPE)
+// instead of ending the recorder. The pipe is non-blocking on our side: a write that finds
+// it full waits in poll, which a stop signal (or the bounded wait) ends.
 #include "ChildProcess.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
 #include "StopSignal.h"
 
 extern char** environ;
+
+namespace {
+constexpr int kFirstFreeDescriptor = 3;
+
+// With a standard stream closed, pipe() hands out its number; a pipe end there would be
+// taken for that stream (or closed in the child). Moves fd above the standard three.
+bool moveAboveStandard(int& fd) {
+    if (fd >= kFirstFreeDescriptor) {
+        return true;
+    }
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, kFirstFreeDescriptor);
+    if (moved < 0) {
+        return false;
+    }
+    ::close(fd);
+    fd = moved;
+    return true;
+}
+} // namespace
 
 ChildProcess::~ChildProcess() {
     finish();
@@ -40,7 +65,10 @@ std::string ChildProcess::findProgram(const std::string& name) {
 }
 
 bool ChildProcess::start(const std::vector<std::string>& args, bool withInput) {
+    startProblem.clear();
+    ending.clear();
     if (pid != -1 || args.empty()) {
+        startProblem = std::strerror(EINVAL);
         return false;
     }
     std::vector<char*> argv;
@@ -50,15 +78,23 @@ bool ChildProcess::start(const std::vector<std::string>& args, bool withInput) {
     argv.push_back(nullptr);
 
     int fds[2] = {-1, -1};
-    if (withInput && pipe(fds) != 0) {
-        return false;
+    if (withInput) {
+        if (pipe2(fds, O_CLOEXEC) != 0 || !moveAboveStandard(fds[0]) ||
+            !moveAboveStandard(fds[1]) || fcntl(fds[1], F_SETFL, O_NONBLOCK) != 0) {
+            startProblem = std::strerror(errno);
+            for (const int fd : fds) {
+                if (fd >= 0) {
+                    ::close(fd);
+                }
+            }
+            return false;
+        }
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (withInput) {
+        // Both ends close on exec; dup2 gives standard input a copy that stays open.
         posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addclose(&actions, fds[1]);
     }
     pid_t child = -1;
     const int result = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
@@ -67,6 +103,7 @@ bool ChildProcess::start(const std::vector<std::string>& args, bool withInput) {
         ::close(fds[0]);
     }
     if (result != 0) {
+        startProblem = std::strerror(result);
         if (withInput) {
             ::close(fds[1]);
         }
@@ -83,15 +120,21 @@ bool ChildProcess::write(const void* data, size_t bytes) {
     }
     const char* p = static_cast<const char*>(data);
     while (bytes > 0) {
-        const ssize_t n = ::write(input, p, bytes);
-        if (n < 0) {
-            if (errno == EINTR && stopSignal() == 0) {
-                continue;
-            }
+        // Looked at before every write: a signal that cut a write short is not lost.
+        if (stopSignal() != 0) {
             return false;
         }
-        p += n;
-        bytes -= static_cast<size_t>(n);
+        const ssize_t n = ::write(input, p, bytes);
+        if (n > 0) {
+            p += n;
+            bytes -= static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        }
+        pollfd room{input, POLLOUT, 0};
+        poll(&room, 1, kStopLookMs);
     }
     return true;
 }
@@ -106,11 +149,29 @@ bool ChildProcess::finish() {
     }
     int status = 0;
     pid_t r = -1;
+    bool killed = false;
     do {
         r = waitpid(pid, &status, 0);
+        if (r == -1 && errno == EINTR && stopSignal() != 0 && !killed) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+        }
     } while (r == -1 && errno == EINTR);
     pid = -1;
-    return r != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (r == -1) {
+        ending = std::string("could not be waited for: ") + std::strerror(errno);
+        return false;
+    }
+    if (WIFSIGNALED(status)) {
+        ending = "was ended by signal " + std::to_string(WTERMSIG(status)) + " (" +
+                 strsignal(WTERMSIG(status)) + ")";
+        return false;
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+        ending = "exited with status " + std::to_string(WEXITSTATUS(status));
+        return false;
+    }
+    return WIFEXITED(status);
 }
 
 void ChildProcess::kill() {

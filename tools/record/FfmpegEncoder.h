@@ -54,8 +54,13 @@ public:
     bool end(uint64_t frameCount) override;
     // frames stereo sample frames starting at sample frame `at`.
     bool writeSound(const int16_t* samples, size_t frames, uint64_t at);
+    // Why start failed to start ffmpeg (the system's words); empty when it started.
+    const std::string& startError() const { return process.startError(); }
     // Ends the stream; true when ffmpeg finished without error.
     bool finish();
+    // How ffmpeg ended when finish gave false ("exited with status 1", "was ended by
+    // signal 9 (Killed)").
+    const std::string& endText() const { return process.endText(); }
     // Stops ffmpeg at once (a failed or interrupted recording).
     void abort();
 

@@ -3,8 +3,13 @@
 // movies opened but not drawn, only times the show for the progress bar; the second
 // pass draws and records, and renders the sound as it goes from the volume changes the
 // show has made so far. Every file is written under a temporary name beside its final
-// one and renamed only once complete; any failure, a stop signal included, removes them.
+// one, and all of them are renamed only once the whole recording has succeeded; any
+// failure, a stop signal included, removes them and leaves older files as they were.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -12,12 +17,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "ChildProcess.h"
 #include "FfmpegEncoder.h"
+#include "FrameFiles.h"
 #include "FrameRepeater.h"
 #include "FrameSampler.h"
 #include "PngFile.h"
@@ -32,6 +39,7 @@
 #include "driver/Pictures.h"
 #include "driver/Show.h"
 #include "movie/MoviePlayer.h"
+#include "platform/StandardStreams.h"
 
 namespace fs = std::filesystem;
 
@@ -42,33 +50,79 @@ constexpr int32_t kStereo = 2;
 constexpr int32_t kAspectHeight = Show::kWidth * 3 / 4; // 240: the 4:3 height of one scale step
 constexpr int32_t kBarWidth = 30;
 constexpr uint32_t kMsPerSecond = 1000;
+// The files the show reads from its data folder; no output may be one of them.
+constexpr std::array<const char*, 9> kShowFiles = {
+    "music.xm", "presents.mvz.gz", "tavo01.mvz.gz", "main02.mvz.gz", "morvane.raw",
+    "pelu.raw", "greets.raw",      "logo.raw",      "credits.raw"};
 
-// What a recording leaves behind until it succeeds: the encoder (borrowed) and the
-// temporary files and folders. It lives in static storage, so every way out, std::exit
-// included, runs its clean-up.
-struct Leftovers {
-    FfmpegEncoder* encoder = nullptr;
-    std::vector<std::string> paths;
-
-    void clear() {
-        if (encoder != nullptr) {
-            encoder->abort();
-            encoder = nullptr;
+// Every frame goes under a temporary name in the folder; commit renames them all (and
+// removes frames an earlier, longer run left), discard removes them.
+class PngFrames final : public FrameSink {
+public:
+    explicit PngFrames(std::string directory) : dir(std::move(directory)) {}
+    bool writeFrame(const uint32_t* pixels, int32_t width, int32_t height) override {
+        // One picture may stand for many frames, each a large PNG to write: a stop signal
+        // ends them at once rather than after the last.
+        if (stopSignal() != 0) {
+            return false;
         }
-        for (const std::string& p : paths) {
-            std::error_code ignored;
-            fs::remove_all(p, ignored);
+        auto file = std::make_unique<AtomicFile>(dir + "/" + frameFileName(pending.size(), ".png"));
+        if (!file->create(problem)) {
+            return false;
         }
-        paths.clear();
+        if (!writePng(file->tempName(), pixels, width, height)) {
+            problem = fileError(file->finalName(), errno);
+            return false;
+        }
+        pending.push_back(std::move(file));
+        return true;
     }
-    void keep(const std::string& path) { std::erase(paths, path); }
-    ~Leftovers() { clear(); }
+    // The first failure, naming the frame file and the reason; empty when none.
+    const std::string& error() const { return problem; }
+    bool commit() {
+        std::vector<std::string> names;
+        for (size_t n = 0; n < pending.size(); ++n) {
+            if (!pending[n]->commit(problem, AtomicFile::Sync::kNo)) {
+                return false;
+            }
+            names.push_back(frameFileName(n, ".png"));
+        }
+        pending.clear();
+        uint32_t removed = 0;
+        return removeOtherFrames(dir, names, removed, problem);
+    }
+    void discard() { pending.clear(); }
+
+private:
+    std::string dir;
+    std::vector<std::unique_ptr<AtomicFile>> pending;
+    std::string problem;
 };
 
-Leftovers leftovers;
+// What a recording leaves behind until it succeeds: the encoder and the temporary files.
+// It lives in static storage, so that every way out, std::exit included, reaches it.
+struct Outputs {
+    FfmpegEncoder encoder;
+    std::unique_ptr<AtomicFile> video;
+    std::unique_ptr<AtomicFile> wav;
+    std::unique_ptr<PngFrames> frames;
+
+    // The encoder first: it may still be writing the video's temporary file.
+    void discard() {
+        encoder.abort();
+        video.reset();
+        wav.reset();
+        if (frames) {
+            frames->discard();
+        }
+    }
+    ~Outputs() { discard(); }
+};
+
+Outputs outputs;
 
 [[noreturn]] void die(const std::string& message) {
-    leftovers.clear();
+    outputs.discard();
     if (stopSignal() != 0) {
         std::fprintf(stderr, "tilsen-record: stopped by signal %d; nothing was written\n",
                      stopSignal());
@@ -97,30 +151,6 @@ private:
     private:
         MoviePlayer player;
     };
-};
-
-// Each frame is written under a temporary name and renamed, so a frame file is either
-// the old one or the new one, whole.
-class PngFrames final : public FrameSink {
-public:
-    explicit PngFrames(std::string directory) : dir(std::move(directory)) {}
-    bool writeFrame(const uint32_t* pixels, int32_t width, int32_t height) override {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame%06llu.png", static_cast<unsigned long long>(count));
-        ++count;
-        const std::string final = dir + "/" + name;
-        const std::string part = dir + "/." + name + ".part";
-        if (!writePng(part, pixels, width, height) ||
-            std::rename(part.c_str(), final.c_str()) != 0) {
-            std::remove(part.c_str());
-            return false;
-        }
-        return true;
-    }
-
-private:
-    std::string dir;
-    uint64_t count = 0;
 };
 
 // One line on standard error, redrawn in place on a terminal: scene, music time, a bar,
@@ -205,61 +235,6 @@ uint32_t timeShow(uint32_t limitMs) {
     return recordingEnd(music, limitMs);
 }
 
-std::string absolute(const std::string& path) {
-    return path.empty() ? path : fs::absolute(path).lexically_normal().string();
-}
-
-// A file the recording will replace must be a file (or not exist yet) in a folder that
-// exists; checked before anything is recorded.
-void checkOutputFile(const std::string& file, const char* what) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(file, ec);
-    if (fs::is_directory(status)) {
-        die("cannot write " + std::string(what) + " " + file + ": it is a directory");
-    }
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        die("cannot write " + std::string(what) + " " + file +
-            ": it exists and is not a regular file");
-    }
-    const fs::path folder = fs::path(file).parent_path();
-    if (!fs::is_directory(folder, ec)) {
-        die("cannot write " + std::string(what) + " " + file + ": the folder " + folder.string() +
-            " does not exist");
-    }
-}
-
-// An empty file with a fresh name in the folder of finalName, removed again on failure.
-std::string temporaryFileBeside(const std::string& finalName) {
-    const fs::path p(finalName);
-    std::string pattern = (p.parent_path() / ("." + p.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) {
-        die("cannot create a temporary file beside " + finalName + ": " + reason());
-    }
-    close(fd);
-    leftovers.paths.push_back(pattern);
-    return pattern;
-}
-
-// Renames a finished temporary file over its final name.
-void moveIntoPlace(const std::string& temporary, const std::string& finalName) {
-    if (std::rename(temporary.c_str(), finalName.c_str()) != 0) {
-        die("cannot rename " + temporary + " to " + finalName + ": " + reason());
-    }
-    leftovers.keep(temporary);
-}
-
-const char* extension(Container container) {
-    switch (container) {
-    case Container::mov:
-        return ".mov";
-    case Container::mkv:
-        return ".mkv";
-    default:
-        return ".mp4";
-    }
-}
-
 // The sound as the recording goes: rendered up to each picture's time before the picture
 // is handed on (every volume change before that time has been made by then), to the WAV
 // file and to the encoder. The pictures pass on to the encoder, if any.
@@ -325,110 +300,186 @@ private:
     Failure failed = Failure::none;
 };
 
-} // namespace
+std::string absolute(const std::string& path) {
+    return path.empty() ? path : fs::absolute(path).lexically_normal().string();
+}
 
-int main(int argc, char** argv) {
-    std::signal(SIGPIPE, SIG_IGN);
-    // A file over the size limit fails its write (EFBIG) and is reported like a full disk.
-    std::signal(SIGXFSZ, SIG_IGN);
-    installStopSignals();
+// A file the recording will replace must be a file (or not exist yet) in a folder that
+// exists; checked before anything is recorded.
+void checkOutputFile(const std::string& file, const char* what) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (fs::is_directory(status)) {
+        die("cannot write " + std::string(what) + " " + file + ": it is a directory");
+    }
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        die("cannot write " + std::string(what) + " " + file +
+            ": it exists and is not a regular file");
+    }
+    const fs::path folder = fs::path(file).parent_path();
+    if (!fs::is_directory(folder, ec)) {
+        die("cannot write " + std::string(what) + " " + file + ": the folder " + folder.string() +
+            " does not exist");
+    }
+}
+
+// An output that is one of the show's files, or the other output, would be replaced by
+// the recording of it: refused before anything is written.
+void refuseInputsAsOutputs(const RecordOptions& options, const std::string& video,
+                           const std::string& wav) {
+    const fs::path data = options.dataDir.empty() ? fs::current_path() : fs::path(options.dataDir);
+    for (const auto& [file, what] : {std::pair{video, "the video"}, std::pair{wav, "the sound"}}) {
+        if (file.empty()) {
+            continue;
+        }
+        for (const char* input : kShowFiles) {
+            if (sameFile(file, (data / input).string())) {
+                die("cannot write " + std::string(what) + " " + file + ": it is the show's " +
+                    input + ", which the recording reads");
+            }
+        }
+    }
+    if (!video.empty() && !wav.empty() && sameFile(video, wav)) {
+        die("cannot write the video and the sound both to " + video);
+    }
+}
+
+// Where the recording goes, absolute, and the ffmpeg it uses.
+struct Targets {
+    std::string video;
+    std::string pngDir;
+    std::string wav;
+    std::string ffmpeg;
+};
+
+// Options: the command line read, or the process ended with help or the usage problem.
+RecordOptions readOptions(int argc, char** argv) {
     RecordOptions options;
     const std::string error =
         parseRecordOptions(std::vector<std::string>(argv + 1, argv + argc), options);
     if (options.help) {
         std::fputs(recordUsage().c_str(), stdout);
-        return 0;
+        std::exit(0);
     }
     if (!error.empty()) {
         std::fprintf(stderr, "tilsen-record: %s\n\n%s", error.c_str(), recordUsage().c_str());
-        return 2;
+        std::exit(2);
     }
-    const std::string output = absolute(options.output);
-    const std::string pngDir = absolute(options.pngDir);
-    const std::string wavFile = absolute(options.wavFile);
+    return options;
+}
 
-    std::string ffmpeg;
-    if (!output.empty()) {
-        ffmpeg = ChildProcess::findProgram("ffmpeg");
-        if (ffmpeg.empty()) {
+// Set-up: every output checked and its temporary file made, before the show is timed.
+Targets setUp(const RecordOptions& options) {
+    Targets t{absolute(options.output), absolute(options.pngDir), absolute(options.wavFile), {}};
+    if (!t.video.empty()) {
+        t.ffmpeg = ChildProcess::findProgram("ffmpeg");
+        if (t.ffmpeg.empty()) {
             die("the ffmpeg command was not found; install the Debian package \"ffmpeg\" "
                 "(apt-get install ffmpeg), or record frames and sound with --png DIR and "
                 "--wav FILE instead");
         }
-        checkOutputFile(output, "the video");
+        checkOutputFile(t.video, "the video");
     }
-    if (!wavFile.empty()) {
-        checkOutputFile(wavFile, "the sound");
+    if (!t.wav.empty()) {
+        checkOutputFile(t.wav, "the sound");
     }
-    if (!pngDir.empty()) {
+    refuseInputsAsOutputs(options, t.video, t.wav);
+    std::string error;
+    if (!t.video.empty()) {
+        outputs.video = std::make_unique<AtomicFile>(t.video);
+        if (!outputs.video->create(error)) {
+            die("cannot write the video: " + error);
+        }
+    }
+    if (!t.wav.empty()) {
+        outputs.wav = std::make_unique<AtomicFile>(t.wav);
+        if (!outputs.wav->create(error)) {
+            die("cannot write the sound: " + error);
+        }
+    }
+    if (!t.pngDir.empty()) {
         std::error_code ec;
-        fs::create_directories(pngDir, ec);
+        fs::create_directories(t.pngDir, ec);
         if (ec) {
-            die("cannot create " + pngDir + ": " + ec.message());
+            die("cannot create " + t.pngDir + ": " + ec.message());
         }
+        outputs.frames = std::make_unique<PngFrames>(t.pngDir);
     }
-    std::string tempDir;
-    if (!output.empty()) {
-        const fs::path folder = fs::path(output).parent_path();
-        std::string pattern = (folder / ".tilsen-record-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            die("cannot create a temporary folder in " + folder.string() + " for " + output + ": " +
-                reason());
-        }
-        tempDir = pattern;
-        leftovers.paths.push_back(tempDir);
-    }
-    const std::string wavPart = wavFile.empty() ? std::string() : temporaryFileBeside(wavFile);
     if (!options.dataDir.empty() && chdir(options.dataDir.c_str()) != 0) {
         die("cannot enter the data directory " + options.dataDir + ": " + reason());
     }
+    return t;
+}
 
-    const uint32_t totalMs = timeShow(options.limitMs);
+// What the recording pass found, for the report.
+struct Recorded {
+    uint32_t endMs = 0;
+    uint64_t frames = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t surfaceWidth = 0;
+    int32_t surfaceHeight = 0;
+    double seconds = 0.0;
+    double speed = 0.0;
+};
 
-    const int32_t width = Show::kWidth * options.scale;
-    const int32_t height = kAspectHeight * options.scale;
+// Says why the encoder failed: how ffmpeg ended, or that it stopped taking the stream.
+[[noreturn]] void encoderFailed(const std::string& video) {
+    if (outputs.encoder.finish()) {
+        die("ffmpeg stopped reading the recording of " + video + " and exited with status 0");
+    }
+    const std::string& ending = outputs.encoder.endText();
+    die("ffmpeg " + ending + " while encoding " + video +
+        (ending.rfind("exited", 0) == 0 ? " (its message is above)" : ""));
+}
+
+// Recording: the show drawn and recorded, into the temporary files.
+Recorded record(const RecordOptions& options, const Targets& t, uint32_t totalMs) {
+    Recorded r;
+    r.width = Show::kWidth * options.scale;
+    r.height = kAspectHeight * options.scale;
     // Sharp: the show draws at the video's size, which the sinks then take as it is.
-    const int32_t surfaceWidth = options.sharp ? width : Show::kWidth;
-    const int32_t surfaceHeight = options.sharp ? height : Show::kHeight;
-    FrameSampler sampler(options.fps, surfaceWidth, surfaceHeight);
-    PngFrames png(pngDir);
-    FrameRepeater pngFrames(png, surfaceWidth, surfaceHeight, width, height);
-    if (!pngDir.empty()) {
+    r.surfaceWidth = options.sharp ? r.width : Show::kWidth;
+    r.surfaceHeight = options.sharp ? r.height : Show::kHeight;
+    FrameSampler sampler(options.fps, r.surfaceWidth, r.surfaceHeight);
+    PngFrames unused("");
+    FrameRepeater pngFrames(outputs.frames ? *outputs.frames : unused, r.surfaceWidth,
+                            r.surfaceHeight, r.width, r.height);
+    if (outputs.frames) {
         sampler.addSink(pngFrames);
     }
-    FfmpegEncoder encoder;
-    const std::string videoPart =
-        tempDir.empty() ? std::string() : tempDir + "/video" + extension(options.container);
-    if (!output.empty()) {
+    if (outputs.video) {
         EncodeSettings settings;
         settings.container = options.container;
         settings.lossless = options.lossless;
         settings.fps = options.fps;
-        settings.surfaceWidth = surfaceWidth;
-        settings.surfaceHeight = surfaceHeight;
-        settings.outputWidth = width;
-        settings.outputHeight = height;
+        settings.surfaceWidth = r.surfaceWidth;
+        settings.surfaceHeight = r.surfaceHeight;
+        settings.outputWidth = r.width;
+        settings.outputHeight = r.height;
         settings.audioRate = kAudioRate;
         settings.audioChannels = kStereo;
-        leftovers.encoder = &encoder;
-        if (!encoder.start(ffmpeg, settings, videoPart)) {
-            die("cannot start " + ffmpeg);
+        if (!outputs.encoder.start(t.ffmpeg, settings, outputs.video->tempName())) {
+            if (!outputs.encoder.startError().empty()) {
+                die("cannot start " + t.ffmpeg + ": " + outputs.encoder.startError());
+            }
+            encoderFailed(t.video);
         }
     }
     WavWriter wav;
-    if (!wavPart.empty() && !wav.open(wavPart, kAudioRate, kStereo)) {
-        die("cannot create " + wavFile + ": " + wav.error());
+    if (outputs.wav && !wav.open(outputs.wav->tempName(), kAudioRate, kStereo)) {
+        die("cannot create " + t.wav + ": " + wav.error());
     }
 
     VirtualPlayTime time;
     MusicClock clock(time, time);
     RecordingMusic music(time);
-    SoundAndPictures sound(music, wavPart.empty() ? nullptr : &wav,
-                           output.empty() ? nullptr : &encoder, options.fps);
-    if (!output.empty() || !wavPart.empty()) {
+    SoundAndPictures sound(music, outputs.wav ? &wav : nullptr,
+                           outputs.video ? &outputs.encoder : nullptr, options.fps);
+    if (outputs.video || outputs.wav) {
         sampler.addSink(sound);
     }
-    RecordingDisplay display(time, &sampler, options.limitMs, surfaceWidth, surfaceHeight);
+    RecordingDisplay display(time, &sampler, options.limitMs, r.surfaceWidth, r.surfaceHeight);
     PlayerMovieSource movies;
     Show show(display, music, clock, movies);
     Progress progress(totalMs);
@@ -437,10 +488,10 @@ int main(int argc, char** argv) {
     if (stopSignal() != 0) {
         die("stopped");
     }
-    const uint32_t endMs = recordingEnd(music, options.limitMs);
-    sound.setEnd(endMs);
-    sampler.finish(endMs);
-    progress.update(show.scene, std::min(endMs, totalMs));
+    r.endMs = recordingEnd(music, options.limitMs);
+    sound.setEnd(r.endMs);
+    sampler.finish(r.endMs);
+    progress.update(show.scene, std::min(r.endMs, totalMs));
     progress.finish();
     if (display.failed) {
         die("the show failed");
@@ -448,55 +499,88 @@ int main(int argc, char** argv) {
     // A failed sound names its file; a failed picture names where it went.
     using Failure = SoundAndPictures::Failure;
     if (sound.failure() == Failure::wav) {
-        die("cannot write " + wavFile + ": " + wav.error());
+        die("cannot write " + t.wav + ": " + wav.error());
     }
     if (sound.failure() == Failure::decoding) {
         die("cannot decode music.xm");
     }
+    if (outputs.frames && !outputs.frames->error().empty()) {
+        die("cannot write a frame: " + outputs.frames->error());
+    }
     if (!sampler.ok() || sound.failure() == Failure::encoder) {
-        const bool encoderFailed = !output.empty() && !encoder.finish();
-        if (encoderFailed || pngDir.empty()) {
-            die("ffmpeg failed while encoding " + output + " (its message is above)");
-        }
-        die("cannot write the frames to " + pngDir + ": " + reason());
+        encoderFailed(t.video);
     }
-    if (!wavPart.empty()) {
-        if (!wav.close()) {
-            die("cannot write " + wavFile + ": " + wav.error());
-        }
-        moveIntoPlace(wavPart, wavFile);
+    if (outputs.wav && !wav.close()) {
+        die("cannot write " + t.wav + ": " + wav.error());
     }
-    if (!output.empty()) {
-        const bool encoded = encoder.finish();
-        leftovers.encoder = nullptr;
-        if (stopSignal() != 0 || !encoded) {
-            die("ffmpeg failed to write " + output + " (its message is above)");
+    if (outputs.video) {
+        if (!outputs.encoder.finish() || stopSignal() != 0) {
+            encoderFailed(t.video);
         }
-        moveIntoPlace(videoPart, output);
-        leftovers.clear();
+        struct stat info {};
+        if (stat(outputs.video->tempName().c_str(), &info) != 0 || info.st_size == 0) {
+            die("ffmpeg exited with status 0 but wrote nothing to " + t.video);
+        }
     }
+    r.frames = sampler.framesWritten();
+    r.seconds = progress.seconds();
+    r.speed = progress.speed(r.endMs);
+    return r;
+}
 
-    const std::string length = Progress::clock(endMs);
-    const auto frames = static_cast<unsigned long long>(sampler.framesWritten());
-    const double seconds = progress.seconds();
-    const double speed = progress.speed(endMs);
-    if (!output.empty()) {
-        std::fprintf(
-            stderr,
-            "tilsen-record: wrote %s (%s, %llu frames at %d fps, %dx%d%s) in %.1f s, "
-            "%.1fx real time\n",
-            output.c_str(), length.c_str(), frames, options.fps,
-            options.lossless ? surfaceWidth : width, options.lossless ? surfaceHeight : height,
-            options.lossless ? (options.sharp ? ", lossless" : " shown 4:3, lossless") : "",
-            seconds, speed);
+// Every output renamed into place, now that all of them are whole.
+void placeOutputs() {
+    std::string error;
+    if (outputs.wav && !outputs.wav->commit(error)) {
+        die("cannot write the sound: " + error);
     }
-    if (!pngDir.empty()) {
+    if (outputs.video && !outputs.video->commit(error)) {
+        die("cannot write the video: " + error);
+    }
+    if (outputs.frames && !outputs.frames->commit()) {
+        die("cannot write a frame: " + outputs.frames->error());
+    }
+}
+
+void report(const RecordOptions& options, const Targets& t, const Recorded& r) {
+    const std::string length = Progress::clock(r.endMs);
+    const auto frames = static_cast<unsigned long long>(r.frames);
+    if (!t.video.empty()) {
+        std::fprintf(stderr,
+                     "tilsen-record: wrote %s (%s, %llu frames at %d fps, %dx%d%s) in %.1f s, "
+                     "%.1fx real time\n",
+                     t.video.c_str(), length.c_str(), frames, options.fps,
+                     options.lossless ? r.surfaceWidth : r.width,
+                     options.lossless ? r.surfaceHeight : r.height,
+                     options.lossless ? (options.sharp ? ", lossless" : " shown 4:3, lossless")
+                                      : "",
+                     r.seconds, r.speed);
+    }
+    if (!t.pngDir.empty()) {
         std::fprintf(stderr, "tilsen-record: wrote %s (%s, %llu frames at %d fps, %dx%d)\n",
-                     pngDir.c_str(), length.c_str(), frames, options.fps, width, height);
+                     t.pngDir.c_str(), length.c_str(), frames, options.fps, r.width, r.height);
     }
-    if (!wavFile.empty()) {
-        std::fprintf(stderr, "tilsen-record: wrote %s (%s, 48 kHz 16-bit stereo)\n",
-                     wavFile.c_str(), length.c_str());
+    if (!t.wav.empty()) {
+        std::fprintf(stderr, "tilsen-record: wrote %s (%s, 48 kHz 16-bit stereo)\n", t.wav.c_str(),
+                     length.c_str());
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A service may start the recorder with a standard stream closed: the next file opened
+    // would take its number.
+    keepStandardStreams();
+    std::signal(SIGPIPE, SIG_IGN);
+    // A file over the size limit fails its write (EFBIG) and is reported like a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
+    installStopSignals();
+    const RecordOptions options = readOptions(argc, argv);
+    const Targets targets = setUp(options);
+    const uint32_t totalMs = timeShow(options.limitMs);
+    const Recorded recorded = record(options, targets, totalMs);
+    placeOutputs();
+    report(options, targets, recorded);
     return 0;
 }

@@ -1,8 +1,10 @@
-// Built on CLI11. Numbers are checked as text before CLI11 converts them, so a bad value
-// is reported with the option's name, the accepted range and the value given.
+// Built on CLI11 with the tools' shared checks. Numbers are checked as text before CLI11
+// converts them, so a bad value is reported with the option's name, the accepted range and
+// the value given.
 #include "RecordOptions.h"
 
-#include <CLI/CLI.hpp>
+#include "ToolCli.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -14,21 +16,6 @@
 namespace {
 
 constexpr double kMsPerSecond = 1000.0;
-
-CLI::Validator wholeNumber(int32_t low, int32_t high) {
-    return CLI::Validator(
-        [low, high](std::string& text) -> std::string {
-            char* end = nullptr;
-            errno = 0;
-            const long v = std::strtol(text.c_str(), &end, 10);
-            if (text.empty() || errno != 0 || *end != '\0' || v < low || v > high) {
-                return "takes a whole number from " + std::to_string(low) + " to " +
-                       std::to_string(high) + ", not '" + text + "'";
-            }
-            return {};
-        },
-        "", "whole number");
-}
 
 CLI::Validator seconds() {
     return CLI::Validator(
@@ -76,12 +63,12 @@ Parser makeParser(RecordOptions& options) {
                  "the --png frames");
     app.add_option("--fps", options.fps, "video frames per second, 1 to 240 (default 60)")
         ->type_name("N")
-        ->check(wholeNumber(1, RecordOptions::kMaxFps));
+        ->transform(toolcli::wholeNumber(1, RecordOptions::kMaxFps));
     app.add_option("--scale", options.scale,
                    "picture size 320K x 240K, 4:3 with sharp pixels, K from 1 to 12 (default "
                    "3: 960x720)")
         ->type_name("K")
-        ->check(wholeNumber(1, RecordOptions::kMaxScale));
+        ->transform(toolcli::wholeNumber(1, RecordOptions::kMaxScale));
     app.add_flag("--sharp", options.sharp,
                  "draw the vector scenes at the picture size (320K x 240K) instead of "
                  "enlarging 320x200 frames; with --lossless the video keeps that size");

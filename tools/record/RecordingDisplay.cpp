@@ -22,9 +22,11 @@ void RecordingDisplay::open() {
 int32_t RecordingDisplay::readKey() {
     // A sink that failed (a full disk, an encoder that died) ends the show early too, and
     // so does a stop signal.
-    const bool stop =
-        time.now() >= stopAt || (sampler != nullptr && !sampler->ok()) || stopSignal() != 0;
-    return stop ? Show::kEscape : 0;
+    return time.now() >= stopAt || keyWaiting(Show::kEscape) ? Show::kEscape : 0;
+}
+
+bool RecordingDisplay::keyWaiting(int32_t code) {
+    return code == Show::kEscape && ((sampler != nullptr && !sampler->ok()) || stopSignal() != 0);
 }
 
 uint32_t* RecordingDisplay::lock() {

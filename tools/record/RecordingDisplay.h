@@ -24,6 +24,9 @@ public:
 
     void open() override;
     int32_t readKey() override;
+    // Escape is waiting once a stop signal came or a sink failed, so that the show ends
+    // in the middle of a frame it asks about; the time limit waits for the next read.
+    bool keyWaiting(int32_t code) override;
     uint32_t* lock() override;
     int32_t frameWidth() const override { return width; }
     int32_t frameHeight() const override { return height; }

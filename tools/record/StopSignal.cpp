@@ -23,6 +23,12 @@ void installStopSignals() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
     for (const int s : kStopSignals) {
+        // A signal the process was started to ignore (nohup, a background job) stays
+        // ignored: whoever started it asked for the recording to outlive that signal.
+        struct sigaction current {};
+        if (sigaction(s, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+            continue;
+        }
         sigaction(s, &action, nullptr);
     }
 }

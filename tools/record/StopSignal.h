@@ -3,7 +3,8 @@
 // what it had started and ends by the same signal.
 #pragma once
 
-// Installs the handlers (without SA_RESTART, so a blocked write returns to look).
+// Installs the handlers (without SA_RESTART, so a blocked write returns to look), except
+// over a signal that is ignored.
 void installStopSignals();
 // The signal that asked to stop, 0 while none did.
 int stopSignal();

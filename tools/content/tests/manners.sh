@@ -51,5 +51,30 @@ done
 temps=$(find old -name '.*.tmp-*')
 [ -z "$temps" ] || fail "temporary files left: $temps"
 
+# A limit the music fits under but the first movie does not: no file is replaced, not even
+# the ones written whole before the failure.
+(
+  trap '' XFSZ
+  ulimit -f 300
+  "$content" old 2>mixed-err.txt
+  echo $? >mixed-status.txt
+)
+if [ "$(cat mixed-status.txt)" -ne 1 ] || ! grep -q "presents.mvz.gz: File too large" mixed-err.txt; then
+  fail "content over a 300 KiB limit: status $(cat mixed-status.txt), errors '$(cat mixed-err.txt)'"
+fi
+[ "$(cat old/music.xm)" = "old music.xm" ] || fail "a failed run replaced old/music.xm, written before the failure"
+temps=$(find old -name '.*.tmp-*')
+[ -z "$temps" ] || fail "temporary files left: $temps"
+
+# An OUTDIR that is a file, or lies below one, is said in words.
+echo "a file" >afile
+for dir in afile afile/sub; do
+  "$content" "$dir" 2>err.txt; status=$?
+  if [ $status -ne 1 ] || grep -q "filesystem error" err.txt || ! grep -q "tilsen-content: .*$dir" err.txt; then
+    fail "content into $dir: status $status, errors '$(cat err.txt)'"
+  fi
+done
+[ "$(cat afile)" = "a file" ] || fail "the file named as OUTDIR was changed"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "all checks passed"

@@ -17,6 +17,7 @@
 #include <iterator>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <utility>
@@ -168,6 +169,7 @@ protected:
 
     static fs::path frame(const std::string& name, uint64_t n) {
         char file[32];
+        // The naming mvz render uses too.
         std::snprintf(file, sizeof file, "frame%06llu.png", static_cast<unsigned long long>(n));
         return root / name / file;
     }
@@ -515,13 +517,14 @@ INSTANTIATE_TEST_SUITE_P(
                       std::array<const char*, 3>{"c.mkv", "matroska", "codec_name=h264"}),
     [](const auto& p) { return std::string(std::strchr(p.param[0], '.') + 1); });
 
-// Leftovers of a recording beside its output: the temporary folder and files.
+// Leftovers of a recording in a folder and the folders below: temporary folders and files.
 std::vector<std::string> leftovers(const fs::path& folder) {
     std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(folder)) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
         if (name.rfind(".tilsen-record-", 0) == 0 ||
-            (name[0] == '.' && name.find(".wav.") != std::string::npos)) {
+            (name[0] == '.' && (name.find(".wav.") != std::string::npos ||
+                                name.find(".tmp-") != std::string::npos))) {
             found.push_back(name);
         }
     }
@@ -692,6 +695,17 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"losslessMp4", {"--lossless", "show.mp4"}, 2, "", ".mkv"},
                       UsageCase{"negativeFps", {"--fps", "-3", "show.mp4"}, 2, "", "--fps"},
                       UsageCase{"largeScale", {"--scale", "99", "show.mp4"}, 2, "", "'99'"},
+                      // The same reading and words as mvz render --scale.
+                      UsageCase{"hexScale",
+                                {"--scale", "0x3", "show.mp4"},
+                                2,
+                                "",
+                                "--scale: '0x3' is not a whole number from 1 to 12"},
+                      UsageCase{"spacedScale",
+                                {"--scale", " 3", "show.mp4"},
+                                2,
+                                "",
+                                "--scale: ' 3' is not a whole number from 1 to 12"},
                       UsageCase{"wordSeconds", {"--seconds", "soon", "show.mp4"}, 2, "", "'soon'"},
                       UsageCase{"unknownOption", {"--colour", "show.mp4"}, 2, "", "--colour"}),
     [](const ::testing::TestParamInfo<UsageCase>& c) { return std::string(c.param.name); });
@@ -706,6 +720,251 @@ TEST_F(RecordEndToEnd, AnOutputThatCannotBeWrittenFailsBeforeRecording) {
         EXPECT_EQ(out.find("scene"), std::string::npos) << "recorded first:\n" << out;
         EXPECT_NE(out.find("status 1"), std::string::npos) << out;
     }
+}
+
+// A stand-in for ffmpeg: a shell script named ffmpeg, alone in a folder put first on PATH.
+// Its last argument is the file ffmpeg would write (the video's temporary file).
+std::string withFakeFfmpeg(const fs::path& folder, const std::string& body) {
+    fs::create_directories(folder / "bin");
+    const fs::path script = folder / "bin" / "ffmpeg";
+    std::ofstream(script) << "#!/bin/sh\nfor last; do :; done\n" << body << "\n";
+    fs::permissions(script, fs::perms::owner_all);
+    return "PATH=" + (folder / "bin").string() + ":/usr/bin:/bin; export PATH; ";
+}
+
+pid_t spawnShell(const std::string& cmd) {
+    const char* argv[] = {"/bin/sh", "-c", cmd.c_str(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+        return -1;
+    }
+    return pid;
+}
+
+// Waits for a file to appear; false when it has not after a generous while.
+bool appears(const fs::path& file) {
+    for (int32_t i = 0; i < 1200 && !fs::exists(file); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return fs::exists(file);
+}
+
+// The wait status of pid once it ends, or -1 (after killing it) when it has not ended
+// within a generous bound: a recorder that does not stop on a signal must not hang the suite.
+int endsOnItsOwn(pid_t pid) {
+    for (int32_t i = 0; i < 400; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return status;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(pid, SIGKILL);
+    waitFor(pid);
+    return -1;
+}
+
+// One SIGTERM stops a recorder whose ffmpeg has stopped reading, though the signal cuts a
+// picture's write short (the pipe takes part of it): the rest is not written on. Before a
+// stop, the display reports the signal as a waiting quit key, so the show ends mid-frame.
+TEST_F(RecordEndToEnd, OneSignalStopsARecorderWhoseFfmpegStoppedReading) {
+    const fs::path folder = root / "blocked";
+    const fs::path keep = oldFile(folder, "keep.mkv");
+    const std::string path =
+        withFakeFfmpeg(folder, "touch \"$(dirname \"$last\")/started\"\nexec sleep 30");
+    const pid_t pid =
+        spawnShell(path + "exec " + recorder() + " --data " + (root / "data").string() +
+                   " --scale 1 --seconds 4 " + keep.string() + " 2>" + (folder / "log").string());
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(appears(folder / "started")) << text(folder / "log");
+    // Time for the recorder to fill the pipe and wait in a write.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(pid, SIGTERM);
+    const int status = endsOnItsOwn(pid);
+    ASSERT_NE(status, -1) << "one SIGTERM did not stop the recorder\n" << text(folder / "log");
+    ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status << "\n" << text(folder / "log");
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    EXPECT_EQ(text(keep), kOldBytes);
+    EXPECT_TRUE(leftovers(folder).empty());
+}
+
+// Started under nohup (SIGHUP ignored), a hangup does not end the recording.
+TEST_F(RecordEndToEnd, AnIgnoredHangupStaysIgnored) {
+    const fs::path folder = root / "nohup";
+    fs::create_directories(folder);
+    const fs::path out = folder / "show.mkv";
+    // ffmpeg waits before it reads, so the hangup surely comes mid-recording.
+    const std::string path = withFakeFfmpeg(
+        folder, "touch \"$(dirname \"$last\")/started\"\nsleep 1\nexec cat >\"$last\"");
+    const pid_t pid = spawnShell(path + "trap '' HUP; exec " + recorder() + " --data " +
+                                 (root / "data").string() + " --scale 1 --seconds 2 " +
+                                 out.string() + " 2>" + (folder / "log").string());
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(appears(folder / "started")) << text(folder / "log");
+    kill(pid, SIGHUP);
+    const int status = endsOnItsOwn(pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "status " << status << "\n" << text(folder / "log");
+    EXPECT_EQ(WEXITSTATUS(status), 0) << text(folder / "log");
+    EXPECT_GT(fs::file_size(out), 0u);
+}
+
+// A recorder started with its standard streams closed, as a service may be: ffmpeg still
+// gets the stream on its standard input (a Matroska stream starts with 1A 45 DF A3).
+TEST_F(RecordEndToEnd, ClosedStandardStreamsStillRecord) {
+    const fs::path folder = root / "closed";
+    fs::create_directories(folder);
+    const fs::path out = folder / "show.mkv";
+    const std::string path = withFakeFfmpeg(folder, "exec cat >\"$last\"");
+    const std::string log = " 2>" + (folder / "log").string();
+    for (const std::string& closing :
+         std::vector<std::string>{"<&-" + log, "<&- >&-" + log, "<&- >&- 2>&-"}) {
+        fs::remove(out);
+        const int status = std::system((path + recorder() + " --data " + (root / "data").string() +
+                                        " --scale 1 --seconds 1 " + out.string() + " " + closing)
+                                           .c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << closing;
+        const std::vector<uint8_t> bytes = readFile(out);
+        ASSERT_GE(bytes.size(), 4u) << closing;
+        EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4),
+                  (std::vector<uint8_t>{0x1a, 0x45, 0xdf, 0xa3}))
+            << closing;
+    }
+}
+
+// An ffmpeg that fails in any way: the message says how, the status is 1, and neither the
+// old video nor the old WAV (recorded beside it) is replaced.
+struct FfmpegCase {
+    const char* name;
+    const char* script; // the fake ffmpeg's body; "!" for a file that is no program at all
+    const char* message;
+};
+
+void PrintTo(const FfmpegCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FfmpegFailure : public RecordEndToEnd, public ::testing::WithParamInterface<FfmpegCase> {};
+
+TEST_P(FfmpegFailure, SaysWhatHappenedAndKeepsEveryOldFile) {
+    const FfmpegCase& c = GetParam();
+    const fs::path folder = root / (std::string("ffmpeg-") + c.name);
+    const fs::path video = oldFile(folder, "keep.mp4");
+    const fs::path wav = oldFile(folder, "keep.wav");
+    std::string path = withFakeFfmpeg(folder, c.script);
+    if (std::string(c.script) == "!") {
+        std::ofstream(folder / "bin" / "ffmpeg") << "this is not a program\n";
+    }
+    const int status = std::system((path + recorder() + " --data " + (root / "data").string() +
+                                    " --scale 1 --seconds 1 --wav " + wav.string() + " " +
+                                    video.string() + " 2>" + (folder / "log").string())
+                                       .c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string log = text(folder / "log");
+    EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    EXPECT_EQ(text(video), kOldBytes);
+    EXPECT_EQ(text(wav), kOldBytes);
+    EXPECT_TRUE(leftovers(folder).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FfmpegFailure,
+    ::testing::Values(FfmpegCase{"killed", "kill -KILL $$",
+                                 "ffmpeg was ended by signal 9 (Killed) while encoding"},
+                      FfmpegCase{"failsAtTheEnd", "cat >/dev/null\nexit 3",
+                                 "ffmpeg exited with status 3 while encoding"},
+                      FfmpegCase{"writesNothing", "cat >/dev/null",
+                                 "ffmpeg exited with status 0 but wrote nothing"},
+                      FfmpegCase{"noProgram", "!", "/ffmpeg: Exec format error"}),
+    [](const ::testing::TestParamInfo<FfmpegCase>& c) { return std::string(c.param.name); });
+
+// An output that is one of the show's files or the other output is refused before
+// anything is written, naming it; a link to an input counts as that input.
+TEST_F(RecordEndToEnd, AnOutputThatIsAnInputIsRefused) {
+    const fs::path folder = root / "same";
+    fs::create_directories(folder);
+    const fs::path music = root / "data" / "music.xm";
+    const std::vector<uint8_t> before = readFile(music);
+    fs::create_symlink(music, folder / "link.wav");
+    const std::string path = withFakeFfmpeg(folder, "exec cat >\"$last\"");
+    const std::string mkv = (folder / "x.mkv").string();
+    for (const auto& [args, named] :
+         {std::pair{"--wav " + music.string(), music.string()},
+          std::pair{"--wav " + (folder / "link.wav").string(), (folder / "link.wav").string()},
+          std::pair{"--wav " + mkv + " " + mkv, mkv}}) {
+        const std::string out = run(path + recorder() + " --data " + (root / "data").string() +
+                                    " --seconds 1 " + args + " 2>&1; echo status $?");
+        EXPECT_NE(out.find(named), std::string::npos) << out;
+        EXPECT_EQ(out.find("scene"), std::string::npos) << "recorded first:\n" << out;
+        EXPECT_NE(out.find("status 1"), std::string::npos) << out;
+    }
+    EXPECT_EQ(readFile(music), before);
+    EXPECT_FALSE(fs::exists(mkv));
+    EXPECT_TRUE(leftovers(folder).empty());
+}
+
+// --png into a folder of older frames leaves only this recording's frames (and the files
+// that are no frames), as mvz render does.
+TEST_F(RecordEndToEnd, PngFramesReplaceTheFramesOfAnEarlierRecording) {
+    const fs::path folder = root / "reframe";
+    fs::create_directories(folder);
+    for (const char* old : {"frame000999.png", "frame_0003.png", "frame000001.png", "notes.txt"}) {
+        std::ofstream(folder / old) << "old";
+    }
+    ASSERT_EQ(std::system((recorder() + " --data " + (root / "data").string() +
+                           " --scale 1 --seconds 1 --fps 25 --png " + folder.string() + " 2>" +
+                           (root / "reframe.log").string())
+                              .c_str()),
+              0);
+    EXPECT_EQ(frameCount("reframe"), 26u); // 25 frames and notes.txt
+    EXPECT_FALSE(fs::exists(folder / "frame000999.png"));
+    EXPECT_FALSE(fs::exists(folder / "frame_0003.png"));
+    EXPECT_EQ(text(folder / "notes.txt"), "old");
+    EXPECT_GT(fs::file_size(folder / "frame000001.png"), 3u);
+}
+
+// A frame that cannot be written is named with the system's reason for it, and the older
+// frame of that name stays.
+TEST_F(RecordEndToEnd, AFrameThatCannotBeWrittenIsNamedWithItsReason) {
+    const fs::path folder = root / "fullframes";
+    fs::create_directories(folder);
+    std::ofstream(folder / "frame000000.png") << "old";
+    // No file may grow under the limit, the log included: it goes through a pipe.
+    const std::string log =
+        run("(ulimit -f 0; " + recorder() + " --data " + (root / "data").string() +
+            " --scale 1 --seconds 1 --png " + folder.string() + "; echo status $?) 2>&1 | cat");
+    EXPECT_NE(log.find("status 1"), std::string::npos) << log;
+    EXPECT_NE(log.find((folder / "frame000000.png").string() + ": " + std::strerror(EFBIG)),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(text(folder / "frame000000.png"), "old");
+    EXPECT_TRUE(leftovers(folder).empty());
+}
+
+// A new WAV gets the mode the umask gives new files; a WAV named through a symbolic link
+// is written where the link points (even where nothing is yet), and the link stays.
+TEST_F(RecordEndToEnd, TheWavFollowsTheUmaskAndSymbolicLinks) {
+    const fs::path folder = root / "modes";
+    fs::create_directories(folder / "real");
+    const fs::path old = oldFile(folder / "real", "old.wav");
+    fs::create_symlink(old, folder / "old-link.wav");
+    fs::create_symlink(folder / "real" / "new.wav", folder / "new-link.wav");
+    for (const char* name : {"plain.wav", "old-link.wav", "new-link.wav"}) {
+        const int status = std::system(
+            ("umask 027; " + recorder() + " --data " + (root / "data").string() +
+             " --seconds 1 --wav " + (folder / name).string() + " 2>" + (folder / "log").string())
+                .c_str());
+        ASSERT_EQ(status, 0) << name << ": " << text(folder / "log");
+    }
+    struct stat info {};
+    ASSERT_EQ(stat((folder / "plain.wav").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    for (const char* link : {"old-link.wav", "new-link.wav"}) {
+        EXPECT_TRUE(fs::is_symlink(folder / link)) << link;
+    }
+    EXPECT_EQ(fs::file_size(folder / "real" / "old.wav"), 44u + kRate * 4u);
+    EXPECT_EQ(fs::file_size(folder / "real" / "new.wav"), 44u + kRate * 4u);
+    EXPECT_TRUE(leftovers(folder).empty());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "RecordOptions.h"
 #include "RecordingDisplay.h"
 #include "RecordingMusic.h"
+#include "StopSignal.h"
 #include "TestTune.h"
 #include "VirtualPlayTime.h"
 #include "WavWriter.h"
@@ -155,12 +157,35 @@ TEST(RecordingDisplay, GivesEscapeOnceASinkFailed) {
     display.open();
     time.playTime();
     EXPECT_EQ(display.readKey(), 0);
+    EXPECT_FALSE(display.keyWaiting(Show::kEscape));
     display.present();
     time.playTime();
     time.playTime();
     display.lock()[0] = 0x123456; // frame 0 is handed on when a new picture comes
     display.present();
+    // Waiting as well, so that a frame being drawn is cut short.
+    EXPECT_TRUE(display.keyWaiting(Show::kEscape));
+    EXPECT_FALSE(display.keyWaiting(Show::kQuitKey));
     EXPECT_EQ(display.readKey(), Show::kEscape);
+}
+
+// A stop signal is a waiting Escape at once, mid-frame; an ignored signal is none. (In a
+// child process: the signal stays noted for the rest of the process.)
+TEST(RecordingDisplayDeathTest, ReportsAStopSignalAsAWaitingEscape) {
+    const auto escapeAfter = [](int signalNumber, bool ignored) {
+        if (ignored) {
+            std::signal(signalNumber, SIG_IGN);
+        }
+        installStopSignals();
+        VirtualPlayTime time;
+        RecordingDisplay display(time, nullptr, RecordingDisplay::kNoLimit);
+        display.open();
+        const bool before = display.keyWaiting(Show::kEscape);
+        std::raise(signalNumber);
+        std::exit(!before && display.keyWaiting(Show::kEscape) ? 0 : 3);
+    };
+    EXPECT_EXIT(escapeAfter(SIGTERM, false), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(escapeAfter(SIGHUP, true), ::testing::ExitedWithCode(3), "");
 }
 
 std::vector<int16_t> render(const std::vector<VolumeChange>& changes, uint64_t frames) {
@@ -258,6 +283,10 @@ TEST(RecordOptions, DefaultsAndValues) {
     EXPECT_EQ(error, "");
     EXPECT_TRUE(o.sharp);
     EXPECT_EQ(o.scale, 12);
+    // Leading zeros are decimal, not octal.
+    o = parse({"--fps", "010", "show.mp4"}, &error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(o.fps, 10);
 }
 
 TEST(RecordOptions, BadValuesAreErrors) {
@@ -268,6 +297,10 @@ TEST(RecordOptions, BadValuesAreErrors) {
                                                {"--scale", "13", "a.mp4"},
                                                {"--scale", "0", "--sharp", "a.mp4"},
                                                {"--scale", "a.mp4"},
+                                               {"--scale", "3.5", "a.mp4"},
+                                               {"--scale", "+3", "a.mp4"},
+                                               {"--fps", " 25", "a.mp4"},
+                                               {"--fps", "0x19", "a.mp4"},
                                                {"--seconds", "-1", "a.mp4"},
                                                {"--seconds", "nan", "a.mp4"},
                                                {"--seconds", "1e9", "a.mp4"},
