@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,7 +64,7 @@ struct Options {
 struct MovieResult {
     std::string name;
     size_t frames = 0;
-    BenchStats ours, cairo, agg, blend, stream, gunzip;
+    BenchStats ours, cairo, agg, blend, floor, stream, gunzip;
     double gunzipMean = 0.0;   // per frame: least over rounds, averaged over frames
     double overheadMean = 0.0; // the same for player minus rendering only
     double cairoDiff = 0.0;    // mean absolute channel difference from ours, worst frame
@@ -218,7 +219,7 @@ private:
 };
 
 // Plays the movie through the player as the show does; at a size other than the movie's
-// through renderScaled, on one thread.
+// (or on more threads) through renderScaled, on the threads asked for.
 void timeStreaming(const BenchMovie& movie, const Options& options, size_t frames,
                    const std::vector<uint64_t>& expected, bool checkPixels,
                    std::vector<double>& samples, bool& matches) {
@@ -229,10 +230,10 @@ void timeStreaming(const BenchMovie& movie, const Options& options, size_t frame
     }
     const size_t count = static_cast<size_t>(options.width) * static_cast<size_t>(options.height);
     const bool scaled = options.width != FrameRenderer::kMovieWidth ||
-                        options.height != FrameRenderer::kMovieHeight;
+                        options.height != FrameRenderer::kMovieHeight || options.threads > 1;
     auto pixels = std::make_unique<uint32_t[]>(count);
     MoviePlayer player;
-    player.setDrawThreads(1);
+    player.setDrawThreads(options.threads);
     player.open(where.name.c_str());
     for (size_t i = 0; i < frames; ++i) {
         const Clock::time_point start = Clock::now();
@@ -295,6 +296,23 @@ void timeGunzip(const BenchMovie& movie, size_t frames, std::vector<double>& sam
 std::vector<double> leastPerFrame(const std::vector<double>& samples, size_t n);
 double mean(const std::vector<double>& values);
 
+// The memory floor of a frame at this size, timed beside the renderers: one clear and one
+// full write of the target, the least any renderer's frame costs here.
+class FloorFrameRenderer final : public FrameRenderer {
+public:
+    using FrameRenderer::FrameRenderer;
+    const char* label() const override { return "floor"; }
+    void prepare(const BenchMovie&) override {}
+    void render(size_t) override {
+        uint32_t* const pixels = target();
+        std::fill(pixels, pixels + pixelCount(), 0u);
+        // Keeps the clear: the write below would otherwise make it dead.
+        asm volatile("" : : "r"(pixels) : "memory");
+        std::fill(pixels, pixels + pixelCount(), 0xFF000000u);
+        asm volatile("" : : "r"(pixels) : "memory");
+    }
+};
+
 bool runMovie(const std::string& path, const Options& options, MovieResult& result) {
     BenchMovie movie;
     if (!movie.load(path)) {
@@ -319,10 +337,12 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
     TilsenFrameRenderer ours(options.width, options.height, options.threads);
     CairoFrameRenderer cairo(options.width, options.height);
     AggFrameRenderer agg(options.width, options.height);
-    std::vector<FrameRenderer*> renderers = {&ours};
-    // Per renderer after ours: where its statistics and its picture difference go.
-    std::vector<BenchStats*> stats = {&result.ours};
-    std::vector<double*> diffs = {nullptr};
+    FloorFrameRenderer floor(options.width, options.height);
+    std::vector<FrameRenderer*> renderers = {&ours, &floor};
+    // Per renderer after ours: where its statistics and its picture difference go (none for
+    // the floor).
+    std::vector<BenchStats*> stats = {&result.ours, &result.floor};
+    std::vector<double*> diffs = {nullptr, nullptr};
     if (!options.oursOnly) {
         renderers.push_back(&cairo);
         stats.push_back(&result.cairo);
@@ -364,7 +384,7 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
                 }
                 if (r == 0) {
                     hashes[i] = hashPixels(ours.pixels(), ours.pixelCount());
-                } else {
+                } else if (diffs[r] != nullptr) {
                     double& worst = *diffs[r];
                     // Ours was drawn last for frame count - 1; compare against a fresh frame i.
                     ours.render(i);
@@ -434,7 +454,8 @@ void printTables(const std::vector<MovieResult>& results, const Options& options
     if (blend) {
         std::printf(" %17s", "blend2d");
     }
-    std::printf(" %11s %9s%s\n", "ours/cairo", "ours/agg", blend ? " ours/blend2d" : "");
+    std::printf(" %15s %11s %9s%s %10s\n", "floor", "ours/cairo", "ours/agg",
+                blend ? " ours/blend2d" : "", "ours/floor");
     for (const MovieResult& r : results) {
         std::printf("%-12s %8.0f / %6.0f %8.0f / %6.0f %8.0f / %6.0f", r.name.c_str(),
                     r.ours.median, r.ours.minimum, r.cairo.median, r.cairo.minimum, r.agg.median,
@@ -442,12 +463,16 @@ void printTables(const std::vector<MovieResult>& results, const Options& options
         if (blend) {
             std::printf(" %8.0f / %6.0f", r.blend.median, r.blend.minimum);
         }
-        std::printf(" %11.2f %9.2f", ratio(r.ours.median, r.cairo.median),
-                    ratio(r.ours.median, r.agg.median));
+        std::printf(" %6.0f / %6.0f %11.2f %9.2f", r.floor.median, r.floor.minimum,
+                    ratio(r.ours.median, r.cairo.median), ratio(r.ours.median, r.agg.median));
         if (blend) {
             std::printf(" %12.2f", ratio(r.ours.median, r.blend.median));
         }
-        std::printf("\n");
+        std::printf(" %10.2f\n", ratio(r.ours.median, r.floor.median));
+    }
+    std::printf("floor: one clear and one full write of the target, timed beside the renderers\n");
+    if (options.threads > 1) {
+        std::printf("ours and blend2d on %d threads; the floor on one\n", options.threads);
     }
     if (!options.oursOnly) {
         std::printf(

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The real show on SDL's dummy drivers playing a movie whose frames each take seconds to
 # draw (tens of thousands of full-screen translucent rectangles): SIGTERM mid-way through
-# such a frame ends the show at once, not when the frame is done.
-#   quit_heavy.sh <tilsen> <test tune writer> <mvz>
+# such a frame ends the show at once, not when the frame is done. Options after the three
+# programs go to the show (--sharp: the frame drawn in bands on several threads).
+#   quit_heavy.sh <tilsen> <test tune writer> <mvz> [show options...]
 set -uo pipefail
 show=$(realpath "$1") writer=$(realpath "$2") mvz=$(realpath "$3")
+shift 3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -26,7 +28,7 @@ start=$(date +%s%N)
 frame_ms=$(( ($(date +%s%N) - start) / 1000000 ))
 rm -rf frames
 
-"$show" >out.txt 2>err.txt &
+"$show" "$@" >out.txt 2>err.txt &
 pid=$!
 sleep 1.5
 if ! kill -0 "$pid" 2>/dev/null; then
