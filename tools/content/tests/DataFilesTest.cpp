@@ -53,27 +53,22 @@ struct MovieSummary {
 
 // Walks a path's words: whole commands only, a move first, arcs whose radii reach.
 bool checkPath(const uint32_t* w, uint32_t n, MovieSummary& s) {
-    uint32_t i = 0;
     float penX = 0.0f;
     float penY = 0.0f;
     int32_t moves = 0;
-    while (i < n) {
-        const uint32_t code = w[i];
-        if (code >= pathcode::kFirstEnd) {
-            s.problem = "end code inside a path";
-            return false;
-        }
-        const uint32_t operands = static_cast<uint32_t>(pathcode::operandCount(code));
-        if (i + 1 + operands > n) {
-            s.problem = "cut command";
-            return false;
-        }
-        if (i == 0 && code != pathcode::kMove) {
+    bool first = true;
+    pathcode::Reader reader(w, n);
+    pathcode::Command command;
+    while (reader.next(command)) {
+        const uint32_t code = command.code;
+        const int32_t operands = command.operandCount;
+        if (first && code != pathcode::kMove) {
             s.problem = "path does not start with a move";
             return false;
         }
-        auto at = [&](uint32_t k) { return std::bit_cast<float>(w[i + 1 + k]); };
-        for (uint32_t k = 0; k < operands; ++k) {
+        first = false;
+        auto at = [&](int32_t k) { return command.operand(k); };
+        for (int32_t k = 0; k < operands; ++k) {
             if (!std::isfinite(at(k))) {
                 s.problem = "operand not finite";
                 return false;
@@ -97,7 +92,11 @@ bool checkPath(const uint32_t* w, uint32_t n, MovieSummary& s) {
             penY = code == pathcode::kArc ? at(3) : at(operands - 1);
         }
         ++s.commands[code];
-        i += 1 + operands;
+    }
+    if (!reader.ended()) {
+        s.problem = w[reader.position()] >= pathcode::kFirstEnd ? "end code inside a path"
+                                                                : "cut command";
+        return false;
     }
     if (moves > 1)
         ++s.pathsWithSeveralSubpaths;
