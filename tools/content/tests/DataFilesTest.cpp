@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -19,24 +20,35 @@ namespace {
 const std::string kDir = TILSEN_DATA_DIR;
 constexpr uint32_t kTag = 0x5A505448u;
 
-std::vector<uint32_t> readMovieWords(const std::string& name) {
-    std::vector<uint32_t> words;
-    gzFile file = gzopen((kDir + "/" + name).c_str(), "rb");
-    if (file == nullptr)
-        return words;
-    std::array<uint32_t, 4096> buffer{};
-    int got = 0;
-    while ((got = gzread(file, buffer.data(), sizeof(buffer))) > 0) {
-        words.insert(words.end(), buffer.begin(), buffer.begin() + got / 4);
+// What a file holds: a movie's words as gzip gives them back (the compressed bytes are
+// zlib's business), any other file as it is.
+std::vector<uint8_t> contentOf(const std::string& dir, const std::string& name) {
+    if (name.ends_with(".gz")) {
+        std::vector<uint8_t> bytes;
+        gzFile file = gzopen((dir + "/" + name).c_str(), "rb");
+        if (file == nullptr)
+            return bytes;
+        std::array<uint8_t, 65536> buffer{};
+        int got = 0;
+        while ((got = gzread(file, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0)
+            bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + got);
+        gzclose(file);
+        return bytes;
     }
-    gzclose(file);
+    std::ifstream in(dir + "/" + name, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+}
+
+std::vector<uint32_t> readMovieWords(const std::string& name) {
+    const std::vector<uint8_t> bytes = contentOf(kDir, name);
+    std::vector<uint32_t> words(bytes.size() / 4);
+    std::memcpy(words.data(), bytes.data(), words.size() * sizeof(uint32_t));
     return words;
 }
 
 std::vector<uint8_t> readFile(const std::string& name) {
-    std::ifstream in(kDir + "/" + name, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
+    return contentOf(kDir, name);
 }
 
 struct MovieSummary {
@@ -168,26 +180,6 @@ uint64_t fingerprint(const std::vector<uint8_t>& bytes) {
         h = (h ^ b) * 0x100000001b3u;
     }
     return h;
-}
-
-// What a file holds: a movie's words as gzip gives them back (the compressed bytes are
-// zlib's business), any other file as it is.
-std::vector<uint8_t> contentOf(const std::string& dir, const std::string& name) {
-    if (name.ends_with(".gz")) {
-        std::vector<uint8_t> bytes;
-        gzFile file = gzopen((dir + "/" + name).c_str(), "rb");
-        if (file == nullptr)
-            return bytes;
-        std::array<uint8_t, 65536> buffer{};
-        int got = 0;
-        while ((got = gzread(file, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0)
-            bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + got);
-        gzclose(file);
-        return bytes;
-    }
-    std::ifstream in(dir + "/" + name, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
 }
 
 struct Pinned {
