@@ -5,15 +5,10 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
+
+#include "geometry/PathCommands.h"
 
 namespace pathwords {
-
-inline float wordFloat(uint32_t word) {
-    float value;
-    std::memcpy(&value, &word, sizeof value);
-    return value;
-}
 
 // Builder needs moveTo, lineTo, quadTo(cx, cy, x, y, penX, penY),
 // cubicTo(c1x, c1y, c2x, c2y, x, y), close() and arcTo(ox, oy, rx, ry, theta0, theta1):
@@ -25,39 +20,32 @@ public:
 
     void walk(const uint32_t* words, uint32_t count) {
         startPending = true;
-        uint32_t at = 0;
-        while (at < count) {
-            const uint32_t code = words[at++];
-            const uint32_t operands = operandCount(code);
-            if (code >= kFirstEnd || count - at < operands) {
-                return;
-            }
-            const uint32_t* w = words + at;
-            at += operands;
-            switch (code) {
-            case 1:
-                move(wordFloat(w[0]), wordFloat(w[1]));
+        pathcode::Reader reader(words, count);
+        pathcode::Command command;
+        while (reader.next(command)) {
+            auto f = [&command](int32_t i) { return command.operand(i); };
+            switch (command.code) {
+            case pathcode::kMove:
+                move(f(0), f(1));
                 break;
-            case 2:
-                line(wordFloat(w[0]), wordFloat(w[1]));
+            case pathcode::kLine:
+                line(f(0), f(1));
                 break;
-            case 3:
-                builder.quadTo(wordFloat(w[0]), wordFloat(w[1]), wordFloat(w[2]), wordFloat(w[3]),
-                               penX, penY);
-                penX = wordFloat(w[2]);
-                penY = wordFloat(w[3]);
+            case pathcode::kQuad:
+                builder.quadTo(f(0), f(1), f(2), f(3), penX, penY);
+                penX = f(2);
+                penY = f(3);
                 break;
-            case 4:
-                builder.cubicTo(wordFloat(w[0]), wordFloat(w[1]), wordFloat(w[2]), wordFloat(w[3]),
-                                wordFloat(w[4]), wordFloat(w[5]));
-                penX = wordFloat(w[4]);
-                penY = wordFloat(w[5]);
+            case pathcode::kCubic:
+                builder.cubicTo(f(0), f(1), f(2), f(3), f(4), f(5));
+                penX = f(4);
+                penY = f(5);
                 break;
-            case 5:
-                arc(wordFloat(w[0]), wordFloat(w[1]), wordFloat(w[2]), wordFloat(w[3]));
+            case pathcode::kArc:
+                arc(f(0), f(1), f(2), f(3));
                 close();
                 break;
-            case 6:
+            case pathcode::kClose:
                 close();
                 break;
             default:
@@ -67,15 +55,9 @@ public:
     }
 
 private:
-    static constexpr uint32_t kFirstEnd = 7;
     static constexpr float kTwoPi = 6.2831855f;
     // Radii that exactly fit the chord often come out a rounding step too small.
     static constexpr float kHalfChordTolerance = 1.0e-5f;
-
-    static uint32_t operandCount(uint32_t code) {
-        constexpr uint32_t counts[kFirstEnd] = {0, 2, 2, 4, 6, 7, 0};
-        return code < kFirstEnd ? counts[code] : 0u;
-    }
 
     void move(float x, float y) {
         if (startPending) {

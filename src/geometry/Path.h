@@ -1,32 +1,14 @@
 // One outline as a flat, growable array of 32-bit command words: a code word followed
-// by its float operands (stored as their bit patterns). The movie file stores paths in
-// exactly this form, so decoding a path is a copy of its words.
+// by its float operands (stored as their bit patterns; geometry/PathCommands.h). The movie
+// file stores paths in exactly this form, so decoding a path is a copy of its words.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <memory>
 
+#include "geometry/PathCommands.h"
+
 class PathSink;
-
-namespace pathcode {
-inline constexpr uint32_t kNop = 0;
-inline constexpr uint32_t kMove = 1;
-inline constexpr uint32_t kLine = 2;
-inline constexpr uint32_t kQuad = 3;
-inline constexpr uint32_t kCubic = 4;
-inline constexpr uint32_t kArc = 5;
-inline constexpr uint32_t kClose = 6;
-// Codes from here on end a replay.
-inline constexpr uint32_t kFirstEnd = 7;
-
-// Operand words per code, the one table both the position walk and the replay use.
-// Codes kFirstEnd and above have none.
-constexpr int32_t operandCount(uint32_t code) {
-    constexpr int32_t counts[kFirstEnd] = {0, 2, 2, 4, 6, 7, 0};
-    return code < kFirstEnd ? counts[code] : 0;
-}
-} // namespace pathcode
 
 class Path {
 public:
@@ -82,22 +64,11 @@ private:
 template <class Sink>
 void Path::replayWords(const uint32_t* const base, const int32_t wordCount, Sink& sink) {
     sink.beginPath();
-    int32_t position = 0;
-    while (position < wordCount) {
-        const uint32_t code = base[position];
-        position += 1;
-        if (code >= pathcode::kFirstEnd) {
-            return;
-        }
-        const int32_t count = pathcode::operandCount(code);
-        if (count > wordCount - position) {
-            // Operands run past the words in use: stop as at an end code.
-            return;
-        }
-        const uint32_t* operand = base + position;
-        position += count;
-        auto f = [operand](int32_t i) { return std::bit_cast<float>(operand[i]); };
-        switch (code) {
+    pathcode::Reader reader(base, wordCount > 0 ? static_cast<size_t>(wordCount) : 0);
+    pathcode::Command command;
+    while (reader.next(command)) {
+        auto f = [&command](int32_t i) { return command.operand(i); };
+        switch (command.code) {
         case pathcode::kMove:
             sink.moveTo(f(0), f(1));
             break;
@@ -121,5 +92,8 @@ void Path::replayWords(const uint32_t* const base, const int32_t wordCount, Sink
             break;
         }
     }
-    sink.endPath();
+    // An end code or a command with missing operands stops the replay before the end.
+    if (reader.ended()) {
+        sink.endPath();
+    }
 }

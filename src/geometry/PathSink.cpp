@@ -56,17 +56,11 @@ float PathSink::arcStep(float rx, float ry) const {
 }
 
 void PathSink::beginPath() {
-    startPending = true;
+    outlinePen.beginPath();
 }
 
 void PathSink::moveTo(float x, float y) {
-    if (startPending) {
-        startX = x;
-        startY = y;
-        startPending = false;
-    }
-    currentX = x;
-    currentY = y;
+    outlinePen.moveTo({x, y});
 }
 
 void PathSink::lineTo(float x, float y) {
@@ -74,33 +68,32 @@ void PathSink::lineTo(float x, float y) {
 }
 
 void PathSink::emitTo(float x, float y) {
-    emitLine(currentX, currentY, x, y);
-    currentX = x;
-    currentY = y;
+    emitLine(outlinePen.current.x, outlinePen.current.y, x, y);
+    outlinePen.current = {x, y};
 }
 
 void PathSink::quadTo(float cx, float cy, float x, float y) {
-    const CurveSteps steps = quadSteps(currentX, currentY, cx, cy, x, y);
-    flattening::quad(steps.count, steps.step, steps.squared, currentX, currentY, cx, cy, x, y,
+    const Point2 from = outlinePen.current;
+    const CurveSteps steps = quadSteps(from.x, from.y, cx, cy, x, y);
+    flattening::quad(steps.count, steps.step, steps.squared, from.x, from.y, cx, cy, x, y,
                      [this](float px, float py) { emitTo(px, py); });
 }
 
 void PathSink::cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
-    const CurveSteps steps = cubicSteps(currentX, currentY, c1x, c1y, c2x, c2y, x, y);
-    flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, currentX, currentY, c1x,
-                      c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
+    const Point2 from = outlinePen.current;
+    const CurveSteps steps = cubicSteps(from.x, from.y, c1x, c1y, c2x, c2y, x, y);
+    flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, from.x, from.y, c1x, c1y,
+                      c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
 }
 
 void PathSink::arcTo(float rx, float ry, float x, float y, float, float, float) {
-    flattening::arc(arcStep(rx, ry), rx, ry, currentX, currentY, x, y,
+    flattening::arc(arcStep(rx, ry), rx, ry, outlinePen.current.x, outlinePen.current.y, x, y,
                     [this](float px, float py) { emitTo(px, py); });
 }
 
 void PathSink::closePath() {
-    emitLine(currentX, currentY, startX, startY);
-    currentX = startX;
-    currentY = startY;
-    startPending = true;
+    emitLine(outlinePen.current.x, outlinePen.current.y, outlinePen.start.x, outlinePen.start.y);
+    outlinePen.closePath();
 }
 
 void PathSink::endPath() {}

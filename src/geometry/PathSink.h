@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "geometry/Flattening.h"
+#include "geometry/Pen.h"
+#include "geometry/Point2.h"
 
 class PathSink {
 public:
@@ -49,23 +51,11 @@ public:
 
     // Where the last piece ended, and where the open subpath started (startPending: the
     // next move starts a new subpath).
-    struct Pen {
-        float startX;
-        float startY;
-        float currentX;
-        float currentY;
-        bool startPending;
-    };
-    Pen pen() const { return {startX, startY, currentX, currentY, startPending}; }
+    using Pen = PenOf<Point2>;
+    const Pen& pen() const { return outlinePen; }
     // Puts the pen where another sink's replay left its own (sinks that draw one picture
     // in parts start each part where the whole would).
-    void setPen(const Pen& p) {
-        startX = p.startX;
-        startY = p.startY;
-        currentX = p.currentX;
-        currentY = p.currentY;
-        startPending = p.startPending;
-    }
+    void setPen(const Pen& p) { outlinePen = p; }
 
 protected:
     // emitLine from the pen to (x, y), then the pen moves there.
@@ -75,11 +65,7 @@ protected:
     PathSink& operator=(const PathSink&) = default;
 
     // The pen; sinks that walk outlines their own way move it themselves.
-    float startX = 0.0f;
-    float startY = 0.0f;
-    float currentX = 0.0f;
-    float currentY = 0.0f;
-    bool startPending = true;
+    Pen outlinePen;
 
 private:
     static CurveSteps stepsOf(int32_t n);

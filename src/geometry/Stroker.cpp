@@ -16,7 +16,7 @@ void Stroker::flushSides() {
 }
 
 void Stroker::moveTo(float x, float y) {
-    if (!startPending) {
+    if (!outlinePen.startPending) {
         outline.appendPath(forwardSide);
         outline.appendPath(backwardSide);
     }
@@ -60,7 +60,7 @@ void Stroker::closePath() {
 }
 
 void Stroker::endPath() {
-    if (!startPending) {
+    if (!outlinePen.startPending) {
         flushSides();
     }
 }

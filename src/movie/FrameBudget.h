@@ -28,21 +28,14 @@ inline constexpr std::array<int64_t, pathcode::kFirstEnd> kCommandLineBound = {
     0, 0, 1, kMovieCurveSteps, kMovieCurveSteps, kArcLineBound, 1};
 
 // The most straight lines the replay of these path words can hand the rasterizer. The walk
-// stops where the replay stops: at an end code or a command cut short. It reads one word per
-// command and looks its bound up, so it costs little beside decoding.
+// stops where the replay stops (pathcode::Reader): at an end code or a command cut short. It
+// reads one word per command and looks its bound up, so it costs little beside decoding.
 inline int64_t flattenedLineBound(const uint32_t* words, size_t count) {
     int64_t lines = 0;
-    size_t position = 0;
-    while (position < count) {
-        const uint32_t code = words[position];
-        if (code >= pathcode::kFirstEnd) {
-            break;
-        }
-        position += 1 + static_cast<size_t>(pathcode::operandCount(code));
-        if (position > count) {
-            break;
-        }
-        lines += kCommandLineBound[code];
+    pathcode::Reader reader(words, count);
+    pathcode::Command command;
+    while (reader.next(command)) {
+        lines += kCommandLineBound[command.code];
     }
     return lines;
 }

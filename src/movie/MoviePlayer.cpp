@@ -43,18 +43,11 @@ MoviePlayer::PathReach MoviePlayer::verticalReach(const uint32_t* words, int32_t
     MoviePlayer::PathReach reach{std::numeric_limits<float>::max(),
                                  std::numeric_limits<float>::lowest(), false};
     bool moved = false;
-    int32_t position = 0;
-    while (position < wordCount) {
-        const uint32_t code = words[position];
-        if (code >= pathcode::kFirstEnd) {
-            break;
-        }
-        const int32_t count = pathcode::operandCount(code);
-        if (count > wordCount - position - 1) {
-            break;
-        }
-        const uint32_t* operand = words + position + 1;
-        position += 1 + count;
+    pathcode::Reader reader(words, wordCount > 0 ? static_cast<size_t>(wordCount) : 0);
+    pathcode::Command command;
+    while (reader.next(command)) {
+        const uint32_t code = command.code;
+        const int32_t count = command.operandCount;
         if (code == pathcode::kNop) {
             continue;
         }
@@ -62,7 +55,7 @@ MoviePlayer::PathReach MoviePlayer::verticalReach(const uint32_t* words, int32_t
             return reach;
         }
         moved = true;
-        const auto f = [operand](int32_t i) { return std::bit_cast<float>(operand[i]); };
+        const auto f = [&command](int32_t i) { return command.operand(i); };
         float spread = 0.0f;
         int32_t firstY = 1;
         int32_t lastY = count - 1;

@@ -15,6 +15,7 @@
 #include "geometry/Transform2D.h"
 #include "raster/Compositing.h"
 #include "raster/EdgeLanes.h"
+#include "raster/OutlineWalk.h"
 #include "raster/Rasterizer.h"
 
 namespace {
@@ -315,82 +316,64 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     cellEnd = out;
 }
 
-// PathSink's pen bookkeeping with the points kept as EdgePoints, so that each point's
-// half-scanline is found once for the two edges that share it. The pen, the subpath
-// start and the curve steps are the rasterizer's own, read at the start and written back
-// at the end, as if the path had been replayed into it.
-class Rasterizer::OutlineWalker {
+// The identity mapping for OutlineWalk (raster/OutlineWalk.h): the points are kept as
+// EdgePoints, so that each point's half-scanline is found once for the two edges that share
+// it, and curves and arcs come in batches whose edges are scanned in lanes.
+class Rasterizer::IdentityEdges {
 public:
-    explicit OutlineWalker(Rasterizer& owner)
-        : r(owner), start(edgePoint(owner.startX, owner.startY)),
-          current(edgePoint(owner.currentX, owner.currentY)), startPending(owner.startPending),
-          wide(compositing::hasAvx2()) {}
-    OutlineWalker(const OutlineWalker&) = delete;
-    OutlineWalker& operator=(const OutlineWalker&) = delete;
-    ~OutlineWalker() {
-        r.startX = start.x;
-        r.startY = start.y;
-        r.currentX = current.x;
-        r.currentY = current.y;
-        r.startPending = startPending;
-    }
+    using Point = EdgePoint;
 
-    void beginPath() { startPending = true; }
-    void moveTo(float x, float y) {
-        current = edgePoint(x, y);
-        if (startPending) {
-            start = current;
-            startPending = false;
-        }
-    }
-    void lineTo(float x, float y) { emitTo(x, y); }
-    void quadTo(float cx, float cy, float x, float y) {
+    explicit IdentityEdges(Rasterizer& owner) : r(owner), wide(compositing::hasAvx2()) {}
+
+    static EdgePoint point(float x, float y) { return edgePoint(x, y); }
+    static Point2 plain(const EdgePoint& p) { return {p.x, p.y}; }
+    void lineTo(EdgePoint& current, float x, float y) { emitTo(current, x, y); }
+    void quadTo(EdgePoint& current, float cx, float cy, float x, float y) {
         const CurveSteps& steps = r.curveSteps();
-        flattening::quadBatches(
-            steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
-            [this](const float* xs, const float* ys, int32_t n) { emitPoints(xs, ys, n); });
+        flattening::quadBatches(steps.count, steps.step, steps.squared, current.x, current.y, cx,
+                                cy, x, y,
+                                [this, &current](const float* xs, const float* ys, int32_t n) {
+                                    emitPoints(current, xs, ys, n);
+                                });
     }
-    void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
+    void cubicTo(EdgePoint& current, float c1x, float c1y, float c2x, float c2y, float x, float y) {
         const CurveSteps& steps = r.curveSteps();
-        flattening::cubicBatches(
-            steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y, c1x, c1y,
-            c2x, c2y, x, y,
-            [this](const float* xs, const float* ys, int32_t n) { emitPoints(xs, ys, n); });
+        flattening::cubicBatches(steps.count, steps.step, steps.squared, steps.cubed, current.x,
+                                 current.y, c1x, c1y, c2x, c2y, x, y,
+                                 [this, &current](const float* xs, const float* ys, int32_t n) {
+                                     emitPoints(current, xs, ys, n);
+                                 });
     }
-    void arcTo(float rx, float ry, float x, float y, float, float, float) {
-        flattening::arcBatches(
-            flattening::kArcStep, rx, ry, current.x, current.y, x, y,
-            [this](const float* xs, const float* ys, int32_t n) { emitPoints(xs, ys, n); });
+    void arcTo(EdgePoint& current, float rx, float ry, float x, float y) {
+        flattening::arcBatches(flattening::kArcStep, rx, ry, current.x, current.y, x, y,
+                               [this, &current](const float* xs, const float* ys, int32_t n) {
+                                   emitPoints(current, xs, ys, n);
+                               });
     }
-    void closePath() {
-        r.edge(current, start);
-        current = start;
-        startPending = true;
-    }
-    void endPath() {}
+    void edge(const EdgePoint& a, const EdgePoint& b) { r.edge(a, b); }
 
 private:
     // emitTo of each of the n <= edgelanes::kMaxRun points in turn. When the pen and all
     // the points are in range, the half-scanlines, the crossings and the bounds are found
     // four or eight edges a step, and only the edges that cross a half-scanline go on to
     // storeEdge, in order: the others would store nothing.
-    void emitPoints(const float* xs, const float* ys, int32_t n) {
+    void emitPoints(EdgePoint& current, const float* xs, const float* ys, int32_t n) {
         if (n <= 0) {
             return;
         }
         if (!current.inRange) {
-            emitEach(xs, ys, n);
+            emitEach(current, xs, ys, n);
             return;
         }
         int32_t lines[edgelanes::kRunLines];
-        const edgelanes::Run run = scan(xs, ys, n, lines);
+        const edgelanes::Run run = scan(current, xs, ys, n, lines);
         if (!run.inRange) {
-            emitEach(xs, ys, n);
+            emitEach(current, xs, ys, n);
             return;
         }
         if (run.anyEdge) {
             if (run.minX == 0.0f || run.minY == 0.0f || run.maxX == 0.0f || run.maxY == 0.0f) {
-                foldBounds(xs, ys, n);
+                foldBounds(current, xs, ys, n);
             } else {
                 // Away from zero equal floats are the same bits, so the order in which
                 // ties were met no longer matters.
@@ -416,7 +399,7 @@ private:
         current.inRange = true;
     }
     // edge()'s bounds, edge by edge, for runs where a zero bound could be either zero.
-    void foldBounds(const float* xs, const float* ys, int32_t n) {
+    void foldBounds(const EdgePoint& current, const float* xs, const float* ys, int32_t n) {
         float x = current.x;
         float y = current.y;
         for (int32_t i = 0; i < n; ++i) {
@@ -430,7 +413,8 @@ private:
             y = ys[i];
         }
     }
-    edgelanes::Run scan(const float* xs, const float* ys, int32_t n, int32_t* lines) const {
+    edgelanes::Run scan(const EdgePoint& current, const float* xs, const float* ys, int32_t n,
+                        int32_t* lines) const {
 #if defined(TILSEN_EDGE_LANES_AVX2)
         if (wide) {
             return edgelanes::scanRunAvx2(current.x, current.y, current.halfScanline, xs, ys, n,
@@ -439,12 +423,12 @@ private:
 #endif
         return edgelanes::scanRun(current.x, current.y, current.halfScanline, xs, ys, n, lines);
     }
-    void emitEach(const float* xs, const float* ys, int32_t n) {
+    void emitEach(EdgePoint& current, const float* xs, const float* ys, int32_t n) {
         for (int32_t i = 0; i < n; ++i) {
-            emitTo(xs[i], ys[i]);
+            emitTo(current, xs[i], ys[i]);
         }
     }
-    void emitTo(float x, float y) {
+    void emitTo(EdgePoint& current, float x, float y) {
         const EdgePoint next = edgePoint(x, y);
         r.edge(current, next);
         // Field by field: a whole-struct copy here makes the next read of the point wait
@@ -456,66 +440,17 @@ private:
     }
 
     Rasterizer& r;
-    EdgePoint start;
-    EdgePoint current;
-    bool startPending;
     // Runs are scanned eight edges a step.
     const bool wide;
 };
 
-// OutlineWalker's work under a transform, a first row or fine flattening. Each point is
-// mapped once, with the very expression of Transform2D::map, and its half-scanline is
-// taken in the target's rows; the points' path coordinates are kept for the bounding box
-// and for the checked route. So every edge stores what emitLine stores for it: the
-// fixed-point values of its ends are the same, and so are the walks over them.
-class Rasterizer::MappedWalker {
+// The affine mapping for OutlineWalk, under a transform, a first row or fine flattening.
+// Each point is mapped once, with the very expression of Transform2D::map, and its
+// half-scanline is taken in the target's rows; the points' path coordinates are kept for
+// the bounding box and for the checked route. So every edge stores what emitLine stores for
+// it: the fixed-point values of its ends are the same, and so are the walks over them.
+class Rasterizer::MappedEdges {
 public:
-    MappedWalker(Rasterizer& owner, const Transform2D* transform)
-        : r(owner), identity(transform == nullptr || transform->isIdentity()),
-          m(transform != nullptr ? transform->matrix() : Transform2D().matrix()),
-          rowShift(2 * owner.firstRow), start(mapped(owner.startX, owner.startY)),
-          current(mapped(owner.currentX, owner.currentY)), startPending(owner.startPending) {}
-    MappedWalker(const MappedWalker&) = delete;
-    MappedWalker& operator=(const MappedWalker&) = delete;
-    ~MappedWalker() {
-        r.startX = start.x;
-        r.startY = start.y;
-        r.currentX = current.x;
-        r.currentY = current.y;
-        r.startPending = startPending;
-    }
-
-    void beginPath() { startPending = true; }
-    void moveTo(float x, float y) {
-        current = mapped(x, y);
-        if (startPending) {
-            start = current;
-            startPending = false;
-        }
-    }
-    void lineTo(float x, float y) { emitTo(x, y); }
-    void quadTo(float cx, float cy, float x, float y) {
-        const CurveSteps steps = r.quadSteps(current.x, current.y, cx, cy, x, y);
-        flattening::quad(steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
-                         [this](float px, float py) { emitTo(px, py); });
-    }
-    void cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
-        const CurveSteps steps = r.cubicSteps(current.x, current.y, c1x, c1y, c2x, c2y, x, y);
-        flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y,
-                          c1x, c1y, c2x, c2y, x, y, [this](float px, float py) { emitTo(px, py); });
-    }
-    void arcTo(float rx, float ry, float x, float y, float, float, float) {
-        flattening::arc(r.arcStep(rx, ry), rx, ry, current.x, current.y, x, y,
-                        [this](float px, float py) { emitTo(px, py); });
-    }
-    void closePath() {
-        edge(current, start);
-        current = start;
-        startPending = true;
-    }
-    void endPath() {}
-
-private:
     // A point in path coordinates and as mapped into the target.
     struct Point {
         float x;
@@ -523,7 +458,12 @@ private:
         EdgePoint target;
     };
 
-    Point mapped(float x, float y) const {
+    MappedEdges(Rasterizer& owner, const Transform2D* transform)
+        : r(owner), identity(transform == nullptr || transform->isIdentity()),
+          m(transform != nullptr ? transform->matrix() : Transform2D().matrix()),
+          rowShift(2 * owner.firstRow) {}
+
+    Point point(float x, float y) const {
         float tx = x;
         float ty = y;
         if (!identity) {
@@ -534,7 +474,23 @@ private:
         e.halfScanline -= rowShift;
         return {x, y, e};
     }
-
+    static Point2 plain(const Point& p) { return {p.x, p.y}; }
+    void lineTo(Point& current, float x, float y) { emitTo(current, x, y); }
+    void quadTo(Point& current, float cx, float cy, float x, float y) {
+        const CurveSteps steps = r.quadSteps(current.x, current.y, cx, cy, x, y);
+        flattening::quad(steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
+                         [this, &current](float px, float py) { emitTo(current, px, py); });
+    }
+    void cubicTo(Point& current, float c1x, float c1y, float c2x, float c2y, float x, float y) {
+        const CurveSteps steps = r.cubicSteps(current.x, current.y, c1x, c1y, c2x, c2y, x, y);
+        flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y,
+                          c1x, c1y, c2x, c2y, x, y,
+                          [this, &current](float px, float py) { emitTo(current, px, py); });
+    }
+    void arcTo(Point& current, float rx, float ry, float x, float y) {
+        flattening::arc(r.arcStep(rx, ry), rx, ry, current.x, current.y, x, y,
+                        [this, &current](float px, float py) { emitTo(current, px, py); });
+    }
     // emitLine's route for one line, the fast way when both ends are in range.
     void edge(const Point& a, const Point& b) {
         if (a.x == b.x && a.y == b.y) {
@@ -552,8 +508,9 @@ private:
         r.storeEdge(a.target, b.target);
     }
 
-    void emitTo(float x, float y) {
-        const Point next = mapped(x, y);
+private:
+    void emitTo(Point& current, float x, float y) {
+        const Point next = point(x, y);
         edge(current, next);
         current = next;
     }
@@ -562,22 +519,15 @@ private:
     const bool identity;
     const std::array<float, 9> m;
     const int32_t rowShift;
-    Point start;
-    Point current;
-    bool startPending;
 };
-
-void Rasterizer::replayMapped(const uint32_t* words, int32_t wordCount) {
-    MappedWalker walker(*this, transform);
-    Path::replayWords(words, wordCount, walker);
-}
 
 void Rasterizer::replayOutline(const uint32_t* words, int32_t wordCount) {
     if ((transform == nullptr || transform->isIdentity()) && firstRow == 0 && !fineFlattening()) {
-        OutlineWalker walker(*this);
-        Path::replayWords(words, wordCount, walker);
+        IdentityEdges edges(*this);
+        OutlineWalk<IdentityEdges>::replay(edges, outlinePen, words, wordCount);
     } else {
-        replayMapped(words, wordCount);
+        MappedEdges edges(*this, transform);
+        OutlineWalk<MappedEdges>::replay(edges, outlinePen, words, wordCount);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
+#include "raster/OutlineWalk.h"
 #include "raster/PixelGrid.h"
 
 Rasterizer rasterizer;
@@ -98,41 +99,9 @@ void Rasterizer::forgetOpaqueBlocks() {
     }
 }
 
-// Every drawing command leaves the pen on its stored end point (flattening ends there
-// exactly), so following the end points gives the pen a replay leaves.
-class Rasterizer::PenWalker {
-public:
-    explicit PenWalker(Rasterizer& owner) : r(owner) {}
-    void beginPath() { r.startPending = true; }
-    void moveTo(float x, float y) {
-        if (r.startPending) {
-            r.startX = x;
-            r.startY = y;
-            r.startPending = false;
-        }
-        to(x, y);
-    }
-    void lineTo(float x, float y) { to(x, y); }
-    void quadTo(float, float, float x, float y) { to(x, y); }
-    void cubicTo(float, float, float, float, float x, float y) { to(x, y); }
-    void arcTo(float, float, float x, float y, float, float, float) { to(x, y); }
-    void closePath() {
-        to(r.startX, r.startY);
-        r.startPending = true;
-    }
-    void endPath() {}
-
-private:
-    void to(float x, float y) {
-        r.currentX = x;
-        r.currentY = y;
-    }
-    Rasterizer& r;
-};
-
 void Rasterizer::passOver(const uint32_t* words, int32_t wordCount) {
-    PenWalker walker(*this);
-    Path::replayWords(words, wordCount, walker);
+    PenOnlyEdges edges;
+    OutlineWalk<PenOnlyEdges>::replay(edges, outlinePen, words, wordCount);
 }
 
 void Rasterizer::setFirstRow(int32_t row) {

@@ -136,20 +136,16 @@ private:
         int32_t halfScanline;
         bool inRange;
     };
-    // Replays a path with the PathSink flattening but no virtual call per piece.
-    class OutlineWalker;
-    // The same under a transform or a first row: each point mapped once, as
-    // Transform2D::map maps it, then the fast edge route.
-    class MappedWalker;
-    // Follows the pen through a path without flattening anything.
-    class PenWalker;
+    // The point mappings of the outline walk (raster/OutlineWalk.h), in CellWalk.cpp: the
+    // identity, with curve batches and edge lanes; and the affine map of a transform, a
+    // first row or fine flattening, each point mapped once as Transform2D::map maps it.
+    class IdentityEdges;
+    class MappedEdges;
 
     static EdgePoint edgePoint(float x, float y);
-    // Path::replayWords into this rasterizer, without a virtual call per piece when no
-    // transform applies.
+    // Path::replayWords into this rasterizer through an outline walk, without a virtual
+    // call per piece; the pen is the rasterizer's own (PathSink::pen).
     void replayOutline(const uint32_t* words, int32_t wordCount);
-    // replayOutline through a MappedWalker (MappedWalk.cpp).
-    void replayMapped(const uint32_t* words, int32_t wordCount);
     void fillOutline(const uint32_t* words, int32_t wordCount, Paint& paint, FillRule fillRule);
     // emitLine between two points when no transform applies.
     void edge(const EdgePoint& a, const EdgePoint& b);

@@ -49,8 +49,8 @@ TEST(CurveFlattening, SixteenStepsGiveSixteenLinesEndingOnTheEndPoint) {
     sink.cubicTo(0.0f, 0.0f, 7.7f, 9.9f, -1.3f, 2.9f);
     ASSERT_EQ(sink.lines.size(), 16u);
     expectChain(sink.lines, 20.3f, 5.1f);
-    EXPECT_EQ(sink.pen().currentX, -1.3f);
-    EXPECT_EQ(sink.pen().currentY, 2.9f);
+    EXPECT_EQ(sink.pen().current.x, -1.3f);
+    EXPECT_EQ(sink.pen().current.y, 2.9f);
 }
 
 TEST(CurveFlattening, OneStepOrLessIsOneStraightLine) {
@@ -122,7 +122,7 @@ TEST(Subpath, SecondMoveKeepsTheFirstStartForClose) {
     sink.lineTo(6.0f, 5.0f);
     sink.closePath();
     EXPECT_EQ(sink.lines, (Lines{{5, 5, 6, 5}, {6, 5, 1, 1}}));
-    EXPECT_EQ(sink.pen().currentX, 1.0f);
+    EXPECT_EQ(sink.pen().current.x, 1.0f);
     EXPECT_TRUE(sink.pen().startPending);
     // After the close the next move starts a new subpath.
     sink.moveTo(8.0f, 9.0f);
@@ -183,8 +183,8 @@ TEST(ArcWalk, VerticalChordRunsThroughTheRight) {
         rightmost = std::fmax(rightmost, line.x1);
     }
     EXPECT_NEAR(rightmost, 1.0f, 1e-4f);
-    EXPECT_EQ(sink.pen().currentX, 0.0f);
-    EXPECT_EQ(sink.pen().currentY, 2.0f);
+    EXPECT_EQ(sink.pen().current.x, 0.0f);
+    EXPECT_EQ(sink.pen().current.y, 2.0f);
 }
 
 TEST(ArcWalk, RadiiThatJustMissTheChordStillMakeAHalfEllipse) {
@@ -227,7 +227,7 @@ TEST(ArcWalk, NonFiniteEndOrPenEndsAfterOneLine) {
     sink.moveTo(inf, 0.0f);
     sink.arcTo(5.0f, 5.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f);
     EXPECT_EQ(sink.lines.size(), 2u);
-    EXPECT_EQ(sink.pen().currentX, 1.0f);
+    EXPECT_EQ(sink.pen().current.x, 1.0f);
 }
 
 } // namespace

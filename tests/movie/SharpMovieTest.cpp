@@ -107,7 +107,7 @@ protected:
         ASSERT_EQ(std::min(scaled.openFile(file.c_str()), frameLimit), frames);
         std::vector<uint32_t> a(320 * 200), b(320 * 200);
         // Both start each frame from the same pen of the show's rasterizer.
-        const PathSink::Pen pen{3.5f, 150.25f, 300.0f, 20.5f, false};
+        const PathSink::Pen pen{{3.5f, 150.25f}, {300.0f, 20.5f}, false};
         for (int32_t i = 0; i < frames; ++i) {
             rasterizer.setPen(pen);
             plain.render(a.data(), 0, i, 320, 200);
@@ -115,9 +115,7 @@ protected:
             rasterizer.setPen(pen);
             scaled.renderScaled(b.data(), 0, 320, 200);
             const PathSink::Pen scaledAfter = rasterizer.pen();
-            ASSERT_TRUE(after.startX == scaledAfter.startX && after.startY == scaledAfter.startY &&
-                        after.currentX == scaledAfter.currentX &&
-                        after.currentY == scaledAfter.currentY &&
+            ASSERT_TRUE(after.start == scaledAfter.start && after.current == scaledAfter.current &&
                         after.startPending == scaledAfter.startPending)
                 << "the pen moves on as one pass moves it, frame " << i;
             ASSERT_TRUE(samePixels(a, b, 320))

@@ -59,7 +59,7 @@ Outcome outcomeOf(const Rasterizer& r) {
     const Rasterizer::Bounds box = r.bounds();
     return {storedCells(r),
             {box.minX, box.minY, box.maxX, box.maxY},
-            {r.pen().startX, r.pen().startY, r.pen().currentX, r.pen().currentY},
+            {r.pen().start.x, r.pen().start.y, r.pen().current.x, r.pen().current.y},
             r.pen().startPending};
 }
 

@@ -2,7 +2,7 @@
 // the output of path filters with hand-worked outlines.
 #pragma once
 
-#include <bit>
+#include <algorithm>
 #include <cstdint>
 #include <iomanip>
 #include <ostream>
@@ -21,19 +21,18 @@ struct PathCommand {
     }
 };
 
+// The whole commands the replay reads, as pathcode::Reader yields them.
 inline std::vector<PathCommand> commandsOf(const Path& path) {
     std::vector<PathCommand> result;
-    int32_t i = 0;
-    while (i < path.wordCount) {
-        const uint32_t code = path.words[i];
-        const int32_t count = pathcode::operandCount(code);
-        PathCommand command{code};
-        if (count >= 2 && i + 2 < path.wordCount) {
-            command.x = std::bit_cast<float>(path.words[i + 1]);
-            command.y = std::bit_cast<float>(path.words[i + 2]);
+    pathcode::Reader reader(path.words.get(), static_cast<size_t>(std::max(path.wordCount, 0)));
+    pathcode::Command command;
+    while (reader.next(command)) {
+        PathCommand listed{command.code};
+        if (command.operandCount >= 2) {
+            listed.x = command.operand(0);
+            listed.y = command.operand(1);
         }
-        result.push_back(command);
-        i += 1 + count;
+        result.push_back(listed);
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "geometry/Flattening.h"
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
 #include "raster/Rasterizer.h"
@@ -36,6 +37,50 @@ int64_t ceilDiv(int64_t a, int64_t b) {
 } // a >= 0, b > 0
 
 } // namespace
+
+void PlainRasterizer::beginPath() {
+    penStartPending = true;
+}
+
+void PlainRasterizer::moveTo(float x, float y) {
+    if (penStartPending) {
+        penStartX = x;
+        penStartY = y;
+        penStartPending = false;
+    }
+    penX = x;
+    penY = y;
+}
+
+void PlainRasterizer::lineTo(float x, float y) {
+    emitLine(penX, penY, x, y);
+    penX = x;
+    penY = y;
+}
+
+void PlainRasterizer::quadTo(float cx, float cy, float x, float y) {
+    const CurveSteps steps = quadSteps(penX, penY, cx, cy, x, y);
+    flattening::quad(steps.count, steps.step, steps.squared, penX, penY, cx, cy, x, y,
+                     [this](float px, float py) { lineTo(px, py); });
+}
+
+void PlainRasterizer::cubicTo(float c1x, float c1y, float c2x, float c2y, float x, float y) {
+    const CurveSteps steps = cubicSteps(penX, penY, c1x, c1y, c2x, c2y, x, y);
+    flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, penX, penY, c1x, c1y,
+                      c2x, c2y, x, y, [this](float px, float py) { lineTo(px, py); });
+}
+
+void PlainRasterizer::arcTo(float rx, float ry, float x, float y, float, float, float) {
+    flattening::arc(arcStep(rx, ry), rx, ry, penX, penY, x, y,
+                    [this](float px, float py) { lineTo(px, py); });
+}
+
+void PlainRasterizer::closePath() {
+    emitLine(penX, penY, penStartX, penStartY);
+    penX = penStartX;
+    penY = penStartY;
+    penStartPending = true;
+}
 
 void PlainRasterizer::emitLine(float x0, float y0, float x1, float y1) {
     if ((x0 == x1 && y0 == y1) || !std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) ||

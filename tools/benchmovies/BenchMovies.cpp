@@ -13,6 +13,7 @@
 #include "Fonts.h"
 #include "MovieOutput.h"
 #include "Random.h"
+#include "geometry/FloatMath.h"
 
 namespace {
 constexpr float kWidth = static_cast<float>(DrawList::kWidth);
@@ -61,7 +62,7 @@ void drawGlyphs(int32_t index, DrawList& list, const Fonts& fonts) {
         }
     }
     const auto title = fonts.serifBold.centred("MORVANE TILSEN", kTitleSize, kWidth / 2.0f, 38.0f);
-    const float wobble = 0.08f * std::sin(frame * 0.15f);
+    const float wobble = 0.08f * floatmath::sin(frame * 0.15f);
     for (size_t i = 0; i < title.size(); ++i) {
         const PlacedGlyph& g = title[i];
         const Affine place = Affine::translation(-g.centre.x, -g.centre.y)
@@ -90,8 +91,10 @@ std::vector<Point2> wobblyCircle(Point2 centre, float radius, float phase, Rando
     std::vector<Point2> points;
     for (int32_t k = 0; k < kBlobPoints; ++k) {
         const float angle = kTwoPi * static_cast<float>(k) / static_cast<float>(kBlobPoints);
-        const float r = radius * (0.75f + 0.25f * std::sin(phase + random.range(0.0f, kTwoPi)));
-        points.push_back({centre.x + r * std::cos(angle), centre.y + r * std::sin(angle)});
+        const float r =
+            radius * (0.75f + 0.25f * floatmath::sin(phase + random.range(0.0f, kTwoPi)));
+        points.push_back(
+            {centre.x + r * floatmath::cos(angle), centre.y + r * floatmath::sin(angle)});
     }
     return points;
 }
@@ -103,8 +106,8 @@ void drawBlobs(int32_t index, DrawList& list) {
     for (int32_t b = 0; b < kBlobs; ++b) {
         Random random(static_cast<uint32_t>(1000 + b));
         const float fb = static_cast<float>(b);
-        const Point2 centre{kWidth / 2.0f + 90.0f * std::sin(frame * 0.03f + fb * 1.7f),
-                            kHeight / 2.0f + 55.0f * std::cos(frame * 0.025f + fb * 2.3f)};
+        const Point2 centre{kWidth / 2.0f + 90.0f * floatmath::sin(frame * 0.03f + fb * 1.7f),
+                            kHeight / 2.0f + 55.0f * floatmath::cos(frame * 0.025f + fb * 2.3f)};
         const float radius = 60.0f + 12.0f * fb;
         Outline outline;
         addSpline(outline, wobblyCircle(centre, radius, frame * 0.07f, random));
@@ -136,7 +139,7 @@ void drawDense(int32_t index, DrawList& list) {
             const float angle =
                 spin * frame + kTwoPi * static_cast<float>(k) / static_cast<float>(corners);
             points.push_back(
-                {centre.x + size * std::cos(angle), centre.y + size * std::sin(angle)});
+                {centre.x + size * floatmath::cos(angle), centre.y + size * floatmath::sin(angle)});
         }
         Outline outline;
         outline.polygon(points);
@@ -150,15 +153,16 @@ void drawArcs(int32_t index, DrawList& list) {
     for (int32_t i = 0; i < kDiscs; ++i) {
         const float x = random.range(20.0f, kWidth - 20.0f);
         const float y = random.range(20.0f, kHeight - 20.0f);
-        const float r = random.range(6.0f, 30.0f) * (1.0f + 0.3f * std::sin(frame * 0.1f + x));
+        const float r =
+            random.range(6.0f, 30.0f) * (1.0f + 0.3f * floatmath::sin(frame * 0.1f + x));
         Outline disc;
         disc.ellipse(x, y, r, r * random.range(0.5f, 1.0f));
         list.fill(premultiplied(hex(random.next() & 0xffffffu), 0.5f), disc);
     }
     for (int32_t i = 0; i < kRings; ++i) {
         const float fi = static_cast<float>(i);
-        const float x = kWidth / 2.0f + 120.0f * std::sin(fi * 0.7f + frame * 0.02f);
-        const float y = kHeight / 2.0f + 70.0f * std::cos(fi * 1.1f + frame * 0.03f);
+        const float x = kWidth / 2.0f + 120.0f * floatmath::sin(fi * 0.7f + frame * 0.02f);
+        const float y = kHeight / 2.0f + 70.0f * floatmath::cos(fi * 1.1f + frame * 0.03f);
         const float r = 8.0f + std::fmod(fi * 5.0f + frame * 1.5f, 60.0f);
         Outline ring;
         ring.ellipse(x, y, r, r * 0.8f);

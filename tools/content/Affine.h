@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "geometry/FloatMath.h"
 #include "geometry/Point2.h"
 
 struct Affine {
@@ -17,8 +18,8 @@ struct Affine {
     static Affine translation(float tx, float ty) { return {1.0f, 0.0f, 0.0f, 1.0f, tx, ty}; }
     static Affine scaling(float sx, float sy) { return {sx, 0.0f, 0.0f, sy, 0.0f, 0.0f}; }
     static Affine rotation(float angle) {
-        const float cs = std::cos(angle);
-        const float sn = std::sin(angle);
+        const float cs = floatmath::cos(angle);
+        const float sn = floatmath::sin(angle);
         return {cs, sn, -sn, cs, 0.0f, 0.0f};
     }
     // Horizontal shear: x' = x + k·y.

@@ -1,5 +1,6 @@
-// Instrument synthesis. All arithmetic is in double with our own noise generator, so the
-// samples are the same on every build. Levels leave headroom: eight voices are mixed.
+// Instrument synthesis. All arithmetic is in double with our own noise generator and the
+// sines come from floatmath, not the C library, so the samples are the same on every build.
+// Levels leave headroom: eight voices are mixed.
 #include "Instruments.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <numbers>
 
 #include "Random.h"
+#include "geometry/FloatMath.h"
 
 namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
@@ -27,6 +29,14 @@ constexpr uint8_t kLeadPanning = 112;
 constexpr uint8_t kBellPanning = 168;
 constexpr uint8_t kPadPanning = 40;
 constexpr uint8_t kPadChorusPanning = 216;
+
+// sin(2π·cycles) through floatmath, the same on every machine: the whole cycles are taken
+// off exactly in double, and the sine of the rest is taken in float (about 7 significant
+// digits, far finer than a 16-bit sample).
+double sineOfCycles(double cycles) {
+    const double turn = cycles - std::floor(cycles);
+    return static_cast<double>(floatmath::sin(static_cast<float>(kTwoPi * turn)));
+}
 
 int16_t toSample(double v) {
     const double clipped = std::clamp(v, -1.0, 1.0);
@@ -61,7 +71,7 @@ size_t frames(double seconds, double rate) {
 double saw(double p, int32_t harmonics) {
     double s = 0.0;
     for (int32_t k = 1; k <= harmonics; ++k) {
-        s += std::sin(kTwoPi * k * p) / k;
+        s += sineOfCycles(k * p) / k;
     }
     return s;
 }
@@ -70,7 +80,7 @@ double saw(double p, int32_t harmonics) {
 double square(double p, int32_t harmonics) {
     double s = 0.0;
     for (int32_t k = 1; k <= harmonics; k += 2) {
-        s += std::sin(kTwoPi * k * p) / k;
+        s += sineOfCycles(k * p) / k;
     }
     return s;
 }
@@ -122,7 +132,7 @@ XmInstrument kick() {
         const double t = static_cast<double>(i) / kDrumRate;
         const double pitch = 44.0 + 120.0 * std::exp(-t / 0.03);
         phase += pitch / kDrumRate;
-        const double body = std::sin(kTwoPi * phase) * std::exp(-t / 0.16);
+        const double body = sineOfCycles(phase) * std::exp(-t / 0.16);
         const double click =
             (static_cast<double>(random.unit()) * 2.0 - 1.0) * std::exp(-t / 0.002) * 0.5;
         v[i] = std::tanh(1.8 * (body + click));
@@ -138,7 +148,7 @@ XmInstrument snare() {
     for (size_t i = 0; i < n; ++i) {
         const double t = static_cast<double>(i) / kDrumRate;
         phase += (180.0 + 60.0 * std::exp(-t / 0.01)) / kDrumRate;
-        const double tone = std::sin(kTwoPi * phase) * std::exp(-t / 0.05) * 0.7;
+        const double tone = sineOfCycles(phase) * std::exp(-t / 0.05) * 0.7;
         v[i] = tone + noise[i] * std::exp(-t / 0.075) * 1.4;
     }
     return single("snare", drumSample("snare", v, 0.85));
@@ -222,7 +232,7 @@ XmInstrument bass() {
     constexpr double kCycles = 16.0;
     XmSample s = loopedVoice("bass", kFrames, kCycles, 0.8, [&](size_t i) {
         const double p = kCycles * static_cast<double>(i) / kFrames;
-        return saw(p, 18) * 0.55 + std::sin(kTwoPi * p * 0.5) * 0.9 + square(p, 9) * 0.2;
+        return saw(p, 18) * 0.55 + sineOfCycles(p * 0.5) * 0.9 + square(p, 9) * 0.2;
     });
     // The loop holds half-cycles of the sub: its own pitch is the saw's.
     XmInstrument ins = single("bass", std::move(s));
@@ -257,7 +267,7 @@ XmInstrument pluck() {
         const double t = static_cast<double>(i) / n;
         double s = 0.0;
         for (int32_t k = 1; k <= 16; ++k) {
-            s += std::sin(kTwoPi * k * p) / k * std::exp(-t * (2.0 + 1.6 * k));
+            s += sineOfCycles(k * p) / k * std::exp(-t * (2.0 + 1.6 * k));
         }
         v[i] = s * std::min(1.0, static_cast<double>(i) / 40.0);
     }
@@ -280,7 +290,7 @@ XmInstrument bell() {
         const double t = static_cast<double>(i) / n;
         double s = 0.0;
         for (int32_t k = 0; k < 4; ++k)
-            s += std::sin(kTwoPi * ratios[k] * p) * levels[k] * std::exp(-t * decays[k]);
+            s += sineOfCycles(ratios[k] * p) * levels[k] * std::exp(-t * decays[k]);
         v[i] = s * std::min(1.0, static_cast<double>(i) / 30.0);
     }
     XmSample s;
@@ -322,8 +332,8 @@ PadPair pad(const char* name, const char* chorusName, const double (&ratios)[3],
         const double t = static_cast<double>(i) / kFrames;
         for (double r : ratios) {
             const double c = baseCycles * r;
-            voice[i] += saw(c * t, 6) * 0.5 + std::sin(kTwoPi * c * t);
-            chorus[i] += saw((c + 1.0) * t, 6) * 0.4 + std::sin(kTwoPi * (c + 1.0) * t) * 0.6;
+            voice[i] += saw(c * t, 6) * 0.5 + sineOfCycles(c * t);
+            chorus[i] += saw((c + 1.0) * t, 6) * 0.4 + sineOfCycles((c + 1.0) * t) * 0.6;
         }
         both[i] = voice[i] + chorus[i];
     }

@@ -14,6 +14,7 @@
 #include "Movies.h"
 #include "Random.h"
 #include "Timeline.h"
+#include "geometry/FloatMath.h"
 
 namespace {
 constexpr float kPi = std::numbers::pi_v<float>;
@@ -56,7 +57,7 @@ Camera cameraAt(float frame) {
     // Zoom is interpolated in its logarithm so zooming in and out feel even.
     const float zoom = std::exp(std::log(a.zoom) + (std::log(b.zoom) - std::log(a.zoom)) * t);
     const float roll = frame > 64.0f && frame < 192.0f
-                           ? 0.035f * std::sin((frame - 64.0f) / 128.0f * 2.0f * kPi)
+                           ? 0.035f * floatmath::sin((frame - 64.0f) / 128.0f * 2.0f * kPi)
                            : 0.0f;
     return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, zoom, roll};
 }
@@ -170,7 +171,8 @@ void sky(DrawList& list, const Camera& cam) {
 void moonAndStars(DrawList& list, const World& w, const Camera& cam, float frame) {
     const Affine v = view(cam, 0.25f);
     for (size_t i = 0; i < w.stars.size(); ++i) {
-        const float twinkle = 0.55f + 0.45f * std::sin(frame * 0.7f + static_cast<float>(i) * 2.3f);
+        const float twinkle =
+            0.55f + 0.45f * floatmath::sin(frame * 0.7f + static_cast<float>(i) * 2.3f);
         Outline s;
         s.ellipse(w.stars[i].x, w.stars[i].y, 0.8f + 0.4f * static_cast<float>(i % 3),
                   0.8f + 0.4f * static_cast<float>(i % 3));
@@ -226,7 +228,7 @@ void hills(DrawList& list, const Camera& cam) {
         for (int32_t i = 0; i < 16; ++i) {
             const float x = -900.0f + 240.0f * static_cast<float>(i);
             const float peak =
-                -60.0f - 50.0f * std::fabs(std::sin(static_cast<float>(i * 3 + layer * 7)));
+                -60.0f - 50.0f * std::fabs(floatmath::sin(static_cast<float>(i * 3 + layer * 7)));
             Outline h;
             h.moveTo(x, 0.0f);
             h.cubicTo(x + 60.0f, -10.0f, x + 80.0f, peak, x + 120.0f, peak);
@@ -244,11 +246,12 @@ void searchlights(DrawList& list, const Camera& cam, float frame) {
     const float bases[3] = {300.0f, 1000.0f, 1750.0f};
     for (int32_t i = 0; i < 3; ++i) {
         const float angle =
-            -kPi * 0.5f + 0.5f * std::sin(frame * 0.05f + static_cast<float>(i) * 2.0f);
+            -kPi * 0.5f + 0.5f * floatmath::sin(frame * 0.05f + static_cast<float>(i) * 2.0f);
         const float len = 700.0f;
         const Point2 base{bases[i], 0.0f};
-        const Point2 tip{base.x + len * std::cos(angle), base.y + len * std::sin(angle)};
-        const Point2 side{-std::sin(angle) * 45.0f, std::cos(angle) * 45.0f};
+        const Point2 tip{base.x + len * floatmath::cos(angle),
+                         base.y + len * floatmath::sin(angle)};
+        const Point2 side{-floatmath::sin(angle) * 45.0f, floatmath::cos(angle) * 45.0f};
         Outline beam;
         beam.polygon({{base.x - 3.0f, base.y},
                       {tip.x + side.x, tip.y + side.y},
@@ -288,7 +291,7 @@ void blimp(DrawList& list, const Camera& cam, float frame, const Fonts& fonts) {
     if (t <= 0.0f || t >= 1.0f)
         return;
     const Affine world = view(cam, 1.0f);
-    const Point2 at{300.0f + 1500.0f * t, -118.0f + 5.0f * std::sin(frame * 0.2f)};
+    const Point2 at{300.0f + 1500.0f * t, -118.0f + 5.0f * floatmath::sin(frame * 0.2f)};
     constexpr float kBlimpScale = 0.7f;
     const Affine v = Affine::translation(-at.x, -at.y)
                          .then(Affine::scaling(kBlimpScale, kBlimpScale))
@@ -378,14 +381,15 @@ void nearCity(DrawList& list, const World& w, const Camera& cam, float frame, co
     panel.roundRect(left, signTop, kTowerWidth - 12.0f, 54.0f, 4.0f);
     list.fill(opaque(hex(0x07060f)), panel.transformed(v));
     const int32_t row = static_cast<int32_t>(frame);
-    const Rgb signColour = mix(hex(0x5ef0ff), hex(0xff5ed8), 0.5f + 0.5f * std::sin(frame * 0.2f));
+    const Rgb signColour =
+        mix(hex(0x5ef0ff), hex(0xff5ed8), 0.5f + 0.5f * floatmath::sin(frame * 0.2f));
     const auto word = fonts.sansBold.centred("MORVANE", 13.0f, kTowerX, signTop + 17.0f, 0.5f);
     list.fill(opaque(signColour), GlyphFont::merge(word).transformed(v));
     for (int32_t i = 0; i < 12; ++i) {
         const float onBeat = row % 4 == 0 ? 1.0f : (row % 4 == 2 ? 0.6f : 0.3f);
         const float level =
-            0.25f +
-            0.75f * onBeat * (0.5f + 0.5f * std::sin(static_cast<float>(i) * 1.7f + frame * 0.9f));
+            0.25f + 0.75f * onBeat *
+                        (0.5f + 0.5f * floatmath::sin(static_cast<float>(i) * 1.7f + frame * 0.9f));
         const float h = 26.0f * level;
         Outline bar;
         bar.rect(left + 4.0f + 6.0f * static_cast<float>(i), signTop + 50.0f - h, 4.0f, h);
@@ -470,9 +474,10 @@ void fireworks(DrawList& list, const Camera& cam, float frame) {
         Outline rays;
         for (int32_t i = 0; i < 18; ++i) {
             const float a = 2.0f * kPi * static_cast<float>(i) / 18.0f;
-            rays.moveTo(at.x + std::cos(a) * r * 0.55f,
-                        at.y + std::sin(a) * r * 0.55f + 6.0f * grow * grow);
-            rays.lineTo(at.x + std::cos(a) * r, at.y + std::sin(a) * r + 12.0f * grow * grow);
+            rays.moveTo(at.x + floatmath::cos(a) * r * 0.55f,
+                        at.y + floatmath::sin(a) * r * 0.55f + 6.0f * grow * grow);
+            rays.lineTo(at.x + floatmath::cos(a) * r,
+                        at.y + floatmath::sin(a) * r + 12.0f * grow * grow);
         }
         list.stroke(premultiplied(c, fade), rays.transformed(v), 0.9f * cam.zoom, Join::kNone);
         Outline flash;

@@ -11,6 +11,7 @@
 #include "Movies.h"
 #include "Random.h"
 #include "Timeline.h"
+#include "geometry/FloatMath.h"
 
 namespace {
 constexpr float kFrameMs = static_cast<float>(timeline::kPresentsTickMs);
@@ -42,7 +43,7 @@ void background(DrawList& list, float frame, float fade) {
         list.fill(premultiplied(c, 1.0f), band);
     }
     // A soft glow behind the name, breathing slowly.
-    const float breathe = 1.0f + 0.05f * std::sin(frame * 0.15f);
+    const float breathe = 1.0f + 0.05f * floatmath::sin(frame * 0.15f);
     for (int32_t i = 0; i < 4; ++i) {
         Outline glow;
         const float r = (150.0f - 30.0f * static_cast<float>(i)) * breathe;
@@ -158,7 +159,7 @@ void drawFrame(int32_t index, DrawList& list, const Fonts& fonts,
         const float y = random.range(30.0f, 175.0f);
         const float phase = random.range(0.0f, 2.0f * kPi);
         const float speed = random.range(0.15f, 0.35f);
-        const float twinkle = std::sin(frame * speed + phase);
+        const float twinkle = floatmath::sin(frame * speed + phase);
         if (frame < kSettleFrame - 10.0f || twinkle <= 0.2f)
             continue;
         list.fill(premultiplied(hex(0xfff6d8), twinkle * fadeOut),
@@ -179,10 +180,11 @@ void writePresents(const std::string& fileName, const Fonts& fonts) {
     std::vector<Flight> flights;
     for (int32_t i = 0; i < 7; ++i) {
         const float angle = random.range(0.0f, 2.0f * kPi);
-        flights.push_back({{160.0f + 260.0f * std::cos(angle), 100.0f + 170.0f * std::sin(angle)},
-                           random.range(-4.0f, 4.0f),
-                           random.range(2.5f, 5.0f),
-                           4.0f + 7.0f * static_cast<float>(i)});
+        flights.push_back(
+            {{160.0f + 260.0f * floatmath::cos(angle), 100.0f + 170.0f * floatmath::sin(angle)},
+             random.range(-4.0f, 4.0f),
+             random.range(2.5f, 5.0f),
+             4.0f + 7.0f * static_cast<float>(i)});
     }
     writeMovie(fileName, timeline::kPresentsFrames,
                [&](int32_t frame, DrawList& list) { drawFrame(frame, list, fonts, flights); });

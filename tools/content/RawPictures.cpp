@@ -12,6 +12,7 @@
 #include "GradientPaint.h"
 #include "MovieOutput.h"
 #include "Random.h"
+#include "geometry/FloatMath.h"
 
 namespace {
 constexpr float kPi = std::numbers::pi_v<float>;
@@ -63,8 +64,9 @@ void waves(DrawList& list, float y, Rgb colour, int32_t count, uint32_t seed) {
         line.moveTo(-10.0f, base);
         for (int32_t k = 0; k < 4; ++k) {
             const float x = -10.0f + 85.0f * static_cast<float>(k + 1);
-            line.cubicTo(x - 60.0f, base + 6.0f * std::sin(phase + static_cast<float>(k)),
-                         x - 25.0f, base - 6.0f * std::cos(phase + static_cast<float>(k)), x, base);
+            line.cubicTo(x - 60.0f, base + 6.0f * floatmath::sin(phase + static_cast<float>(k)),
+                         x - 25.0f, base - 6.0f * floatmath::cos(phase + static_cast<float>(k)), x,
+                         base);
         }
         list.stroke(premultiplied(colour, 0.35f - 0.05f * static_cast<float>(i)), line, 0.5f);
     }

@@ -11,6 +11,7 @@
 #include "Movies.h"
 #include "Random.h"
 #include "Timeline.h"
+#include "geometry/FloatMath.h"
 
 namespace {
 constexpr float kPi = std::numbers::pi_v<float>;
@@ -22,8 +23,8 @@ constexpr float kLastFrame = static_cast<float>(timeline::kTavoFrames - 1);
 // Colour of the moment: the palette turns from sea green through violet to amber.
 Rgb palette(float t, float shift) {
     const float a = t * 0.9f + shift;
-    return {0.5f + 0.5f * std::sin(a), 0.5f + 0.5f * std::sin(a + 2.1f),
-            0.5f + 0.5f * std::sin(a + 4.2f)};
+    return {0.5f + 0.5f * floatmath::sin(a), 0.5f + 0.5f * floatmath::sin(a + 2.1f),
+            0.5f + 0.5f * floatmath::sin(a + 4.2f)};
 }
 
 // Beat pulse: 1 on the beat, falling off quickly.
@@ -33,9 +34,9 @@ float pulse(float frame) {
 }
 
 void background(DrawList& list, float time) {
-    const Rgb top = mix(hex(0x02121e), hex(0x150526), 0.5f + 0.5f * std::sin(time * 0.2f));
+    const Rgb top = mix(hex(0x02121e), hex(0x150526), 0.5f + 0.5f * floatmath::sin(time * 0.2f));
     const Rgb bottom =
-        mix(hex(0x063a3c), hex(0x3a0d3a), 0.5f + 0.5f * std::sin(time * 0.2f + 1.0f));
+        mix(hex(0x063a3c), hex(0x3a0d3a), 0.5f + 0.5f * floatmath::sin(time * 0.2f + 1.0f));
     for (int32_t i = 0; i < 10; ++i) {
         Outline band;
         band.rect(0.0f, 20.0f * static_cast<float>(i), 320.0f, 20.0f);
@@ -48,8 +49,8 @@ Outline ribbon(float baseY, float amplitude, float wavelength, float phase, floa
     constexpr int32_t kSegments = 8;
     const float step = 360.0f / kSegments;
     auto y = [&](float x, float offset) {
-        return baseY + offset + amplitude * std::sin(x / wavelength * 2.0f * kPi + phase) +
-               amplitude * 0.4f * std::sin(x / wavelength * 5.1f + phase * 1.7f);
+        return baseY + offset + amplitude * floatmath::sin(x / wavelength * 2.0f * kPi + phase) +
+               amplitude * 0.4f * floatmath::sin(x / wavelength * 5.1f + phase * 1.7f);
     };
     auto slope = [&](float x, float offset) {
         const float h = 0.5f;
@@ -129,8 +130,8 @@ void drawFrame(int32_t index, DrawList& list) {
         const float fy = random.range(0.2f, 0.5f);
         const float px = random.range(0.0f, 2.0f * kPi);
         const float py = random.range(0.0f, 2.0f * kPi);
-        const float cx = 160.0f + 130.0f * std::sin(time * fx + px);
-        const float cy = 100.0f + 70.0f * std::sin(time * fy + py);
+        const float cx = 160.0f + 130.0f * floatmath::sin(time * fx + px);
+        const float cy = 100.0f + 70.0f * floatmath::sin(time * fy + py);
         const float r = (14.0f + 10.0f * static_cast<float>(i % 3)) * (1.0f + 0.25f * beat);
         const Rgb c = palette(time, 2.0f + static_cast<float>(i));
         for (int32_t layer = 0; layer < 3; ++layer) {
@@ -171,7 +172,7 @@ void drawFrame(int32_t index, DrawList& list) {
         const float size = bubbles.range(1.5f, 4.5f);
         const float start = bubbles.range(0.0f, 240.0f);
         const float y = 215.0f - std::fmod(start + time * speed, 240.0f);
-        const float sway = 4.0f * std::sin(time * 2.0f + static_cast<float>(i));
+        const float sway = 4.0f * floatmath::sin(time * 2.0f + static_cast<float>(i));
         Outline b;
         b.ellipse(x + sway, y, size, size);
         b.ellipse(x + sway, y, size * 0.6f, size * 0.6f);
@@ -183,7 +184,7 @@ void drawFrame(int32_t index, DrawList& list) {
     wave.moveTo(-10.0f, 100.0f);
     for (int32_t i = 0; i < 6; ++i) {
         const float x = -10.0f + 57.0f * static_cast<float>(i + 1);
-        const float h = 18.0f * std::sin(time * 1.5f + static_cast<float>(i)) * (0.4f + beat);
+        const float h = 18.0f * floatmath::sin(time * 1.5f + static_cast<float>(i)) * (0.4f + beat);
         wave.quadTo(x - 28.5f, 100.0f + h, x, 100.0f);
     }
     list.stroke(premultiplied({1.0f, 1.0f, 1.0f}, (0.2f + 0.5f * beat) * fade), wave, 0.8f);

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "AtomicFile.h"
-#include "PathWalk.h"
 #include "geometry/Path.h"
 #include "movie/FrameBudget.h"
 #include "movie/MovieFrame.h"
@@ -21,8 +20,6 @@
 #include "movie/MovieWriter.h"
 
 namespace {
-constexpr std::array<const char*, pathcode::kFirstEnd> kCommandNames = {
-    "nop", "move", "line", "quad", "cubic", "arc", "close"};
 constexpr int kHexDigits = 8;
 constexpr int kHexBase = 16;
 
@@ -175,16 +172,16 @@ bool decodeMovie(const std::string& movieFile, std::ostream& out, std::string& e
             for (const Path& path : shape.paths) {
                 out << "path\n";
                 const auto count = static_cast<size_t>(path.wordCount);
-                PathWalk walk(path.words.get(), count);
-                PathCommand command;
-                while (walk.next(command)) {
-                    out << kCommandNames[command.code];
+                pathcode::Reader pathWords(path.words.get(), count);
+                pathcode::Command command;
+                while (pathWords.next(command)) {
+                    out << pathcode::kNames[command.code];
                     for (int32_t i = 0; i < command.operandCount; ++i) {
                         out << ' ' << formatOperand(command.operands[i]);
                     }
                     out << '\n';
                 }
-                for (size_t i = walk.restStart(); i < count; ++i) {
+                for (size_t i = pathWords.position(); i < count; ++i) {
                     out << "word " << hexWord(path.words[i]) << '\n';
                 }
             }
@@ -328,7 +325,7 @@ bool encodeMovie(std::istream& in, const EncodeFiles& files, std::string& error)
             continue;
         }
         uint32_t code = 0;
-        while (code < pathcode::kFirstEnd && keyword != kCommandNames[code]) {
+        while (code < pathcode::kFirstEnd && keyword != pathcode::kNames[code]) {
             ++code;
         }
         if (code == pathcode::kFirstEnd) {

@@ -23,7 +23,6 @@
 #include "AtomicFile.h"
 #include "FrameFiles.h"
 #include "MovieText.h"
-#include "PathWalk.h"
 #include "PngFile.h"
 #include "ToolCli.h"
 #include "geometry/Path.h"
@@ -119,7 +118,7 @@ struct Bounds {
     bool any = false;
 };
 
-void addCommandPoints(const PathCommand& command, Bounds& bounds) {
+void addCommandPoints(const pathcode::Command& command, Bounds& bounds) {
     if (command.code == pathcode::kArc) {
         // Radii first; only the end point is a position.
         bounds.add(command.operands[2], command.operands[3]);
@@ -140,8 +139,6 @@ int runInfo(const std::string& movieFile) {
     if (reader.hasEnded()) {
         return failure(movieFile + ": cannot open the file or read its header");
     }
-    constexpr std::array<const char*, pathcode::kFirstEnd> names = {"nop",   "move", "line", "quad",
-                                                                    "cubic", "arc",  "close"};
     std::array<uint64_t, pathcode::kFirstEnd> commands{};
     uint64_t restWords = 0;
     Spread shapes;
@@ -159,13 +156,13 @@ int runInfo(const std::string& movieFile) {
             for (const Path& path : shape.paths) {
                 const auto count = static_cast<size_t>(path.wordCount);
                 frameWords += count;
-                PathWalk walk(path.words.get(), count);
-                PathCommand command;
-                while (walk.next(command)) {
+                pathcode::Reader pathWords(path.words.get(), count);
+                pathcode::Command command;
+                while (pathWords.next(command)) {
                     ++commands[command.code];
                     addCommandPoints(command, bounds);
                 }
-                restWords += walk.restCount();
+                restWords += pathWords.restCount();
             }
         }
         shapes.add(frame.shapes.size());
@@ -181,8 +178,8 @@ int runInfo(const std::string& movieFile) {
               << "  paths:  " << paths.text() << "\n"
               << "  words:  " << words.text() << "\n"
               << "commands:";
-    for (size_t code = 0; code < names.size(); ++code) {
-        std::cout << ' ' << names[code] << ' ' << commands[code];
+    for (size_t code = 0; code < pathcode::kNames.size(); ++code) {
+        std::cout << ' ' << pathcode::kNames[code] << ' ' << commands[code];
     }
     std::cout << "\nwords after an end code or in a cut command: " << restWords << "\n";
     if (bounds.any) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -19,24 +20,35 @@ namespace {
 const std::string kDir = TILSEN_DATA_DIR;
 constexpr uint32_t kTag = 0x5A505448u;
 
-std::vector<uint32_t> readMovieWords(const std::string& name) {
-    std::vector<uint32_t> words;
-    gzFile file = gzopen((kDir + "/" + name).c_str(), "rb");
-    if (file == nullptr)
-        return words;
-    std::array<uint32_t, 4096> buffer{};
-    int got = 0;
-    while ((got = gzread(file, buffer.data(), sizeof(buffer))) > 0) {
-        words.insert(words.end(), buffer.begin(), buffer.begin() + got / 4);
+// What a file holds: a movie's words as gzip gives them back (the compressed bytes are
+// zlib's business), any other file as it is.
+std::vector<uint8_t> contentOf(const std::string& dir, const std::string& name) {
+    if (name.ends_with(".gz")) {
+        std::vector<uint8_t> bytes;
+        gzFile file = gzopen((dir + "/" + name).c_str(), "rb");
+        if (file == nullptr)
+            return bytes;
+        std::array<uint8_t, 65536> buffer{};
+        int got = 0;
+        while ((got = gzread(file, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0)
+            bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + got);
+        gzclose(file);
+        return bytes;
     }
-    gzclose(file);
+    std::ifstream in(dir + "/" + name, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+}
+
+std::vector<uint32_t> readMovieWords(const std::string& name) {
+    const std::vector<uint8_t> bytes = contentOf(kDir, name);
+    std::vector<uint32_t> words(bytes.size() / 4);
+    std::memcpy(words.data(), bytes.data(), words.size() * sizeof(uint32_t));
     return words;
 }
 
 std::vector<uint8_t> readFile(const std::string& name) {
-    std::ifstream in(kDir + "/" + name, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
+    return contentOf(kDir, name);
 }
 
 struct MovieSummary {
@@ -53,27 +65,22 @@ struct MovieSummary {
 
 // Walks a path's words: whole commands only, a move first, arcs whose radii reach.
 bool checkPath(const uint32_t* w, uint32_t n, MovieSummary& s) {
-    uint32_t i = 0;
     float penX = 0.0f;
     float penY = 0.0f;
     int32_t moves = 0;
-    while (i < n) {
-        const uint32_t code = w[i];
-        if (code >= pathcode::kFirstEnd) {
-            s.problem = "end code inside a path";
-            return false;
-        }
-        const uint32_t operands = static_cast<uint32_t>(pathcode::operandCount(code));
-        if (i + 1 + operands > n) {
-            s.problem = "cut command";
-            return false;
-        }
-        if (i == 0 && code != pathcode::kMove) {
+    bool first = true;
+    pathcode::Reader reader(w, n);
+    pathcode::Command command;
+    while (reader.next(command)) {
+        const uint32_t code = command.code;
+        const int32_t operands = command.operandCount;
+        if (first && code != pathcode::kMove) {
             s.problem = "path does not start with a move";
             return false;
         }
-        auto at = [&](uint32_t k) { return std::bit_cast<float>(w[i + 1 + k]); };
-        for (uint32_t k = 0; k < operands; ++k) {
+        first = false;
+        auto at = [&](int32_t k) { return command.operand(k); };
+        for (int32_t k = 0; k < operands; ++k) {
             if (!std::isfinite(at(k))) {
                 s.problem = "operand not finite";
                 return false;
@@ -97,7 +104,11 @@ bool checkPath(const uint32_t* w, uint32_t n, MovieSummary& s) {
             penY = code == pathcode::kArc ? at(3) : at(operands - 1);
         }
         ++s.commands[code];
-        i += 1 + operands;
+    }
+    if (!reader.ended()) {
+        s.problem =
+            w[reader.position()] >= pathcode::kFirstEnd ? "end code inside a path" : "cut command";
+        return false;
     }
     if (moves > 1)
         ++s.pathsWithSeveralSubpaths;
@@ -160,6 +171,31 @@ MovieSummary summarise(const std::vector<uint32_t>& words) {
             ++s.framesPresent;
     }
     return s;
+}
+
+// FNV-1a over the bytes: a fingerprint to pin the generated files with.
+uint64_t fingerprint(const std::vector<uint8_t>& bytes) {
+    uint64_t h = 0xcbf29ce484222325u;
+    for (const uint8_t b : bytes) {
+        h = (h ^ b) * 0x100000001b3u;
+    }
+    return h;
+}
+
+struct Pinned {
+    const char* name;
+    size_t size;
+    uint64_t fingerprint;
+};
+
+void expectPinned(const std::string& dir, const std::vector<Pinned>& files) {
+    for (const Pinned& pin : files) {
+        const std::vector<uint8_t> bytes = contentOf(dir, pin.name);
+        EXPECT_EQ(bytes.size(), pin.size) << pin.name;
+        EXPECT_EQ(fingerprint(bytes), pin.fingerprint)
+            << pin.name << ": now {\"" << pin.name << "\", " << bytes.size() << "u, 0x" << std::hex
+            << fingerprint(bytes) << "u}";
+    }
 }
 
 struct MovieCase {
@@ -225,3 +261,34 @@ TEST(GeneratedPictures, LogoIsOnPureBlackWithoutDarkRims) {
     EXPECT_GT(lit, 0u);
     EXPECT_LT(lit, 64000u / 10u) << "a small logo, the rest transparent";
 }
+
+// The generated files pinned byte for byte (a movie by the words gzip gives back). They come
+// from our own arithmetic, floatmath's sines and cosines (not the C library's) and the DejaVu
+// glyph outlines FreeType reads (fonts-dejavu-core), so every machine with those fonts gives
+// these bytes. A change to the content tool that changes them changes the pins, and says why.
+TEST(GeneratedData, IsTheSameBytesOnEveryMachine) {
+    expectPinned(kDir, {
+                           {"music.xm", 284598u, 0x7b96436989143327u},
+                           {"presents.mvz.gz", 3007428u, 0xc1f71b403d9d60f4u},
+                           {"tavo01.mvz.gz", 6838708u, 0x614090ed24a2b3cdu},
+                           {"main02.mvz.gz", 6923828u, 0x12714d089c95e2b5u},
+                           {"morvane.raw", 192000u, 0x7f6b6c19c6d60c81u},
+                           {"pelu.raw", 192000u, 0xe1b510c3726b811au},
+                           {"greets.raw", 192000u, 0x7977e8b83d7300d7u},
+                           {"credits.raw", 192000u, 0x740eee15e45d5740u},
+                           {"logo.raw", 192000u, 0xe1f78dbb7130a23fu},
+                       });
+}
+
+#if defined(TILSEN_BENCH_MOVIES_DIR)
+// The build's 12-frame benchmark movies, pinned the same way: the benchmarks and the
+// differential tests compare runs on them.
+TEST(GeneratedData, BenchMoviesAreTheSameBytesOnEveryMachine) {
+    expectPinned(TILSEN_BENCH_MOVIES_DIR, {
+                                              {"glyphs.mvz.gz", 1737980u, 0x93e7cc5e6156852fu},
+                                              {"blobs.mvz.gz", 24440u, 0xe36511bd18fbfdb9u},
+                                              {"dense.mvz.gz", 959624u, 0x4ac3b16d424b68d6u},
+                                              {"arcs.mvz.gz", 84152u, 0xb57722b3c387bebdu},
+                                          });
+}
+#endif
