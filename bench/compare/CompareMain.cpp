@@ -10,13 +10,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -300,7 +300,7 @@ double mean(const std::vector<double>& values);
 // full write of the target, the least any renderer's frame costs here.
 class FloorFrameRenderer final : public FrameRenderer {
 public:
-    using FrameRenderer::FrameRenderer;
+    FloorFrameRenderer(int32_t width, int32_t height) : FrameRenderer(width, height) {}
     const char* label() const override { return "floor"; }
     void prepare(const BenchMovie&) override {}
     void render(size_t) override {

@@ -56,7 +56,7 @@ void TilsenFrameRenderer::render(size_t frameIndex) {
         return;
     }
     rasterizer.setTarget(target(), width(), height(), width());
-    rasterizer.clear();
+    rasterizer.beginPicture();
     rasterizer.setCurveSteps(kCurveSteps);
     movieTransform.setRotation(0.0f);
     movieTransform.setScale(1.0f, 1.0f);

@@ -413,7 +413,7 @@ void MoviePlayer::drawFrame(uint32_t* pixels, int32_t width, int32_t height) {
         return;
     }
     rasterizer.setTarget(pixels, width, height, width);
-    rasterizer.clear();
+    rasterizer.beginPicture();
     rasterizer.setCurveSteps(framebudget::kMovieCurveSteps);
     movieTransform.setRotation(0.0f);
     movieTransform.setScale(1.0f, 1.0f);

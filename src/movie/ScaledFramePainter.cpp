@@ -83,7 +83,7 @@ void ScaledFramePainter::paint(uint32_t* pixels, int32_t width, int32_t height,
         band.setPen(startPen);
         Transform2D transform;
         transform.setScale(scaleX, scaleY);
-        band.clear();
+        band.beginPicture();
         band.setCurveSteps(framebudget::kMovieCurveSteps);
         band.setFineTransformedFills(fine);
         // Rows as path coordinates, a margin wider on each side than the band.

@@ -16,8 +16,8 @@ struct PixelSums {
 // rows x stride sums of the pixels from (firstRow, firstColumn) on, and per row `words`
 // words (wordStride apart) of two bitmaps of the pixels that hold crossings: one for the
 // cells at even places of the store and one for those at odd places, so that neighbouring
-// cells (often in one word) do not wait for each other's updates. firstColumn is a
-// multiple of 64: bit b of a row's word w is column firstColumn + 64w + b.
+// cells (often in one word) do not wait for each other's updates. Bit b of a row's word w
+// is column firstColumn + 64w + b.
 struct PixelGrid {
     PixelSums* sums;
     uint64_t* even;

@@ -17,6 +17,7 @@
 #include "geometry/Transform2D.h"
 #include "raster/OutlineWalk.h"
 #include "raster/PixelGrid.h"
+#include "raster/RowBlocks.h"
 
 Rasterizer rasterizer;
 
@@ -86,17 +87,19 @@ void Rasterizer::setTarget(uint32_t* pixels, int32_t targetWidth, int32_t target
     width = std::min(targetWidth, kMaxWidth);
     height = std::min(targetHeight, kMaxHeight);
     pitch = targetPitch;
-    forgetOpaqueBlocks();
+    resetRowBlocks(0u);
 }
 
-void Rasterizer::forgetOpaqueBlocks() {
-    if (height > opaqueRows) {
-        opaqueBlocks.reset(new (std::nothrow) uint64_t[static_cast<std::size_t>(height)]);
-        opaqueRows = opaqueBlocks != nullptr ? height : 0;
+bool Rasterizer::resetRowBlocks(uint64_t fresh) {
+    if (height > rowBlockRows) {
+        rowBlocks.reset(new (std::nothrow) RowBlocks[static_cast<std::size_t>(height)]);
+        rowBlockRows = rowBlocks != nullptr ? height : 0;
     }
-    if (opaqueBlocks != nullptr) {
-        std::fill(opaqueBlocks.get(), opaqueBlocks.get() + opaqueRows, uint64_t{0});
+    if (rowBlocks == nullptr) {
+        return false;
     }
+    std::fill(rowBlocks.get(), rowBlocks.get() + rowBlockRows, RowBlocks{0u, fresh});
+    return true;
 }
 
 void Rasterizer::passOver(const uint32_t* words, int32_t wordCount) {
@@ -122,7 +125,13 @@ void Rasterizer::clear() {
     const std::ptrdiff_t count =
         static_cast<std::ptrdiff_t>(height - 1) * pitch + static_cast<std::ptrdiff_t>(width);
     std::fill(target, target + count, 0u);
-    forgetOpaqueBlocks();
+    resetRowBlocks(0u);
+}
+
+void Rasterizer::beginPicture() {
+    if (target != nullptr && !resetRowBlocks(rowblocks::all(width))) {
+        clear();
+    }
 }
 
 void Rasterizer::beginCells() {

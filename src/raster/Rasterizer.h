@@ -5,7 +5,8 @@
 // Between clear and resolveBackground a pixel's alpha only grows; 255 is final.
 // The rasterizer remembers which 64-pixel blocks of each row it has made wholly opaque
 // since the target was set or cleared, and leaves them alone: pixels changed behind its
-// back after that must be followed by clear() or setTarget() again.
+// back after that must be followed by clear() or setTarget() again. After beginPicture, a
+// block is empty until first written, and only then cleared in memory.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@ class Path;
 class Paint;
 class Transform2D;
 struct PixelSums;
+struct RowBlocks;
 
 // How coverage becomes alpha: even-odd, or non-zero winding.
 enum class FillRule : int32_t { kEvenOdd = 0, kNonZero = 1 };
@@ -71,6 +73,11 @@ public:
     void setFineTransformedFills(bool on);
     // Every pixel of the target becomes 0: empty, nothing drawn yet.
     void clear();
+    // clear() for a picture that ends with resolveBackground: the pixels become empty
+    // without being written now; each 64-pixel block is cleared when first drawn on, and
+    // the resolve writes the background straight into those never drawn on. Until then
+    // the target's memory is not the picture.
+    void beginPicture();
     // Pixels per block of the opaque record: bit b of a row's word stands for columns
     // [64b, 64b + 64), set once all of them are opaque (kMaxWidth is 64 blocks).
     static constexpr int32_t kOpaqueBlock = 64;
@@ -162,12 +169,9 @@ private:
     bool reserveSums();
     // Adds the stored cells into the pixel sums and empties the array.
     void sumStoredCells();
-    // No block of the target is known opaque any more.
-    void forgetOpaqueBlocks();
-    // The opaque record's word of target row y, or null without a record.
-    uint64_t* opaqueWord(int32_t y) const {
-        return opaqueBlocks != nullptr ? opaqueBlocks.get() + y : nullptr;
-    }
+    // No block of the target is known opaque any more; those of `fresh` are empty.
+    // False when there is no record of the rows (no memory for it).
+    bool resetRowBlocks(uint64_t fresh);
     // The byte-wise radix sort sortCells uses for very many cells.
     void radixSortCells();
     // emitLine for transformed or far-off coordinates: the checked, double-precision way.
@@ -200,10 +204,10 @@ private:
     std::unique_ptr<uint64_t[], FreeDeleter> pixelBits;
     int64_t pixelSumsSize = 0;
     int64_t pixelBitsSize = 0;
-    // One word per target row: its blocks known to be wholly opaque (see kOpaqueBlock).
-    // Null when it could not be had; nothing is then known opaque.
-    std::unique_ptr<uint64_t[]> opaqueBlocks;
-    int32_t opaqueRows = 0;
+    // Per target row: its blocks known to be wholly opaque (see kOpaqueBlock) and those
+    // not yet written since beginPicture. Null when it could not be had.
+    std::unique_ptr<RowBlocks[]> rowBlocks;
+    int32_t rowBlockRows = 0;
     // Set while a solid fill sums its cells in chunks (a transparent one only counts
     // them); the cells summed so far and the rows and columns they touched.
     bool summing = false;

@@ -16,6 +16,7 @@
 #include "geometry/Paint.h"
 #include "raster/Compositing.h"
 #include "raster/Rasterizer.h"
+#include "raster/RowBlocks.h"
 
 using namespace compositing;
 
@@ -38,7 +39,11 @@ void Rasterizer::writeSolidSpan(int32_t x, int32_t y, int32_t count, int32_t alp
     if (a == 0 || count <= 0) {
         return;
     }
-    underRun(target + static_cast<std::ptrdiff_t>(y) * pitch + x, count, src);
+    uint32_t* const row = target + static_cast<std::ptrdiff_t>(y) * pitch;
+    if (rowBlocks != nullptr) {
+        rowblocks::prepare(rowBlocks.get()[y], row, width, x, count);
+    }
+    underRun(row + x, count, src);
 }
 
 // Four pixels at a time, two per register in 16-bit lanes. Per byte, under() is
@@ -234,6 +239,9 @@ void Rasterizer::writePaintedSpan(int32_t x, int32_t y, int32_t count, int32_t a
     }
     const uint32_t coverage = static_cast<uint32_t>(alpha);
     uint32_t* pixel = target + static_cast<std::ptrdiff_t>(y) * pitch + x;
+    if (rowBlocks != nullptr) {
+        rowblocks::prepare(rowBlocks.get()[y], pixel - x, width, x, count);
+    }
     for (int32_t i = 0; i < count; ++i, ++pixel) {
         const uint32_t d = *pixel;
         const uint32_t da = alphaByte(d);
@@ -282,13 +290,16 @@ void Rasterizer::resolveBackground(uint32_t colour) {
     };
     for (int32_t row = 0; row < height; ++row) {
         uint32_t* const pixels = target + static_cast<std::ptrdiff_t>(row) * pitch;
-        // Blocks known opaque are final: only the stretches between them are visited.
-        uint64_t known = opaqueBlocks != nullptr ? *opaqueWord(row) : 0u;
+        // Blocks known opaque are final and blocks never written take the background as it
+        // is: only the stretches between them are read.
+        RowBlocks none{0u, 0u};
+        RowBlocks& blocks = rowBlocks != nullptr ? rowBlocks.get()[row] : none;
+        uint64_t known = blocks.opaque | blocks.fresh;
         int32_t from = 0;
         while (known != 0) {
             const int32_t block = std::countr_zero(known);
             const int32_t run = std::countr_one(known >> block);
-            known = block + run == 64 ? 0u : known & ~((uint64_t{1} << (block + run)) - 1u);
+            known &= ~rowblocks::range(block, block + run);
             if (block * kOpaqueBlock > from) {
                 resolve(pixels + from, block * kOpaqueBlock - from);
             }
@@ -297,6 +308,10 @@ void Rasterizer::resolveBackground(uint32_t colour) {
         if (width > from) {
             resolve(pixels + from, width - from);
         }
+        if (blocks.fresh != 0) {
+            rowblocks::fill(blocks, blocks.fresh, pixels, width, bg);
+        }
+        blocks.opaque = rowblocks::all(width);
     }
 }
 

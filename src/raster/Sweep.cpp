@@ -15,6 +15,7 @@
 #include "raster/Compositing.h"
 #include "raster/PixelGrid.h"
 #include "raster/Rasterizer.h"
+#include "raster/RowBlocks.h"
 
 namespace {
 
@@ -36,46 +37,55 @@ int32_t partialCoverageOf(uint32_t sum) {
 
 // The span writer for one known colour: the same compositing as writeSolidSpan with the
 // colour fetched, clamped and checked once per fill instead of once per span. Long runs
-// skip the blocks the rasterizer's opaque record knows are final, and mark those an
-// opaque colour covers whole.
+// skip the blocks the rasterizer knows are opaque, store the colour straight into blocks
+// not yet written, and mark those an opaque colour covers whole.
 class SolidSpans {
 public:
-    SolidSpans(uint32_t* pixels, int32_t rowPitch, uint64_t* opaqueBlocks, uint32_t colour)
-        : target(pixels), opaque(opaqueBlocks), pitch(rowPitch),
+    SolidSpans(uint32_t* pixels, int32_t rowPitch, int32_t rowWidth, RowBlocks* blocks,
+               uint32_t colour)
+        : target(pixels), rows(blocks), pitch(rowPitch), width(rowWidth),
           full(compositing::clampToAlpha(colour)), fullAlpha(compositing::alphaByte(full)) {}
 
     // Nothing at all is drawn when the colour is transparent at full coverage.
     bool visible() const { return fullAlpha != 0; }
 
     uint32_t* row(uint32_t y) const { return target + static_cast<std::ptrdiff_t>(y) * pitch; }
-    // Row y's word of the opaque record; a word of its own when there is no record.
-    uint64_t* opaqueRow(uint32_t y) { return opaque != nullptr ? opaque + y : &scratch; }
+    // Row y's blocks; a record of its own, knowing nothing, when the rasterizer has none.
+    RowBlocks* blocksOf(uint32_t y) { return rows != nullptr ? rows + y : &scratch; }
+    int32_t rowWidth() const { return width; }
 
     // writeSolidSpan of count pixels from rowPixels[x] on: a long run of one alpha (the
     // short ones go through the row's alpha words).
-    void run(uint32_t* rowPixels, uint64_t* rowOpaque, int32_t x, int32_t count,
+    void run(uint32_t* rowPixels, RowBlocks& blocks, int32_t x, int32_t count,
              int32_t alpha) const {
         const uint32_t src = colourAt(alpha);
         if (count <= 0 || compositing::alphaByte(src) == 0) {
             return;
         }
-        constexpr int32_t kBlock = Rasterizer::kOpaqueBlock;
+        constexpr int32_t kBlock = rowblocks::kBlock;
         const int32_t end = x + count;
         // The blocks the run covers whole: [firstBlock, endBlock).
-        const int32_t firstBlock = (x + kBlock - 1) / kBlock;
-        const int32_t endBlock = end / kBlock;
-        if (firstBlock >= endBlock) {
+        const uint64_t covered = rowblocks::range((x + kBlock - 1) / kBlock, end / kBlock);
+        // The blocks the run only enters are cleared if they were never written.
+        if ((blocks.fresh & ~covered) != 0) {
+            const uint64_t ends = rowblocks::range(x / kBlock, (end - 1) / kBlock + 1) & ~covered;
+            if ((blocks.fresh & ends) != 0) {
+                rowblocks::fill(blocks, blocks.fresh & ends, rowPixels, width, 0u);
+            }
+        }
+        if (covered == 0) {
             compositing::underRun(rowPixels + x, count, src);
             return;
         }
-        const uint64_t covered = blockRange(firstBlock, endBlock);
-        // Stretches between the known-opaque blocks, each composited in one call.
-        uint64_t skip = *rowOpaque & covered;
+        // Empty blocks take the colour as it is; opaque ones keep theirs. The stretches
+        // between them are composited one call each.
+        const uint64_t empty = blocks.fresh & covered;
+        uint64_t skip = (blocks.opaque & covered) | empty;
         int32_t from = x;
         while (skip != 0) {
             const int32_t block = std::countr_zero(skip);
             const int32_t blockEnd = block + std::countr_one(skip >> block);
-            skip &= ~blockRange(block, blockEnd);
+            skip &= ~rowblocks::range(block, blockEnd);
             if (block * kBlock > from) {
                 compositing::underRun(rowPixels + from, block * kBlock - from, src);
             }
@@ -84,9 +94,12 @@ public:
         if (end > from) {
             compositing::underRun(rowPixels + from, end - from, src);
         }
+        if (empty != 0) {
+            rowblocks::fill(blocks, empty, rowPixels, width, src);
+        }
         // An opaque colour leaves every pixel under it opaque.
         if (compositing::alphaByte(src) == compositing::kOpaque) {
-            *rowOpaque |= covered;
+            blocks.opaque |= covered;
         }
     }
 
@@ -94,20 +107,15 @@ public:
     uint32_t colour() const { return full; }
 
 private:
-    // Bits [from, to) of a word, 0 <= from < to <= 64.
-    static uint64_t blockRange(int32_t from, int32_t to) {
-        const uint64_t below = to == 64 ? ~uint64_t{0} : (uint64_t{1} << to) - 1u;
-        return below & ~((uint64_t{1} << from) - 1u);
-    }
-
     uint32_t colourAt(int32_t alpha) const {
         return alpha == kMaxAlpha ? full : compositing::scale(full, static_cast<uint32_t>(alpha));
     }
 
     uint32_t* target;
-    uint64_t* opaque;
-    uint64_t scratch = 0;
+    RowBlocks* rows;
+    RowBlocks scratch{0u, 0u};
     int32_t pitch;
+    int32_t width;
     uint32_t full;
     uint32_t fullAlpha;
 };
@@ -130,7 +138,7 @@ public:
 
     __attribute__((always_inline)) void startRow(uint32_t row, int32_t firstColumn) {
         rowPixels = spans.row(row);
-        rowOpaque = spans.opaqueRow(row);
+        rowBlocks = spans.blocksOf(row);
         wind = 0;
         previous = firstColumn;
         wordStart = firstColumn;
@@ -179,7 +187,7 @@ private:
         const int32_t end = previous + 1 + runLength;
         if (runLength >= kLongRun) {
             putDown(previous + 1 - wordStart, end);
-            spans.run(rowPixels, rowOpaque, previous + 1, runLength, a);
+            spans.run(rowPixels, *rowBlocks, previous + 1, runLength, a);
         } else if (a != 0) {
             const uint64_t fill = kEveryByte * static_cast<uint64_t>(a);
             for (int32_t x = previous + 1; x < end;) {
@@ -196,6 +204,7 @@ private:
     // Composites the word's first count pixels and starts the next word at column next.
     __attribute__((always_inline)) void putDown(int32_t count, int32_t next) {
         if (alphas != 0) {
+            rowblocks::prepare(*rowBlocks, rowPixels, spans.rowWidth(), wordStart, count);
             composite(rowPixels + wordStart, alphas, count);
             alphas = 0;
         }
@@ -205,7 +214,7 @@ private:
     SolidSpans& spans;
     const Composite& composite;
     uint32_t* rowPixels = nullptr;
-    uint64_t* rowOpaque = nullptr;
+    RowBlocks* rowBlocks = nullptr;
     int32_t wind = 0;
     int32_t previous = 0;
     // The alphas of columns wordStart.. in the bytes of alphas, not yet composited.
@@ -374,9 +383,11 @@ void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
     PixelSums* const sums = grid.sums;
     const std::ptrdiff_t stride = grid.stride;
     const std::ptrdiff_t words = grid.wordStride;
-    const auto add = [sums, stride, words](Cell c, uint64_t* bits) {
-        const auto r = static_cast<std::ptrdiff_t>(cellword::row(c));
-        const auto x = static_cast<std::ptrdiff_t>(cellword::column(c));
+    const auto firstRow = static_cast<uint32_t>(grid.firstRow);
+    const auto firstColumn = static_cast<uint32_t>(grid.firstColumn);
+    const auto add = [=](Cell c, uint64_t* bits) {
+        const auto r = static_cast<std::ptrdiff_t>(cellword::row(c) - firstRow);
+        const auto x = static_cast<std::ptrdiff_t>(cellword::column(c) - firstColumn);
         const uint32_t share = kMaxPosition - cellword::position(c);
         const uint32_t isDown = c & cellword::kDownBit;
         PixelSums& at = sums[r * stride + x];
@@ -470,7 +481,7 @@ bool Rasterizer::sweepDirect() {
         (cellEnd == cells.get() && summedCells == 0)) {
         return false;
     }
-    SolidSpans spans(target, pitch, opaqueBlocks.get(),
+    SolidSpans spans(target, pitch, width, rowBlocks.get(),
                      static_cast<const SolidPaint*>(paint)->colour);
     if (!spans.visible()) {
         return true;
@@ -490,20 +501,37 @@ bool Rasterizer::sweepDirect() {
                  std::min(e.minColumn, stored.minColumn), std::max(e.maxColumn, stored.maxColumn)};
         }
     }
-    const PixelGrid whole = targetGrid(pixelSums.get(), pixelBits.get(), width, height);
-    // The stored cells stay where they are: only the sums take them in.
-    addCells(cells.get(), cellEnd, whole);
-    // Only the rows and bitmap words the cells touched are swept.
-    const int32_t firstWord = static_cast<int32_t>(e.minColumn / 64);
-    PixelGrid grid = whole;
-    grid.firstRow = static_cast<int32_t>(e.minRow);
-    grid.rows = static_cast<int32_t>(e.maxRow - e.minRow + 1);
-    grid.firstColumn = 64 * firstWord;
-    grid.words = static_cast<int32_t>(e.maxColumn / 64) - firstWord + 1;
-    const std::ptrdiff_t rowOffset = static_cast<std::ptrdiff_t>(grid.firstRow);
-    grid.sums += rowOffset * whole.stride + grid.firstColumn;
-    grid.even += rowOffset * whole.wordStride + firstWord;
-    grid.odd += rowOffset * whole.wordStride + firstWord;
+    PixelGrid grid{};
+    if (summedCells == 0) {
+        // All the cells are stored: the sums are laid out over their extent alone, at the
+        // start of the arrays, where a small fill finds them close together.
+        grid.sums = pixelSums.get();
+        grid.firstRow = static_cast<int32_t>(e.minRow);
+        grid.rows = static_cast<int32_t>(e.maxRow - e.minRow + 1);
+        grid.firstColumn = static_cast<int32_t>(e.minColumn);
+        grid.stride = static_cast<int32_t>(e.maxColumn - e.minColumn + 1);
+        grid.words = (grid.stride + 63) / 64;
+        grid.wordStride = grid.words;
+        grid.even = pixelBits.get();
+        grid.odd = grid.even + static_cast<std::ptrdiff_t>(grid.rows) * grid.words;
+        addCells(cells.get(), cellEnd, grid);
+    } else {
+        // Sums laid out over the whole target (as the chunks were added); the stored cells
+        // stay where they are, only the sums take them in.
+        const PixelGrid whole = targetGrid(pixelSums.get(), pixelBits.get(), width, height);
+        addCells(cells.get(), cellEnd, whole);
+        // Only the rows and bitmap words the cells touched are swept.
+        const int32_t firstWord = static_cast<int32_t>(e.minColumn / 64);
+        grid = whole;
+        grid.firstRow = static_cast<int32_t>(e.minRow);
+        grid.rows = static_cast<int32_t>(e.maxRow - e.minRow + 1);
+        grid.firstColumn = 64 * firstWord;
+        grid.words = static_cast<int32_t>(e.maxColumn / 64) - firstWord + 1;
+        const std::ptrdiff_t rowOffset = static_cast<std::ptrdiff_t>(grid.firstRow);
+        grid.sums += rowOffset * whole.stride + grid.firstColumn;
+        grid.even += rowOffset * whole.wordStride + firstWord;
+        grid.odd += rowOffset * whole.wordStride + firstWord;
+    }
     sweepSolidFill([&grid](auto& writer) { sweepGrid(grid, writer); }, spans, fillRule);
     return true;
 }
@@ -517,7 +545,7 @@ void Rasterizer::sweep() {
         // SolidPaint is final: the exact type says all a dynamic_cast would, for less.
         if (typeid(*paint) == typeid(SolidPaint)) {
             const auto* solid = static_cast<const SolidPaint*>(paint);
-            SolidSpans spans(target, pitch, opaqueBlocks.get(), solid->colour);
+            SolidSpans spans(target, pitch, width, rowBlocks.get(), solid->colour);
             if (spans.visible()) {
                 const Cell* const first = cells.get();
                 const Cell* const last = cellEnd;

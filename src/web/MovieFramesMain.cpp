@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     for (uint32_t call = 0; call < count; ++call) {
         player.render(pixels.data(), skip, static_cast<int32_t>(call), kWidth, kHeight);
         char name[32];
-        std::snprintf(name, sizeof name, "/frame_%04u.raw", call);
+        // Named as mvz names its frames, so that the two folders compare file by file.
+        std::snprintf(name, sizeof name, "/frame%06u.raw", call);
         const std::string path = std::string(argv[2]) + name;
         std::FILE* out = std::fopen(path.c_str(), "wb");
         if (out == nullptr) {

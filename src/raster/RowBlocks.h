@@ -1,0 +1,57 @@
+// What the rasterizer knows of each target row in blocks of 64 pixels: which are wholly
+// opaque (final: nothing composited under them can change them), and which have not been
+// written since beginPicture (empty, though their memory still holds whatever was there).
+// Internal to the rasterizer.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+struct RowBlocks {
+    uint64_t opaque;
+    uint64_t fresh;
+};
+
+namespace rowblocks {
+
+inline constexpr int32_t kBlock = 64;
+
+// Bits [from, to) of a word, 0 <= from <= to <= 64.
+inline uint64_t range(int32_t from, int32_t to) {
+    if (from >= to) {
+        return 0u;
+    }
+    const uint64_t below = to == 64 ? ~uint64_t{0} : (uint64_t{1} << to) - 1u;
+    return below & ~((uint64_t{1} << from) - 1u);
+}
+
+// Every block that holds a column of a row width pixels wide.
+inline uint64_t all(int32_t width) {
+    return range(0, (width + kBlock - 1) / kBlock);
+}
+
+// Writes value into the fresh blocks of `blocks` (columns past width are left alone) and
+// takes them off the fresh ones.
+inline void fill(RowBlocks& row, uint64_t blocks, uint32_t* pixels, int32_t width, uint32_t value) {
+    row.fresh &= ~blocks;
+    while (blocks != 0) {
+        const int32_t block = __builtin_ctzll(blocks);
+        blocks &= blocks - 1u;
+        const int32_t from = block * kBlock;
+        std::fill(pixels + from, pixels + std::min(from + kBlock, width), value);
+    }
+}
+
+// Before columns [x, x + count) of a row are composited: its fresh blocks among them are
+// made empty in memory.
+inline void prepare(RowBlocks& row, uint32_t* pixels, int32_t width, int32_t x, int32_t count) {
+    if (row.fresh == 0 || count <= 0) {
+        return;
+    }
+    const uint64_t blocks = row.fresh & range(x / kBlock, (x + count - 1) / kBlock + 1);
+    if (blocks != 0) {
+        fill(row, blocks, pixels, width, 0u);
+    }
+}
+
+} // namespace rowblocks
