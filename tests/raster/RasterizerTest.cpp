@@ -177,4 +177,32 @@ TEST(OpaqueRecord, BlocksAreFinalOnlyUntilTheTargetIsClearedOrChanged) {
     EXPECT_EQ(again[size_t(1) * w + 230], 0xFF000000u);
 }
 
+// A picture begun without clearing: stale memory never shows through, whether a block is
+// never drawn on, drawn on in part (the rest of it is cleared before anything is blended
+// there) or covered whole; and nothing past the row's width (padding up to the pitch) is
+// written. The stale words are translucent, so a block blended over them unseen would show.
+TEST(BeginPicture, StaleMemoryNeverShowsAndThePaddingIsLeftAlone) {
+    const int32_t w = 100, h = 3, pitch = 128;
+    constexpr uint32_t kStale = 0x80402010u;
+    std::vector<uint32_t> pixels(size_t(pitch) * h, kStale);
+    Rasterizer r;
+    r.setTarget(pixels.data(), w, h, pitch);
+    r.beginPicture();
+    Path part, whole;
+    addRect(part, 10.0f, 0.0f, 20.0f, 1.0f);  // row 0, inside block 0
+    addRect(whole, 0.0f, 1.0f, 100.0f, 2.0f); // row 1, block 0 whole and block 1 in part
+    SolidPaint glass(0x80800000u);
+    r.fill(part, glass, kNonZero);
+    r.fill(whole, glass, kNonZero);
+    r.resolveBackground(0xFF0000FFu);
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < pitch; ++x) {
+            const uint32_t p = pixels[size_t(y) * pitch + x];
+            const bool drawn = (y == 0 && x >= 10 && x < 20) || (y == 1 && x < w);
+            const uint32_t want = x >= w ? kStale : drawn ? 0xFF80007Fu : 0xFF0000FFu;
+            ASSERT_EQ(p, want) << std::hex << "(" << std::dec << x << ", " << y << ")";
+        }
+    }
+}
+
 } // namespace
