@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <cstdint>
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "geometry/Cpu.h"
+#include "raster/Rasterizer.h"
+
+#if TILSEN_X86_64
 #include <immintrin.h>
 #endif
-
-#include "raster/Rasterizer.h"
 
 namespace compositing {
 
@@ -72,9 +73,10 @@ inline uint32_t under(uint32_t d, uint32_t src, uint32_t srcAlpha) {
     return blendColour(newAlpha, d, src, dstClear);
 }
 
-// underRun one pixel at a time, inline: what the wide ways leave over, and runs too short
-// for them to pay (a call, the dispatch and the set-up of the wide registers).
-inline void underPixels(uint32_t* pixel, int32_t count, uint32_t src) {
+// underRun one pixel at a time, inline: the scalar level's way, what the wide ways leave
+// over, and runs too short for them to pay (a call, the dispatch and the set-up of the wide
+// registers).
+inline void underRunScalar(uint32_t* pixel, int32_t count, uint32_t src) {
     const uint32_t a = alphaByte(src);
     for (int32_t i = 0; i < count; ++i) {
         const uint32_t d = pixel[i];
@@ -88,10 +90,10 @@ inline void underPixels(uint32_t* pixel, int32_t count, uint32_t src) {
 }
 
 // The solid colour full (clamped to its alpha) under count <= 8 pixels, pixel i at the
-// coverage in byte i of alphas (the lowest byte first): per pixel what underPixels does
-// with scale(full, coverage) (0 leaves the pixel as it is). The portable way, one pixel
-// at a time.
-inline void underEight(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full) {
+// coverage in byte i of alphas (the lowest byte first): per pixel what underRunScalar does
+// with scale(full, coverage) (0 leaves the pixel as it is). The scalar way, one pixel at
+// a time.
+inline void underEightScalar(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full) {
     for (int32_t i = 0; i < count; ++i, alphas >>= 8) {
         const auto coverage = static_cast<uint32_t>(alphas & 0xFFu);
         const uint32_t src = coverage == kOpaque ? full : scale(full, coverage);
@@ -105,14 +107,14 @@ inline void underEight(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t
     }
 }
 
-// underEight in one step; only to be called when hasAvx2().
+#if TILSEN_X86_64
+// underEightScalar in one step; only at cpu::SimdLevel::avx2 and above.
 void underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full);
 
-#if defined(__x86_64__) || defined(__i386__)
 // The under blend in 16-bit lanes, two pixels a 128-bit lane: per channel of the pixel
 // words d, divide255(d * 255 + src * (255 - d's alpha)) with unsigned saturation, which
 // gives 255 exactly where the plain sum would pass 65279 and be capped (see
-// underRunPortable). k255 and one hold 255 and 1 in every lane.
+// underRunSse2). k255 and one hold 255 and 1 in every lane.
 __attribute__((target("avx2"), always_inline)) inline __m256i
 blendUnderWords(__m256i d, __m256i src, __m256i k255, __m256i one) {
     __m256i da = _mm256_shufflelo_epi16(d, _MM_SHUFFLE(3, 3, 3, 3));
@@ -202,19 +204,15 @@ private:
 #endif
 
 // The solid colour src (clamped to its alpha, which is 1..255) under count pixels:
-// empty pixels become src, opaque ones stay, the rest take under(). Wide where the
-// machine has SSE2.
+// empty pixels become src, opaque ones stay, the rest take under(). The widest way
+// cpu::level() allows.
 void underRun(uint32_t* pixel, int32_t count, uint32_t src);
-// underRun four pixels at a time with SSE2 (one at a time without it).
-void underRunPortable(uint32_t* pixel, int32_t count, uint32_t src);
-// underRun eight pixels at a time; only to be called when hasAvx2().
+#if TILSEN_X86_64
+// underRun four, eight and sixteen pixels at a time; each only at its cpu::SimdLevel and
+// above.
+void underRunSse2(uint32_t* pixel, int32_t count, uint32_t src);
 void underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src);
-// Whether this processor runs AVX2 (asked once).
-bool hasAvx2();
-// underRun sixteen pixels at a time; only to be called when hasAvx512().
 void underRunAvx512(uint32_t* pixel, int32_t count, uint32_t src);
-// Whether this processor runs the AVX-512 foundation and byte-and-word instructions
-// (asked once).
-bool hasAvx512();
+#endif
 
 } // namespace compositing

@@ -1,8 +1,9 @@
 // What the cell walk needs of an outline point, worked out for a run of points at once:
 // whether 256x and 2y lie inside +-kFixedLimit (false when not finite), and if so the
 // point's half-scanline, floor(2y); 0 when not. scanRun adds what the run's edges need:
-// which cross a half-scanline, and the bounds. Four points a step with SSE2 (eight with
-// AVX2), with the same float operations as one point at a time. Internal to the rasterizer.
+// which cross a half-scanline, and the bounds. One point a step at the scalar level, four
+// with SSE2, eight with AVX2, all with the same float operations on each point. Internal to
+// the rasterizer.
 #pragma once
 
 #include <algorithm>
@@ -10,15 +11,12 @@
 #include <cstdint>
 #include <limits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define TILSEN_EDGE_LANES_AVX2 1
-#endif
-
+#include "geometry/Cpu.h"
 #include "raster/Rasterizer.h"
+
+#if TILSEN_X86_64
+#include <immintrin.h>
+#endif
 
 namespace edgelanes {
 
@@ -48,17 +46,17 @@ inline void halfScanline(float x, float y, int32_t& line, bool& ok) {
     line = ok ? floorInRange(fy) : 0;
 }
 
-// Points [0, n) of xs, ys into lines and ok.
+// Points [0, n) of xs, ys into lines and ok, four a step from cpu::SimdLevel::sse2 on.
 inline void halfScanlines(const float* xs, const float* ys, int32_t n, int32_t* lines, bool* ok) {
     int32_t i = 0;
-#if defined(__SSE2__)
+#if TILSEN_X86_64
     constexpr int32_t kLanes = 4;
     const __m128 limit = _mm_set1_ps(kLimit);
     const __m128 subpixels = _mm_set1_ps(kSubpixels);
     const __m128 halfScanlines = _mm_set1_ps(kHalfScanlines);
     // Clearing the sign bit is fabs; an ordered less-than is false for NaN, as fabs(NaN) < limit.
     const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-    for (; i + kLanes <= n; i += kLanes) {
+    for (; cpu::level() >= cpu::SimdLevel::sse2 && i + kLanes <= n; i += kLanes) {
         const __m128 fx = _mm_mul_ps(subpixels, _mm_loadu_ps(xs + i));
         const __m128 fy = _mm_mul_ps(halfScanlines, _mm_loadu_ps(ys + i));
         const __m128 inside = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(fx, magnitude), limit),
@@ -108,10 +106,43 @@ struct Run {
 // Writes lines[0, n) (and what follows, up to a multiple of four). When a point is out of
 // range the rest of the result is not to be used. A bound that comes out as zero may be
 // either zero: which one a tie leaves is the caller's to work out.
-inline Run scanRun(float startX, float startY, int32_t startLine, const float* xs, const float* ys,
-                   int32_t n, int32_t* lines) {
+inline Run scanRunScalar(float startX, float startY, int32_t startLine, const float* xs,
+                         const float* ys, int32_t n, int32_t* lines) {
     Run run{0u, true, false, 0.0f, 0.0f, 0.0f, 0.0f};
-#if defined(__SSE2__)
+    run.minX = std::numeric_limits<float>::infinity();
+    run.minY = run.minX;
+    run.maxX = -run.minX;
+    run.maxY = -run.minX;
+    float x = startX;
+    float y = startY;
+    int32_t line = startLine;
+    for (int32_t i = 0; i < n; ++i) {
+        bool ok = false;
+        halfScanline(xs[i], ys[i], lines[i], ok);
+        run.inRange = run.inRange && ok;
+        if (lines[i] != line) {
+            run.crossing |= 1u << i;
+        }
+        if (x != xs[i] || y != ys[i]) {
+            // A NaN start (the pen may lie out of range) takes no part, as in the lanes.
+            run.anyEdge = true;
+            run.minX = x < run.minX ? x : run.minX;
+            run.minY = y < run.minY ? y : run.minY;
+            run.maxX = xs[i] > run.maxX ? xs[i] : run.maxX;
+            run.maxY = ys[i] > run.maxY ? ys[i] : run.maxY;
+        }
+        x = xs[i];
+        y = ys[i];
+        line = lines[i];
+    }
+    return run;
+}
+
+#if TILSEN_X86_64
+// scanRunScalar four edges a step with SSE2.
+inline Run scanRunSse2(float startX, float startY, int32_t startLine, const float* xs,
+                       const float* ys, int32_t n, int32_t* lines) {
+    Run run{0u, true, false, 0.0f, 0.0f, 0.0f, 0.0f};
     const __m128 limit = _mm_set1_ps(kLimit);
     const __m128 xLimit = _mm_set1_ps(kLimit / kSubpixels);
     const __m128 halfScanlines = _mm_set1_ps(kHalfScanlines);
@@ -195,39 +226,10 @@ inline Run scanRun(float startX, float startY, int32_t startLine, const float* x
     run.minY = _mm_cvtss_f32(_mm_shuffle_ps(low, low, _MM_SHUFFLE(1, 1, 1, 1)));
     run.maxX = _mm_cvtss_f32(high);
     run.maxY = _mm_cvtss_f32(_mm_shuffle_ps(high, high, _MM_SHUFFLE(1, 1, 1, 1)));
-#else
-    run.minX = std::numeric_limits<float>::infinity();
-    run.minY = run.minX;
-    run.maxX = -run.minX;
-    run.maxY = -run.minX;
-    float x = startX;
-    float y = startY;
-    int32_t line = startLine;
-    for (int32_t i = 0; i < n; ++i) {
-        bool ok = false;
-        halfScanline(xs[i], ys[i], lines[i], ok);
-        run.inRange = run.inRange && ok;
-        if (lines[i] != line) {
-            run.crossing |= 1u << i;
-        }
-        if (x != xs[i] || y != ys[i]) {
-            run.anyEdge = true;
-            run.minX = std::min(x, run.minX);
-            run.minY = std::min(y, run.minY);
-            run.maxX = std::max(xs[i], run.maxX);
-            run.maxY = std::max(ys[i], run.maxY);
-        }
-        x = xs[i];
-        y = ys[i];
-        line = lines[i];
-    }
-#endif
     return run;
 }
 
-#if defined(TILSEN_EDGE_LANES_AVX2)
-// scanRun eight edges a step, with the same float operations on each point; only to be
-// called when the processor has AVX2 (compositing::hasAvx2()).
+// scanRunScalar eight edges a step with AVX2; only at cpu::SimdLevel::avx2 and above.
 __attribute__((target("avx2"))) inline Run scanRunAvx2(float startX, float startY,
                                                        int32_t startLine, const float* xs,
                                                        const float* ys, int32_t n, int32_t* lines) {
@@ -313,5 +315,21 @@ __attribute__((target("avx2"))) inline Run scanRunAvx2(float startX, float start
     return run;
 }
 #endif
+
+// scanRunScalar the widest way level allows.
+inline Run scanRun(cpu::SimdLevel level, float startX, float startY, int32_t startLine,
+                   const float* xs, const float* ys, int32_t n, int32_t* lines) {
+#if TILSEN_X86_64
+    if (level >= cpu::SimdLevel::avx2) {
+        return scanRunAvx2(startX, startY, startLine, xs, ys, n, lines);
+    }
+    if (level >= cpu::SimdLevel::sse2) {
+        return scanRunSse2(startX, startY, startLine, xs, ys, n, lines);
+    }
+#else
+    (void)level;
+#endif
+    return scanRunScalar(startX, startY, startLine, xs, ys, n, lines);
+}
 
 } // namespace edgelanes

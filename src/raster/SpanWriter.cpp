@@ -4,14 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define TILSEN_HAVE_AVX2_PATH 1
-#endif
-
+#include "geometry/Cpu.h"
 #include "geometry/Paint.h"
 #include "raster/Compositing.h"
 #include "raster/Rasterizer.h"
@@ -46,9 +39,9 @@ void Rasterizer::writeSolidSpan(int32_t x, int32_t y, int32_t count, int32_t alp
 // the rounding are added with unsigned saturation, which gives 255 exactly where the
 // plain sum would pass 65279 and be capped. An opaque pixel comes out unchanged
 // (d * 255 divides back exactly), so only empty pixels need a select.
-void compositing::underRunPortable(uint32_t* pixel, int32_t count, uint32_t src) {
+#if TILSEN_X86_64
+void compositing::underRunSse2(uint32_t* pixel, int32_t count, uint32_t src) {
     int32_t i = 0;
-#if defined(__SSE2__)
     constexpr int32_t kLanes = 4;
     const __m128i zero = _mm_setzero_si128();
     const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(kOpaque << 24));
@@ -83,14 +76,12 @@ void compositing::underRunPortable(uint32_t* pixel, int32_t count, uint32_t src)
         _mm_storeu_si128(
             at, _mm_or_si128(_mm_and_si128(empty, srcWide), _mm_andnot_si128(empty, blended)));
     }
-#endif
-    underPixels(pixel + i, count - i, src);
+    underRunScalar(pixel + i, count - i, src);
 }
 
-#if defined(TILSEN_HAVE_AVX2_PATH)
-// underRunPortable eight pixels at a time in 256-bit registers: the same 16-bit lane
+// underRunSse2 eight pixels at a time in 256-bit registers: the same 16-bit lane
 // arithmetic on both 128-bit halves; what is left over (fewer than eight) goes the
-// portable way.
+// SSE2 way.
 __attribute__((target("avx2"))) void compositing::underRunAvx2(uint32_t* pixel, int32_t count,
                                                                uint32_t src) {
     constexpr int32_t kLanes = 8;
@@ -126,7 +117,7 @@ __attribute__((target("avx2"))) void compositing::underRunAvx2(uint32_t* pixel, 
     // The upper halves are cleared before any SSE code runs again: left dirty, they slow
     // every later SSE instruction on some processors.
     _mm256_zeroupper();
-    underRunPortable(pixel + i, count - i, src);
+    underRunSse2(pixel + i, count - i, src);
 }
 
 __attribute__((target("avx2"))) void compositing::underEightAvx2(uint32_t* pixel, uint64_t alphas,
@@ -177,53 +168,25 @@ compositing::underRunAvx512(uint32_t* pixel, int32_t count, uint32_t src) {
     _mm256_zeroupper();
 }
 
-bool compositing::hasAvx512() {
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0;
-    }();
-    return available;
-}
-
-bool compositing::hasAvx2() {
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-}
-#else
-void compositing::underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src) {
-    underRunPortable(pixel, count, src);
-}
-
-void compositing::underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full) {
-    underEight(pixel, alphas, count, full);
-}
-
-bool compositing::hasAvx2() {
-    return false;
-}
-
-void compositing::underRunAvx512(uint32_t* pixel, int32_t count, uint32_t src) {
-    underRunPortable(pixel, count, src);
-}
-
-bool compositing::hasAvx512() {
-    return false;
-}
 #endif
 
 void compositing::underRun(uint32_t* pixel, int32_t count, uint32_t src) {
     // Short runs are not worth the dispatch.
     constexpr int32_t kWideFrom = 16;
-    if (count >= kWideFrom && hasAvx512()) {
+#if TILSEN_X86_64
+    const cpu::SimdLevel level = cpu::level();
+    if (count >= kWideFrom && level >= cpu::SimdLevel::avx512) {
         underRunAvx512(pixel, count, src);
-    } else if (count >= kWideFrom && hasAvx2()) {
+    } else if (count >= kWideFrom && level >= cpu::SimdLevel::avx2) {
         underRunAvx2(pixel, count, src);
+    } else if (level >= cpu::SimdLevel::sse2) {
+        underRunSse2(pixel, count, src);
     } else {
-        underRunPortable(pixel, count, src);
+        underRunScalar(pixel, count, src);
     }
+#else
+    underRunScalar(pixel, count, src);
+#endif
 }
 
 void Rasterizer::writePaintedSpan(int32_t x, int32_t y, int32_t count, int32_t alpha) {
@@ -296,7 +259,7 @@ void Rasterizer::resolveRow(uint32_t* pixel, int32_t count, uint32_t bg) {
     }
 }
 
-#if defined(TILSEN_HAVE_AVX2_PATH)
+#if TILSEN_X86_64
 namespace {
 // resolveRowOverBlack's lanes eight at a time; returns how many pixels it did (a multiple
 // of eight), the rest is left to the narrower way.
@@ -321,19 +284,18 @@ __attribute__((target("avx2"))) int32_t resolveOverBlackAvx2(uint32_t* pixel, in
 // Over black every colour byte of the blend is divide255(min(byte, da) * 255), which is
 // min(byte, da): the pixel clamped to its own alpha, made opaque. That covers empty
 // pixels (all bytes 0) and opaque ones (unchanged) as well, so no pixel needs a branch.
-// Eight pixels a step where the processor has AVX2, else four with SSE2, else one.
+// Eight pixels a step at cpu::SimdLevel::avx2 and above, else four at sse2, else one.
 void Rasterizer::resolveRowOverBlack(uint32_t* pixel, int32_t count) {
     constexpr uint32_t kAlphaMask = kOpaque << 24;
     int32_t i = 0;
-#if defined(TILSEN_HAVE_AVX2_PATH)
-    if (hasAvx2()) {
+#if TILSEN_X86_64
+    const cpu::SimdLevel level = cpu::level();
+    if (level >= cpu::SimdLevel::avx2) {
         i = resolveOverBlackAvx2(pixel, count);
     }
-#endif
-#if defined(__SSE2__)
     constexpr int32_t kLanes = 4;
     const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(kAlphaMask));
-    for (; i + kLanes <= count; i += kLanes) {
+    for (; level >= cpu::SimdLevel::sse2 && i + kLanes <= count; i += kLanes) {
         __m128i* const at = reinterpret_cast<__m128i*>(pixel + i);
         const __m128i d = _mm_loadu_si128(at);
         const __m128i a = _mm_srli_epi32(d, 24);
