@@ -17,6 +17,28 @@
 #define TILSEN_X86_64 0
 #endif
 
+// The instructions of each level above SSE2, for the functions that run at it: an attribute
+// for one function, or a region of code between TILSEN_TARGET_*_BEGIN and TILSEN_TARGET_END
+// (every function defined there, templates included). A kernel written once over a lane-traits
+// type is compiled once per width by including it into a namespace of its own inside each
+// width's region; the headers it uses are included before, outside any region.
+#if TILSEN_X86_64
+// A pragma's text is one string, kept on one line.
+// clang-format off
+#define TILSEN_AVX2_TARGET __attribute__((target("avx2,fma")))
+#define TILSEN_AVX512_TARGET __attribute__((target("avx512f,avx512bw,avx2,fma")))
+#if defined(__clang__)
+#define TILSEN_TARGET_AVX2_BEGIN _Pragma("clang attribute push(__attribute__((target(\"avx2,fma\"))), apply_to = function)")
+#define TILSEN_TARGET_AVX512_BEGIN _Pragma("clang attribute push(__attribute__((target(\"avx512f,avx512bw,avx2,fma\"))), apply_to = function)")
+#define TILSEN_TARGET_END _Pragma("clang attribute pop")
+#else
+#define TILSEN_TARGET_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2,fma\")")
+#define TILSEN_TARGET_AVX512_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx512f,avx512bw,avx2,fma\")")
+#define TILSEN_TARGET_END _Pragma("GCC pop_options")
+#endif
+// clang-format on
+#endif
+
 namespace cpu {
 
 // Each level includes the ones below it. avx2 is AVX2 with fused multiply-add (every

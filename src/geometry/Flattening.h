@@ -174,8 +174,15 @@ inline void differenceBatches(int32_t steps, float x0, float y0, const float (&d
         differenceBatchesSse2(steps, x0, y0, dx, dy, x, y, static_cast<EmitBatch&&>(emitBatch));
         return;
     }
-#endif
+    // Here only where a test forces the scalar level: out of line, so that it takes no room
+    // in the walkers that inline the SSE2 way.
+    [&]() __attribute__((noinline, cold)) {
+        differenceBatchesScalar(steps, x0, y0, dx, dy, x, y, static_cast<EmitBatch&&>(emitBatch));
+    }
+    ();
+#else
     differenceBatchesScalar(steps, x0, y0, dx, dy, x, y, static_cast<EmitBatch&&>(emitBatch));
+#endif
 }
 
 // quad, the points handed on in batches as differenceBatches hands them: quad's points.

@@ -15,7 +15,17 @@
 #include "geometry/SolidPaint.h"
 #include "raster/Compositing.h"
 #include "raster/PixelGrid.h"
+#include "raster/PixelLanes.h"
 #include "raster/Rasterizer.h"
+
+#if TILSEN_X86_64
+// The pixel kernels at AVX2's width, for the row writer's words.
+TILSEN_TARGET_AVX2_BEGIN
+namespace sweepavx2 {
+#include "raster/PixelKernels.inl"
+} // namespace sweepavx2
+TILSEN_TARGET_END
+#endif
 
 namespace {
 
@@ -261,16 +271,14 @@ void sweepSolidScalar(const Source& source, const SolidSpans& spans) {
 // sweepSolidScalar with each word of alphas composited in one step; only at
 // cpu::SimdLevel::avx2 and above.
 template <bool kEvenOdd, class Source>
-__attribute__((target("avx2"), flatten)) void sweepSolidAvx2(const Source& source,
-                                                             const SolidSpans& spans) {
-    const compositing::CoverageLanesAvx2 lanes(spans.colour());
-    const auto composite = [&lanes](uint32_t * pixels, uint64_t alphas, int32_t n)
-        __attribute__((target("avx2"))) {
-        lanes.under(pixels, alphas, n);
-    };
+TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepSolidAvx2(const Source& source,
+                                                                const SolidSpans& spans) {
+    const sweepavx2::CoverageLanes<pixellanes::Avx2> lanes(spans.colour());
+    const auto composite = [&lanes](uint32_t* pixels, uint64_t alphas, int32_t n)
+                               TILSEN_AVX2_TARGET { lanes.under(pixels, alphas, n); };
     RowWriter<kEvenOdd, decltype(composite)> writer(spans, composite);
     source(writer);
-    _mm256_zeroupper();
+    pixellanes::Avx2::leave();
 }
 #endif
 

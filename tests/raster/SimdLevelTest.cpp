@@ -3,6 +3,7 @@
 // the sine and cosine) must give the scalar level's pixels and bits exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <random>
@@ -49,36 +50,29 @@ uint32_t w(float f) {
     return std::bit_cast<uint32_t>(f);
 }
 
-// A seeded outline of lines, curves and arcs around (cx, cy), now and then far off.
+// A seeded outline of lines, curves and arcs around (cx, cy), now and then far off: each
+// command's code, then its points (an arc's radii first, its flags after).
 Path randomPath(std::mt19937& rng, float cx, float cy, float size) {
+    constexpr int kPoints[] = {0, 1, 1, 2, 3, 1, 0};
     std::uniform_real_distribution<float> near(-size, size);
     std::uniform_real_distribution<float> far(-4000.0f, 4000.0f);
-    std::uniform_int_distribution<int> kind(1, 7);
-    const auto x = [&] { return kind(rng) == 7 ? far(rng) : cx + near(rng); };
-    const auto y = [&] { return kind(rng) == 7 ? far(rng) : cy + near(rng); };
+    std::uniform_int_distribution<int> code(1, 7);
     std::vector<uint32_t> words;
     const int commands = std::uniform_int_distribution<int>(3, 30)(rng);
     for (int i = 0; i < commands; ++i) {
-        const int code = i == 0 ? 1 : kind(rng);
-        switch (code) {
-        case 1:
-        case 2:
-            words.insert(words.end(), {uint32_t(code), w(x()), w(y())});
-            break;
-        case 3:
-            words.insert(words.end(), {3u, w(x()), w(y()), w(x()), w(y())});
-            break;
-        case 4:
-            words.insert(words.end(), {4u, w(x()), w(y()), w(x()), w(y()), w(x()), w(y())});
-            break;
-        case 5: {
+        const int c = i == 0 ? 1 : std::min(code(rng), 6);
+        words.push_back(static_cast<uint32_t>(c));
+        if (c == 5) {
             const float r = std::uniform_real_distribution<float>(0.5f, size)(rng);
-            words.insert(words.end(), {5u, w(r), w(r * 0.6f), w(x()), w(y()), 0u, 0u, w(1.0f)});
-            break;
+            words.insert(words.end(), {w(r), w(r * 0.6f)});
         }
-        default:
-            words.push_back(6u);
-            break;
+        for (int p = 0; p < kPoints[c]; ++p) {
+            const bool off = code(rng) == 7;
+            words.push_back(w(off ? far(rng) : cx + near(rng)));
+            words.push_back(w(off ? far(rng) : cy + near(rng)));
+        }
+        if (c == 5) {
+            words.insert(words.end(), {0u, 0u, w(1.0f)});
         }
     }
     Path path;
