@@ -6,9 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "geometry/Cpu.h"
+
+namespace cpu {
+// A level prints as its name in test output.
+inline void PrintTo(SimdLevel level, std::ostream* out) {
+    *out << levelName(level);
+}
+} // namespace cpu
 
 class AtEveryLevel : public ::testing::TestWithParam<cpu::SimdLevel> {
 protected:
