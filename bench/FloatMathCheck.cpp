@@ -1,10 +1,11 @@
 // Checks floatmath against the C library bit for bit. sin, cos (and sinCos) and tan: every float
 // with |x| < 16 (the angles the geometry makes), or every one of the 2^32 with --all. atan2: every
 // y (the same ranges) over x = 1, 0.75 and -3, then seeded random pairs. fused: sin, cos and
-// sinCos as this machine runs them against the portable evaluation, over the same ranges (the
+// sinCos as this machine runs them against the scalar evaluation, over the same ranges (the
 // fused steps must give the same bits wherever they are taken). batch: sinCosBatch through each
 // lane width this machine has against sinCos, over the same ranges. Two NaNs count as equal; any
 // other difference is counted and the first few are printed. Exits 1 on any.
+#include "geometry/Cpu.h"
 #include "geometry/FloatMath.h"
 
 #include <CLI/CLI.hpp>
@@ -154,33 +155,33 @@ void checkRange(uint32_t begin, uint32_t end, Counts& counts) {
     counts.cos += cosDiffs;
 }
 
-// The dispatched sin, cos and sinCos (fused steps on an FMA CPU) against the portable
-// evaluation, for the bit patterns [begin, end) of both signs.
+// The machine's sin, cos and sinCos (fused steps from the AVX2 level on) against the scalar
+// level's, for the bit patterns [begin, end) of both signs.
 void checkFusedRange(uint32_t begin, uint32_t end, Counts& counts) {
     uint64_t sinDiffs = 0;
     uint64_t cosDiffs = 0;
     for (uint64_t bits = begin; bits < end; ++bits) {
         for (const uint32_t sign : {0u, 0x80000000u}) {
             const float x = std::bit_cast<float>(static_cast<uint32_t>(bits) | sign);
-            const floatmath::SinCos portable = floatmath::sinCosPortable(x);
+            const floatmath::SinCos scalar = floatmath::sinCosAtLevel(cpu::SimdLevel::scalar, x);
             const floatmath::SinCos both = floatmath::sinCos(x);
             const float sin = floatmath::sin(x);
             const float cos = floatmath::cos(x);
-            if (!same(sin, portable.sin)) {
+            if (!same(sin, scalar.sin)) {
                 ++sinDiffs;
-                report(counts, "fused sin", x, sin, portable.sin, "portable");
+                report(counts, "fused sin", x, sin, scalar.sin, "scalar");
             }
-            if (!same(both.sin, portable.sin)) {
+            if (!same(both.sin, scalar.sin)) {
                 ++sinDiffs;
-                report(counts, "fused sinCos.sin", x, both.sin, portable.sin, "portable");
+                report(counts, "fused sinCos.sin", x, both.sin, scalar.sin, "scalar");
             }
-            if (!same(cos, portable.cos)) {
+            if (!same(cos, scalar.cos)) {
                 ++cosDiffs;
-                report(counts, "fused cos", x, cos, portable.cos, "portable");
+                report(counts, "fused cos", x, cos, scalar.cos, "scalar");
             }
-            if (!same(both.cos, portable.cos)) {
+            if (!same(both.cos, scalar.cos)) {
                 ++cosDiffs;
-                report(counts, "fused sinCos.cos", x, both.cos, portable.cos, "portable");
+                report(counts, "fused sinCos.cos", x, both.cos, scalar.cos, "scalar");
             }
         }
     }
@@ -188,8 +189,8 @@ void checkFusedRange(uint32_t begin, uint32_t end, Counts& counts) {
     counts.cos += cosDiffs;
 }
 
-// sinCosBatch through every lane width this machine has against sinCos one by one, for the bit
-// patterns [begin, end) of both signs.
+// sinCosBatch at every level above the scalar one this machine has (four and eight lanes)
+// against sinCos one by one, for the bit patterns [begin, end) of both signs.
 void checkBatchRange(uint32_t begin, uint32_t end, Counts& counts) {
     std::vector<float> args;
     args.reserve(2 * static_cast<size_t>(end - begin));
@@ -202,14 +203,14 @@ void checkBatchRange(uint32_t begin, uint32_t end, Counts& counts) {
     std::vector<float> cosines(args.size());
     uint64_t sinDiffs = 0;
     uint64_t cosDiffs = 0;
-    for (const floatmath::Lanes lanes : {floatmath::Lanes::four, floatmath::Lanes::eight}) {
-        if (static_cast<int32_t>(lanes) > static_cast<int32_t>(floatmath::widestLanes())) {
+    for (const cpu::SimdLevel level : {cpu::SimdLevel::avx2, cpu::SimdLevel::avx512}) {
+        if (level > cpu::machineLevel()) {
             continue;
         }
-        const char* sinName = lanes == floatmath::Lanes::four ? "4-lane sin" : "8-lane sin";
-        const char* cosName = lanes == floatmath::Lanes::four ? "4-lane cos" : "8-lane cos";
-        floatmath::sinCosBatchWith(lanes, args.data(), sines.data(), cosines.data(),
-                                   static_cast<int32_t>(args.size()));
+        const char* sinName = level == cpu::SimdLevel::avx2 ? "4-lane sin" : "8-lane sin";
+        const char* cosName = level == cpu::SimdLevel::avx2 ? "4-lane cos" : "8-lane cos";
+        floatmath::sinCosBatchAtLevel(level, args.data(), sines.data(), cosines.data(),
+                                      static_cast<int32_t>(args.size()));
         for (size_t i = 0; i < args.size(); ++i) {
             const floatmath::SinCos one = floatmath::sinCos(args[i]);
             if (std::bit_cast<uint32_t>(sines[i]) != std::bit_cast<uint32_t>(one.sin)) {
@@ -237,7 +238,7 @@ int main(int argc, char** argv) {
     app.add_flag("--all", all, "every float, not only |x| < 16");
     app.add_option("--threads", threads, "worker threads")->check(CLI::Range(1u, 64u));
     app.add_option("--function", function,
-                   "sincos, tan, atan2, fused (the fused steps against the portable code) or "
+                   "sincos, tan, atan2, fused (the fused steps against the scalar code) or "
                    "batch (sinCosBatch's lanes against sinCos)")
         ->check(CLI::IsMember({"sincos", "tan", "atan2", "fused", "batch"}));
     app.add_option("--pairs", pairs, "random atan2 pairs");
@@ -246,11 +247,11 @@ int main(int argc, char** argv) {
     const bool tan = function == "tan";
     const bool fused = function == "fused";
     const bool batch = function == "batch";
-    if (fused && !floatmath::fusedAvailable()) {
+    if (fused && cpu::machineLevel() < cpu::SimdLevel::avx2) {
         std::printf("fused: this machine has no fused multiply-add path; nothing to compare\n");
         return 0;
     }
-    if (batch && floatmath::widestLanes() == floatmath::Lanes::one) {
+    if (batch && cpu::machineLevel() < cpu::SimdLevel::avx2) {
         std::printf("batch: this machine evaluates one argument at a time; nothing to compare\n");
         return 0;
     }
@@ -311,8 +312,8 @@ int main(int argc, char** argv) {
     }
     std::printf("%s%" PRIu64 " floats (%s) in %.1f s on %" PRIu32 " threads: sin differs on "
                 "%" PRIu64 ", cos on %" PRIu64 "\n",
-                fused   ? "fused against portable: "
-                : batch ? (floatmath::widestLanes() == floatmath::Lanes::eight
+                fused   ? "fused against scalar: "
+                : batch ? (cpu::machineLevel() == cpu::SimdLevel::avx512
                                ? "batch, 4 and 8 lanes against sinCos: "
                                : "batch, 4 lanes against sinCos: ")
                         : "",

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/Cpu.h"
 #include "geometry/Flattening.h"
 #include "geometry/FloatMath.h"
 #include "geometry/Path.h"
@@ -220,24 +221,26 @@ void ArcSinCosFloatMath(benchmark::State& state) {
 }
 BENCHMARK(ArcSinCosFloatMath);
 
-// The same without the fused multiply-add steps that FMA CPUs take.
-void ArcSinCosPortable(benchmark::State& state) {
+// The same at the scalar level, without the fused multiply-add steps of the AVX2 level.
+void ArcSinCosScalar(benchmark::State& state) {
+    const cpu::ScopedLevel scalar(cpu::SimdLevel::scalar);
     arcAngles(state, [](float theta) {
-        const floatmath::SinCos sc = floatmath::sinCosPortable(theta);
+        const floatmath::SinCos sc = floatmath::sinCos(theta);
         return std::pair(sc.sin, sc.cos);
     });
 }
-BENCHMARK(ArcSinCosPortable);
+BENCHMARK(ArcSinCosScalar);
 
 void ArcSinCosLibrary(benchmark::State& state) {
     arcAngles(state, [](float theta) { return std::pair(std::sin(theta), std::cos(theta)); });
 }
 BENCHMARK(ArcSinCosLibrary);
 
-// The same angles a batch at a time as the arc walk hands them over, through the evaluation of
-// the argument's lanes (1, 4 or 8; one where the CPU lacks that many).
+// The same angles a batch at a time as the arc walk hands them over, at the argument's level
+// (0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512; the machine's own where it lacks that one).
 void ArcSinCosBatch(benchmark::State& state) {
-    const auto lanes = static_cast<floatmath::Lanes>(state.range(0));
+    const auto level = static_cast<cpu::SimdLevel>(state.range(0));
+    const cpu::ScopedLevel scoped(level);
     std::vector<float> thetas;
     for (float theta = -3.1415927f; theta < 6.2831855f; theta = theta + 0.01f) {
         thetas.push_back(theta);
@@ -249,7 +252,7 @@ void ArcSinCosBatch(benchmark::State& state) {
         float sum = 0.0f;
         for (int32_t i = 0; i < count; i += flattening::kArcBatch) {
             const int32_t n = std::min(flattening::kArcBatch, count - i);
-            floatmath::sinCosBatchWith(lanes, thetas.data() + i, sines, cosines, n);
+            floatmath::sinCosBatch(thetas.data() + i, sines, cosines, n);
             for (int32_t k = 0; k < n; ++k) {
                 sum = sum + sines[k] * cosines[k];
             }
@@ -257,10 +260,8 @@ void ArcSinCosBatch(benchmark::State& state) {
         benchmark::DoNotOptimize(sum);
     }
     state.SetItemsProcessed(state.iterations() * count);
-    state.SetLabel(static_cast<int32_t>(lanes) > static_cast<int32_t>(floatmath::widestLanes())
-                       ? "one by one here"
-                       : "");
+    state.SetLabel(cpu::levelName(cpu::level()));
 }
-BENCHMARK(ArcSinCosBatch)->Arg(1)->Arg(4)->Arg(8);
+BENCHMARK(ArcSinCosBatch)->Arg(0)->Arg(2)->Arg(3);
 
 } // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks floatmath's sine, cosine, tangent and arctangent against the C library bit for bit, and
-# the fused multiply-add sine and cosine (on CPUs that have it) against the portable ones, and the
+# the fused multiply-add sine and cosine (from the AVX2 level on) against the scalar level's, and the
 # batch sine and cosine's lanes (on CPUs that have them) against sinCos one by one: every
 # float with |x| < 16 (the angles the geometry makes), and every float with --all. Runs
 # niced on both cores; takes minutes. Usage: scripts/check-floatmath.sh [--all]

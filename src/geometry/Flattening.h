@@ -7,14 +7,15 @@
 
 #include <array>
 
+#include "geometry/Cpu.h"
 #include "geometry/FloatMath.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if TILSEN_X86_64
+#include <immintrin.h>
 #endif
 
 namespace flattening {
@@ -83,20 +84,51 @@ inline void cubic(int32_t steps, float h, float h2, float h3, float x0, float y0
 // Curve points worked out before they are handed on by quadBatches and cubicBatches.
 inline constexpr int32_t kCurveBatch = 32;
 
-// The walk of quadBatches and cubicBatches: from (x0, y0), each of the steps - 1 points moves
-// by the first difference (dx[0], dy[0]), which then moves by the second, and so on, the last
-// difference staying as it is; then the exact end point. Each running value moves by the old
-// value of the next, as quad and cubic move theirs. The points go to emitBatch(xs, ys, n) at
-// most kCurveBatch a call, in order, the end point last. x and y run in two lanes of one
-// register, each lane doing those additions on its coordinate in the same order.
+// differenceBatches one coordinate at a time.
 template <std::size_t kDifferences, class EmitBatch>
-inline void differenceBatches(int32_t steps, float x0, float y0, const float (&dx)[kDifferences],
-                              const float (&dy)[kDifferences], float x, float y,
-                              EmitBatch&& emitBatch) {
+inline void
+differenceBatchesScalar(int32_t steps, float x0, float y0, const float (&dx)[kDifferences],
+                        const float (&dy)[kDifferences], float x, float y, EmitBatch&& emitBatch) {
     float xs[kCurveBatch];
     float ys[kCurveBatch];
     int32_t n = 0;
-#if defined(__SSE2__)
+    float px = x0;
+    float py = y0;
+    float vx[kDifferences];
+    float vy[kDifferences];
+    for (std::size_t i = 0; i < kDifferences; ++i) {
+        vx[i] = dx[i];
+        vy[i] = dy[i];
+    }
+    for (int32_t step = 1; step < steps; ++step) {
+        px = px + vx[0];
+        py = py + vy[0];
+        for (std::size_t i = 0; i + 1 < kDifferences; ++i) {
+            vx[i] = vx[i] + vx[i + 1];
+            vy[i] = vy[i] + vy[i + 1];
+        }
+        xs[n] = px;
+        ys[n] = py;
+        if (++n == kCurveBatch) {
+            emitBatch(&xs[0], &ys[0], n);
+            n = 0;
+        }
+    }
+    xs[n] = x;
+    ys[n] = y;
+    emitBatch(&xs[0], &ys[0], n + 1);
+}
+
+#if TILSEN_X86_64
+// differenceBatchesScalar with x and y in two lanes of one register, each lane doing the same
+// additions in the same order.
+template <std::size_t kDifferences, class EmitBatch>
+inline void differenceBatchesSse2(int32_t steps, float x0, float y0,
+                                  const float (&dx)[kDifferences], const float (&dy)[kDifferences],
+                                  float x, float y, EmitBatch&& emitBatch) {
+    float xs[kCurveBatch];
+    float ys[kCurveBatch];
+    int32_t n = 0;
     __m128 point = _mm_setr_ps(x0, y0, 0.0f, 0.0f);
     __m128 difference[kDifferences];
     for (std::size_t i = 0; i < kDifferences; ++i) {
@@ -121,33 +153,36 @@ inline void differenceBatches(int32_t steps, float x0, float y0, const float (&d
         emitBatch(&xs[0], &ys[0], n);
         n = 0;
     }
-#else
-    float px = x0;
-    float py = y0;
-    float vx[kDifferences];
-    float vy[kDifferences];
-    for (std::size_t i = 0; i < kDifferences; ++i) {
-        vx[i] = dx[i];
-        vy[i] = dy[i];
-    }
-    for (int32_t step = 1; step < steps; ++step) {
-        px = px + vx[0];
-        py = py + vy[0];
-        for (std::size_t i = 0; i + 1 < kDifferences; ++i) {
-            vx[i] = vx[i] + vx[i + 1];
-            vy[i] = vy[i] + vy[i + 1];
-        }
-        xs[n] = px;
-        ys[n] = py;
-        if (++n == kCurveBatch) {
-            emitBatch(&xs[0], &ys[0], n);
-            n = 0;
-        }
-    }
-#endif
     xs[n] = x;
     ys[n] = y;
     emitBatch(&xs[0], &ys[0], n + 1);
+}
+#endif
+
+// The walk of quadBatches and cubicBatches: from (x0, y0), each of the steps - 1 points moves
+// by the first difference (dx[0], dy[0]), which then moves by the second, and so on, the last
+// difference staying as it is; then the exact end point. Each running value moves by the old
+// value of the next, as quad and cubic move theirs. The points go to emitBatch(xs, ys, n) at
+// most kCurveBatch a call, in order, the end point last; the SSE2 walk from
+// cpu::SimdLevel::sse2 on.
+template <std::size_t kDifferences, class EmitBatch>
+inline void differenceBatches(int32_t steps, float x0, float y0, const float (&dx)[kDifferences],
+                              const float (&dy)[kDifferences], float x, float y,
+                              EmitBatch&& emitBatch) {
+#if TILSEN_X86_64
+    if (cpu::level() >= cpu::SimdLevel::sse2) {
+        differenceBatchesSse2(steps, x0, y0, dx, dy, x, y, static_cast<EmitBatch&&>(emitBatch));
+        return;
+    }
+    // Here only where a test forces the scalar level: out of line, so that it takes no room
+    // in the walkers that inline the SSE2 way.
+    [&]() __attribute__((noinline, cold)) {
+        differenceBatchesScalar(steps, x0, y0, dx, dy, x, y, static_cast<EmitBatch&&>(emitBatch));
+    }
+    ();
+#else
+    differenceBatchesScalar(steps, x0, y0, dx, dy, x, y, static_cast<EmitBatch&&>(emitBatch));
+#endif
 }
 
 // quad, the points handed on in batches as differenceBatches hands them: quad's points.

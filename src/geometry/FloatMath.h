@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "geometry/Cpu.h"
+
 namespace floatmath {
 
 // sin(x) and cos(x) to within 0.56 ulp for every float; NaN for NaN and infinities.
@@ -18,22 +20,21 @@ struct SinCos {
     float cos;
 };
 SinCos sinCos(float x);
-// On x86-64 CPUs with fused multiply-add, sin, cos and sinCos evaluate |x| < 16 with fused
-// steps, which give the same results there (checked for every such float) in fewer
-// instructions. For those checks: sinCosPortable never fuses, and fusedAvailable() says
-// whether this machine takes the fused steps.
-SinCos sinCosPortable(float x);
-bool fusedAvailable();
 // sinCos of x[0..n) into sin[0..n) and cos[0..n): the very bits sinCos(x[i]) gives, for every
-// float. On x86-64 CPUs with AVX2 and FMA (or AVX-512) the arguments below 16 in magnitude are
-// evaluated several at a time with the fused steps; the rest go through sinCos one by one.
-// The three arrays do not overlap.
+// float. The three arrays do not overlap.
 void sinCosBatch(const float* x, float* sin, float* cos, int32_t n);
-// For checks: the evaluations sinCosBatch can take, widestLanes() the one this machine takes,
-// and sinCosBatchWith(lanes, ...) that evaluation (lanes wider than widestLanes() run one by one).
-enum class Lanes : int32_t { one = 1, four = 4, eight = 8 };
-Lanes widestLanes();
-void sinCosBatchWith(Lanes lanes, const float* x, float* sin, float* cos, int32_t n);
+// The evaluation follows cpu::level(), with the same results at every level: from
+// SimdLevel::avx2 on, sin, cos and sinCos evaluate |x| < 16 with fused multiply-adds (which give
+// the same results there, checked for every such float, in fewer instructions), and
+// sinCosBatch evaluates those arguments four at a time (eight from SimdLevel::avx512 on); the
+// rest go one at a time.
+// For checks that run on several threads, where a cpu::ScopedLevel cannot serve: the
+// evaluations of the given level whatever cpu::level() is (a level above
+// cpu::machineLevel() runs the machine's).
+float sinAtLevel(cpu::SimdLevel level, float x);
+float cosAtLevel(cpu::SimdLevel level, float x);
+SinCos sinCosAtLevel(cpu::SimdLevel level, float x);
+void sinCosBatchAtLevel(cpu::SimdLevel level, const float* x, float* sin, float* cos, int32_t n);
 // tan(x) to within about 1 ulp; NaN for NaN and infinities.
 float tan(float x);
 // The angle of (x, y) in [-π, π], to within 1 ulp or so; the signs of zeros and infinities

@@ -6,10 +6,7 @@
 #include <bit>
 #include <cmath>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "geometry/Cpu.h"
 #include "geometry/Flattening.h"
 #include "geometry/Path.h"
 #include "geometry/Transform2D.h"
@@ -42,7 +39,7 @@ bool finite(float x0, float y0, float x1, float y1) {
 constexpr double kSubpixels = 256.0;
 constexpr double kHalfScanlines = 2.0;
 constexpr float kSubpixelsF = 256.0f;
-#if defined(__SSE2__)
+#if TILSEN_X86_64
 // Edges crossing at least this many half-scanlines inside the target are walked four
 // half-scanlines a step.
 constexpr std::ptrdiff_t kLaneWalkMin = 8;
@@ -253,14 +250,15 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     const uint32_t stride = static_cast<uint32_t>(xStep * whole) << cellword::kPositionShift;
     const uint32_t carryStride = static_cast<uint32_t>(xStep) << cellword::kPositionShift;
     Cell* const stop = out + count;
-#if defined(__SSE2__)
+#if TILSEN_X86_64
     // Four half-scanlines a step: lane i walks cells i, i + 4, ... with the walk's step
     // taken four times at once. 4·rest = quarters·dy + part, so a lane's error takes part
     // and carries once more when it passes dy, exactly as four single steps carry
     // quarters or quarters + 1 times. rest <= dx < 256·kMaxWidth keeps 4·rest small. The
     // last step may write up to three words past the edge's cells, where the array has
     // room; they are not counted and the next cells overwrite them.
-    if (count >= kLaneWalkMin && cells.get() + cellCapacity - out >= count + 3) {
+    if (count >= kLaneWalkMin && cells.get() + cellCapacity - out >= count + 3 &&
+        cpu::level() >= cpu::SimdLevel::sse2) {
         alignas(16) uint32_t laneX[4];
         alignas(16) int32_t laneErr[4];
         laneX[0] = xBits;
@@ -323,7 +321,7 @@ class Rasterizer::IdentityEdges {
 public:
     using Point = EdgePoint;
 
-    explicit IdentityEdges(Rasterizer& owner) : r(owner), wide(compositing::hasAvx2()) {}
+    explicit IdentityEdges(Rasterizer& owner) : r(owner), level(cpu::level()) {}
 
     static EdgePoint point(float x, float y) { return edgePoint(x, y); }
     static Point2 plain(const EdgePoint& p) { return {p.x, p.y}; }
@@ -415,13 +413,8 @@ private:
     }
     edgelanes::Run scan(const EdgePoint& current, const float* xs, const float* ys, int32_t n,
                         int32_t* lines) const {
-#if defined(TILSEN_EDGE_LANES_AVX2)
-        if (wide) {
-            return edgelanes::scanRunAvx2(current.x, current.y, current.halfScanline, xs, ys, n,
-                                          lines);
-        }
-#endif
-        return edgelanes::scanRun(current.x, current.y, current.halfScanline, xs, ys, n, lines);
+        return edgelanes::scanRun(level, current.x, current.y, current.halfScanline, xs, ys, n,
+                                  lines);
     }
     void emitEach(EdgePoint& current, const float* xs, const float* ys, int32_t n) {
         for (int32_t i = 0; i < n; ++i) {
@@ -440,8 +433,8 @@ private:
     }
 
     Rasterizer& r;
-    // Runs are scanned eight edges a step.
-    const bool wide;
+    // The level runs are scanned at: eight edges a step from AVX2 on, four with SSE2.
+    const cpu::SimdLevel level;
 };
 
 // The affine mapping for OutlineWalk, under a transform, a first row or fine flattening.

@@ -1,14 +1,12 @@
 // Pixel arithmetic shared by the span writers and the background pass: byte access,
-// the rounding divide by 255 and the "under" blend. Internal to the rasterizer.
+// the rounding divide by 255 and the "under" blend, and the kernels that run it over many
+// pixels (their wide forms in raster/PixelKernels.inl). Internal to the rasterizer.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
-
+#include "geometry/Cpu.h"
 #include "raster/Rasterizer.h"
 
 namespace compositing {
@@ -72,9 +70,10 @@ inline uint32_t under(uint32_t d, uint32_t src, uint32_t srcAlpha) {
     return blendColour(newAlpha, d, src, dstClear);
 }
 
-// underRun one pixel at a time, inline: what the wide ways leave over, and runs too short
-// for them to pay (a call, the dispatch and the set-up of the wide registers).
-inline void underPixels(uint32_t* pixel, int32_t count, uint32_t src) {
+// underRun one pixel at a time, inline: the scalar level's way, what the wide ways leave
+// over, and runs too short for them to pay (a call, the dispatch and the set-up of the wide
+// registers).
+inline void underRunScalar(uint32_t* pixel, int32_t count, uint32_t src) {
     const uint32_t a = alphaByte(src);
     for (int32_t i = 0; i < count; ++i) {
         const uint32_t d = pixel[i];
@@ -88,10 +87,10 @@ inline void underPixels(uint32_t* pixel, int32_t count, uint32_t src) {
 }
 
 // The solid colour full (clamped to its alpha) under count <= 8 pixels, pixel i at the
-// coverage in byte i of alphas (the lowest byte first): per pixel what underPixels does
-// with scale(full, coverage) (0 leaves the pixel as it is). The portable way, one pixel
-// at a time.
-inline void underEight(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full) {
+// coverage in byte i of alphas (the lowest byte first): per pixel what underRunScalar does
+// with scale(full, coverage) (0 leaves the pixel as it is). The scalar way, one pixel at
+// a time.
+inline void underEightScalar(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full) {
     for (int32_t i = 0; i < count; ++i, alphas >>= 8) {
         const auto coverage = static_cast<uint32_t>(alphas & 0xFFu);
         const uint32_t src = coverage == kOpaque ? full : scale(full, coverage);
@@ -105,116 +104,22 @@ inline void underEight(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t
     }
 }
 
-// underEight in one step; only to be called when hasAvx2().
+#if TILSEN_X86_64
+// underEightScalar in one step; only at cpu::SimdLevel::avx2 and above. The sweep composites
+// with the same kernel inline (raster/PixelKernels.inl's CoverageLanes).
 void underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full);
-
-#if defined(__x86_64__) || defined(__i386__)
-// The under blend in 16-bit lanes, two pixels a 128-bit lane: per channel of the pixel
-// words d, divide255(d * 255 + src * (255 - d's alpha)) with unsigned saturation, which
-// gives 255 exactly where the plain sum would pass 65279 and be capped (see
-// underRunPortable). k255 and one hold 255 and 1 in every lane.
-__attribute__((target("avx2"), always_inline)) inline __m256i
-blendUnderWords(__m256i d, __m256i src, __m256i k255, __m256i one) {
-    __m256i da = _mm256_shufflelo_epi16(d, _MM_SHUFFLE(3, 3, 3, 3));
-    da = _mm256_shufflehi_epi16(da, _MM_SHUFFLE(3, 3, 3, 3));
-    const __m256i dstClear = _mm256_sub_epi16(k255, da);
-    const __m256i sum =
-        _mm256_adds_epu16(_mm256_mullo_epi16(d, k255), _mm256_mullo_epi16(src, dstClear));
-    const __m256i rounded =
-        _mm256_adds_epu16(_mm256_adds_epu16(sum, _mm256_srli_epi16(sum, 8)), one);
-    return _mm256_srli_epi16(rounded, 8);
-}
-
-// underEightAvx2 with its constants set up once, for callers compiled for AVX2 that
-// composite many short spans: each lane's colour is full scaled by its own coverage (the
-// 16-bit lane form of scale()), then blended as underRunAvx2 blends. A lane whose colour
-// comes out transparent is left as it is, as the pixel-by-pixel way skips it; only the
-// pixels that are there are loaded and stored.
-class CoverageLanesAvx2 {
-public:
-    __attribute__((target("avx2"), always_inline)) explicit CoverageLanesAvx2(uint32_t full)
-        : zero(_mm256_setzero_si256()),
-          alphaMask(_mm256_set1_epi32(static_cast<int>(kOpaque << 24))),
-          fullWords(_mm256_unpacklo_epi8(_mm256_set1_epi32(static_cast<int>(full)), zero)),
-          k255(_mm256_set1_epi16(static_cast<short>(kOpaque))), one(_mm256_set1_epi16(1)),
-          allLanes(_mm256_set1_epi32(-1)), laneIndex(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)),
-          // Byte 0 of each 32-bit lane into all four of its bytes.
-          spread(_mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0, 0, 0, 0, 4,
-                                  4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12)) {}
-
-    __attribute__((target("avx2"), always_inline)) void under(uint32_t* pixel, uint64_t alphas,
-                                                              int32_t count) const {
-        constexpr int32_t kLanes = 8;
-        const __m256i there =
-            count >= kLanes ? allLanes : _mm256_cmpgt_epi32(_mm256_set1_epi32(count), laneIndex);
-        const __m256i coverage = _mm256_and_si256(
-            _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(alphas))), there);
-        int* const at = reinterpret_cast<int*>(pixel);
-        const __m256i d = count >= kLanes ? _mm256_loadu_si256(reinterpret_cast<__m256i*>(at))
-                                          : _mm256_maskload_epi32(at, there);
-        const __m256i da = _mm256_and_si256(d, alphaMask);
-        // Lanes past the end count as opaque here: nothing to do for them either.
-        const __m256i done =
-            _mm256_or_si256(_mm256_cmpeq_epi32(da, alphaMask), _mm256_xor_si256(there, allLanes));
-        if (_mm256_movemask_epi8(done) == -1) {
-            return;
-        }
-        const __m256i coverageBytes = _mm256_shuffle_epi8(coverage, spread);
-        const __m256i srcLo = scaleWords(_mm256_unpacklo_epi8(coverageBytes, zero));
-        const __m256i srcHi = scaleWords(_mm256_unpackhi_epi8(coverageBytes, zero));
-        const __m256i src = _mm256_packus_epi16(srcLo, srcHi);
-        const __m256i blended =
-            _mm256_packus_epi16(blendWords(_mm256_unpacklo_epi8(d, zero), srcLo),
-                                blendWords(_mm256_unpackhi_epi8(d, zero), srcHi));
-        // An empty pixel takes the colour, unless the colour is transparent.
-        const __m256i empty =
-            _mm256_andnot_si256(_mm256_cmpeq_epi32(_mm256_and_si256(src, alphaMask), zero),
-                                _mm256_cmpeq_epi32(da, zero));
-        const __m256i out = _mm256_blendv_epi8(blended, src, empty);
-        if (count >= kLanes) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
-        } else {
-            _mm256_maskstore_epi32(at, there, out);
-        }
-    }
-
-private:
-    // divide255(full byte * coverage) in every 16-bit lane.
-    __attribute__((target("avx2"), always_inline)) __m256i scaleWords(__m256i coverage) const {
-        const __m256i x = _mm256_mullo_epi16(fullWords, coverage);
-        return _mm256_srli_epi16(
-            _mm256_add_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), one), 8);
-    }
-    __attribute__((target("avx2"), always_inline)) __m256i blendWords(__m256i d,
-                                                                      __m256i src) const {
-        return blendUnderWords(d, src, k255, one);
-    }
-
-    __m256i zero;
-    __m256i alphaMask;
-    __m256i fullWords;
-    __m256i k255;
-    __m256i one;
-    __m256i allLanes;
-    __m256i laneIndex;
-    __m256i spread;
-};
 #endif
 
 // The solid colour src (clamped to its alpha, which is 1..255) under count pixels:
-// empty pixels become src, opaque ones stay, the rest take under(). Wide where the
-// machine has SSE2.
+// empty pixels become src, opaque ones stay, the rest take under(). The widest way
+// cpu::level() allows.
 void underRun(uint32_t* pixel, int32_t count, uint32_t src);
-// underRun four pixels at a time with SSE2 (one at a time without it).
-void underRunPortable(uint32_t* pixel, int32_t count, uint32_t src);
-// underRun eight pixels at a time; only to be called when hasAvx2().
+#if TILSEN_X86_64
+// underRun four, eight and sixteen pixels at a time; each only at its cpu::SimdLevel and
+// above.
+void underRunSse2(uint32_t* pixel, int32_t count, uint32_t src);
 void underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src);
-// Whether this processor runs AVX2 (asked once).
-bool hasAvx2();
-// underRun sixteen pixels at a time; only to be called when hasAvx512().
 void underRunAvx512(uint32_t* pixel, int32_t count, uint32_t src);
-// Whether this processor runs the AVX-512 foundation and byte-and-word instructions
-// (asked once).
-bool hasAvx512();
+#endif
 
 } // namespace compositing

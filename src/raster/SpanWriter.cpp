@@ -5,16 +5,10 @@
 #include <bit>
 #include <cstddef>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define TILSEN_HAVE_AVX2_PATH 1
-#endif
-
+#include "geometry/Cpu.h"
 #include "geometry/Paint.h"
 #include "raster/Compositing.h"
+#include "raster/PixelLanes.h"
 #include "raster/Rasterizer.h"
 #include "raster/RowBlocks.h"
 
@@ -46,190 +40,68 @@ void Rasterizer::writeSolidSpan(int32_t x, int32_t y, int32_t count, int32_t alp
     underRun(row + x, count, src);
 }
 
-// Four pixels at a time, two per register in 16-bit lanes. Per byte, under() is
-// min(divide255(d * 255 + s * (255 - da)), 255), and for the alpha byte the same sum is
-// divide255(65025 - (255 - da) * (255 - sa)). Both products fit 16 bits; their sum and
-// the rounding are added with unsigned saturation, which gives 255 exactly where the
-// plain sum would pass 65279 and be capped. An opaque pixel comes out unchanged
-// (d * 255 divides back exactly), so only empty pixels need a select.
-void compositing::underRunPortable(uint32_t* pixel, int32_t count, uint32_t src) {
-    int32_t i = 0;
-#if defined(__SSE2__)
-    constexpr int32_t kLanes = 4;
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(kOpaque << 24));
-    const __m128i srcWide = _mm_set1_epi32(static_cast<int>(src));
-    const __m128i srcWords = _mm_unpacklo_epi8(srcWide, zero);
-    const __m128i full = _mm_set1_epi16(static_cast<short>(kOpaque));
-    const __m128i one = _mm_set1_epi16(1);
-    const auto blendTwo = [&](__m128i d) {
-        __m128i da = _mm_shufflelo_epi16(d, _MM_SHUFFLE(3, 3, 3, 3));
-        da = _mm_shufflehi_epi16(da, _MM_SHUFFLE(3, 3, 3, 3));
-        const __m128i dstClear = _mm_sub_epi16(full, da);
-        const __m128i sum =
-            _mm_adds_epu16(_mm_mullo_epi16(d, full), _mm_mullo_epi16(srcWords, dstClear));
-        const __m128i rounded = _mm_adds_epu16(_mm_adds_epu16(sum, _mm_srli_epi16(sum, 8)), one);
-        return _mm_srli_epi16(rounded, 8);
-    };
-    for (; i + kLanes <= count; i += kLanes) {
-        __m128i* const at = reinterpret_cast<__m128i*>(pixel + i);
-        const __m128i d = _mm_loadu_si128(at);
-        const __m128i da = _mm_and_si128(d, alphaMask);
-        const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(da, alphaMask));
-        if (opaque == 0xFFFF) {
-            continue;
-        }
-        const __m128i empty = _mm_cmpeq_epi32(da, zero);
-        if (_mm_movemask_epi8(empty) == 0xFFFF) {
-            _mm_storeu_si128(at, srcWide);
-            continue;
-        }
-        const __m128i blended = _mm_packus_epi16(blendTwo(_mm_unpacklo_epi8(d, zero)),
-                                                 blendTwo(_mm_unpackhi_epi8(d, zero)));
-        _mm_storeu_si128(
-            at, _mm_or_si128(_mm_and_si128(empty, srcWide), _mm_andnot_si128(empty, blended)));
-    }
-#endif
-    underPixels(pixel + i, count - i, src);
+#if TILSEN_X86_64
+// The pixel kernels once per width, each compiled for its own instructions.
+namespace {
+namespace sse2 {
+#include "raster/PixelKernels.inl"
+} // namespace sse2
+TILSEN_TARGET_AVX2_BEGIN
+namespace avx2 {
+#include "raster/PixelKernels.inl"
+} // namespace avx2
+TILSEN_TARGET_END
+TILSEN_TARGET_AVX512_BEGIN
+namespace avx512 {
+#include "raster/PixelKernels.inl"
+} // namespace avx512
+TILSEN_TARGET_END
+} // namespace
+
+// Each width does its whole steps (AVX-512 its last, partial one too, masked) and hands the
+// rest to the next narrower way.
+void compositing::underRunSse2(uint32_t* pixel, int32_t count, uint32_t src) {
+    const int32_t done = sse2::underRunLanes<pixellanes::Sse2>(pixel, count, src);
+    underRunScalar(pixel + done, count - done, src);
 }
 
-#if defined(TILSEN_HAVE_AVX2_PATH)
-// underRunPortable eight pixels at a time in 256-bit registers: the same 16-bit lane
-// arithmetic on both 128-bit halves; what is left over (fewer than eight) goes the
-// portable way.
-__attribute__((target("avx2"))) void compositing::underRunAvx2(uint32_t* pixel, int32_t count,
-                                                               uint32_t src) {
-    constexpr int32_t kLanes = 8;
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(kOpaque << 24));
-    const __m256i srcWide = _mm256_set1_epi32(static_cast<int>(src));
-    const __m256i srcWords = _mm256_unpacklo_epi8(srcWide, zero);
-    const __m256i full = _mm256_set1_epi16(static_cast<short>(kOpaque));
-    const __m256i one = _mm256_set1_epi16(1);
-    const auto blendTwo = [&](__m256i d) __attribute__((target("avx2"))) {
-        return blendUnderWords(d, srcWords, full, one);
-    };
-    int32_t i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-        __m256i* const at = reinterpret_cast<__m256i*>(pixel + i);
-        const __m256i d = _mm256_loadu_si256(at);
-        const __m256i da = _mm256_and_si256(d, alphaMask);
-        const int opaque = _mm256_movemask_epi8(_mm256_cmpeq_epi32(da, alphaMask));
-        if (opaque == -1) {
-            continue;
-        }
-        const __m256i empty = _mm256_cmpeq_epi32(da, zero);
-        if (_mm256_movemask_epi8(empty) == -1) {
-            _mm256_storeu_si256(at, srcWide);
-            continue;
-        }
-        // Unpacking and packing both work within each 128-bit half, so pixels keep their places.
-        const __m256i blended = _mm256_packus_epi16(blendTwo(_mm256_unpacklo_epi8(d, zero)),
-                                                    blendTwo(_mm256_unpackhi_epi8(d, zero)));
-        _mm256_storeu_si256(at, _mm256_or_si256(_mm256_and_si256(empty, srcWide),
-                                                _mm256_andnot_si256(empty, blended)));
-    }
-    // The upper halves are cleared before any SSE code runs again: left dirty, they slow
-    // every later SSE instruction on some processors.
-    _mm256_zeroupper();
-    underRunPortable(pixel + i, count - i, src);
+TILSEN_AVX2_TARGET void compositing::underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src) {
+    const int32_t done = avx2::underRunLanes<pixellanes::Avx2>(pixel, count, src);
+    pixellanes::Avx2::leave();
+    underRunSse2(pixel + done, count - done, src);
 }
 
-__attribute__((target("avx2"))) void compositing::underEightAvx2(uint32_t* pixel, uint64_t alphas,
-                                                                 int32_t count, uint32_t full) {
-    const CoverageLanesAvx2 lanes(full);
+TILSEN_AVX512_TARGET void compositing::underRunAvx512(uint32_t* pixel, int32_t count,
+                                                      uint32_t src) {
+    avx512::underRunLanes<pixellanes::Avx512>(pixel, count, src);
+    pixellanes::Avx512::leave();
+}
+
+TILSEN_AVX2_TARGET void compositing::underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count,
+                                                    uint32_t full) {
+    const avx2::CoverageLanes<pixellanes::Avx2> lanes(full);
     lanes.under(pixel, alphas, count);
-    _mm256_zeroupper();
-}
-
-// underRunAvx2 sixteen pixels at a time: the same 16-bit lane arithmetic on all four
-// 128-bit quarters, the last step masked to the pixels that are there; only opaque pixels
-// are left unwritten, and they would come out unchanged anyway.
-__attribute__((target("avx512f,avx512bw"))) void
-compositing::underRunAvx512(uint32_t* pixel, int32_t count, uint32_t src) {
-    constexpr int32_t kLanes = 16;
-    const __m512i zero = _mm512_setzero_si512();
-    const __m512i alphaMask = _mm512_set1_epi32(static_cast<int>(kOpaque << 24));
-    const __m512i srcWide = _mm512_set1_epi32(static_cast<int>(src));
-    const __m512i srcWords = _mm512_unpacklo_epi8(srcWide, zero);
-    const __m512i full = _mm512_set1_epi16(static_cast<short>(kOpaque));
-    const __m512i one = _mm512_set1_epi16(1);
-    const auto blendTwo = [&](__m512i d) __attribute__((target("avx512f,avx512bw"))) {
-        __m512i da = _mm512_shufflelo_epi16(d, _MM_SHUFFLE(3, 3, 3, 3));
-        da = _mm512_shufflehi_epi16(da, _MM_SHUFFLE(3, 3, 3, 3));
-        const __m512i dstClear = _mm512_sub_epi16(full, da);
-        const __m512i sum =
-            _mm512_adds_epu16(_mm512_mullo_epi16(d, full), _mm512_mullo_epi16(srcWords, dstClear));
-        const __m512i rounded =
-            _mm512_adds_epu16(_mm512_adds_epu16(sum, _mm512_srli_epi16(sum, 8)), one);
-        return _mm512_srli_epi16(rounded, 8);
-    };
-    for (int32_t i = 0; i < count; i += kLanes) {
-        const int32_t left = count - i;
-        const __mmask16 there =
-            left >= kLanes ? __mmask16{0xFFFF} : static_cast<__mmask16>((1u << left) - 1u);
-        const __m512i d = _mm512_maskz_loadu_epi32(there, pixel + i);
-        const __m512i da = _mm512_and_si512(d, alphaMask);
-        const __mmask16 todo = static_cast<__mmask16>(
-            there & ~static_cast<uint32_t>(_mm512_cmpeq_epi32_mask(da, alphaMask)));
-        if (todo == 0) {
-            continue;
-        }
-        const __mmask16 empty = _mm512_cmpeq_epi32_mask(da, zero);
-        const __m512i blended = _mm512_packus_epi16(blendTwo(_mm512_unpacklo_epi8(d, zero)),
-                                                    blendTwo(_mm512_unpackhi_epi8(d, zero)));
-        _mm512_mask_storeu_epi32(pixel + i, todo, _mm512_mask_mov_epi32(blended, empty, srcWide));
-    }
-    _mm256_zeroupper();
-}
-
-bool compositing::hasAvx512() {
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512bw") != 0;
-    }();
-    return available;
-}
-
-bool compositing::hasAvx2() {
-    static const bool available = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return available;
-}
-#else
-void compositing::underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src) {
-    underRunPortable(pixel, count, src);
-}
-
-void compositing::underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full) {
-    underEight(pixel, alphas, count, full);
-}
-
-bool compositing::hasAvx2() {
-    return false;
-}
-
-void compositing::underRunAvx512(uint32_t* pixel, int32_t count, uint32_t src) {
-    underRunPortable(pixel, count, src);
-}
-
-bool compositing::hasAvx512() {
-    return false;
+    pixellanes::Avx2::leave();
 }
 #endif
 
 void compositing::underRun(uint32_t* pixel, int32_t count, uint32_t src) {
-    // Short runs are not worth the dispatch.
+#if TILSEN_X86_64
+    // Short runs are not worth the set-up of the wider registers.
     constexpr int32_t kWideFrom = 16;
-    if (count >= kWideFrom && hasAvx512()) {
+    const cpu::SimdLevel level = cpu::level();
+    if (count >= kWideFrom && level >= cpu::SimdLevel::avx512) {
         underRunAvx512(pixel, count, src);
-    } else if (count >= kWideFrom && hasAvx2()) {
+    } else if (count >= kWideFrom && level >= cpu::SimdLevel::avx2) {
         underRunAvx2(pixel, count, src);
+    } else if (level >= cpu::SimdLevel::sse2) {
+        underRunSse2(pixel, count, src);
     } else {
-        underRunPortable(pixel, count, src);
+        underRunScalar(pixel, count, src);
     }
+#else
+    underRunScalar(pixel, count, src);
+#endif
 }
 
 void Rasterizer::writePaintedSpan(int32_t x, int32_t y, int32_t count, int32_t alpha) {
@@ -329,24 +201,13 @@ void Rasterizer::resolveRow(uint32_t* pixel, int32_t count, uint32_t bg) {
     }
 }
 
-#if defined(TILSEN_HAVE_AVX2_PATH)
+#if TILSEN_X86_64
 namespace {
-// resolveRowOverBlack's lanes eight at a time; returns how many pixels it did (a multiple
-// of eight), the rest is left to the narrower way.
-__attribute__((target("avx2"))) int32_t resolveOverBlackAvx2(uint32_t* pixel, int32_t count) {
-    constexpr int32_t kLanes = 8;
-    const __m256i alphaMask = _mm256_set1_epi32(static_cast<int>(kOpaque << 24));
-    int32_t i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-        __m256i* const at = reinterpret_cast<__m256i*>(pixel + i);
-        const __m256i d = _mm256_loadu_si256(at);
-        const __m256i a = _mm256_srli_epi32(d, 24);
-        const __m256i spread =
-            _mm256_or_si256(_mm256_or_si256(a, _mm256_slli_epi32(a, 8)), _mm256_slli_epi32(a, 16));
-        _mm256_storeu_si256(at, _mm256_or_si256(_mm256_min_epu8(d, spread), alphaMask));
-    }
-    _mm256_zeroupper();
-    return i;
+// resolveOverBlackLanes eight pixels a step, out of line for its AVX2 target.
+TILSEN_AVX2_TARGET int32_t resolveOverBlackAvx2(uint32_t* pixel, int32_t count) {
+    const int32_t done = avx2::resolveOverBlackLanes<pixellanes::Avx2>(pixel, count);
+    pixellanes::Avx2::leave();
+    return done;
 }
 } // namespace
 #endif
@@ -354,25 +215,17 @@ __attribute__((target("avx2"))) int32_t resolveOverBlackAvx2(uint32_t* pixel, in
 // Over black every colour byte of the blend is divide255(min(byte, da) * 255), which is
 // min(byte, da): the pixel clamped to its own alpha, made opaque. That covers empty
 // pixels (all bytes 0) and opaque ones (unchanged) as well, so no pixel needs a branch.
-// Eight pixels a step where the processor has AVX2, else four with SSE2, else one.
+// Eight pixels a step at cpu::SimdLevel::avx2 and above, else four at sse2, else one.
 void Rasterizer::resolveRowOverBlack(uint32_t* pixel, int32_t count) {
     constexpr uint32_t kAlphaMask = kOpaque << 24;
     int32_t i = 0;
-#if defined(TILSEN_HAVE_AVX2_PATH)
-    if (hasAvx2()) {
+#if TILSEN_X86_64
+    const cpu::SimdLevel level = cpu::level();
+    if (level >= cpu::SimdLevel::avx2) {
         i = resolveOverBlackAvx2(pixel, count);
     }
-#endif
-#if defined(__SSE2__)
-    constexpr int32_t kLanes = 4;
-    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(kAlphaMask));
-    for (; i + kLanes <= count; i += kLanes) {
-        __m128i* const at = reinterpret_cast<__m128i*>(pixel + i);
-        const __m128i d = _mm_loadu_si128(at);
-        const __m128i a = _mm_srli_epi32(d, 24);
-        const __m128i spread =
-            _mm_or_si128(_mm_or_si128(a, _mm_slli_epi32(a, 8)), _mm_slli_epi32(a, 16));
-        _mm_storeu_si128(at, _mm_or_si128(_mm_min_epu8(d, spread), alphaMask));
+    if (level >= cpu::SimdLevel::sse2) {
+        i += sse2::resolveOverBlackLanes<pixellanes::Sse2>(pixel + i, count - i);
     }
 #endif
     for (; i < count; ++i) {

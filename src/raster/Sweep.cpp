@@ -11,11 +11,22 @@
 #include <new>
 #include <typeinfo>
 
+#include "geometry/Cpu.h"
 #include "geometry/SolidPaint.h"
 #include "raster/Compositing.h"
 #include "raster/PixelGrid.h"
+#include "raster/PixelLanes.h"
 #include "raster/Rasterizer.h"
 #include "raster/RowBlocks.h"
+
+#if TILSEN_X86_64
+// The pixel kernels at AVX2's width, for the row writer's words.
+TILSEN_TARGET_AVX2_BEGIN
+namespace sweepavx2 {
+#include "raster/PixelKernels.inl"
+} // namespace sweepavx2
+TILSEN_TARGET_END
+#endif
 
 namespace {
 
@@ -299,46 +310,43 @@ __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writ
 }
 
 // A solid fill's sweep from sorted cells or summed pixels, compositing each word of alphas
-// the portable way.
-template <bool kEvenOdd, class Source> void sweepSolid(const Source& source, SolidSpans& spans) {
+// one pixel at a time.
+template <bool kEvenOdd, class Source>
+void sweepSolidScalar(const Source& source, SolidSpans& spans) {
     const uint32_t full = spans.colour();
     const auto composite = [full](uint32_t* pixels, uint64_t alphas, int32_t n) {
-        compositing::underEight(pixels, alphas, n, full);
+        compositing::underEightScalar(pixels, alphas, n, full);
     };
     RowWriter<kEvenOdd, decltype(composite)> writer(spans, composite);
     source(writer);
 }
 
-#if defined(__x86_64__) || defined(__i386__)
-// sweepSolid with each word of alphas composited in one step; only when hasAvx2().
+#if TILSEN_X86_64
+// sweepSolidScalar with each word of alphas composited in one step; only at
+// cpu::SimdLevel::avx2 and above.
 template <bool kEvenOdd, class Source>
-__attribute__((target("avx2"), flatten)) void sweepSolidAvx2(const Source& source,
-                                                             SolidSpans& spans) {
-    const compositing::CoverageLanesAvx2 lanes(spans.colour());
-    const auto composite = [&lanes](uint32_t * pixels, uint64_t alphas, int32_t n)
-        __attribute__((target("avx2"))) {
-        lanes.under(pixels, alphas, n);
-    };
+TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepSolidAvx2(const Source& source,
+                                                                SolidSpans& spans) {
+    const sweepavx2::CoverageLanes<pixellanes::Avx2> lanes(spans.colour());
+    const auto composite = [&lanes](uint32_t* pixels, uint64_t alphas, int32_t n)
+                               TILSEN_AVX2_TARGET { lanes.under(pixels, alphas, n); };
     RowWriter<kEvenOdd, decltype(composite)> writer(spans, composite);
     source(writer);
-    _mm256_zeroupper();
-}
-#else
-template <bool kEvenOdd, class Source>
-void sweepSolidAvx2(const Source& source, SolidSpans& spans) {
-    sweepSolid<kEvenOdd>(source, spans);
+    pixellanes::Avx2::leave();
 }
 #endif
 
-// Either sweep of a solid fill under its rule, the widest way the processor has.
+// Either sweep of a solid fill under its rule, the widest way cpu::level() allows.
 template <class Source>
 void sweepSolidFill(const Source& source, SolidSpans& spans, FillRule rule) {
-    const bool wide = compositing::hasAvx2();
-    if (rule == FillRule::kEvenOdd) {
-        wide ? sweepSolidAvx2<true>(source, spans) : sweepSolid<true>(source, spans);
-    } else {
-        wide ? sweepSolidAvx2<false>(source, spans) : sweepSolid<false>(source, spans);
+    const bool evenOdd = rule == FillRule::kEvenOdd;
+#if TILSEN_X86_64
+    if (cpu::level() >= cpu::SimdLevel::avx2) {
+        evenOdd ? sweepSolidAvx2<true>(source, spans) : sweepSolidAvx2<false>(source, spans);
+        return;
     }
+#endif
+    evenOdd ? sweepSolidScalar<true>(source, spans) : sweepSolidScalar<false>(source, spans);
 }
 
 } // namespace

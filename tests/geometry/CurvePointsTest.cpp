@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/Cpu.h"
 #include "geometry/Flattening.h"
 
 namespace {
@@ -53,8 +54,7 @@ struct CurveCase {
 
 class CurveBatches : public testing::TestWithParam<CurveCase> {};
 
-TEST_P(CurveBatches, HandOnThePointsOfTheWalkOnePointAtATime) {
-    const CurveCase param = GetParam();
+void expectBatchesOfTheWalk(const CurveCase& param) {
     const float h = 1.0f / static_cast<float>(param.steps);
     const float h2 = h * h;
     const float h3 = h2 * h;
@@ -102,6 +102,18 @@ TEST_P(CurveBatches, HandOnThePointsOfTheWalkOnePointAtATime) {
         const float endY = param.cubic ? p[7] : p[5];
         ASSERT_EQ(std::bit_cast<uint32_t>(got.xs.back()), std::bit_cast<uint32_t>(endX));
         ASSERT_EQ(std::bit_cast<uint32_t>(got.ys.back()), std::bit_cast<uint32_t>(endY));
+    }
+}
+
+// At every vector level this machine has: the batches' walk has a scalar and an SSE2 form.
+TEST_P(CurveBatches, HandOnThePointsOfTheWalkOnePointAtATime) {
+    for (const cpu::SimdLevel level : cpu::availableLevels()) {
+        const cpu::ScopedLevel scoped(level);
+        SCOPED_TRACE(cpu::levelName(level));
+        expectBatchesOfTheWalk(GetParam());
+        if (HasFatalFailure()) {
+            return;
+        }
     }
 }
 

@@ -2,6 +2,8 @@
 // must equal bit for bit), on hard arguments and on a seeded sample; and the values of the
 // special cases worked out by hand. The exhaustive comparison is scripts/check-floatmath.sh.
 #include "geometry/FloatMath.h"
+#include "geometry/Cpu.h"
+#include "support/SimdLevels.h"
 
 #include <gtest/gtest.h>
 
@@ -139,10 +141,12 @@ TEST(FloatMathSample, EveryFunctionEqualsTheLibraryOnSeededArguments) {
     }
 }
 
-// On an FMA CPU sin, cos and sinCos take fused steps for |x| < 16; they must give the portable
-// bits there (and everywhere else, where they do not fuse). Floats next to k·π/2 (the largest
-// cancellation in the reduction), the path edges, and a seeded sample of angles and bit patterns.
-TEST(FloatMathFused, EqualsThePortableEvaluation) {
+// From cpu::SimdLevel::avx2 on, sin, cos and sinCos take fused steps for |x| < 16; at every
+// level they must give the scalar level's bits. Floats next to k·π/2 (the largest cancellation
+// in the reduction), the path edges, and a seeded sample of angles and bit patterns.
+class FloatMathLevels : public AtEveryLevel {};
+
+TEST_P(FloatMathLevels, EqualTheScalarEvaluation) {
     std::vector<float> args = hardArguments();
     for (uint32_t k = 1; k <= 10; ++k) {
         const float nearest = static_cast<float>(static_cast<double>(k) * std::numbers::pi / 2.0);
@@ -168,17 +172,28 @@ TEST(FloatMathFused, EqualsThePortableEvaluation) {
     int32_t failures = 0;
     for (const float arg : args) {
         const float x = opaque(arg);
-        const floatmath::SinCos portable = floatmath::sinCosPortable(x);
+        floatmath::SinCos scalar{};
+        float scalarSin = 0.0f;
+        float scalarCos = 0.0f;
+        {
+            const cpu::ScopedLevel lowest(cpu::SimdLevel::scalar);
+            scalar = floatmath::sinCos(x);
+            scalarSin = floatmath::sin(x);
+            scalarCos = floatmath::cos(x);
+        }
         const floatmath::SinCos both = floatmath::sinCos(x);
-        const bool same = sameFloat(floatmath::sin(x), portable.sin) &&
-                          sameFloat(floatmath::cos(x), portable.cos) &&
-                          sameFloat(both.sin, portable.sin) && sameFloat(both.cos, portable.cos);
+        const bool same = sameFloat(floatmath::sin(x), scalar.sin) &&
+                          sameFloat(floatmath::cos(x), scalar.cos) &&
+                          sameFloat(both.sin, scalar.sin) && sameFloat(both.cos, scalar.cos) &&
+                          sameFloat(scalarSin, scalar.sin) && sameFloat(scalarCos, scalar.cos);
         if (!same && ++failures <= 10) {
-            ADD_FAILURE() << "at x = " << hex(x) << (floatmath::fusedAvailable() ? " (fused)" : "");
+            ADD_FAILURE() << "at x = " << hex(x);
         }
     }
     EXPECT_EQ(failures, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, FloatMathLevels, everyLevel(), levelName);
 
 struct Exact {
     const char* name;

@@ -1,7 +1,7 @@
-// floatmath::sinCosBatch against sinCos one argument at a time, bit for bit, through each
-// evaluation this machine has (one by one, four lanes, eight lanes): seeded floats of every
-// magnitude, the floats next to the reduction's boundaries, the special values, every count
-// and start, and lanes that hand over to sinCos at every position of a block.
+// floatmath::sinCosBatch at every vector level this machine has (one by one, four lanes, eight
+// lanes) against the scalar level's sinCos one argument at a time, bit for bit: seeded floats
+// of every magnitude, the floats next to the reduction's boundaries, the special values, every
+// count and start, and lanes that hand over to sinCos at every position of a block.
 #include "geometry/FloatMath.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +16,10 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "geometry/Cpu.h"
+#include "support/SimdLevels.h"
 
-using floatmath::Lanes;
+namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
@@ -29,25 +30,24 @@ std::string hex(float x) {
     return text;
 }
 
-class SinCosBatch : public ::testing::TestWithParam<Lanes> {
-protected:
-    void SetUp() override {
-        if (static_cast<int32_t>(GetParam()) > static_cast<int32_t>(floatmath::widestLanes())) {
-            GTEST_SKIP() << "this CPU has no " << static_cast<int32_t>(GetParam())
-                         << "-lane evaluation";
-        }
-    }
+// sinCos one argument at a time at the scalar level.
+floatmath::SinCos scalarSinCos(float x) {
+    const cpu::ScopedLevel scalar(cpu::SimdLevel::scalar);
+    return floatmath::sinCos(x);
+}
 
+class SinCosBatch : public AtEveryLevel {
+protected:
     // Every argument's sine and cosine from the batch equal sinCos's bits (NaN included:
     // both come from the same expression).
     void expectSameAsOneByOne(const std::vector<float>& args) {
         const auto n = static_cast<int32_t>(args.size());
         std::vector<float> sines(args.size());
         std::vector<float> cosines(args.size());
-        floatmath::sinCosBatchWith(GetParam(), args.data(), sines.data(), cosines.data(), n);
+        floatmath::sinCosBatch(args.data(), sines.data(), cosines.data(), n);
         int32_t failures = 0;
         for (size_t i = 0; i < args.size() && failures < 10; ++i) {
-            const floatmath::SinCos expected = floatmath::sinCos(args[i]);
+            const floatmath::SinCos expected = scalarSinCos(args[i]);
             if (std::bit_cast<uint32_t>(sines[i]) != std::bit_cast<uint32_t>(expected.sin) ||
                 std::bit_cast<uint32_t>(cosines[i]) != std::bit_cast<uint32_t>(expected.cos)) {
                 ADD_FAILURE() << "x = " << hex(args[i]) << " at " << i << ": sin " << hex(sines[i])
@@ -148,11 +148,11 @@ TEST_P(SinCosBatch, WritesExactlyTheCountFromAnyStart) {
             std::vector<float> sines(args.size(), kUntouched);
             std::vector<float> cosines(args.size(), kUntouched);
             const auto first = static_cast<size_t>(start);
-            floatmath::sinCosBatchWith(GetParam(), args.data() + first, sines.data() + first,
-                                       cosines.data() + first, n);
+            floatmath::sinCosBatch(args.data() + first, sines.data() + first,
+                                   cosines.data() + first, n);
             for (size_t i = 0; i < args.size(); ++i) {
                 const bool inside = i >= first && i < first + static_cast<size_t>(n);
-                const floatmath::SinCos expected = floatmath::sinCos(args[i]);
+                const floatmath::SinCos expected = scalarSinCos(args[i]);
                 const float wantSin = inside ? expected.sin : kUntouched;
                 const float wantCos = inside ? expected.cos : kUntouched;
                 ASSERT_EQ(std::bit_cast<uint32_t>(sines[i]), std::bit_cast<uint32_t>(wantSin))
@@ -164,10 +164,6 @@ TEST_P(SinCosBatch, WritesExactlyTheCountFromAnyStart) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Evaluations, SinCosBatch,
-                         ::testing::Values(Lanes::one, Lanes::four, Lanes::eight),
-                         [](const ::testing::TestParamInfo<Lanes>& lanes) {
-                             return std::to_string(static_cast<int32_t>(lanes.param)) + "Lanes";
-                         });
+INSTANTIATE_TEST_SUITE_P(Levels, SinCosBatch, everyLevel(), levelName);
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "raster/Compositing.h"
 #include "raster/EdgeLanes.h"
 #include "support/RasterHarness.h"
+#include "support/SimdLevels.h"
 
 namespace {
 
@@ -388,8 +389,10 @@ float awkwardCoordinate(std::mt19937& rng, float rangeEnd) {
 
 // Every run length up to a full arc batch (so every split between the four-wide steps and
 // the tail), against the definition in double: in range when |256x| and |2y| are below the
-// fixed-point limit, and then floor(2y).
-TEST(EdgeLanes, HalfScanlinesOfARunMatchTheirDefinition) {
+// fixed-point limit, and then floor(2y). At every vector level this machine has.
+class EdgeLanes : public AtEveryLevel {};
+
+TEST_P(EdgeLanes, HalfScanlinesOfARunMatchTheirDefinition) {
     constexpr double kLimit = Rasterizer::kFixedLimit;
     // Where 256x and 2y reach the limit.
     const float xEnd = static_cast<float>(kLimit / 256.0);
@@ -416,6 +419,8 @@ TEST(EdgeLanes, HalfScanlinesOfARunMatchTheirDefinition) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, EdgeLanes, everyLevel(), levelName);
 
 } // namespace
 
@@ -448,21 +453,21 @@ void fillRun(std::mt19937& rng, float* xs, float* ys, int32_t points, float xEnd
 // Every run length up to kMaxRun, against the edges taken one at a time: each point's
 // half-scanline, the edges that change half-scanline, whether all points are in range,
 // and the extremes of the starts and ends of the edges whose ends differ.
-// The four-wide scan, and the eight-wide one where the processor has it.
+// Each level's scan where the processor has it: one, four and eight edges a step.
 using ScanRun = edgelanes::Run (*)(float, float, int32_t, const float*, const float*, int32_t,
                                    int32_t*);
 struct Scanner {
     const char* name;
     ScanRun scan;
-    bool needsAvx2;
+    cpu::SimdLevel needs;
     friend void PrintTo(const Scanner& scanner, std::ostream* out) { *out << scanner.name; }
 };
 
 class ScanRunLanes : public testing::TestWithParam<Scanner> {};
 
 TEST_P(ScanRunLanes, MatchTheEdgesOneAtATime) {
-    if (GetParam().needsAvx2 && !compositing::hasAvx2()) {
-        GTEST_SKIP() << "no AVX2 here";
+    if (GetParam().needs > cpu::machineLevel()) {
+        GTEST_SKIP() << "this processor has no " << GetParam().name;
     }
     const ScanRun scanRun = GetParam().scan;
     constexpr double kLimit = Rasterizer::kFixedLimit;
@@ -532,9 +537,10 @@ TEST_P(ScanRunLanes, MatchTheEdgesOneAtATime) {
 }
 
 const Scanner kScanners[] = {
-    {"FourWide", edgelanes::scanRun, false},
-#if defined(TILSEN_EDGE_LANES_AVX2)
-    {"EightWide", edgelanes::scanRunAvx2, true},
+    {"Scalar", edgelanes::scanRunScalar, cpu::SimdLevel::scalar},
+#if TILSEN_X86_64
+    {"Sse2", edgelanes::scanRunSse2, cpu::SimdLevel::sse2},
+    {"Avx2", edgelanes::scanRunAvx2, cpu::SimdLevel::avx2},
 #endif
 };
 

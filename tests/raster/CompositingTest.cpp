@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "geometry/Cpu.h"
 #include "raster/Compositing.h"
 
 namespace {
@@ -84,18 +85,24 @@ TEST(Compositing, UnderRunOverSaturatedSumsCapsAt255) {
 }
 
 // Every way of underRun, whichever the dispatch would pick on this machine, over long
-// runs of every kind of pixel from every alignment: the inline one the sweep takes for
-// short runs, the four-wide one, and the eight- and sixteen-wide ones where the processor
-// has them.
+// runs of every kind of pixel from every alignment: the scalar one (which the sweep also
+// takes inline for short runs), and the four-, eight- and sixteen-wide ones where the
+// processor has them.
 TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
     using RunWay = void (*)(uint32_t*, int32_t, uint32_t);
-    std::vector<RunWay> ways = {compositing::underPixels, compositing::underRunPortable};
-    if (compositing::hasAvx2()) {
+    std::vector<RunWay> ways = {compositing::underRunScalar};
+#if TILSEN_X86_64
+    const cpu::SimdLevel machine = cpu::machineLevel();
+    if (machine >= cpu::SimdLevel::sse2) {
+        ways.push_back(compositing::underRunSse2);
+    }
+    if (machine >= cpu::SimdLevel::avx2) {
         ways.push_back(compositing::underRunAvx2);
     }
-    if (compositing::hasAvx512()) {
+    if (machine >= cpu::SimdLevel::avx512) {
         ways.push_back(compositing::underRunAvx512);
     }
+#endif
     std::mt19937 rng(977u);
     for (const RunWay way : ways) {
         for (int trial = 0; trial < 3000; ++trial) {
@@ -129,10 +136,12 @@ TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
 // scale them to nothing, and every count; the pixels past the count stay untouched.
 TEST(Compositing, EveryEightPixelStepMatchesThePixelByPixelBlend) {
     using EightWay = void (*)(uint32_t*, uint64_t, int32_t, uint32_t);
-    std::vector<EightWay> ways = {compositing::underEight};
-    if (compositing::hasAvx2()) {
+    std::vector<EightWay> ways = {compositing::underEightScalar};
+#if TILSEN_X86_64
+    if (cpu::machineLevel() >= cpu::SimdLevel::avx2) {
         ways.push_back(compositing::underEightAvx2);
     }
+#endif
     std::mt19937 rng(4099u);
     for (const EightWay way : ways) {
         for (int trial = 0; trial < 6000; ++trial) {

@@ -1,6 +1,6 @@
 // The tuned rasterizer against the plain one (support/PlainRasterizer): whole frames of
-// seeded random outlines, and every frame of the bench movies when they are present.
-// Pixels must agree exactly.
+// seeded random outlines, and every frame of the bench movies when they are present, at
+// every vector level this machine has (the scalar one included). Pixels must agree exactly.
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -20,6 +20,7 @@
 #include "raster/Rasterizer.h"
 #include "support/PlainRasterizer.h"
 #include "support/RasterHarness.h"
+#include "support/SimdLevels.h"
 
 namespace {
 
@@ -137,7 +138,9 @@ void expectSamePixels(const std::vector<Shape>& shapes, FillRule fillRule, uint3
     }
 }
 
-TEST(TunedRaster, MatchesPlainOnRandomFrames) {
+class TunedRaster : public AtEveryLevel {};
+
+TEST_P(TunedRaster, MatchesPlainOnRandomFrames) {
     std::mt19937 rng(20240611u);
     Transform2D identity;
     for (int frame = 0; frame < 60; ++frame) {
@@ -160,7 +163,7 @@ TEST(TunedRaster, MatchesPlainOnRandomFrames) {
 
 // On a large target, small solid fills and fills spread over most of it, many of them over
 // long opaque runs, against the plain rasterizer under both rules.
-TEST(TunedRaster, MatchesPlainOnALargeTargetBothWaysOfSweeping) {
+TEST_P(TunedRaster, MatchesPlainOnALargeTargetBothWaysOfSweeping) {
     constexpr int kLargeWidth = 1100;
     constexpr int kLargeHeight = 640;
     std::mt19937 rng(5150u);
@@ -180,7 +183,7 @@ TEST(TunedRaster, MatchesPlainOnALargeTargetBothWaysOfSweeping) {
     }
 }
 
-TEST(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
+TEST_P(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
     std::mt19937 rng(77u);
     const Transform2D skewed =
         Transform2D::fromMatrix({0.8f, 0.3f, 12.5f, -0.2f, 1.1f, -7.25f, 0.0f, 0.0f, 1.0f});
@@ -200,7 +203,7 @@ TEST(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
     expectSamePixels(shapes, FillRule::kNonZero, 0xFF203040u, Transform2D{}, "many cells");
 }
 
-TEST(TunedRaster, ResolveOverBlackMatchesPlainForEveryAlphaAndDamagedColours) {
+TEST_P(TunedRaster, ResolveOverBlackMatchesPlainForEveryAlphaAndDamagedColours) {
     // Rows of 13 = 8 + 4 + 1 pixels: the eight-pixel step (with AVX2), the four-pixel step
     // and the one-pixel tail are all used.
     constexpr int kRowWidth = 13;
@@ -225,7 +228,7 @@ TEST(TunedRaster, ResolveOverBlackMatchesPlainForEveryAlphaAndDamagedColours) {
     }
 }
 
-TEST(TunedRaster, SortOfVeryManyCellsSkipsSharedBytesAndStillSorts) {
+TEST_P(TunedRaster, SortOfVeryManyCellsSkipsSharedBytesAndStillSorts) {
     // Vertical edges at one x share the two low bytes of every cell; with this many cells
     // the byte-wise passes run and skip those two.
     std::vector<uint32_t> pixels(kWidth * kHeight);
@@ -296,7 +299,7 @@ int compareBenchMovies(const std::string& dir, const std::string& label) {
 
 // The movies the build writes must all be there; those kept beside the repository are an
 // extra check where present.
-TEST(TunedRaster, MatchesPlainOnEveryBenchMovieFrame) {
+TEST_P(TunedRaster, MatchesPlainOnEveryBenchMovieFrame) {
 #ifdef TILSEN_MADE_BENCH_MOVIE_DIR
     EXPECT_EQ(compareBenchMovies(TILSEN_MADE_BENCH_MOVIE_DIR, "made"), 4)
         << "the build writes four movies into " << TILSEN_MADE_BENCH_MOVIE_DIR;
@@ -308,5 +311,7 @@ TEST(TunedRaster, MatchesPlainOnEveryBenchMovieFrame) {
     if (compareBenchMovies(TILSEN_BENCH_MOVIE_DIR, "shared") == 0)
         std::cout << "no extra benchmark movies in " << TILSEN_BENCH_MOVIE_DIR << "\n";
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, TunedRaster, everyLevel(), levelName);
 
 } // namespace

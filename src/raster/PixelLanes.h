@@ -1,0 +1,190 @@
+// The pixel kernels' lane traits, one type per register width: the same small set of integer
+// operations on four (SSE2), eight (AVX2) or sixteen (AVX-512) 32-bit pixels, in 8-, 16- and
+// 32-bit lanes, so that a kernel is written once over them (raster/PixelKernels.inl) and
+// compiled for each width. Each operation carries its own target and is always inlined;
+// a kernel over Avx2 or Avx512 must itself be compiled for that target. x86-64 builds only.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/Cpu.h"
+
+#if TILSEN_X86_64
+#include <immintrin.h>
+
+namespace pixellanes {
+
+#define TILSEN_SSE2_LANE __attribute__((always_inline)) static inline
+#define TILSEN_AVX2_LANE __attribute__((target("avx2"), always_inline)) static inline
+#define TILSEN_AVX512_LANE __attribute__((target("avx512f,avx512bw"), always_inline)) static inline
+
+// Four pixels in a 128-bit register.
+struct Sse2 {
+    using Word = __m128i;
+    // A lane mask: all ones in each selected 32-bit lane.
+    using Mask = __m128i;
+    static constexpr int32_t kPixels = 4;
+    // Whether a last, partial step can be loaded and stored masked (else the caller finishes
+    // the row a narrower way).
+    static constexpr bool kPartialSteps = false;
+
+    TILSEN_SSE2_LANE Word load(const uint32_t* at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    }
+    TILSEN_SSE2_LANE void store(uint32_t* at, Word v) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
+    }
+    TILSEN_SSE2_LANE Word zero() { return _mm_setzero_si128(); }
+    TILSEN_SSE2_LANE Word splat32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
+    TILSEN_SSE2_LANE Word splat16(uint32_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
+    TILSEN_SSE2_LANE Word bitAnd(Word a, Word b) { return _mm_and_si128(a, b); }
+    TILSEN_SSE2_LANE Word bitOr(Word a, Word b) { return _mm_or_si128(a, b); }
+    TILSEN_SSE2_LANE Mask equal32(Word a, Word b) { return _mm_cmpeq_epi32(a, b); }
+    TILSEN_SSE2_LANE bool all(Mask m) { return _mm_movemask_epi8(m) == 0xFFFF; }
+    // m ? a : b, lane by lane.
+    TILSEN_SSE2_LANE Word select(Mask m, Word a, Word b) {
+        return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
+    }
+    // The bytes of the low (high) two pixels of each 128-bit quarter as 16-bit lanes.
+    TILSEN_SSE2_LANE Word widenLow(Word v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
+    TILSEN_SSE2_LANE Word widenHigh(Word v) { return _mm_unpackhi_epi8(v, _mm_setzero_si128()); }
+    // widenLow and widenHigh undone, each 16-bit lane saturated to a byte.
+    TILSEN_SSE2_LANE Word narrow(Word low, Word high) { return _mm_packus_epi16(low, high); }
+    // Each pixel's alpha word in all four of its 16-bit lanes.
+    TILSEN_SSE2_LANE Word alphaWords(Word v) {
+        return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
+                                   _MM_SHUFFLE(3, 3, 3, 3));
+    }
+    TILSEN_SSE2_LANE Word sub16(Word a, Word b) { return _mm_sub_epi16(a, b); }
+    TILSEN_SSE2_LANE Word mulLow16(Word a, Word b) { return _mm_mullo_epi16(a, b); }
+    TILSEN_SSE2_LANE Word addSaturated16(Word a, Word b) { return _mm_adds_epu16(a, b); }
+    template <int kBits> TILSEN_SSE2_LANE Word shiftRight16(Word v) {
+        return _mm_srli_epi16(v, kBits);
+    }
+    template <int kBits> TILSEN_SSE2_LANE Word shiftRight32(Word v) {
+        return _mm_srli_epi32(v, kBits);
+    }
+    template <int kBits> TILSEN_SSE2_LANE Word shiftLeft32(Word v) {
+        return _mm_slli_epi32(v, kBits);
+    }
+    TILSEN_SSE2_LANE Word minBytes(Word a, Word b) { return _mm_min_epu8(a, b); }
+    // Nothing to clear after 128-bit code.
+    TILSEN_SSE2_LANE void leave() {}
+};
+
+// Eight pixels in a 256-bit register: unpacking and packing work within each 128-bit half,
+// so pixels keep their places.
+struct Avx2 {
+    using Word = __m256i;
+    using Mask = __m256i;
+    static constexpr int32_t kPixels = 8;
+    static constexpr bool kPartialSteps = false;
+
+    TILSEN_AVX2_LANE Word load(const uint32_t* at) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    }
+    TILSEN_AVX2_LANE void store(uint32_t* at, Word v) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), v);
+    }
+    TILSEN_AVX2_LANE Word zero() { return _mm256_setzero_si256(); }
+    TILSEN_AVX2_LANE Word splat32(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
+    TILSEN_AVX2_LANE Word splat16(uint32_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
+    TILSEN_AVX2_LANE Word bitAnd(Word a, Word b) { return _mm256_and_si256(a, b); }
+    TILSEN_AVX2_LANE Word bitOr(Word a, Word b) { return _mm256_or_si256(a, b); }
+    TILSEN_AVX2_LANE Mask equal32(Word a, Word b) { return _mm256_cmpeq_epi32(a, b); }
+    TILSEN_AVX2_LANE bool all(Mask m) { return _mm256_movemask_epi8(m) == -1; }
+    TILSEN_AVX2_LANE Word select(Mask m, Word a, Word b) {
+        return _mm256_or_si256(_mm256_and_si256(m, a), _mm256_andnot_si256(m, b));
+    }
+    TILSEN_AVX2_LANE Word widenLow(Word v) {
+        return _mm256_unpacklo_epi8(v, _mm256_setzero_si256());
+    }
+    TILSEN_AVX2_LANE Word widenHigh(Word v) {
+        return _mm256_unpackhi_epi8(v, _mm256_setzero_si256());
+    }
+    TILSEN_AVX2_LANE Word narrow(Word low, Word high) { return _mm256_packus_epi16(low, high); }
+    TILSEN_AVX2_LANE Word alphaWords(Word v) {
+        return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
+                                      _MM_SHUFFLE(3, 3, 3, 3));
+    }
+    TILSEN_AVX2_LANE Word sub16(Word a, Word b) { return _mm256_sub_epi16(a, b); }
+    TILSEN_AVX2_LANE Word mulLow16(Word a, Word b) { return _mm256_mullo_epi16(a, b); }
+    TILSEN_AVX2_LANE Word addSaturated16(Word a, Word b) { return _mm256_adds_epu16(a, b); }
+    template <int kBits> TILSEN_AVX2_LANE Word shiftRight16(Word v) {
+        return _mm256_srli_epi16(v, kBits);
+    }
+    template <int kBits> TILSEN_AVX2_LANE Word shiftRight32(Word v) {
+        return _mm256_srli_epi32(v, kBits);
+    }
+    template <int kBits> TILSEN_AVX2_LANE Word shiftLeft32(Word v) {
+        return _mm256_slli_epi32(v, kBits);
+    }
+    TILSEN_AVX2_LANE Word minBytes(Word a, Word b) { return _mm256_min_epu8(a, b); }
+    // The upper halves are cleared before any SSE code runs again: left dirty, they slow
+    // every later SSE instruction on some processors.
+    TILSEN_AVX2_LANE void leave() { _mm256_zeroupper(); }
+};
+
+// Sixteen pixels in a 512-bit register, with masks in mask registers; the last step of a row
+// is loaded and stored masked to the pixels that are there.
+struct Avx512 {
+    using Word = __m512i;
+    using Mask = __mmask16;
+    static constexpr int32_t kPixels = 16;
+    static constexpr bool kPartialSteps = true;
+
+    TILSEN_AVX512_LANE Word load(const uint32_t* at) { return _mm512_loadu_si512(at); }
+    TILSEN_AVX512_LANE void store(uint32_t* at, Word v) { _mm512_storeu_si512(at, v); }
+    // The first count < kPixels pixels from at, zero in the lanes past them.
+    TILSEN_AVX512_LANE Word loadPart(const uint32_t* at, int32_t count) {
+        return _mm512_maskz_loadu_epi32(there(count), at);
+    }
+    TILSEN_AVX512_LANE void storePart(uint32_t* at, int32_t count, Word v) {
+        _mm512_mask_storeu_epi32(at, there(count), v);
+    }
+    TILSEN_AVX512_LANE Word zero() { return _mm512_setzero_si512(); }
+    TILSEN_AVX512_LANE Word splat32(uint32_t v) { return _mm512_set1_epi32(static_cast<int>(v)); }
+    TILSEN_AVX512_LANE Word splat16(uint32_t v) { return _mm512_set1_epi16(static_cast<short>(v)); }
+    TILSEN_AVX512_LANE Word bitAnd(Word a, Word b) { return _mm512_and_si512(a, b); }
+    TILSEN_AVX512_LANE Word bitOr(Word a, Word b) { return _mm512_or_si512(a, b); }
+    TILSEN_AVX512_LANE Mask equal32(Word a, Word b) { return _mm512_cmpeq_epi32_mask(a, b); }
+    TILSEN_AVX512_LANE bool all(Mask m) { return m == 0xFFFF; }
+    TILSEN_AVX512_LANE Word select(Mask m, Word a, Word b) {
+        return _mm512_mask_mov_epi32(b, m, a);
+    }
+    TILSEN_AVX512_LANE Word widenLow(Word v) {
+        return _mm512_unpacklo_epi8(v, _mm512_setzero_si512());
+    }
+    TILSEN_AVX512_LANE Word widenHigh(Word v) {
+        return _mm512_unpackhi_epi8(v, _mm512_setzero_si512());
+    }
+    TILSEN_AVX512_LANE Word narrow(Word low, Word high) { return _mm512_packus_epi16(low, high); }
+    TILSEN_AVX512_LANE Word alphaWords(Word v) {
+        return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
+                                      _MM_SHUFFLE(3, 3, 3, 3));
+    }
+    TILSEN_AVX512_LANE Word sub16(Word a, Word b) { return _mm512_sub_epi16(a, b); }
+    TILSEN_AVX512_LANE Word mulLow16(Word a, Word b) { return _mm512_mullo_epi16(a, b); }
+    TILSEN_AVX512_LANE Word addSaturated16(Word a, Word b) { return _mm512_adds_epu16(a, b); }
+    template <int kBits> TILSEN_AVX512_LANE Word shiftRight16(Word v) {
+        return _mm512_srli_epi16(v, kBits);
+    }
+    template <int kBits> TILSEN_AVX512_LANE Word shiftRight32(Word v) {
+        return _mm512_srli_epi32(v, kBits);
+    }
+    template <int kBits> TILSEN_AVX512_LANE Word shiftLeft32(Word v) {
+        return _mm512_slli_epi32(v, kBits);
+    }
+    TILSEN_AVX512_LANE Word minBytes(Word a, Word b) { return _mm512_min_epu8(a, b); }
+    TILSEN_AVX512_LANE void leave() { _mm256_zeroupper(); }
+
+private:
+    TILSEN_AVX512_LANE Mask there(int32_t count) { return static_cast<Mask>((1u << count) - 1u); }
+};
+
+#undef TILSEN_SSE2_LANE
+#undef TILSEN_AVX2_LANE
+#undef TILSEN_AVX512_LANE
+
+} // namespace pixellanes
+#endif
