@@ -129,7 +129,11 @@ void Rasterizer::clear() {
 }
 
 void Rasterizer::beginPicture() {
-    if (target != nullptr && !resetRowBlocks(rowblocks::all(width))) {
+    if (target == nullptr) {
+        return;
+    }
+    // Narrow targets are cleared at once: runs on them go without the record of blocks.
+    if (width < rowblocks::kBlockedWidth || !resetRowBlocks(rowblocks::all(width))) {
         clear();
     }
 }

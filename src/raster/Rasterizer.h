@@ -73,10 +73,10 @@ public:
     void setFineTransformedFills(bool on);
     // Every pixel of the target becomes 0: empty, nothing drawn yet.
     void clear();
-    // clear() for a picture that ends with resolveBackground: the pixels become empty
-    // without being written now; each 64-pixel block is cleared when first drawn on, and
-    // the resolve writes the background straight into those never drawn on. Until then
-    // the target's memory is not the picture.
+    // clear() for a picture that ends with resolveBackground: on a wide target the pixels
+    // become empty without being written now; each 64-pixel block is cleared when first
+    // drawn on, and the resolve writes the background straight into those never drawn on.
+    // Until then the target's memory is not the picture.
     void beginPicture();
     // Pixels per block of the opaque record: bit b of a row's word stands for columns
     // [64b, 64b + 64), set once all of them are opaque (kMaxWidth is 64 blocks).

@@ -15,6 +15,9 @@ struct RowBlocks {
 namespace rowblocks {
 
 inline constexpr int32_t kBlock = 64;
+// Targets narrower than this go without the record: a row of a few blocks gains less from
+// skipping them than it costs to keep them.
+inline constexpr int32_t kBlockedWidth = 16 * kBlock;
 
 // Bits [from, to) of a word, 0 <= from <= to <= 64.
 inline uint64_t range(int32_t from, int32_t to) {

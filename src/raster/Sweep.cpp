@@ -64,13 +64,21 @@ public:
     // Row y's blocks; a record of its own, knowing nothing, when the rasterizer has none.
     RowBlocks* blocksOf(uint32_t y) { return rows != nullptr ? rows + y : &scratch; }
     int32_t rowWidth() const { return width; }
+    // Whether runs go by the row's blocks: on rows too narrow for them to pay, they are
+    // composited as they come (and nothing is known of the blocks).
+    bool blocked() const { return rows != nullptr && width >= rowblocks::kBlockedWidth; }
 
     // writeSolidSpan of count pixels from rowPixels[x] on: a long run of one alpha (the
     // short ones go through the row's alpha words).
+    template <bool kBlocked>
     void run(uint32_t* rowPixels, RowBlocks& blocks, int32_t x, int32_t count,
              int32_t alpha) const {
         const uint32_t src = colourAt(alpha);
         if (count <= 0 || compositing::alphaByte(src) == 0) {
+            return;
+        }
+        if constexpr (!kBlocked) {
+            compositing::underRun(rowPixels + x, count, src);
             return;
         }
         constexpr int32_t kBlock = rowblocks::kBlock;
@@ -142,7 +150,7 @@ private:
 //
 // composite(pixels, alphas, count) puts the colour under count <= 8 pixels, pixel i at the
 // alpha in byte i of alphas.
-template <bool kEvenOdd, class Composite> class RowWriter {
+template <bool kEvenOdd, bool kBlocked, class Composite> class RowWriter {
 public:
     RowWriter(SolidSpans& solidSpans, const Composite& compositeWord)
         : spans(solidSpans), composite(compositeWord) {}
@@ -198,7 +206,7 @@ private:
         const int32_t end = previous + 1 + runLength;
         if (runLength >= kLongRun) {
             putDown(previous + 1 - wordStart, end);
-            spans.run(rowPixels, *rowBlocks, previous + 1, runLength, a);
+            spans.template run<kBlocked>(rowPixels, *rowBlocks, previous + 1, runLength, a);
         } else if (a != 0) {
             const uint64_t fill = kEveryByte * static_cast<uint64_t>(a);
             for (int32_t x = previous + 1; x < end;) {
@@ -215,7 +223,9 @@ private:
     // Composites the word's first count pixels and starts the next word at column next.
     __attribute__((always_inline)) void putDown(int32_t count, int32_t next) {
         if (alphas != 0) {
-            rowblocks::prepare(*rowBlocks, rowPixels, spans.rowWidth(), wordStart, count);
+            if constexpr (kBlocked) {
+                rowblocks::prepare(*rowBlocks, rowPixels, spans.rowWidth(), wordStart, count);
+            }
             composite(rowPixels + wordStart, alphas, count);
             alphas = 0;
         }
@@ -311,26 +321,26 @@ __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writ
 
 // A solid fill's sweep from sorted cells or summed pixels, compositing each word of alphas
 // one pixel at a time.
-template <bool kEvenOdd, class Source>
+template <bool kEvenOdd, bool kBlocked, class Source>
 void sweepSolidScalar(const Source& source, SolidSpans& spans) {
     const uint32_t full = spans.colour();
     const auto composite = [full](uint32_t* pixels, uint64_t alphas, int32_t n) {
         compositing::underEightScalar(pixels, alphas, n, full);
     };
-    RowWriter<kEvenOdd, decltype(composite)> writer(spans, composite);
+    RowWriter<kEvenOdd, kBlocked, decltype(composite)> writer(spans, composite);
     source(writer);
 }
 
 #if TILSEN_X86_64
 // sweepSolidScalar with each word of alphas composited in one step; only at
 // cpu::SimdLevel::avx2 and above.
-template <bool kEvenOdd, class Source>
+template <bool kEvenOdd, bool kBlocked, class Source>
 TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepSolidAvx2(const Source& source,
                                                                 SolidSpans& spans) {
     const sweepavx2::CoverageLanes<pixellanes::Avx2> lanes(spans.colour());
     const auto composite = [&lanes](uint32_t* pixels, uint64_t alphas, int32_t n)
                                TILSEN_AVX2_TARGET { lanes.under(pixels, alphas, n); };
-    RowWriter<kEvenOdd, decltype(composite)> writer(spans, composite);
+    RowWriter<kEvenOdd, kBlocked, decltype(composite)> writer(spans, composite);
     source(writer);
     pixellanes::Avx2::leave();
 }
@@ -340,13 +350,26 @@ TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepSolidAvx2(const Source& so
 template <class Source>
 void sweepSolidFill(const Source& source, SolidSpans& spans, FillRule rule) {
     const bool evenOdd = rule == FillRule::kEvenOdd;
+    const bool blocked = spans.blocked();
 #if TILSEN_X86_64
     if (cpu::level() >= cpu::SimdLevel::avx2) {
-        evenOdd ? sweepSolidAvx2<true>(source, spans) : sweepSolidAvx2<false>(source, spans);
+        if (blocked) {
+            evenOdd ? sweepSolidAvx2<true, true>(source, spans)
+                    : sweepSolidAvx2<false, true>(source, spans);
+        } else {
+            evenOdd ? sweepSolidAvx2<true, false>(source, spans)
+                    : sweepSolidAvx2<false, false>(source, spans);
+        }
         return;
     }
 #endif
-    evenOdd ? sweepSolidScalar<true>(source, spans) : sweepSolidScalar<false>(source, spans);
+    if (blocked) {
+        evenOdd ? sweepSolidScalar<true, true>(source, spans)
+                : sweepSolidScalar<false, true>(source, spans);
+    } else {
+        evenOdd ? sweepSolidScalar<true, false>(source, spans)
+                : sweepSolidScalar<false, false>(source, spans);
+    }
 }
 
 } // namespace

@@ -147,7 +147,8 @@ TEST(Fill, SolidFillBeyondTheLargestCellArrayDropsNothing) {
 // final in one picture is not in the next: clear() and setTarget() forget it, and a block
 // only partly covered, or covered by a translucent colour, is never taken as final.
 TEST(OpaqueRecord, BlocksAreFinalOnlyUntilTheTargetIsClearedOrChanged) {
-    const int32_t w = 256, h = 4;
+    // Wide enough for the record to be kept.
+    const int32_t w = 1280, h = 4;
     Path wide, under;
     addRect(wide, 0.0f, 0.0f, 200.0f, float(h));
     addRect(under, 0.0f, 0.0f, float(w), float(h));
@@ -182,15 +183,16 @@ TEST(OpaqueRecord, BlocksAreFinalOnlyUntilTheTargetIsClearedOrChanged) {
 // there) or covered whole; and nothing past the row's width (padding up to the pitch) is
 // written. The stale words are translucent, so a block blended over them unseen would show.
 TEST(BeginPicture, StaleMemoryNeverShowsAndThePaddingIsLeftAlone) {
-    const int32_t w = 100, h = 3, pitch = 128;
+    // Wide enough to be begun without clearing; the last block is cut by the width.
+    const int32_t w = 1100, h = 3, pitch = 1152;
     constexpr uint32_t kStale = 0x80402010u;
     std::vector<uint32_t> pixels(size_t(pitch) * h, kStale);
     Rasterizer r;
     r.setTarget(pixels.data(), w, h, pitch);
     r.beginPicture();
     Path part, whole;
-    addRect(part, 10.0f, 0.0f, 20.0f, 1.0f);  // row 0, inside block 0
-    addRect(whole, 0.0f, 1.0f, 100.0f, 2.0f); // row 1, block 0 whole and block 1 in part
+    addRect(part, 10.0f, 0.0f, 20.0f, 1.0f);   // row 0, inside block 0
+    addRect(whole, 0.0f, 1.0f, 1100.0f, 2.0f); // row 1, blocks 0-16 whole, 17 in part
     SolidPaint glass(0x80800000u);
     r.fill(part, glass, kNonZero);
     r.fill(whole, glass, kNonZero);
