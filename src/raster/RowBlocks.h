@@ -40,8 +40,15 @@ inline void fill(RowBlocks& row, uint64_t blocks, uint32_t* pixels, int32_t widt
     while (blocks != 0) {
         const int32_t block = __builtin_ctzll(blocks);
         blocks &= blocks - 1u;
-        const int32_t from = block * kBlock;
-        std::fill(pixels + from, pixels + std::min(from + kBlock, width), value);
+        uint32_t* const at = pixels + block * kBlock;
+        if ((block + 1) * kBlock <= width) {
+            // A whole block: a fixed count the compiler writes with wide stores, no call.
+            for (int32_t i = 0; i < kBlock; ++i) {
+                at[i] = value;
+            }
+        } else {
+            std::fill(at, pixels + width, value);
+        }
     }
 }
 
