@@ -5,11 +5,11 @@
 #include "driver/MusicClock.h"
 #include "driver/Show.h"
 #include "driver/ShowOptions.h"
+#include "driver/StandardStreams.h"
 #include "driver/WallClock.h"
 #include "platform/ConsoleDisplay.h"
 #include "platform/LibraryMusic.h"
 #include "platform/ModuleLibrary.h"
-#include "platform/StandardStreams.h"
 
 int main(int argc, char** argv) {
     keepStandardStreams();

@@ -9,8 +9,11 @@
 #include "AtomicFile.h"
 #include "Content.h"
 #include "ToolCli.h"
+#include "driver/StandardStreams.h"
 
 int main(int argc, char** argv) {
+    // Before any file is opened: a closed stream must not become the output's descriptor.
+    keepStandardStreams();
     CLI::App app{"Writes the show's music, movies and pictures into OUTDIR.", "tilsen-content"};
     std::string outDir;
     app.add_option("OUTDIR", outDir, "folder to write into (created if need be)")->required();

@@ -25,6 +25,7 @@
 #include "MovieText.h"
 #include "PngFile.h"
 #include "ToolCli.h"
+#include "driver/StandardStreams.h"
 #include "geometry/Path.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
@@ -356,6 +357,8 @@ int runEncode(const std::string& textFile, const std::string& movieFile) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before any file is opened: a closed stream must not become the output's descriptor.
+    keepStandardStreams();
     CLI::App app{"The movie tool: inspect, render, and convert movies to and from text.\n"
                  "MOVIE is the movie file itself (for example presents.mvz.gz).",
                  "mvz"};

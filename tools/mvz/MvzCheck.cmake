@@ -261,6 +261,20 @@ elseif(CASE STREQUAL "stdout")
       message(FATAL_ERROR "mvz ${args} >/dev/full: status ${rc}, errors '${err}'")
     endif()
   endforeach()
+  # A closed standard output is the user's terminal through standard error; a closed
+  # standard error never becomes the movie being written, whose messages would land in it.
+  execute_process(COMMAND sh -c "exec \"$0\" \"$@\" >&-" ${MVZ} info ${WORK}/m.mvz.gz
+                  RESULT_VARIABLE rc ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT err MATCHES "frame")
+    message(FATAL_ERROR "mvz info with standard output closed: status ${rc}, errors '${err}'")
+  endif()
+  file(WRITE ${WORK}/bad.mvt "movie 0 1\nframe\nshape 0xFF00FF00\npath\nmove 0\n")
+  execute_process(COMMAND sh -c "exec \"$0\" \"$@\" 2>&-" ${MVZ} encode ${WORK}/bad.mvt
+                          ${WORK}/m.mvz.gz RESULT_VARIABLE rc)
+  execute_process(COMMAND ${MVZ} info ${WORK}/m.mvz.gz RESULT_VARIABLE infoRc)
+  if(rc EQUAL 0 OR NOT infoRc EQUAL 0)
+    message(FATAL_ERROR "mvz encode with standard error closed: status ${rc}, old movie ${infoRc}")
+  endif()
 elseif(CASE STREQUAL "links")
   # An output named through a symbolic link is written where the link points, a file that
   # is not there yet included; the link stays a link. (The recorder does the same.)

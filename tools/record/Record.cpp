@@ -38,8 +38,8 @@
 #include "driver/MusicClock.h"
 #include "driver/Pictures.h"
 #include "driver/Show.h"
+#include "driver/StandardStreams.h"
 #include "movie/MoviePlayer.h"
-#include "platform/StandardStreams.h"
 
 namespace fs = std::filesystem;
 

@@ -1,5 +1,5 @@
 // Only the descriptors are fixed here; stdio's own streams find them in place.
-#include "platform/StandardStreams.h"
+#include "driver/StandardStreams.h"
 
 #include <fcntl.h>
 #include <unistd.h>
