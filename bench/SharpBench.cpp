@@ -19,9 +19,9 @@
 #include "geometry/PathSink.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
-#include "raster/BandedPainter.h"
 #include "movie/MovieFrame.h"
 #include "movie/MoviePlayer.h"
+#include "raster/BandedPainter.h"
 #include "raster/Rasterizer.h"
 
 namespace {

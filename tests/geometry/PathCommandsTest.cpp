@@ -49,9 +49,9 @@ TEST(PathCommandReader, EmptyWordsEndAtOnce) {
 
 TEST(PathCommandReader, YieldsEachCommandWithItsOperands) {
     // move (3 words), nop (1), quad (5), close (1), cubic (7), arc (8), line (3).
-    const std::vector<uint32_t> words = {
-        1, f(1), f(2), 0, 3, f(3), f(4), f(5), f(6), 6, 4, f(1), f(2), f(3), f(4), f(5), f(6),
-        5, f(1), f(1), f(2), f(2), 0, 0, 0, 2, f(7), f(8)};
+    const std::vector<uint32_t> words = {1,    f(1), f(2), 0,    3,    f(3), f(4), f(5), f(6), 6,
+                                         4,    f(1), f(2), f(3), f(4), f(5), f(6), 5,    f(1), f(1),
+                                         f(2), f(2), 0,    0,    0,    2,    f(7), f(8)};
     const Read read = readAll(words);
     EXPECT_EQ(read.codes, (std::vector<uint32_t>{1, 0, 3, 6, 4, 5, 2}));
     EXPECT_EQ(read.operandOffsets, (std::vector<size_t>{1, 4, 5, 10, 11, 18, 26}));
