@@ -31,7 +31,8 @@ int32_t ScaledFramePainter::threadCount() const {
 }
 
 size_t ScaledFramePainter::pathsWithinBudget(const std::vector<FramePath>& paths,
-                                             const Rasterizer& pen) {
+                                             const Rasterizer& pen,
+                                             const std::function<bool()>& stop) {
     int64_t lines = 0;
     for (const FramePath& path : paths) {
         lines += framebudget::flattenedLineBound(path.words, static_cast<size_t>(path.wordCount));
@@ -55,6 +56,11 @@ size_t ScaledFramePainter::pathsWithinBudget(const std::vector<FramePath>& paths
     int64_t cells = 0;
     size_t drawn = 0;
     for (; drawn < paths.size() && cells <= MoviePlayer::kMaxFrameCells; ++drawn) {
+        // A frame this heavy takes as long to count as to draw at 320x200.
+        if (stop && stop()) {
+            stopped = true;
+            return 0;
+        }
         SolidPaint paint(paths[drawn].colour);
         counter->fillWords(paths[drawn].words, paths[drawn].wordCount, identity, paint,
                            FillRule::kEvenOdd);
@@ -69,7 +75,11 @@ void ScaledFramePainter::paint(uint32_t* pixels, int32_t width, int32_t height,
     if (pixels == nullptr || width <= 0 || height <= 0) {
         return;
     }
-    const size_t drawn = pathsWithinBudget(paths, pen);
+    stopped = false;
+    const size_t drawn = pathsWithinBudget(paths, pen, stop);
+    if (stopped) {
+        return;
+    }
     const float scaleX = static_cast<float>(width) / static_cast<float>(MoviePlayer::kMovieWidth);
     const float scaleY = static_cast<float>(height) / static_cast<float>(MoviePlayer::kMovieHeight);
     const bool fine = width != MoviePlayer::kMovieWidth || height != MoviePlayer::kMovieHeight;

@@ -41,8 +41,10 @@ public:
 
     // How many of the paths, from the first, a frame drawn at 320x200 fills before its
     // cells pass MoviePlayer::kMaxFrameCells (the path that passes it is drawn), starting
-    // from the pen given. The count is worked out only when the paths could pass it.
-    size_t pathsWithinBudget(const std::vector<FramePath>& paths, const Rasterizer& pen);
+    // from the pen given. The count is worked out only when the paths could pass it; stop
+    // is asked between its paths, and once it answers true the count ends at 0.
+    size_t pathsWithinBudget(const std::vector<FramePath>& paths, const Rasterizer& pen,
+                             const std::function<bool()>& stop = {});
 
 private:
     std::unique_ptr<BandedPainter> painter;
@@ -51,4 +53,6 @@ private:
     // Counts cells at 320x200 for a frame that could pass the budget; made when needed.
     std::unique_ptr<Rasterizer> counter;
     std::vector<uint32_t> counterPixels;
+    // Set when the stop check ended the count.
+    bool stopped = false;
 };

@@ -104,6 +104,12 @@ TEST(ScaledFrame, AFramePastItsBudgetDrawsTheSamePathsAtEverySize) {
     const size_t drawn = painter.pathsWithinBudget(paths, pen);
     EXPECT_EQ(drawn, size_t{84});
     EXPECT_EQ(paint(paths, 640, 400, 2).at(5, 5), 0xFF000000u);
+    // Counting such a frame costs a frame at 320x200: a stop is heard between its paths.
+    int32_t asked = 0;
+    Picture stopped(640, 400);
+    painter.paint(stopped.pixels.data(), 640, 400, paths, pen, [&] { return ++asked >= 2; });
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(stopped.at(5, 5), 0u);
     paths.resize(drawn - 1);
     paths.push_back({background.data(), int32_t(background.size()), 0xFF00FF00u});
     EXPECT_EQ(paint(paths, 640, 400, 2).at(5, 5), 0xFF00FF00u);
