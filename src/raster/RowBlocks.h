@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 struct RowBlocks {
@@ -31,6 +32,25 @@ inline uint64_t range(int32_t from, int32_t to) {
 // Every block that holds a column of a row width pixels wide.
 inline uint64_t all(int32_t width) {
     return range(0, (width + kBlock - 1) / kBlock);
+}
+
+// visit(from, count) for each stretch of columns [first, end) between the blocks of skip,
+// left to right; skip holds only blocks wholly inside [first, end).
+template <class Visit>
+inline void forEachStretch(uint64_t skip, int32_t first, int32_t end, const Visit& visit) {
+    int32_t from = first;
+    while (skip != 0) {
+        const int32_t block = std::countr_zero(skip);
+        const int32_t blockEnd = block + std::countr_one(skip >> block);
+        skip &= ~range(block, blockEnd);
+        if (block * kBlock > from) {
+            visit(from, block * kBlock - from);
+        }
+        from = blockEnd * kBlock;
+    }
+    if (end > from) {
+        visit(from, end - from);
+    }
 }
 
 // Writes value into the fresh blocks of `blocks` (columns past width are left alone) and

@@ -166,20 +166,8 @@ void Rasterizer::resolveBackground(uint32_t colour) {
         // is: only the stretches between them are read.
         RowBlocks none{0u, 0u};
         RowBlocks& blocks = rowBlocks != nullptr ? rowBlocks.get()[row] : none;
-        uint64_t known = blocks.opaque | blocks.fresh;
-        int32_t from = 0;
-        while (known != 0) {
-            const int32_t block = std::countr_zero(known);
-            const int32_t run = std::countr_one(known >> block);
-            known &= ~rowblocks::range(block, block + run);
-            if (block * kOpaqueBlock > from) {
-                resolve(pixels + from, block * kOpaqueBlock - from);
-            }
-            from = (block + run) * kOpaqueBlock;
-        }
-        if (width > from) {
-            resolve(pixels + from, width - from);
-        }
+        rowblocks::forEachStretch(blocks.opaque | blocks.fresh, 0, width,
+                                  [&](int32_t from, int32_t n) { resolve(pixels + from, n); });
         if (blocks.fresh != 0) {
             rowblocks::fill(blocks, blocks.fresh, pixels, width, bg);
         }

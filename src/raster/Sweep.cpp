@@ -99,20 +99,10 @@ public:
         // Empty blocks take the colour as it is; opaque ones keep theirs. The stretches
         // between them are composited one call each.
         const uint64_t empty = blocks.fresh & covered;
-        uint64_t skip = (blocks.opaque & covered) | empty;
-        int32_t from = x;
-        while (skip != 0) {
-            const int32_t block = std::countr_zero(skip);
-            const int32_t blockEnd = block + std::countr_one(skip >> block);
-            skip &= ~rowblocks::range(block, blockEnd);
-            if (block * kBlock > from) {
-                compositing::underRun(rowPixels + from, block * kBlock - from, src);
-            }
-            from = blockEnd * kBlock;
-        }
-        if (end > from) {
-            compositing::underRun(rowPixels + from, end - from, src);
-        }
+        const uint64_t skip = (blocks.opaque & covered) | empty;
+        rowblocks::forEachStretch(skip, x, end, [&](int32_t from, int32_t n) {
+            compositing::underRun(rowPixels + from, n, src);
+        });
         if (empty != 0) {
             rowblocks::fill(blocks, empty, rowPixels, width, src);
         }
