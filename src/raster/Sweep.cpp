@@ -429,6 +429,69 @@ void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
     }
 }
 
+// Sums of a fill wider or taller than this many bytes are made strip by strip: the cells
+// of a few rows are added, then swept, while those rows' sums are still in the core's own
+// cache. Summed over the whole fill at once, every cell would miss it twice.
+constexpr int64_t kStripBytes = 192 * 1024;
+constexpr int32_t kMostStripRows = 64;
+
+// Rows per strip for sums stride pixels wide: a power of two, 1..kMostStripRows.
+int32_t stripRowsFor(int32_t stride) {
+    int32_t rows = 1;
+    while (rows < kMostStripRows &&
+           int64_t{2} * rows * stride * static_cast<int64_t>(sizeof(PixelSums)) <= kStripBytes) {
+        rows *= 2;
+    }
+    return rows;
+}
+
+// Where each strip's cells end once bucketStrips has run; a strip's start is the end of
+// the one before. One table per thread, as bands are drawn at once.
+thread_local uint32_t stripEnds[Rasterizer::kMaxHeight + 1];
+
+// Copies cells into out grouped by strip (rows minRow + 2^shift * s on), strips in order
+// and each strip's cells in their order; stripEnds[s] is where strip s ends.
+void bucketStrips(const Cell* first, const Cell* last, uint32_t minRow, int32_t shift,
+                  int32_t strips, Cell* out) {
+    uint32_t* const ends = stripEnds;
+    std::fill(ends, ends + strips + 1, 0u);
+    for (const Cell* it = first; it != last; ++it) {
+        ++ends[((cellword::row(*it) - minRow) >> shift) + 1];
+    }
+    for (int32_t s = 1; s <= strips; ++s) {
+        ends[s] += ends[s - 1];
+    }
+    // ends[s] is strip s's start; writing moves it on to the strip's end.
+    for (const Cell* it = first; it != last; ++it) {
+        out[ends[(cellword::row(*it) - minRow) >> shift]++] = *it;
+    }
+}
+
+// A solid fill's sweep from its cells [first, last), whose sums are laid out as extent
+// (all of them inside it), a strip of stripRows rows (a power of two) at a time: each
+// strip's sums lie at the start of the arrays. scratch holds as many cells as there are.
+void sweepStrips(const Cell* first, const Cell* last, Cell* scratch, const PixelGrid& extent,
+                 int32_t stripRows, SolidSpans& spans, FillRule rule) {
+    const int32_t shift = std::countr_zero(static_cast<uint32_t>(stripRows));
+    const int32_t strips = (extent.rows + stripRows - 1) >> shift;
+    bucketStrips(first, last, static_cast<uint32_t>(extent.firstRow), shift, strips, scratch);
+    PixelGrid strip = extent;
+    strip.odd = strip.even + static_cast<std::ptrdiff_t>(stripRows) * strip.wordStride;
+    sweepSolidFill(
+        [&](auto& writer) {
+            uint32_t start = 0;
+            for (int32_t s = 0; s < strips; ++s) {
+                const uint32_t end = stripEnds[s];
+                strip.firstRow = extent.firstRow + s * stripRows;
+                strip.rows = std::min(stripRows, extent.rows - s * stripRows);
+                addCells(scratch + start, scratch + end, strip);
+                sweepGrid(strip, writer);
+                start = end;
+            }
+        },
+        spans, rule);
+}
+
 } // namespace
 
 bool Rasterizer::reserveSums() {
@@ -534,6 +597,11 @@ bool Rasterizer::sweepDirect() {
         grid.words = (grid.stride + 63) / 64;
         grid.wordStride = grid.words;
         grid.even = pixelBits.get();
+        const int32_t stripRows = stripRowsFor(grid.stride);
+        if (grid.rows > stripRows) {
+            sweepStrips(cells.get(), cellEnd, sortScratch.get(), grid, stripRows, spans, fillRule);
+            return true;
+        }
         grid.odd = grid.even + static_cast<std::ptrdiff_t>(grid.rows) * grid.words;
         addCells(cells.get(), cellEnd, grid);
     } else {

@@ -183,6 +183,38 @@ TEST_P(TunedRaster, MatchesPlainOnALargeTargetBothWaysOfSweeping) {
     }
 }
 
+// Wide fills of every height from one row to a few dozen, each starting at a different
+// row, some with a second outline far below the first (rows with no crossing between), so
+// that a fill's rows are cut every way into the groups its sums are made in.
+TEST_P(TunedRaster, MatchesPlainOnWideFillsOfEveryHeight) {
+    constexpr int kLargeWidth = 1100;
+    constexpr int kLargeHeight = 640;
+    std::vector<Shape> shapes;
+    for (int rows = 1; rows <= 70; ++rows) {
+        const float top =
+            static_cast<float>((rows * 37) % 500) + 0.25f * static_cast<float>(rows % 4);
+        const float left = static_cast<float>(rows % 9) * 3.5f;
+        const float right = static_cast<float>(kLargeWidth) - left - 0.5f;
+        std::vector<uint32_t> words = {1u, w(left),         w(top),
+                                       2u, w(right),        w(top + 2.0f),
+                                       2u, w(right - 9.0f), w(top + static_cast<float>(rows)),
+                                       2u, w(left + 1.0f),  w(top + static_cast<float>(rows)),
+                                       6u};
+        if (rows % 3 == 0) {
+            const float below = top + 120.0f;
+            words.insert(words.end(), {1u, w(left + 40.0f), w(below), 2u, w(left + 700.0f),
+                                       w(below + 0.5f), 2u, w(left + 60.0f), w(below + 3.5f), 6u});
+        }
+        Shape& shape = shapes.emplace_back();
+        shape.colour = rows % 5 == 0 ? 0xFF204080u : 0x50000000u | static_cast<uint32_t>(rows * 3);
+        shape.paths.emplace_back().setWords(words.data(), static_cast<int32_t>(words.size()));
+    }
+    for (const FillRule rule : {FillRule::kEvenOdd, FillRule::kNonZero}) {
+        expectSamePixels(shapes, rule, 0xFF000000u, Transform2D{}, "wide fills", kLargeWidth,
+                         kLargeHeight);
+    }
+}
+
 TEST_P(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
     std::mt19937 rng(77u);
     const Transform2D skewed =
