@@ -429,9 +429,12 @@ void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
     }
 }
 
-// Sums of a fill wider or taller than this many bytes are made strip by strip: the cells
-// of a few rows are added, then swept, while those rows' sums are still in the core's own
-// cache. Summed over the whole fill at once, every cell would miss it twice.
+// Sums of a fill that take more than kWholeGridBytes are made strip by strip, each strip
+// within kStripBytes: the cells of a few rows are added, then swept, while those rows'
+// sums are still in the core's own cache. Summed over the whole fill at once, every cell
+// would miss it twice; a smaller fill's sums stay in the cache anyway (a whole 320x200
+// picture's take 1 MiB).
+constexpr int64_t kWholeGridBytes = 1024 * 1024;
 constexpr int64_t kStripBytes = 192 * 1024;
 constexpr int32_t kMostStripRows = 64;
 
@@ -598,7 +601,8 @@ bool Rasterizer::sweepDirect() {
         grid.wordStride = grid.words;
         grid.even = pixelBits.get();
         const int32_t stripRows = stripRowsFor(grid.stride);
-        if (grid.rows > stripRows) {
+        const int64_t gridBytes = int64_t{grid.rows} * grid.stride * int64_t{sizeof(PixelSums)};
+        if (gridBytes > kWholeGridBytes && grid.rows > stripRows) {
             sweepStrips(cells.get(), cellEnd, sortScratch.get(), grid, stripRows, spans, fillRule);
             return true;
         }
