@@ -8,6 +8,8 @@ if(NOT EXISTS "${TILSEN_WINDOWS_PREFIX}/lib/pkgconfig/sdl2.pc")
                       "run scripts/windows-deps.sh")
 endif()
 set(TILSEN_TOOLS OFF CACHE BOOL "" FORCE)
+# mingw's zlib comes as a DLL and a static library: the static one.
+set(ZLIB_USE_STATIC_LIBS ON)
 set(TILSEN_BENCH OFF CACHE BOOL "" FORCE)
 
 # GCC on Win64 keeps the stack 16-byte aligned but spills 32-byte vectors (AVX) with aligned
@@ -41,11 +43,17 @@ target_compile_definitions(PkgConfig::SDL2 INTERFACE SDL_MAIN_HANDLED)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+# (Its CMake names them GTest::gtest, GTest::gmock, ... as find_package does.)
 foreach(_gtest gtest gtest_main gmock gmock_main)
   target_compile_options(${_gtest} PRIVATE -w)
-  add_library(GTest::${_gtest} ALIAS ${_gtest})
 endforeach()
 
 # The tests are listed when ctest runs (under wine, CMAKE_CROSSCOMPILING_EMULATOR), so
 # that building needs no wine.
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+
+# CLI11 (the command line) is header-only and the same for every system: Debian's headers,
+# through a folder that holds just them (not the rest of /usr/include).
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/cli11)
+file(CREATE_LINK /usr/include/CLI ${CMAKE_BINARY_DIR}/cli11/CLI SYMBOLIC)
+target_include_directories(tilsen_flags SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/cli11)

@@ -3,7 +3,7 @@
 # users: BUILD/windows/morvane-tilsen-win64.zip holds one folder with tilsen.exe (static:
 # it imports Windows' own DLLs only), the data the native build generates, a README for
 # Windows users and the licences of what the exe links in. The Windows tests are built in
-# the same tree (BUILD/windows-cmake) and run with ctest under wine (scripts/wine-run.sh).
+# the same tree (BUILD/windows-cmake) by scripts/test-windows.sh, which runs them under wine.
 # The data comes from the native build, so scripts/build.sh runs first.
 # Usage: scripts/build-windows.sh
 set -euo pipefail
@@ -18,7 +18,7 @@ prefix=$build/windows-deps/prefix
 cmake -S . -B "$build/windows-cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/MingwToolchain.cmake" -DTILSEN_WINDOWS_PREFIX="$prefix" \
   "-DCMAKE_CROSSCOMPILING_EMULATOR=$PWD/scripts/wine-run.sh;$build/windows-wine" >/dev/null
-cmake --build "$build/windows-cmake"
+cmake --build "$build/windows-cmake" --target tilsen
 
 exe=$build/windows-cmake/src/tilsen.exe
 # Only Windows' own DLLs: nothing of mingw's or the libraries' may be needed beside the exe.

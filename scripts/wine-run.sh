@@ -10,6 +10,7 @@ set -uo pipefail
 dir=$1
 shift
 mkdir -p "$dir/home"
+dir=$(cd "$dir" && pwd)
 export WINEPREFIX=$dir/prefix HOME=$dir/home WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer dialogs, no desktop menu entries.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
