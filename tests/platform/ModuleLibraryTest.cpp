@@ -12,6 +12,7 @@
 
 #include "TestTune.h"
 #include "platform/ModuleLibrary.h"
+#include "support/TestSystem.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ struct TempDir {
     std::filesystem::path path;
     TempDir() {
         path = std::filesystem::temp_directory_path() /
-               ("tilsen-music-" + std::to_string(::getpid()) + "-" +
+               ("tilsen-music-" + std::to_string(processId()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(path);
     }
