@@ -8,6 +8,8 @@ if(NOT EXISTS "${TILSEN_WINDOWS_PREFIX}/lib/pkgconfig/sdl2.pc")
                       "run scripts/windows-deps.sh")
 endif()
 set(TILSEN_TOOLS OFF CACHE BOOL "" FORCE)
+# Without the tools, the raster tests draw the benchmark movies the native build wrote.
+set(TILSEN_NATIVE_BENCH_MOVIES "" CACHE PATH "The native build's bench-movies folder")
 # mingw's zlib comes as a DLL and a static library: the static one.
 set(ZLIB_USE_STATIC_LIBS ON)
 set(TILSEN_BENCH OFF CACHE BOOL "" FORCE)

@@ -17,6 +17,7 @@ build=$(cd "$build" && pwd)
 prefix=$build/windows-deps/prefix
 cmake -S . -B "$build/windows-cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/MingwToolchain.cmake" -DTILSEN_WINDOWS_PREFIX="$prefix" \
+  -DTILSEN_NATIVE_BENCH_MOVIES="$build/bench-movies" \
   "-DCMAKE_CROSSCOMPILING_EMULATOR=$PWD/scripts/wine-run.sh;$build/windows-wine" >/dev/null
 cmake --build "$build/windows-cmake" --target tilsen
 

@@ -20,6 +20,9 @@ void unsetEnvironment(const char* name);
 // The device that reads as empty (/dev/null, or NUL on Windows).
 const char* nullDevice();
 
+// How the missing-music hint ends on this system, as a pattern (what to start, from where).
+const char* missingMusicAdvice();
+
 // nullptr when the system has that kind of file, else why a row needing it is skipped.
 const char* noNamedPipes();
 const char* noEndlessDevice();

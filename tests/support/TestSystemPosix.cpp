@@ -37,6 +37,10 @@ const char* nullDevice() {
     return "/dev/null";
 }
 
+const char* missingMusicAdvice() {
+    return "or run \\./demo\\.sh";
+}
+
 const char* noNamedPipes() {
     return nullptr;
 }

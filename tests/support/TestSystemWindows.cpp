@@ -35,6 +35,10 @@ const char* nullDevice() {
     return "NUL";
 }
 
+const char* missingMusicAdvice() {
+    return "then double-click tilsen\\.exe there.";
+}
+
 const char* noNamedPipes() {
     return "Windows has no named pipes in its file system (only under \\\\.\\pipe\\)";
 }
