@@ -14,28 +14,11 @@ scripts/deps.sh emscripten chromium python3
 # Node may come from elsewhere with its own npm; Debian's npm is added only when none is found.
 command -v npm >/dev/null 2>&1 || scripts/deps.sh npm
 
-sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
-
 zlib_version=1:1.2.13.dfsg-1
 zlib_dir=$build/web-deps/zlib
 if [ ! -f "$zlib_dir/zlib.h" ]; then
-  # apt-get source needs a source line; Debian's main archive keeps this exact version.
-  if ! apt-get source --print-uris -qq "zlib=$zlib_version" >/dev/null 2>&1; then
-    echo "Adding a deb-src line for bookworm (zlib's source)"
-    "${sudo[@]}" tee /etc/apt/sources.list.d/tilsen-deb-src.sources >/dev/null <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-    "${sudo[@]}" apt-get update -qq
-  fi
   rm -rf "$build/web-deps/download"
-  mkdir -p "$build/web-deps/download"
-  (cd "$build/web-deps/download" && apt-get source --download-only -qq "zlib=$zlib_version" 2>&1 |
-    grep -v "unsandboxed" || true)
+  scripts/deb-source.sh "$build/web-deps/download" "zlib=$zlib_version"
   orig=$(ls "$build"/web-deps/download/zlib_*.orig.tar.* | head -n 1)
   rm -rf "$zlib_dir.tmp"
   mkdir -p "$zlib_dir.tmp"

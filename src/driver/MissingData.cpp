@@ -1,6 +1,8 @@
 // The names already reported are kept for the whole run; the show opens a handful of files.
 #include "driver/MissingData.h"
 
+#include "driver/ProgramName.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,7 +14,7 @@ void reportMissingData(const char* fileName, int errorNumber) {
     if (fileName == nullptr || !reported.insert(fileName).second) {
         return;
     }
-    std::fprintf(stderr, "%s: %s: %s (the show goes on without it)\n",
-                 program_invocation_short_name, fileName, std::strerror(errorNumber));
+    std::fprintf(stderr, "%s: %s: %s (the show goes on without it)\n", programName(), fileName,
+                 std::strerror(errorNumber));
     std::fflush(stderr);
 }

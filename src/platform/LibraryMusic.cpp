@@ -5,7 +5,7 @@
 // looked for.
 #include "platform/LibraryMusic.h"
 
-#include <unistd.h>
+#include "platform/System.h"
 
 #include <array>
 #include <cerrno>
@@ -85,15 +85,7 @@ void LibraryMusic::fail() {
     const int32_t code = library.lastError();
     showLine(errorText(code));
     if (code == kMusicFileNotFound) {
-        std::array<char, PATH_MAX> folder{};
-        if (getcwd(folder.data(), folder.size()) == nullptr) {
-            std::snprintf(folder.data(), folder.size(), "the working folder");
-        }
-        std::fprintf(stderr,
-                     "%s: %s was not found in %s; run the show from the folder that holds its "
-                     "data (build/data), or run ./demo.sh\n",
-                     program_invocation_short_name, kMusicFile, folder.data());
-        std::fflush(stderr);
+        reportMissingMusic(kMusicFile);
     }
     std::exit(1);
 }

@@ -10,9 +10,11 @@
 #include "platform/ConsoleDisplay.h"
 #include "platform/LibraryMusic.h"
 #include "platform/ModuleLibrary.h"
+#include "platform/System.h"
 
 int main(int argc, char** argv) {
     keepStandardStreams();
+    prepareSystem();
     ShowOptions options;
     const int32_t parsed = parseShowOptions(argc, argv, options, std::cout, std::cerr);
     if (parsed != kRunShow) {

@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "geometry/Flattening.h"
+#include "geometry/FloatMath.h"
 
 namespace {
 
 using Points = std::vector<std::pair<float, float>>;
 
-// The arc walk written plainly: each point worked out and handed on in turn.
+// The arc walk written plainly: each point worked out and handed on in turn, with
+// floatmath's one-at-a-time functions (the C library's round differently off glibc).
 Points plainArc(float rx, float ry, float x0, float y0, float x, float y) {
     Points out;
     const bool finite = std::isfinite(rx) && std::isfinite(ry) && std::isfinite(x) &&
@@ -36,8 +38,8 @@ Points plainArc(float rx, float ry, float x0, float y0, float x, float y) {
     const float depth = std::sqrt(std::fmax(0.0f, 1.0f - halfChord * halfChord));
     const float ox = mx - rx * depth * v / halfChord;
     const float oy = my + ry * depth * u / halfChord;
-    const float theta0 = std::atan2((y0 - oy) / ry, (x0 - ox) / rx);
-    float theta1 = std::atan2((y - oy) / ry, (x - ox) / rx);
+    const float theta0 = floatmath::atan2((y0 - oy) / ry, (x0 - ox) / rx);
+    float theta1 = floatmath::atan2((y - oy) / ry, (x - ox) / rx);
     if (!std::isfinite(ox) || !std::isfinite(oy) || !std::isfinite(theta0) ||
         !std::isfinite(theta1)) {
         out.emplace_back(x, y);
@@ -48,7 +50,7 @@ Points plainArc(float rx, float ry, float x0, float y0, float x, float y) {
     }
     for (float theta = theta0 + flattening::kArcStep; theta < theta1;
          theta = theta + flattening::kArcStep) {
-        out.emplace_back(ox + rx * std::cos(theta), oy + ry * std::sin(theta));
+        out.emplace_back(ox + rx * floatmath::cos(theta), oy + ry * floatmath::sin(theta));
     }
     out.emplace_back(x, y);
     return out;

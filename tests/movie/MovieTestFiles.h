@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
+#include "support/TestSystem.h"
 
 class TempDirectory {
 public:
     TempDirectory() {
         static int counter = 0;
         path = std::filesystem::temp_directory_path() /
-               ("tilsen_movie_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
+               ("tilsen_movie_" + std::to_string(processId()) + "_" + std::to_string(counter++));
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
     }

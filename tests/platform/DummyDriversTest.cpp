@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/TestSystem.h"
+
 namespace {
 
 const bool kHeadless = [] {
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setEnvironment("SDL_VIDEODRIVER", "dummy", false);
+    setEnvironment("SDL_AUDIODRIVER", "dummy", false);
     return true;
 }();
 

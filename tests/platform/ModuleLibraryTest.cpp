@@ -12,6 +12,7 @@
 
 #include "TestTune.h"
 #include "platform/ModuleLibrary.h"
+#include "support/TestSystem.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ struct TempDir {
     std::filesystem::path path;
     TempDir() {
         path = std::filesystem::temp_directory_path() /
-               ("tilsen-music-" + std::to_string(::getpid()) + "-" +
+               ("tilsen-music-" + std::to_string(processId()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(path);
     }
@@ -43,13 +44,13 @@ TEST(ModuleLibraryErrors, EachBadStepGivesItsCode) {
     EXPECT_EQ(library.lastError(), kMusicAlreadyInitialised);
 
     TempDir dir;
-    EXPECT_EQ(library.loadSong((dir.path / "missing.xm").c_str()), kNoSong);
+    EXPECT_EQ(library.loadSong((dir.path / "missing.xm").string().c_str()), kNoSong);
     EXPECT_EQ(library.lastError(), kMusicFileNotFound);
     EXPECT_EQ(library.loadSong(dir.file("text.xm", std::string(4000, 'x')).c_str()), kNoSong);
     EXPECT_EQ(library.lastError(), kMusicUnknownFormat);
     EXPECT_EQ(library.loadSong(dir.file("empty.xm", "").c_str()), kNoSong);
     EXPECT_EQ(library.lastError(), kMusicUnknownFormat);
-    EXPECT_EQ(library.loadSong(dir.path.c_str()), kNoSong); // a directory
+    EXPECT_EQ(library.loadSong(dir.path.string().c_str()), kNoSong); // a directory
     EXPECT_EQ(library.lastError(), kMusicFileLoad);
 
     EXPECT_EQ(library.playTime(kNoSong), 0u);

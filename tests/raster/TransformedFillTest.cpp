@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <random>
 #include <string>
 #include <utility>
@@ -200,13 +201,13 @@ TEST(FineFlattening, CircleChordsStayWithinAQuarterPixelAt9x) {
         // The lower half circle: start and end across a diameter have one centre, and
         // the walk turns from the start with growing angle (y down).
         {"arc",
-         [](double t) { return kCx + kR * std::cos(t * M_PI); },
-         [](double t) { return kCy + kR * std::sin(t * M_PI); },
+         [](double t) { return kCx + kR * std::cos(t * std::numbers::pi); },
+         [](double t) { return kCy + kR * std::sin(t * std::numbers::pi); },
          {1, f(kCx + kR), f(kCy), 5, f(kR), f(kR), f(kCx - kR), f(kCy), 0, 0, 0}},
         // So large (32400 pixels across at 9x) that 0.01-radian steps stray 0.4 pixels.
         {"bigArc",
-         [](double t) { return kCx + kBigR * std::cos(t * M_PI); },
-         [](double t) { return kCy + kBigR * std::sin(t * M_PI); },
+         [](double t) { return kCx + kBigR * std::cos(t * std::numbers::pi); },
+         [](double t) { return kCy + kBigR * std::sin(t * std::numbers::pi); },
          {1, f(kCx + kBigR), f(kCy), 5, f(kBigR), f(kBigR), f(kCx - kBigR), f(kCy), 0, 0, 0}},
     };
     for (const bool fine : {false, true}) {

@@ -1,8 +1,9 @@
 // Replaces the global operator new and delete of the test programs that use the tracker.
-// Block sizes come from the allocator (malloc_usable_size), so unsized deletes count too.
+// Block sizes come from the allocator (allocatedSize: malloc_usable_size, or _msize on
+// Windows), so unsized deletes count too.
 #include "support/AllocationTracker.h"
 
-#include <malloc.h>
+#include "support/TestSystem.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -17,7 +18,7 @@ int64_t peak = 0;
 
 void noteFree(void* p) {
     if (tracking && p != nullptr) {
-        held -= static_cast<int64_t>(malloc_usable_size(p));
+        held -= static_cast<int64_t>(allocatedSize(p));
     }
 }
 } // namespace
@@ -43,7 +44,7 @@ void* allocate(std::size_t size) noexcept {
     void* p = std::malloc(size == 0 ? 1 : size);
     if (p != nullptr && tracking) {
         largest = std::max(largest, size);
-        held += static_cast<int64_t>(malloc_usable_size(p));
+        held += static_cast<int64_t>(allocatedSize(p));
         peak = std::max(peak, held);
     }
     return p;

@@ -1,10 +1,16 @@
-// Only the descriptors are fixed here; stdio's own streams find them in place.
+// What the driver layer asks of a POSIX system: the program's name and the standard
+// descriptors. Only the descriptors are fixed here; stdio's own streams find them in place.
+#include "driver/ProgramName.h"
 #include "driver/StandardStreams.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+const char* programName() {
+    return program_invocation_short_name;
+}
 
 namespace {
 
