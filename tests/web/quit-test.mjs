@@ -7,7 +7,7 @@
 import assert from 'node:assert/strict';
 import { cpSync, rmSync } from 'node:fs';
 import { join } from 'node:path';
-import { launchChromium, openShow, serve, state, waitFor } from './site.mjs';
+import { launchChromium, openShow, serve, state, waitFor, waitReady } from './site.mjs';
 
 const [site, outDir] = process.argv.slice(2);
 const kMissing = 'presents.mvz.gz';
@@ -55,8 +55,7 @@ try {
     && m.includes('Copy it beside index.html')), 'the page says where it should be');
 
   await page.click('#again');
-  await page.waitForFunction(
-    () => document.getElementById('start').textContent === 'click to start', { timeout: 60000 });
+  await waitReady(page);
   await page.click('#start');
   await waitFor(page, () => window.tilsenPage.state().scene === 2, null, 60000);
   await page.keyboard.press('q');

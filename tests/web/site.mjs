@@ -75,11 +75,16 @@ export async function openPage(browser, url) {
   return { page, errors, messages };
 }
 
-// openPage, then waits until the start overlay offers to start.
+// Waits until the start screen offers to play (its play button enabled).
+export async function waitReady(page) {
+  await page.waitForFunction(() => document.getElementById('start').dataset.state === 'ready'
+    && !document.getElementById('play').disabled, { timeout: 60000 });
+}
+
+// openPage, then waits until the start screen offers to play.
 export async function openShow(browser, url) {
   const opened = await openPage(browser, url);
-  await opened.page.waitForFunction(
-    () => document.getElementById('start').textContent === 'click to start', { timeout: 60000 });
+  await waitReady(opened.page);
   return opened;
 }
 
