@@ -46,6 +46,8 @@ const messageLine = document.getElementById('message');
 const notice = document.getElementById('notice');
 // For tests: extra drawing time in nanoseconds per pixel of each frame (a forced slow frame).
 const slowDraw = Number(params.get('slowdraw')) || 0;
+// For benchmarks: ?stepdown=0 keeps the sharp size however long it takes.
+const stepDown = params.get('stepdown') !== '0';
 const simd = params.get('simd') !== '0' && WebAssembly.validate(kSimdProbe);
 
 let sharp = params.has('sharp') && params.get('sharp') !== '0';
@@ -125,7 +127,8 @@ function median(values) {
 
 // After each drawing step of a sharp show: too slow for the tick, a smaller size.
 function judgeDraw(scene, ms, width, height) {
-  if (!sharp || sharpCap === 0 || !kMovieScenes.has(scene) || width === 320 && height === 200) {
+  if (!stepDown || !sharp || sharpCap === 0 || !kMovieScenes.has(scene)
+    || (width === 320 && height === 200)) {
     return;
   }
   recentDraws.push(ms);
