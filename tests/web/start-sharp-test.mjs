@@ -5,7 +5,8 @@
 //   tool draws it, drawn by the page's own wasm; the keys are listed; play is offered;
 // - a missing movie: a line names it and play is still offered;
 // - sharp at devicePixelRatio 2: ?sharp in the address, the canvas's backing store is its
-//   CSS size times two (1280x960 for 640x480), and the S key turns it off and on mid-show;
+//   CSS size times two (1280x960 for 640x480), and the S key turns it off and on mid-show
+//   (and the address with it);
 // - step-down: with a forced slow frame (?slowdraw, nanoseconds per pixel) the page says
 //   once that the size could not be drawn within the tick and draws a smaller one, never
 //   below 320x200.
@@ -98,8 +99,8 @@ try {
   await missing.page.close();
   console.log('a missing movie is named on the start screen');
 
-  // Sharp at devicePixelRatio 2.
-  const sharp = await openPage(browser, `${server.url}?sharp`);
+  // Sharp at devicePixelRatio 2, kept there however slow this machine is (?stepdown=0).
+  const sharp = await openPage(browser, `${server.url}?sharp&stepdown=0`);
   await sharp.page.setViewport({ width: 640, height: 480, deviceScaleFactor: 2 });
   await waitReady(sharp.page);
   await waitFor(sharp.page, () => document.getElementById('screen').width === 1280, null, 20000);
