@@ -41,10 +41,22 @@ export function serve(root) {
   });
 }
 
-// puppeteer-core from the build tree's npm install (WEB_NODE_DIR).
+// The engine the tests drive: TILSEN_BROWSER=firefox for Debian's Firefox ESR (through
+// WebDriver BiDi), else Debian's chromium.
+export const kEngine = process.env.TILSEN_BROWSER === 'firefox' ? 'firefox' : 'chromium';
+
+// puppeteer-core from the build tree's npm install (WEB_NODE_DIR), driving kEngine.
 export async function launchChromium() {
   const require = createRequire(join(process.env.WEB_NODE_DIR, 'package.json'));
   const puppeteer = require('puppeteer-core');
+  if (kEngine === 'firefox') {
+    return puppeteer.launch({
+      browser: 'firefox',
+      executablePath: process.env.FIREFOX || '/usr/lib/firefox-esr/firefox-esr',
+      headless: true,
+      protocolTimeout: 120000,
+    });
+  }
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
