@@ -24,7 +24,7 @@ try {
   await page.click('#start');
   await waitFor(page, () => window.tilsenPage.state().scene === 2, null, 60000);
   const fullscreen = (on) => waitFor(page, (want) => (document.fullscreenElement !== null) === want, on, 10000);
-  await page.mouse.click(480, 360, { clickCount: 2 });
+  await page.mouse.click(480, 360, { count: 2 });
   await fullscreen(true);
   await page.keyboard.down('Alt');
   await page.keyboard.press('Enter');
@@ -32,7 +32,7 @@ try {
   await fullscreen(false);
   await page.keyboard.press('F11');
   await fullscreen(true);
-  await page.mouse.click(480, 360, { clickCount: 2 });
+  await page.mouse.click(480, 360, { count: 2 });
   await fullscreen(false);
   await waitFor(page, () => {
     const s = window.tilsenPage.state();

@@ -55,6 +55,14 @@ export async function launchChromium() {
       executablePath: process.env.FIREFOX || '/usr/lib/firefox-esr/firefox-esr',
       headless: true,
       protocolTimeout: 120000,
+      extraPrefsFirefox: {
+        'media.autoplay.default': 0,
+        // No sound device here: without this the audio output's start takes the tab down.
+        'media.cubeb.force_null_context': true,
+        'full-screen-api.allow-trusted-requests-only': false,
+        'full-screen-api.transition-duration.enter': '0 0',
+        'full-screen-api.transition-duration.leave': '0 0',
+      },
     });
   }
   return puppeteer.launch({

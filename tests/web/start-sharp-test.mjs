@@ -10,9 +10,7 @@
 // - step-down: with a forced slow frame (?slowdraw, nanoseconds per pixel) the page says
 //   once that the size could not be drawn within the tick and draws a smaller one, never
 //   below 320x200.
-// Screenshots of the start screen and of a sharp scene go to OUTDIR. In Firefox (TILSEN_BROWSER
-// =firefox) only what needs no sound: headless Firefox here has no audio output, so the show
-// cannot start its music; the start screen and the sharp title picture are checked there.
+// Screenshots of the start screen and of a sharp scene go to OUTDIR.
 //     node start-sharp-test.mjs SITE MVZ OUTDIR     (WEB_NODE_DIR: the npm install with puppeteer-core)
 import assert from 'node:assert/strict';
 import { cpSync, mkdirSync, rmSync } from 'node:fs';
@@ -111,49 +109,45 @@ try {
   await waitFor(sharp.page, () => document.getElementById('screen').width === 1280, null, 20000);
   assert.equal(await sharp.page.$eval('#screen', (e) => e.height), 960, 'a sharp title at 1280x960');
   await sharp.page.screenshot({ path: join(outDir, `start-screen-sharp-${kEngine}.png`) });
-  if (kEngine === 'firefox') {
-    assert.deepEqual([...loadingErrors, ...sharp.errors], [], 'no console errors');
-    console.log('firefox: start screen states, the native title picture, sharp title at 2x');
-  } else {
-    await sharp.page.click('#start');
-    await waitFor(sharp.page, () => {
-      const s = window.tilsenPage.state();
-      return s.scene > 3 || (s.scene === 3 && s.movieFrame >= 40);
-    }, null, 240000);
-    const shown = await state(sharp.page);
-    assert.deepEqual([shown.frameWidth, shown.frameHeight], [1280, 960], 'sharp: 640x480 CSS pixels at 2x');
-    await sharp.page.screenshot({ path: join(outDir, 'sharp-scene.png') });
-    await sharp.page.keyboard.press('s');
-    await waitFor(sharp.page, () => window.tilsenPage.state().frameWidth === 320, null, 20000);
-    assert.equal((await state(sharp.page)).frameHeight, 200, 'S: back to the 320x200 show');
-    assert.equal(new URL(sharp.page.url()).searchParams.has('sharp'), false, 'the address follows');
-    await sharp.page.keyboard.press('s');
-    await waitFor(sharp.page, () => window.tilsenPage.state().frameWidth === 1280, null, 20000);
-    await sharp.page.keyboard.press('Escape');
-    await waitFor(sharp.page, () => !window.tilsenPage.state().running, null, 20000);
-    assert.deepEqual(sharp.errors, [], 'no console errors');
-    await sharp.page.close();
-    console.log('sharp: 1280x960 at devicePixelRatio 2; S turns it off and on');
+  assert.deepEqual(loadingErrors, [], 'no console errors on the start screen');
+  await sharp.page.click('#start');
+  await waitFor(sharp.page, () => {
+    const s = window.tilsenPage.state();
+    return s.scene > 3 || (s.scene === 3 && s.movieFrame >= 40);
+  }, null, 240000);
+  const shown = await state(sharp.page);
+  assert.deepEqual([shown.frameWidth, shown.frameHeight], [1280, 960], 'sharp: 640x480 CSS pixels at 2x');
+  await sharp.page.screenshot({ path: join(outDir, `sharp-scene-${kEngine}.png`) });
+  await sharp.page.keyboard.press('s');
+  await waitFor(sharp.page, () => window.tilsenPage.state().frameWidth === 320, null, 20000);
+  assert.equal((await state(sharp.page)).frameHeight, 200, 'S: back to the 320x200 show');
+  assert.equal(new URL(sharp.page.url()).searchParams.has('sharp'), false, 'the address follows');
+  await sharp.page.keyboard.press('s');
+  await waitFor(sharp.page, () => window.tilsenPage.state().frameWidth === 1280, null, 20000);
+  await sharp.page.keyboard.press('Escape');
+  await waitFor(sharp.page, () => !window.tilsenPage.state().running, null, 20000);
+  assert.deepEqual(sharp.errors, [], 'no console errors');
+  await sharp.page.close();
+  console.log('sharp: 1280x960 at devicePixelRatio 2; S turns it off and on');
 
-    // Step-down on a forced slow frame: 200 ns a pixel is 138 ms for 960x720, twice scene 1's
-    // 66 ms tick.
-    const slow = await openShow(browser, `${server.url}?sharp&slowdraw=200`);
-    await slow.page.click('#start');
-    await waitFor(slow.page, () => window.tilsenPage.state().steppedDown !== null, null, 120000);
-    const stepped = await state(slow.page);
-    const noticed = await slow.page.$eval('#notice', (e) => e.textContent);
-    assert.equal(noticed, stepped.steppedDown);
-    assert.match(noticed, /^tilsen: sharp 960x720 took [\d.]+ ms a frame here, longer than the \d+ ms tick: drawing \d+x\d+ instead\.$/);
-    await waitFor(slow.page, () => window.tilsenPage.state().frameWidth < 960, null, 20000);
-    const after = await state(slow.page);
-    assert.ok(after.frameWidth >= 320 && after.frameHeight >= 200, `never below 320x200: ${after.frameWidth}x${after.frameHeight}`);
-    await slow.page.keyboard.press('Escape');
-    await waitFor(slow.page, () => !window.tilsenPage.state().running, null, 20000);
-    // Said once: later step-downs go to the console only.
-    assert.equal((await slow.page.$eval('#notice', (e) => e.textContent)), noticed);
-    assert.deepEqual(slow.errors, [], 'no console errors');
-    console.log(`step-down: ${noticed}`);
-  }
+  // Step-down on a forced slow frame: 200 ns a pixel is 138 ms for 960x720, twice scene 1's
+  // 66 ms tick.
+  const slow = await openShow(browser, `${server.url}?sharp&slowdraw=200`);
+  await slow.page.click('#start');
+  await waitFor(slow.page, () => window.tilsenPage.state().steppedDown !== null, null, 120000);
+  const stepped = await state(slow.page);
+  const noticed = await slow.page.$eval('#notice', (e) => e.textContent);
+  assert.equal(noticed, stepped.steppedDown);
+  assert.match(noticed, /^tilsen: sharp 960x720 took [\d.]+ ms a frame here, longer than the \d+ ms tick: drawing \d+x\d+ instead\.$/);
+  await waitFor(slow.page, () => window.tilsenPage.state().frameWidth < 960, null, 20000);
+  const after = await state(slow.page);
+  assert.ok(after.frameWidth >= 320 && after.frameHeight >= 200, `never below 320x200: ${after.frameWidth}x${after.frameHeight}`);
+  await slow.page.keyboard.press('Escape');
+  await waitFor(slow.page, () => !window.tilsenPage.state().running, null, 20000);
+  // Said once: later step-downs go to the console only.
+  assert.equal((await slow.page.$eval('#notice', (e) => e.textContent)), noticed);
+  assert.deepEqual(slow.errors, [], 'no console errors');
+  console.log(`step-down: ${noticed}`);
 } catch (error) {
   failed = true;
   console.error(error);

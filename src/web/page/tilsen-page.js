@@ -21,6 +21,9 @@ const kMusicFile = 'music.xm';
 const kWorklet = 'chiptune3/chiptune3.worklet.js';
 // Long enough for a slow machine to load the player and render its first block.
 const kMusicStartMs = 30000;
+// An audio output that has not started running this long after the click never will (an
+// engine with no sound device): the show then plays silently on the page's clock.
+const kSoundOpenMs = 5000;
 const kFullVolume = 256;
 const kKeys = { Escape: 27, q: 81, Q: 81 };
 // The scenes whose drawing depends on the size (the vector movies).
@@ -166,7 +169,14 @@ function toggleFullscreen() {
   }
 }
 
+// The page's clock time the silent show started, when sound could not start.
+let silentSince = null;
+
 function playTime() {
+  if (silentSince !== null) {
+    heardTime.heard = Math.max(heardTime.heard, Math.floor(performance.now() - silentSince));
+    return heardTime.heard;
+  }
   return player ? heardTime.read(player.context.sampleRate, player.context.outputLatency)
     : heardTime.heard;
 }
@@ -432,7 +442,22 @@ async function start(music) {
   startOverlay.dataset.state = 'started';
   startOverlay.hidden = true;
   try {
-    await startMusic(music, await makeAudio());
+    const audio = await makeAudio();
+    const silent = new Promise((resolve) => {
+      setTimeout(() => resolve(audio.state !== 'running'), kSoundOpenMs);
+    });
+    const started = startMusic(music, audio).then(() => false);
+    // Once the show plays silently, a late failure of the music has nothing left to stop.
+    started.catch(() => {});
+    if (await Promise.race([started, silent.then((quiet) => (quiet ? true : started))])) {
+      silentSince = performance.now();
+      const text = 'tilsen: the sound could not start here (the browser opened no audio output); '
+        + 'the show plays without it.';
+      console.warn(text);
+      notice.textContent = text;
+      notice.hidden = false;
+      setTimeout(() => { notice.hidden = true; }, 8000);
+    }
   } catch (error) {
     fail(endOverlay, error.message);
     return;
