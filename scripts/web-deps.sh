@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # What the browser build and its tests need, each fetched only when missing: Debian's
-# emscripten and chromium, zlib's Debian source (compiled with emcc; Emscripten's own ports
-# would download at build time), and the npm packages of src/web/package.json (the music
-# player for the page, puppeteer-core for the tests), installed into the build tree.
+# emscripten, chromium and firefox-esr, zlib's Debian source (compiled with emcc;
+# Emscripten's own ports would download at build time), and the npm packages of
+# src/web/package.json (the music player for the page, puppeteer-core for the tests),
+# installed into the build tree.
 # Usage: scripts/web-deps.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,7 +11,7 @@ build=${1:-${BUILD_DIR:-build}}
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
-scripts/deps.sh emscripten chromium python3
+scripts/deps.sh emscripten chromium firefox-esr python3
 # Node may come from elsewhere with its own npm; Debian's npm is added only when none is found.
 command -v npm >/dev/null 2>&1 || scripts/deps.sh npm
 

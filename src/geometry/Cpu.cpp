@@ -18,6 +18,9 @@ SimdLevel probe() {
         return SimdLevel::avx2;
     }
     return SimdLevel::avx512;
+#elif TILSEN_SSE2
+    // A wasm module with SIMD instructions loads only where the engine runs them.
+    return SimdLevel::sse2;
 #else
     return SimdLevel::scalar;
 #endif

@@ -8,13 +8,22 @@
 #include <cstdint>
 #include <vector>
 
-// 1 where the SSE2, AVX2 and AVX-512 kernels are compiled: x86-64 with GCC or Clang (their
-// target attributes and intrinsic headers); 0 elsewhere (the browser build), which has the
-// scalar kernels only and runs at SimdLevel::scalar.
+// 1 where the AVX2 and AVX-512 kernels are compiled: x86-64 with GCC or Clang (their
+// target attributes and intrinsic headers); 0 elsewhere (the browser build).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(__EMSCRIPTEN__)
 #define TILSEN_X86_64 1
 #else
 #define TILSEN_X86_64 0
+#endif
+
+// 1 where the SSE2 kernels are compiled: x86-64, and the browser build with wasm SIMD
+// (-msimd128 -msse2), where Emscripten's SSE2 headers turn each SSE2 operation the kernels
+// use into wasm SIMD with the same result, lane for lane (WasmMovieFramesEqualNative compares
+// the frames). Such a build runs at SimdLevel::sse2; one without wasm SIMD at scalar.
+#if TILSEN_X86_64 || (defined(__EMSCRIPTEN__) && defined(__wasm_simd128__) && defined(__SSE2__))
+#define TILSEN_SSE2 1
+#else
+#define TILSEN_SSE2 0
 #endif
 
 // The instructions of each level above SSE2, for the functions that run at it: an attribute

@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#if TILSEN_X86_64
+#if TILSEN_SSE2
 #include <immintrin.h>
 #endif
 
@@ -119,7 +119,7 @@ differenceBatchesScalar(int32_t steps, float x0, float y0, const float (&dx)[kDi
     emitBatch(&xs[0], &ys[0], n + 1);
 }
 
-#if TILSEN_X86_64
+#if TILSEN_SSE2
 // differenceBatchesScalar with x and y in two lanes of one register, each lane doing the same
 // additions in the same order.
 template <std::size_t kDifferences, class EmitBatch>
@@ -169,7 +169,7 @@ template <std::size_t kDifferences, class EmitBatch>
 inline void differenceBatches(int32_t steps, float x0, float y0, const float (&dx)[kDifferences],
                               const float (&dy)[kDifferences], float x, float y,
                               EmitBatch&& emitBatch) {
-#if TILSEN_X86_64
+#if TILSEN_SSE2
     if (cpu::level() >= cpu::SimdLevel::sse2) {
         differenceBatchesSse2(steps, x0, y0, dx, dy, x, y, static_cast<EmitBatch&&>(emitBatch));
         return;

@@ -39,7 +39,7 @@ bool finite(float x0, float y0, float x1, float y1) {
 constexpr double kSubpixels = 256.0;
 constexpr double kHalfScanlines = 2.0;
 constexpr float kSubpixelsF = 256.0f;
-#if TILSEN_X86_64
+#if TILSEN_SSE2
 // Edges crossing at least this many half-scanlines inside the target are walked four
 // half-scanlines a step.
 constexpr std::ptrdiff_t kLaneWalkMin = 8;
@@ -250,7 +250,7 @@ void Rasterizer::walkEdge(const EdgePoint& a, const EdgePoint& b) {
     const uint32_t stride = static_cast<uint32_t>(xStep * whole) << cellword::kPositionShift;
     const uint32_t carryStride = static_cast<uint32_t>(xStep) << cellword::kPositionShift;
     Cell* const stop = out + count;
-#if TILSEN_X86_64
+#if TILSEN_SSE2
     // Four half-scanlines a step: lane i walks cells i, i + 4, ... with the walk's step
     // taken four times at once. 4·rest = quarters·dy + part, so a lane's error takes part
     // and carries once more when it passes dy, exactly as four single steps carry

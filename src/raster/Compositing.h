@@ -114,10 +114,12 @@ void underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t fu
 // empty pixels become src, opaque ones stay, the rest take under(). The widest way
 // cpu::level() allows.
 void underRun(uint32_t* pixel, int32_t count, uint32_t src);
-#if TILSEN_X86_64
+#if TILSEN_SSE2
 // underRun four, eight and sixteen pixels at a time; each only at its cpu::SimdLevel and
 // above.
 void underRunSse2(uint32_t* pixel, int32_t count, uint32_t src);
+#endif
+#if TILSEN_X86_64
 void underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src);
 void underRunAvx512(uint32_t* pixel, int32_t count, uint32_t src);
 #endif

@@ -14,7 +14,7 @@
 #include "geometry/Cpu.h"
 #include "raster/Rasterizer.h"
 
-#if TILSEN_X86_64
+#if TILSEN_SSE2
 #include <immintrin.h>
 #endif
 
@@ -49,7 +49,7 @@ inline void halfScanline(float x, float y, int32_t& line, bool& ok) {
 // Points [0, n) of xs, ys into lines and ok, four a step from cpu::SimdLevel::sse2 on.
 inline void halfScanlines(const float* xs, const float* ys, int32_t n, int32_t* lines, bool* ok) {
     int32_t i = 0;
-#if TILSEN_X86_64
+#if TILSEN_SSE2
     constexpr int32_t kLanes = 4;
     const bool wide = cpu::level() >= cpu::SimdLevel::sse2;
     const __m128 limit = _mm_set1_ps(kLimit);
@@ -139,7 +139,7 @@ inline Run scanRunScalar(float startX, float startY, int32_t startLine, const fl
     return run;
 }
 
-#if TILSEN_X86_64
+#if TILSEN_SSE2
 // The lane traits scanRun's kernel (raster/ScanRunLanes.inl) is written over: four points in
 // 128-bit registers with SSE2, eight in 256-bit ones with AVX2. Each operation carries its
 // own target and is always inlined.
@@ -205,6 +205,7 @@ struct Sse2 {
     TILSEN_SSE2_LANE __m128 greatestOfHalves(Floats v) { return v; }
 };
 
+#if TILSEN_X86_64
 // Eight points a step: a step's starts are its ends rotated up one lane, the first taking the
 // last step's last end (kept rotated, in lane 0).
 struct Avx2 {
@@ -265,6 +266,8 @@ struct Avx2 {
     }
 };
 
+#endif
+
 #undef TILSEN_SSE2_LANE
 #undef TILSEN_AVX2_LANE
 
@@ -274,11 +277,13 @@ struct Avx2 {
 namespace sse2 {
 #include "raster/ScanRunLanes.inl"
 } // namespace sse2
+#if TILSEN_X86_64
 TILSEN_TARGET_AVX2_BEGIN
 namespace avx2 {
 #include "raster/ScanRunLanes.inl"
 } // namespace avx2
 TILSEN_TARGET_END
+#endif
 
 // scanRunScalar four edges a step with SSE2, eight with AVX2 (only at cpu::SimdLevel::avx2
 // and above).
@@ -287,20 +292,24 @@ inline Run scanRunSse2(float startX, float startY, int32_t startLine, const floa
     return sse2::scanRunLanes<lanes::Sse2>(startX, startY, startLine, xs, ys, n, lines);
 }
 
+#if TILSEN_X86_64
 TILSEN_AVX2_TARGET inline Run scanRunAvx2(float startX, float startY, int32_t startLine,
                                           const float* xs, const float* ys, int32_t n,
                                           int32_t* lines) {
     return avx2::scanRunLanes<lanes::Avx2>(startX, startY, startLine, xs, ys, n, lines);
 }
 #endif
+#endif
 
 // scanRunScalar the widest way level allows.
 inline Run scanRun(cpu::SimdLevel level, float startX, float startY, int32_t startLine,
                    const float* xs, const float* ys, int32_t n, int32_t* lines) {
+#if TILSEN_SSE2
 #if TILSEN_X86_64
     if (level >= cpu::SimdLevel::avx2) {
         return scanRunAvx2(startX, startY, startLine, xs, ys, n, lines);
     }
+#endif
     if (level >= cpu::SimdLevel::sse2) {
         return scanRunSse2(startX, startY, startLine, xs, ys, n, lines);
     }

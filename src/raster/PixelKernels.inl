@@ -96,6 +96,7 @@ __attribute__((always_inline)) inline int32_t resolveOverBlackLanes(uint32_t* pi
 // whose colour comes out transparent is left as it is, as the pixel-by-pixel way skips it;
 // only the pixels that are there are loaded and stored. AVX2's eight lanes are its only
 // width: V is pixellanes::Avx2.
+#if TILSEN_X86_64
 template <class V> class CoverageLanes {
 public:
     __attribute__((always_inline)) explicit CoverageLanes(uint32_t full)
@@ -162,3 +163,4 @@ private:
     __m256i laneIndex;
     __m256i spread;
 };
+#endif

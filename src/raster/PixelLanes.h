@@ -2,14 +2,15 @@
 // operations on four (SSE2), eight (AVX2) or sixteen (AVX-512) 32-bit pixels, in 8-, 16- and
 // 32-bit lanes, so that a kernel is written once over them (raster/PixelKernels.inl) and
 // compiled for each width. Each operation carries its own target and is always inlined;
-// a kernel over Avx2 or Avx512 must itself be compiled for that target. x86-64 builds only.
+// a kernel over Avx2 or Avx512 must itself be compiled for that target. Sse2 where
+// TILSEN_SSE2 (x86-64, and the browser build with wasm SIMD); the others on x86-64 only.
 #pragma once
 
 #include <cstdint>
 
 #include "geometry/Cpu.h"
 
-#if TILSEN_X86_64
+#if TILSEN_SSE2
 #include <immintrin.h>
 
 namespace pixellanes {
@@ -72,6 +73,7 @@ struct Sse2 {
     TILSEN_SSE2_LANE void leave() {}
 };
 
+#if TILSEN_X86_64
 // Eight pixels in a 256-bit register: unpacking and packing work within each 128-bit half,
 // so pixels keep their places.
 struct Avx2 {
@@ -181,6 +183,8 @@ struct Avx512 {
 private:
     TILSEN_AVX512_LANE Mask there(int32_t count) { return static_cast<Mask>((1u << count) - 1u); }
 };
+
+#endif
 
 #undef TILSEN_SSE2_LANE
 #undef TILSEN_AVX2_LANE

@@ -40,12 +40,13 @@ void Rasterizer::writeSolidSpan(int32_t x, int32_t y, int32_t count, int32_t alp
     underRun(row + x, count, src);
 }
 
-#if TILSEN_X86_64
+#if TILSEN_SSE2
 // The pixel kernels once per width, each compiled for its own instructions.
 namespace {
 namespace sse2 {
 #include "raster/PixelKernels.inl"
 } // namespace sse2
+#if TILSEN_X86_64
 TILSEN_TARGET_AVX2_BEGIN
 namespace avx2 {
 #include "raster/PixelKernels.inl"
@@ -56,6 +57,7 @@ namespace avx512 {
 #include "raster/PixelKernels.inl"
 } // namespace avx512
 TILSEN_TARGET_END
+#endif
 } // namespace
 
 // Each width does its whole steps (AVX-512 its last, partial one too, masked) and hands the
@@ -65,6 +67,7 @@ void compositing::underRunSse2(uint32_t* pixel, int32_t count, uint32_t src) {
     underRunScalar(pixel + done, count - done, src);
 }
 
+#if TILSEN_X86_64
 TILSEN_AVX2_TARGET void compositing::underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src) {
     const int32_t done = avx2::underRunLanes<pixellanes::Avx2>(pixel, count, src);
     pixellanes::Avx2::leave();
@@ -84,17 +87,24 @@ TILSEN_AVX2_TARGET void compositing::underEightAvx2(uint32_t* pixel, uint64_t al
     pixellanes::Avx2::leave();
 }
 #endif
+#endif
 
 void compositing::underRun(uint32_t* pixel, int32_t count, uint32_t src) {
+#if TILSEN_SSE2
+    const cpu::SimdLevel level = cpu::level();
 #if TILSEN_X86_64
     // Short runs are not worth the set-up of the wider registers.
     constexpr int32_t kWideFrom = 16;
-    const cpu::SimdLevel level = cpu::level();
     if (count >= kWideFrom && level >= cpu::SimdLevel::avx512) {
         underRunAvx512(pixel, count, src);
-    } else if (count >= kWideFrom && level >= cpu::SimdLevel::avx2) {
+        return;
+    }
+    if (count >= kWideFrom && level >= cpu::SimdLevel::avx2) {
         underRunAvx2(pixel, count, src);
-    } else if (level >= cpu::SimdLevel::sse2) {
+        return;
+    }
+#endif
+    if (level >= cpu::SimdLevel::sse2) {
         underRunSse2(pixel, count, src);
     } else {
         underRunScalar(pixel, count, src);
@@ -207,11 +217,13 @@ TILSEN_AVX2_TARGET int32_t resolveOverBlackAvx2(uint32_t* pixel, int32_t count) 
 void Rasterizer::resolveRowOverBlack(uint32_t* pixel, int32_t count) {
     constexpr uint32_t kAlphaMask = kOpaque << 24;
     int32_t i = 0;
-#if TILSEN_X86_64
+#if TILSEN_SSE2
     const cpu::SimdLevel level = cpu::level();
+#if TILSEN_X86_64
     if (level >= cpu::SimdLevel::avx2) {
         i = resolveOverBlackAvx2(pixel, count);
     }
+#endif
     if (level >= cpu::SimdLevel::sse2) {
         i += sse2::resolveOverBlackLanes<pixellanes::Sse2>(pixel + i, count - i);
     }

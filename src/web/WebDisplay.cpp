@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "driver/FrameScale.h"
 #include "driver/Show.h"
 #include "web/PageBridge.h"
 
@@ -20,7 +21,8 @@ bool isQuitKey(int32_t key) {
 } // namespace
 
 WebDisplay::WebDisplay(int32_t surfaceWidth, int32_t surfaceHeight)
-    : width(surfaceWidth), height(surfaceHeight),
+    : width(surfaceWidth), height(surfaceHeight), wantedWidth(surfaceWidth),
+      wantedHeight(surfaceHeight),
       pixels(std::make_unique<uint32_t[]>(static_cast<size_t>(surfaceWidth * surfaceHeight))),
       rgba(std::make_unique<uint8_t[]>(static_cast<size_t>(surfaceWidth * surfaceHeight) *
                                        kRgbaBytes)) {}
@@ -44,7 +46,27 @@ bool WebDisplay::keyWaiting(int32_t code) {
     return std::find(keys.begin(), keys.end(), code) != keys.end();
 }
 
+void WebDisplay::setShownSize(int32_t shownWidth, int32_t shownHeight) {
+    if (shownWidth <= 0 || shownHeight <= 0) {
+        wantedWidth = Show::kWidth;
+        wantedHeight = Show::kHeight;
+        return;
+    }
+    const FrameRect shown = fitFourByThree(shownWidth, shownHeight);
+    const FrameRect frame = sharpFrameSize(shown.w, shown.h);
+    wantedWidth = frame.w;
+    wantedHeight = frame.h;
+}
+
 uint32_t* WebDisplay::lock() {
+    if (wantedWidth != width || wantedHeight != height) {
+        // A new surface starts black, as the first one did.
+        const auto count = static_cast<size_t>(wantedWidth) * static_cast<size_t>(wantedHeight);
+        pixels = std::make_unique<uint32_t[]>(count);
+        rgba = std::make_unique<uint8_t[]>(count * kRgbaBytes);
+        width = wantedWidth;
+        height = wantedHeight;
+    }
     drawing = true;
     sliceStart = tilsenPageNow();
     return pixels.get();
@@ -81,7 +103,7 @@ void WebDisplay::toRgba(const uint32_t* words, uint8_t* bytes, size_t count) {
 }
 
 void WebDisplay::present() {
-    toRgba(pixels.get(), rgba.get(), static_cast<size_t>(width * height));
+    toRgba(pixels.get(), rgba.get(), static_cast<size_t>(width) * static_cast<size_t>(height));
     tilsenPagePresent(rgba.get(), width, height);
     ++presents;
 }

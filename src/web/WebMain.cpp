@@ -15,8 +15,10 @@
 
 #include "driver/Movie.h"
 #include "driver/MusicClock.h"
+#include "driver/SceneTimings.h"
 #include "driver/Show.h"
 #include "driver/WallClock.h"
+#include "movie/MoviePlayer.h"
 #include "web/PageBridge.h"
 #include "web/WebDisplay.h"
 #include "web/WebMusic.h"
@@ -71,10 +73,19 @@ struct WebShow {
     // frame-time figures.
     double drawMilliseconds[Show::kSceneCount + 1] = {};
     int32_t drawnFrames[Show::kSceneCount + 1] = {};
+    // The last step that presented a frame: its time and the scene it drew.
+    double lastDrawMilliseconds = 0.0;
 };
 
 // The one running show; the browser's callbacks have no other way to reach it.
 std::unique_ptr<WebShow> running;
+// The device pixels the page shows frames in (0 x 0: the 320x200 show), for this show and
+// the next.
+int32_t shownWidth = 0;
+int32_t shownHeight = 0;
+
+// The title picture: the opening movie's frame where the group's name stands assembled.
+constexpr uint32_t kTitleFrame = 80;
 
 } // namespace
 
@@ -87,6 +98,7 @@ EMSCRIPTEN_KEEPALIVE int32_t tilsen_start() {
         return 0;
     }
     running = std::make_unique<WebShow>();
+    running->display.setShownSize(shownWidth, shownHeight);
     running->show.start();
     if (running->show.ended()) {
         tilsenPageEnded();
@@ -107,6 +119,7 @@ EMSCRIPTEN_KEEPALIVE int32_t tilsen_step() {
     const bool goesOn = web.show.step();
     if (web.display.presentCount() != before) {
         const double took = emscripten_get_now() - start;
+        web.lastDrawMilliseconds = took;
         const size_t scene = static_cast<size_t>(std::clamp(web.show.scene, 1, Show::kSceneCount));
         for (size_t i : {size_t{0}, scene}) {
             web.drawMilliseconds[i] += took;
@@ -117,6 +130,57 @@ EMSCRIPTEN_KEEPALIVE int32_t tilsen_step() {
         tilsenPageEnded();
         return 0;
     }
+    return 1;
+}
+
+// Sharp frames for width x height device pixels from the next frame on (0 x 0: 320x200).
+EMSCRIPTEN_KEEPALIVE void tilsen_set_shown_size(int32_t width, int32_t height) {
+    shownWidth = width;
+    shownHeight = height;
+    if (running) {
+        running->display.setShownSize(width, height);
+    }
+}
+
+// The size of the frame on the canvas (the next one's once a step has locked it).
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_frame_width() {
+    return running ? running->display.frameWidth() : Show::kWidth;
+}
+
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_frame_height() {
+    return running ? running->display.frameHeight() : Show::kHeight;
+}
+
+// The time of the last step that presented a frame, in milliseconds.
+EMSCRIPTEN_KEEPALIVE double tilsen_last_draw_milliseconds() {
+    return running ? running->lastDrawMilliseconds : 0.0;
+}
+
+// The tick length of the scene on screen, in milliseconds.
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_tick_milliseconds() {
+    const int32_t scene = running ? std::clamp(running->show.scene, 1, Show::kSceneCount) : 1;
+    return static_cast<int32_t>(sceneTiming(scene).tickMs);
+}
+
+// Draws the title picture at the size frames are drawn (setShownSize) and presents it; 0
+// when the movie cannot be read (the page then shows none). Before the show only.
+EMSCRIPTEN_KEEPALIVE int32_t tilsen_title() {
+    WebDisplay display{Show::kWidth, Show::kHeight};
+    display.setShownSize(shownWidth, shownHeight);
+    MoviePlayer player;
+    if (player.open("presents.mvz") <= static_cast<int32_t>(kTitleFrame)) {
+        return 0;
+    }
+    uint32_t* pixels = display.lock();
+    const int32_t width = display.frameWidth();
+    const int32_t height = display.frameHeight();
+    if (width == Show::kWidth && height == Show::kHeight) {
+        player.render(pixels, kTitleFrame, 0, width, height);
+    } else {
+        player.renderScaled(pixels, kTitleFrame, width, height);
+    }
+    display.unlock();
+    display.present();
     return 1;
 }
 

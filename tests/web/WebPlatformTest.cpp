@@ -1,7 +1,8 @@
-// The browser platform's drivers against a page stand-in: the surface reaches the page as
-// RGBA bytes the canvas keeps exactly, keys queue in order within a bound that never drops
-// a quit key, a long frame hands the tab back to the page, volumes outside 0..256 never
-// reach the page, and each display call lands on its page call.
+// The browser platform's drivers against a page stand-in: the surface (320x200, or the sharp
+// size the page asks for) reaches the page as RGBA bytes the canvas keeps exactly, keys queue
+// in order within a bound that never drops a quit key, a long frame hands the tab back to the
+// page, volumes outside 0..256 never reach the page, and each display call lands on its page
+// call.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -110,6 +111,42 @@ TEST_F(WebPlatform, SurfaceStartsBlackAndKeepsItsPixelsBetweenFrames) {
     display.present();
     display.present();
     EXPECT_EQ(hex(page.lastFrame, 0, 8), "000000ff010203ff");
+}
+
+// The page's device pixels become the surface's size at the next lock, 4:3 and within the
+// sharp sizes a desktop window draws (320x240 to 3840x2880); 0 x 0 is the 320x200 show.
+TEST_F(WebPlatform, SharpSizeIsTakenAtTheNextLockFourByThreeWithinTheSharpSizes) {
+    WebDisplay display(Show::kWidth, Show::kHeight);
+    display.setShownSize(1280, 960);
+    EXPECT_EQ(display.frameWidth(), 320) << "not before the next lock";
+    uint32_t* pixels = display.lock();
+    ASSERT_EQ(display.frameWidth(), 1280);
+    ASSERT_EQ(display.frameHeight(), 960);
+    pixels[1280 * 960 - 1] = 0x00A0B0C0u;
+    display.unlock();
+    display.present();
+    ASSERT_EQ(page.calls.back(), "present 1280x960");
+    EXPECT_EQ(hex(page.lastFrame, 0, 4), "000000ff") << "a new surface starts black";
+    EXPECT_EQ(hex(page.lastFrame, (1280 * 960 - 1) * 4, 4), "a0b0c0ff");
+
+    struct Case {
+        int32_t shownWidth, shownHeight, width, height;
+    };
+    const Case cases[] = {
+        {1000, 1000, 1000, 750},  // a square: its widest 4:3 part
+        {2000, 900, 1200, 900},   // wide: as tall as it is
+        {100, 75, 320, 240},      // below the smallest sharp size
+        {8000, 6000, 3840, 2880}, // above the largest
+        {0, 0, 320, 200},         // the 320x200 show
+        {-5, 400, 320, 200},
+    };
+    for (const Case& c : cases) {
+        display.setShownSize(c.shownWidth, c.shownHeight);
+        display.lock();
+        display.unlock();
+        EXPECT_EQ(display.frameWidth(), c.width) << c.shownWidth << "x" << c.shownHeight;
+        EXPECT_EQ(display.frameHeight(), c.height) << c.shownWidth << "x" << c.shownHeight;
+    }
 }
 
 TEST_F(WebPlatform, KeysComeOutInOrderOneAtATimeAndZeroIsNoKey) {

@@ -37,9 +37,10 @@ async function endAfterClick(url) {
 
 async function startText(url) {
   const { page, messages } = await openPage(browser, url);
-  await page.waitForFunction(() => document.getElementById('start').textContent.startsWith('tilsen:'),
+  await page.waitForFunction(() => document.getElementById('message').textContent.startsWith('tilsen:'),
     { timeout: 60000 });
-  return { text: await overlayText(page, '#start'), messages };
+  assert.equal(await page.$eval('#play', (e) => e.hidden), true, 'no play button');
+  return { text: await overlayText(page, '#message'), messages };
 }
 
 // The message is on the page and on the console, as it is.

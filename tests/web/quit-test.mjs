@@ -7,7 +7,7 @@
 import assert from 'node:assert/strict';
 import { cpSync, rmSync } from 'node:fs';
 import { join } from 'node:path';
-import { launchChromium, openShow, serve, state, waitFor } from './site.mjs';
+import { launchChromium, openShow, serve, state, waitFor, waitReady } from './site.mjs';
 
 const [site, outDir] = process.argv.slice(2);
 const kMissing = 'presents.mvz.gz';
@@ -24,7 +24,7 @@ try {
   await page.click('#start');
   await waitFor(page, () => window.tilsenPage.state().scene === 2, null, 60000);
   const fullscreen = (on) => waitFor(page, (want) => (document.fullscreenElement !== null) === want, on, 10000);
-  await page.mouse.click(480, 360, { clickCount: 2 });
+  await page.mouse.click(480, 360, { count: 2 });
   await fullscreen(true);
   await page.keyboard.down('Alt');
   await page.keyboard.press('Enter');
@@ -32,7 +32,7 @@ try {
   await fullscreen(false);
   await page.keyboard.press('F11');
   await fullscreen(true);
-  await page.mouse.click(480, 360, { clickCount: 2 });
+  await page.mouse.click(480, 360, { count: 2 });
   await fullscreen(false);
   await waitFor(page, () => {
     const s = window.tilsenPage.state();
@@ -55,8 +55,7 @@ try {
     && m.includes('Copy it beside index.html')), 'the page says where it should be');
 
   await page.click('#again');
-  await page.waitForFunction(
-    () => document.getElementById('start').textContent === 'click to start', { timeout: 60000 });
+  await waitReady(page);
   await page.click('#start');
   await waitFor(page, () => window.tilsenPage.state().scene === 2, null, 60000);
   await page.keyboard.press('q');

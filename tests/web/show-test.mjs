@@ -1,8 +1,9 @@
-// The whole show in headless Chromium: the page loads without console errors, the music's
-// play time advances after the start click, the eight scenes follow in order and each lasts
-// what the script gives it (its frame count or picture length in its ticks) within one tick,
-// a frame of the tavo movie on the canvas equals the native tool's drawing of that frame
-// (with the logo over it) bit for bit, and the page shows its end.
+// The whole show in headless Chromium or Firefox ESR (site.mjs's kEngine): the page loads
+// without console errors, the music's play time advances after the start click (in Firefox,
+// which has no sound device here, the page's silent clock), the eight scenes follow in order
+// and each lasts what the script gives it (its frame count or picture length in its ticks)
+// within one tick, a frame of the tavo movie on the canvas equals the native tool's drawing
+// of that frame (with the logo over it) bit for bit, and the page shows its end.
 //     node show-test.mjs SITE MVZ OUTDIR     (WEB_NODE_DIR: the npm install with puppeteer-core)
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';

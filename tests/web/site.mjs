@@ -41,10 +41,30 @@ export function serve(root) {
   });
 }
 
-// puppeteer-core from the build tree's npm install (WEB_NODE_DIR).
+// The engine the tests drive: TILSEN_BROWSER=firefox for Debian's Firefox ESR (through
+// WebDriver BiDi), else Debian's chromium.
+export const kEngine = process.env.TILSEN_BROWSER === 'firefox' ? 'firefox' : 'chromium';
+
+// puppeteer-core from the build tree's npm install (WEB_NODE_DIR), driving kEngine.
 export async function launchChromium() {
   const require = createRequire(join(process.env.WEB_NODE_DIR, 'package.json'));
   const puppeteer = require('puppeteer-core');
+  if (kEngine === 'firefox') {
+    return puppeteer.launch({
+      browser: 'firefox',
+      executablePath: process.env.FIREFOX || '/usr/lib/firefox-esr/firefox-esr',
+      headless: true,
+      protocolTimeout: 120000,
+      extraPrefsFirefox: {
+        'media.autoplay.default': 0,
+        // No sound device here: without this the audio output's start takes the tab down.
+        'media.cubeb.force_null_context': true,
+        'full-screen-api.allow-trusted-requests-only': false,
+        'full-screen-api.transition-duration.enter': '0 0',
+        'full-screen-api.transition-duration.leave': '0 0',
+      },
+    });
+  }
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
@@ -75,11 +95,16 @@ export async function openPage(browser, url) {
   return { page, errors, messages };
 }
 
-// openPage, then waits until the start overlay offers to start.
+// Waits until the start screen offers to play (its play button enabled).
+export async function waitReady(page) {
+  await page.waitForFunction(() => document.getElementById('start').dataset.state === 'ready'
+    && !document.getElementById('play').disabled, { timeout: 60000 });
+}
+
+// openPage, then waits until the start screen offers to play.
 export async function openShow(browser, url) {
   const opened = await openPage(browser, url);
-  await opened.page.waitForFunction(
-    () => document.getElementById('start').textContent === 'click to start', { timeout: 60000 });
+  await waitReady(opened.page);
   return opened;
 }
 
