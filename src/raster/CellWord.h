@@ -44,4 +44,19 @@ constexpr uint32_t pixelKey(Cell c) {
     return c >> kColumnShift;
 }
 
+// The rows and columns some cells touch.
+struct Extent {
+    uint32_t minRow;
+    uint32_t maxRow;
+    uint32_t minColumn;
+    uint32_t maxColumn;
+};
+
+// The rows and columns either extent touches.
+constexpr Extent merged(const Extent& a, const Extent& b) {
+    return {a.minRow < b.minRow ? a.minRow : b.minRow, a.maxRow > b.maxRow ? a.maxRow : b.maxRow,
+            a.minColumn < b.minColumn ? a.minColumn : b.minColumn,
+            a.maxColumn > b.maxColumn ? a.maxColumn : b.maxColumn};
+}
+
 } // namespace cellword

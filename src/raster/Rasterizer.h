@@ -213,10 +213,7 @@ private:
     bool summing = false;
     bool summingVisible = false;
     int64_t summedCells = 0;
-    uint32_t summedMinRow = 0;
-    uint32_t summedMaxRow = 0;
-    uint32_t summedMinColumn = 0;
-    uint32_t summedMaxColumn = 0;
+    cellword::Extent summedExtent{};
     // Cells both arrays can hold.
     int32_t cellCapacity = 0;
     // Borrowed pixels of the target.

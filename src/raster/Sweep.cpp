@@ -379,16 +379,9 @@ int32_t Rasterizer::evenOddAlpha(int32_t v) {
 namespace {
 
 // The rows and columns a run of cells touches.
-struct CellExtent {
-    uint32_t minRow;
-    uint32_t maxRow;
-    uint32_t minColumn;
-    uint32_t maxColumn;
-};
-
-CellExtent extentOf(const Cell* first, const Cell* last) {
-    CellExtent e{cellword::row(*first), cellword::row(*first), cellword::column(*first),
-                 cellword::column(*first)};
+cellword::Extent extentOf(const Cell* first, const Cell* last) {
+    cellword::Extent e{cellword::row(*first), cellword::row(*first), cellword::column(*first),
+                       cellword::column(*first)};
     for (const Cell* it = first; it != last; ++it) {
         e.minRow = std::min(e.minRow, cellword::row(*it));
         e.maxRow = std::max(e.maxRow, cellword::row(*it));
@@ -546,18 +539,8 @@ void Rasterizer::sumStoredCells() {
         cellEnd = cells.get();
         return;
     }
-    const CellExtent e = extentOf(first, last);
-    if (summedCells == 0) {
-        summedMinRow = e.minRow;
-        summedMaxRow = e.maxRow;
-        summedMinColumn = e.minColumn;
-        summedMaxColumn = e.maxColumn;
-    } else {
-        summedMinRow = std::min(summedMinRow, e.minRow);
-        summedMaxRow = std::max(summedMaxRow, e.maxRow);
-        summedMinColumn = std::min(summedMinColumn, e.minColumn);
-        summedMaxColumn = std::max(summedMaxColumn, e.maxColumn);
-    }
+    const cellword::Extent e = extentOf(first, last);
+    summedExtent = summedCells == 0 ? e : cellword::merged(summedExtent, e);
     addCells(first, last, targetGrid(pixelSums.get(), pixelBits.get(), width, height));
     summedCells += last - first;
     cellEnd = cells.get();
@@ -574,19 +557,14 @@ bool Rasterizer::sweepDirect() {
         return true;
     }
     // Cells handed in one by one may lie anywhere; those of a fill lie inside the target.
-    CellExtent e{summedMinRow, summedMaxRow, summedMinColumn, summedMaxColumn};
+    cellword::Extent e = summedExtent;
     if (cellEnd != cells.get()) {
-        const CellExtent stored = extentOf(cells.get(), cellEnd);
+        const cellword::Extent stored = extentOf(cells.get(), cellEnd);
         if (stored.maxRow >= static_cast<uint32_t>(height) ||
             stored.maxColumn >= static_cast<uint32_t>(width) || !reserveSums()) {
             return false;
         }
-        if (summedCells == 0) {
-            e = stored;
-        } else {
-            e = {std::min(e.minRow, stored.minRow), std::max(e.maxRow, stored.maxRow),
-                 std::min(e.minColumn, stored.minColumn), std::max(e.maxColumn, stored.maxColumn)};
-        }
+        e = summedCells == 0 ? stored : cellword::merged(e, stored);
     }
     PixelGrid grid{};
     if (summedCells == 0) {
