@@ -104,10 +104,16 @@ inline void underEightScalar(uint32_t* pixel, uint64_t alphas, int32_t count, ui
     }
 }
 
+#if TILSEN_SSE2
+// underEightScalar four (SSE2) or eight (AVX2) pixels a step, each only at its
+// cpu::SimdLevel and above: room >= count pixels from pixel on are loaded and stored whole
+// (those past count, whose alphas must be 0, come out as they went in); what is left of
+// count goes pixel by pixel. The sweep composites with the same kernel inline
+// (raster/PixelKernels.inl's CoverageLanes).
+void underEightSse2(uint32_t* pixel, uint64_t alphas, int32_t count, int32_t room, uint32_t full);
+#endif
 #if TILSEN_X86_64
-// underEightScalar in one step; only at cpu::SimdLevel::avx2 and above. The sweep composites
-// with the same kernel inline (raster/PixelKernels.inl's CoverageLanes).
-void underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, uint32_t full);
+void underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count, int32_t room, uint32_t full);
 #endif
 
 // The solid colour src (clamped to its alpha, which is 1..255) under count pixels:

@@ -90,77 +90,68 @@ __attribute__((always_inline)) inline int32_t resolveOverBlackLanes(uint32_t* pi
     return i;
 }
 
-// underEightScalar in one step, with its constants set up once, for callers that composite
-// many short spans (the sweep's row writer): each lane's colour is full scaled by its own
-// coverage (the 16-bit lane form of scale()), then blended as underRunLanes blends. A lane
-// whose colour comes out transparent is left as it is, as the pixel-by-pixel way skips it;
-// only the pixels that are there are loaded and stored. AVX2's eight lanes are its only
-// width: V is pixellanes::Avx2.
-#if TILSEN_X86_64
+// underEightScalar V::kPixels pixels a step (four or eight), with its constants set up once,
+// for callers that composite many short spans (the sweep's row writer): each lane's colour
+// is full scaled by its own coverage (the 16-bit lane form of scale()), then blended as
+// underRunLanes blends. A lane whose colour comes out transparent is left as it is, as the
+// pixel-by-pixel way skips it.
 template <class V> class CoverageLanes {
 public:
-    __attribute__((always_inline)) explicit CoverageLanes(uint32_t full)
-        : zero(_mm256_setzero_si256()),
-          alphaMask(_mm256_set1_epi32(static_cast<int>(compositing::kOpaque << 24))),
-          fullWords(_mm256_unpacklo_epi8(_mm256_set1_epi32(static_cast<int>(full)), zero)),
-          k255(_mm256_set1_epi16(static_cast<short>(compositing::kOpaque))),
-          one(_mm256_set1_epi16(1)), allLanes(_mm256_set1_epi32(-1)),
-          laneIndex(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)),
-          // Byte 0 of each 32-bit lane into all four of its bytes.
-          spread(_mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0, 0, 0, 0, 4,
-                                  4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12)) {}
+    using Word = typename V::Word;
+    using Mask = typename V::Mask;
+    static_assert(8 % V::kPixels == 0, "a step is a whole part of eight pixels");
 
-    __attribute__((always_inline)) void under(uint32_t* pixel, uint64_t alphas,
-                                              int32_t count) const {
-        constexpr int32_t kLanes = 8;
-        const __m256i there =
-            count >= kLanes ? allLanes : _mm256_cmpgt_epi32(_mm256_set1_epi32(count), laneIndex);
-        const __m256i coverage = _mm256_and_si256(
-            _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(alphas))), there);
-        int* const at = reinterpret_cast<int*>(pixel);
-        const __m256i d = count >= kLanes ? _mm256_loadu_si256(reinterpret_cast<__m256i*>(at))
-                                          : _mm256_maskload_epi32(at, there);
-        const __m256i da = _mm256_and_si256(d, alphaMask);
-        // Lanes past the end count as opaque here: nothing to do for them either.
-        const __m256i done =
-            _mm256_or_si256(_mm256_cmpeq_epi32(da, alphaMask), _mm256_xor_si256(there, allLanes));
-        if (_mm256_movemask_epi8(done) == -1) {
-            return;
+    __attribute__((always_inline)) explicit CoverageLanes(uint32_t colour)
+        : full(colour), zero(V::zero()), alphaMask(V::splat32(compositing::kOpaque << 24)),
+          fullWords(V::widenLow(V::splat32(colour))), k255(V::splat16(compositing::kOpaque)),
+          one(V::splat16(1u)) {}
+
+    // underEightScalar's count pixels from pixel on, in whole steps over the first room
+    // (count <= room <= 8) and the rest pixel by pixel. The room pixels are loaded and
+    // stored whole, so no other thread may write them; those past count, whose alphas must
+    // be 0, come out as they went in, bit for bit.
+    __attribute__((always_inline)) void under(uint32_t* pixel, uint64_t alphas, int32_t count,
+                                              int32_t room) const {
+        int32_t i = 0;
+        for (; i + V::kPixels <= room; i += V::kPixels) {
+            step(pixel + i, alphas >> (8 * i));
         }
-        const __m256i coverageBytes = _mm256_shuffle_epi8(coverage, spread);
-        const __m256i srcLo = scaleWords(_mm256_unpacklo_epi8(coverageBytes, zero));
-        const __m256i srcHi = scaleWords(_mm256_unpackhi_epi8(coverageBytes, zero));
-        const __m256i src = _mm256_packus_epi16(srcLo, srcHi);
-        const __m256i blended = _mm256_packus_epi16(
-            blendUnderWords<V>(_mm256_unpacklo_epi8(d, zero), srcLo, k255, one),
-            blendUnderWords<V>(_mm256_unpackhi_epi8(d, zero), srcHi, k255, one));
-        // An empty pixel takes the colour, unless the colour is transparent.
-        const __m256i empty =
-            _mm256_andnot_si256(_mm256_cmpeq_epi32(_mm256_and_si256(src, alphaMask), zero),
-                                _mm256_cmpeq_epi32(da, zero));
-        const __m256i out = _mm256_blendv_epi8(blended, src, empty);
-        if (count >= kLanes) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), out);
-        } else {
-            _mm256_maskstore_epi32(at, there, out);
+        if (i < count) {
+            compositing::underEightScalar(pixel + i, alphas >> (8 * i), count - i, full);
         }
     }
 
 private:
-    // divide255(full byte * coverage) in every 16-bit lane.
-    __attribute__((always_inline)) __m256i scaleWords(__m256i coverage) const {
-        const __m256i x = _mm256_mullo_epi16(fullWords, coverage);
-        return _mm256_srli_epi16(
-            _mm256_add_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), one), 8);
+    __attribute__((always_inline)) void step(uint32_t* at, uint64_t alphas) const {
+        const Word coverage = V::spreadBytes(alphas);
+        const Word d = V::load(at);
+        const Word da = V::bitAnd(d, alphaMask);
+        // Opaque pixels and lanes of no coverage are final.
+        if (V::all(V::either(V::equal32(da, alphaMask), V::equal32(coverage, zero)))) {
+            return;
+        }
+        const Word srcLo = scaleWords(V::widenLow(coverage));
+        const Word srcHi = scaleWords(V::widenHigh(coverage));
+        const Word src = V::narrow(srcLo, srcHi);
+        const Word blended = V::narrow(blendUnderWords<V>(V::widenLow(d), srcLo, k255, one),
+                                       blendUnderWords<V>(V::widenHigh(d), srcHi, k255, one));
+        // An empty pixel takes the colour, unless the colour is transparent.
+        const Mask empty =
+            V::butNot(V::equal32(da, zero), V::equal32(V::bitAnd(src, alphaMask), zero));
+        V::store(at, V::select(empty, src, blended));
     }
 
-    __m256i zero;
-    __m256i alphaMask;
-    __m256i fullWords;
-    __m256i k255;
-    __m256i one;
-    __m256i allLanes;
-    __m256i laneIndex;
-    __m256i spread;
+    // divide255(full byte * coverage) in every 16-bit lane; the sum stays below 2^16.
+    __attribute__((always_inline)) Word scaleWords(Word coverage) const {
+        const Word x = V::mulLow16(fullWords, coverage);
+        return V::template shiftRight16<8>(
+            V::addSaturated16(V::addSaturated16(x, V::template shiftRight16<8>(x)), one));
+    }
+
+    uint32_t full;
+    Word zero;
+    Word alphaMask;
+    Word fullWords;
+    Word k255;
+    Word one;
 };
-#endif

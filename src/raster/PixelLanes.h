@@ -42,11 +42,20 @@ struct Sse2 {
     TILSEN_SSE2_LANE Word bitOr(Word a, Word b) { return _mm_or_si128(a, b); }
     TILSEN_SSE2_LANE Mask equal32(Word a, Word b) { return _mm_cmpeq_epi32(a, b); }
     TILSEN_SSE2_LANE bool all(Mask m) { return _mm_movemask_epi8(m) == 0xFFFF; }
+    TILSEN_SSE2_LANE Mask either(Mask a, Mask b) { return _mm_or_si128(a, b); }
+    // a and not b.
+    TILSEN_SSE2_LANE Mask butNot(Mask a, Mask b) { return _mm_andnot_si128(b, a); }
     // m ? a : b, lane by lane.
     TILSEN_SSE2_LANE Word select(Mask m, Word a, Word b) {
         return _mm_or_si128(_mm_and_si128(m, a), _mm_andnot_si128(m, b));
     }
     // The bytes of the low (high) two pixels of each 128-bit quarter as 16-bit lanes.
+    // Byte i of bytes in all four bytes of pixel lane i, for the first kPixels bytes.
+    TILSEN_SSE2_LANE Word spreadBytes(uint64_t bytes) {
+        const __m128i b = _mm_cvtsi32_si128(static_cast<int>(static_cast<uint32_t>(bytes)));
+        const __m128i pairs = _mm_unpacklo_epi8(b, b);
+        return _mm_unpacklo_epi16(pairs, pairs);
+    }
     TILSEN_SSE2_LANE Word widenLow(Word v) { return _mm_unpacklo_epi8(v, _mm_setzero_si128()); }
     TILSEN_SSE2_LANE Word widenHigh(Word v) { return _mm_unpackhi_epi8(v, _mm_setzero_si128()); }
     // widenLow and widenHigh undone, each 16-bit lane saturated to a byte.
@@ -95,8 +104,14 @@ struct Avx2 {
     TILSEN_AVX2_LANE Word bitOr(Word a, Word b) { return _mm256_or_si256(a, b); }
     TILSEN_AVX2_LANE Mask equal32(Word a, Word b) { return _mm256_cmpeq_epi32(a, b); }
     TILSEN_AVX2_LANE bool all(Mask m) { return _mm256_movemask_epi8(m) == -1; }
-    TILSEN_AVX2_LANE Word select(Mask m, Word a, Word b) {
-        return _mm256_or_si256(_mm256_and_si256(m, a), _mm256_andnot_si256(m, b));
+    TILSEN_AVX2_LANE Mask either(Mask a, Mask b) { return _mm256_or_si256(a, b); }
+    TILSEN_AVX2_LANE Mask butNot(Mask a, Mask b) { return _mm256_andnot_si256(b, a); }
+    // A mask's lanes are all ones or all zeros, so its bytes select whole pixels.
+    TILSEN_AVX2_LANE Word select(Mask m, Word a, Word b) { return _mm256_blendv_epi8(b, a, m); }
+    TILSEN_AVX2_LANE Word spreadBytes(uint64_t bytes) {
+        const __m128i b = _mm_cvtsi64_si128(static_cast<long long>(bytes));
+        const __m128i pairs = _mm_unpacklo_epi8(b, b);
+        return _mm256_set_m128i(_mm_unpackhi_epi16(pairs, pairs), _mm_unpacklo_epi16(pairs, pairs));
     }
     TILSEN_AVX2_LANE Word widenLow(Word v) {
         return _mm256_unpacklo_epi8(v, _mm256_setzero_si256());
@@ -151,6 +166,8 @@ struct Avx512 {
     TILSEN_AVX512_LANE Word bitOr(Word a, Word b) { return _mm512_or_si512(a, b); }
     TILSEN_AVX512_LANE Mask equal32(Word a, Word b) { return _mm512_cmpeq_epi32_mask(a, b); }
     TILSEN_AVX512_LANE bool all(Mask m) { return m == 0xFFFF; }
+    TILSEN_AVX512_LANE Mask either(Mask a, Mask b) { return static_cast<Mask>(a | b); }
+    TILSEN_AVX512_LANE Mask butNot(Mask a, Mask b) { return static_cast<Mask>(a & ~b); }
     TILSEN_AVX512_LANE Word select(Mask m, Word a, Word b) {
         return _mm512_mask_mov_epi32(b, m, a);
     }

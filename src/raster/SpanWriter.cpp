@@ -67,6 +67,11 @@ void compositing::underRunSse2(uint32_t* pixel, int32_t count, uint32_t src) {
     underRunScalar(pixel + done, count - done, src);
 }
 
+void compositing::underEightSse2(uint32_t* pixel, uint64_t alphas, int32_t count, int32_t room,
+                                 uint32_t full) {
+    sse2::CoverageLanes<pixellanes::Sse2>(full).under(pixel, alphas, count, room);
+}
+
 #if TILSEN_X86_64
 TILSEN_AVX2_TARGET void compositing::underRunAvx2(uint32_t* pixel, int32_t count, uint32_t src) {
     const int32_t done = avx2::underRunLanes<pixellanes::Avx2>(pixel, count, src);
@@ -81,9 +86,8 @@ TILSEN_AVX512_TARGET void compositing::underRunAvx512(uint32_t* pixel, int32_t c
 }
 
 TILSEN_AVX2_TARGET void compositing::underEightAvx2(uint32_t* pixel, uint64_t alphas, int32_t count,
-                                                    uint32_t full) {
-    const avx2::CoverageLanes<pixellanes::Avx2> lanes(full);
-    lanes.under(pixel, alphas, count);
+                                                    int32_t room, uint32_t full) {
+    avx2::CoverageLanes<pixellanes::Avx2>(full).under(pixel, alphas, count, room);
     pixellanes::Avx2::leave();
 }
 #endif

@@ -19,13 +19,18 @@
 #include "raster/Rasterizer.h"
 #include "raster/RowBlocks.h"
 
+#if TILSEN_SSE2
+// The pixel kernels at SSE2's and AVX2's widths, for the row writer's words.
+namespace sweepsse2 {
+#include "raster/PixelKernels.inl"
+} // namespace sweepsse2
 #if TILSEN_X86_64
-// The pixel kernels at AVX2's width, for the row writer's words.
 TILSEN_TARGET_AVX2_BEGIN
 namespace sweepavx2 {
 #include "raster/PixelKernels.inl"
 } // namespace sweepavx2
 TILSEN_TARGET_END
+#endif
 #endif
 
 namespace {
@@ -138,8 +143,9 @@ private:
 // the order does not change any pixel. A row starts with no winding and ends at its last
 // crossing pixel.
 //
-// composite(pixels, alphas, count) puts the colour under count <= 8 pixels, pixel i at the
-// alpha in byte i of alphas.
+// composite(pixels, alphas, count, room) puts the colour under count <= 8 pixels, pixel i
+// at the alpha in byte i of alphas (the bytes past count are 0); room (count <= room <= 8)
+// pixels are the row's, which it may load and store back.
 template <bool kEvenOdd, bool kBlocked, class Composite> class RowWriter {
 public:
     RowWriter(SolidSpans& solidSpans, const Composite& compositeWord)
@@ -216,7 +222,8 @@ private:
             if constexpr (kBlocked) {
                 rowblocks::prepare(*rowBlocks, rowPixels, spans.rowWidth(), wordStart, count);
             }
-            composite(rowPixels + wordStart, alphas, count);
+            composite(rowPixels + wordStart, alphas, count,
+                      std::min(kWord, spans.rowWidth() - wordStart));
             alphas = 0;
         }
         wordStart = next;
@@ -314,12 +321,26 @@ __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writ
 template <bool kEvenOdd, bool kBlocked, class Source>
 void sweepSolidScalar(const Source& source, SolidSpans& spans) {
     const uint32_t full = spans.colour();
-    const auto composite = [full](uint32_t* pixels, uint64_t alphas, int32_t n) {
+    const auto composite = [full](uint32_t* pixels, uint64_t alphas, int32_t n, int32_t) {
         compositing::underEightScalar(pixels, alphas, n, full);
     };
     RowWriter<kEvenOdd, kBlocked, decltype(composite)> writer(spans, composite);
     source(writer);
 }
+
+#if TILSEN_SSE2
+// sweepSolidScalar with each word of alphas composited four pixels a step; only at
+// cpu::SimdLevel::sse2 and above.
+template <bool kEvenOdd, bool kBlocked, class Source>
+__attribute__((flatten)) void sweepSolidSse2(const Source& source, SolidSpans& spans) {
+    const sweepsse2::CoverageLanes<pixellanes::Sse2> lanes(spans.colour());
+    const auto composite = [&lanes](uint32_t* pixels, uint64_t alphas, int32_t n, int32_t room) {
+        lanes.under(pixels, alphas, n, room);
+    };
+    RowWriter<kEvenOdd, kBlocked, decltype(composite)> writer(spans, composite);
+    source(writer);
+}
+#endif
 
 #if TILSEN_X86_64
 // sweepSolidScalar with each word of alphas composited in one step; only at
@@ -328,38 +349,57 @@ template <bool kEvenOdd, bool kBlocked, class Source>
 TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepSolidAvx2(const Source& source,
                                                                 SolidSpans& spans) {
     const sweepavx2::CoverageLanes<pixellanes::Avx2> lanes(spans.colour());
-    const auto composite = [&lanes](uint32_t* pixels, uint64_t alphas, int32_t n)
-                               TILSEN_AVX2_TARGET { lanes.under(pixels, alphas, n); };
+    const auto composite = [&lanes](uint32_t* pixels, uint64_t alphas, int32_t n, int32_t room)
+                               TILSEN_AVX2_TARGET { lanes.under(pixels, alphas, n, room); };
     RowWriter<kEvenOdd, kBlocked, decltype(composite)> writer(spans, composite);
     source(writer);
     pixellanes::Avx2::leave();
 }
 #endif
 
+// The sweep of one width under a fill's rule and the target's blocks: sweep is
+// sweepSolid<Width>, called as sweep.template operator()<kEvenOdd, kBlocked>().
+template <class Sweep> void byRule(const Sweep& sweep, bool evenOdd, bool blocked) {
+    if (blocked) {
+        evenOdd ? sweep.template operator()<true, true>()
+                : sweep.template operator()<false, true>();
+    } else {
+        evenOdd ? sweep.template operator()<true, false>()
+                : sweep.template operator()<false, false>();
+    }
+}
+
 // Either sweep of a solid fill under its rule, the widest way cpu::level() allows.
 template <class Source>
 void sweepSolidFill(const Source& source, SolidSpans& spans, FillRule rule) {
     const bool evenOdd = rule == FillRule::kEvenOdd;
     const bool blocked = spans.blocked();
+#if TILSEN_SSE2
+    const cpu::SimdLevel level = cpu::level();
 #if TILSEN_X86_64
-    if (cpu::level() >= cpu::SimdLevel::avx2) {
-        if (blocked) {
-            evenOdd ? sweepSolidAvx2<true, true>(source, spans)
-                    : sweepSolidAvx2<false, true>(source, spans);
-        } else {
-            evenOdd ? sweepSolidAvx2<true, false>(source, spans)
-                    : sweepSolidAvx2<false, false>(source, spans);
-        }
+    if (level >= cpu::SimdLevel::avx2) {
+        byRule(
+            [&]<bool kEvenOdd, bool kBlocked>() {
+                sweepSolidAvx2<kEvenOdd, kBlocked>(source, spans);
+            },
+            evenOdd, blocked);
         return;
     }
 #endif
-    if (blocked) {
-        evenOdd ? sweepSolidScalar<true, true>(source, spans)
-                : sweepSolidScalar<false, true>(source, spans);
-    } else {
-        evenOdd ? sweepSolidScalar<true, false>(source, spans)
-                : sweepSolidScalar<false, false>(source, spans);
+    if (level >= cpu::SimdLevel::sse2) {
+        byRule(
+            [&]<bool kEvenOdd, bool kBlocked>() {
+                sweepSolidSse2<kEvenOdd, kBlocked>(source, spans);
+            },
+            evenOdd, blocked);
+        return;
     }
+#endif
+    byRule(
+        [&]<bool kEvenOdd, bool kBlocked>() {
+            sweepSolidScalar<kEvenOdd, kBlocked>(source, spans);
+        },
+        evenOdd, blocked);
 }
 
 } // namespace

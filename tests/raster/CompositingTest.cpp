@@ -133,10 +133,17 @@ TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
 // Every way of compositing up to eight pixels at per-pixel alphas against writeSolidSpan's
 // definition one pixel at a time (a transparent colour leaves the pixel alone, damaged
 // pixels included), over every kind of pixel and alpha, colours so faint that low alphas
-// scale them to nothing, and every count; the pixels past the count stay untouched.
+// scale them to nothing, and every count and room; the pixels past the count, loaded and
+// stored back by the wide ways where the room lets them, stay exactly as they were.
 TEST(Compositing, EveryEightPixelStepMatchesThePixelByPixelBlend) {
-    using EightWay = void (*)(uint32_t*, uint64_t, int32_t, uint32_t);
-    std::vector<EightWay> ways = {compositing::underEightScalar};
+    using EightWay = void (*)(uint32_t*, uint64_t, int32_t, int32_t, uint32_t);
+    std::vector<EightWay> ways = {[](uint32_t* pixel, uint64_t alphas, int32_t count, int32_t,
+                                     uint32_t full) {
+        compositing::underEightScalar(pixel, alphas, count, full);
+    }};
+#if TILSEN_SSE2
+    ways.push_back(compositing::underEightSse2);
+#endif
 #if TILSEN_X86_64
     if (cpu::machineLevel() >= cpu::SimdLevel::avx2) {
         ways.push_back(compositing::underEightAvx2);
@@ -146,14 +153,19 @@ TEST(Compositing, EveryEightPixelStepMatchesThePixelByPixelBlend) {
     for (const EightWay way : ways) {
         for (int trial = 0; trial < 6000; ++trial) {
             const int32_t count = trial % 9;
+            const int32_t room = count + (trial / 9) % (9 - count);
             constexpr uint32_t kSentinel = 0x12345678u;
             std::vector<uint32_t> row(9, kSentinel);
             const uint32_t same = randomPixel(rng);
-            for (int32_t i = 0; i < count; ++i) {
+            for (int32_t i = 0; i < room; ++i) {
                 row[static_cast<size_t>(i)] = trial % 3 == 0 ? same : randomPixel(rng);
             }
+            // Now and then an empty pixel that still holds colour bytes.
+            if (trial % 7 == 6 && room > 0) {
+                row[static_cast<size_t>(trial % room)] = randomPixel(rng) & 0x00FFFFFFu;
+            }
             uint64_t alphas = 0;
-            for (int32_t i = 0; i < 8; ++i) {
+            for (int32_t i = 0; i < count; ++i) {
                 const int kind = std::uniform_int_distribution<int>(0, 3)(rng);
                 const uint64_t a = kind == 0 ? 0
                                    : kind == 1
@@ -173,7 +185,7 @@ TEST(Compositing, EveryEightPixelStepMatchesThePixelByPixelBlend) {
                     underPlain(expected.data() + i, 1, src);
                 }
             }
-            way(row.data(), alphas, count, full);
+            way(row.data(), alphas, count, room, full);
             ASSERT_EQ(row, expected) << "trial " << trial << " colour " << std::hex << full;
         }
     }
