@@ -4,22 +4,24 @@
 
 #include <cstdint>
 
-// One pixel's crossings: the shares (255 - position) of those running down and of those
-// running up, and how many more run down than up.
-struct PixelSums {
-    uint32_t down;
-    uint32_t up;
-    int32_t wind;
-    uint32_t unused;
+// The crossings of eight neighbouring pixels of a row, field by field, so that a sweep
+// takes each field of all eight in one load: per pixel the shares (255 - position) of
+// those running down and of those running up, and how many more run down than up.
+struct SumsBlock {
+    static constexpr int32_t kPixels = 8;
+    uint32_t down[kPixels];
+    uint32_t up[kPixels];
+    int32_t wind[kPixels];
 };
 
-// rows x stride sums of the pixels from (firstRow, firstColumn) on, and per row `words`
+// rows x stride sums of the pixels from (firstRow, firstColumn) on, pixel (r, x) in lane
+// x % 8 of block (r * stride + x) / 8 (stride is a whole number of blocks), and per row `words`
 // words (wordStride apart) of two bitmaps of the pixels that hold crossings: one for the
 // cells at even places of the store and one for those at odd places, so that neighbouring
 // cells (often in one word) do not wait for each other's updates. Bit b of a row's word w
 // is column firstColumn + 64w + b.
 struct PixelGrid {
-    PixelSums* sums;
+    SumsBlock* sums;
     uint64_t* even;
     uint64_t* odd;
     int32_t rows;

@@ -114,16 +114,23 @@ public:
                                               int32_t room) const {
         int32_t i = 0;
         for (; i + V::kPixels <= room; i += V::kPixels) {
-            step(pixel + i, alphas >> (8 * i));
+            step(pixel + i, V::spreadBytes(alphas >> (8 * i)));
         }
         if (i < count) {
             compositing::underEightScalar(pixel + i, alphas >> (8 * i), count - i, full);
         }
     }
 
+    // The colour under V::kPixels pixels from at, pixel i at the coverage (0..255) in 32-bit
+    // lane i of alphas.
+    __attribute__((always_inline)) void underLanes(uint32_t* at, Word alphas) const {
+        const Word twice = V::bitOr(alphas, V::template shiftLeft32<8>(alphas));
+        step(at, V::bitOr(twice, V::template shiftLeft32<16>(twice)));
+    }
+
 private:
-    __attribute__((always_inline)) void step(uint32_t* at, uint64_t alphas) const {
-        const Word coverage = V::spreadBytes(alphas);
+    // coverage holds each lane's coverage in all four of its bytes.
+    __attribute__((always_inline)) void step(uint32_t* at, Word coverage) const {
         const Word d = V::load(at);
         const Word da = V::bitAnd(d, alphaMask);
         // Opaque pixels and lanes of no coverage are final.

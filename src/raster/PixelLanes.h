@@ -78,6 +78,31 @@ struct Sse2 {
         return _mm_slli_epi32(v, kBits);
     }
     TILSEN_SSE2_LANE Word minBytes(Word a, Word b) { return _mm_min_epu8(a, b); }
+    // The sweep's integer operations on 32-bit lanes (and 64-bit ones for products).
+    TILSEN_SSE2_LANE Word add32(Word a, Word b) { return _mm_add_epi32(a, b); }
+    TILSEN_SSE2_LANE Word sub32(Word a, Word b) { return _mm_sub_epi32(a, b); }
+    TILSEN_SSE2_LANE Word bitXor(Word a, Word b) { return _mm_xor_si128(a, b); }
+    TILSEN_SSE2_LANE Mask greater32(Word a, Word b) { return _mm_cmpgt_epi32(a, b); }
+    template <int kBits> TILSEN_SSE2_LANE Word shiftRightSigned32(Word v) {
+        return _mm_srai_epi32(v, kBits);
+    }
+    // Lane i: the sum of lanes 0..i.
+    TILSEN_SSE2_LANE Word prefixSum32(Word v) {
+        v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
+        return _mm_add_epi32(v, _mm_slli_si128(v, 8));
+    }
+    TILSEN_SSE2_LANE int32_t lastLane32(Word v) {
+        return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3)));
+    }
+    TILSEN_SSE2_LANE Word laneIndex() { return _mm_setr_epi32(0, 1, 2, 3); }
+    // The 64-bit products of the even 32-bit lanes, unsigned.
+    TILSEN_SSE2_LANE Word mulEvenU32(Word a, Word b) { return _mm_mul_epu32(a, b); }
+    template <int kBits> TILSEN_SSE2_LANE Word shiftRight64(Word v) {
+        return _mm_srli_epi64(v, kBits);
+    }
+    template <int kBits> TILSEN_SSE2_LANE Word shiftLeft64(Word v) {
+        return _mm_slli_epi64(v, kBits);
+    }
     // Nothing to clear after 128-bit code.
     TILSEN_SSE2_LANE void leave() {}
 };
@@ -137,6 +162,32 @@ struct Avx2 {
         return _mm256_slli_epi32(v, kBits);
     }
     TILSEN_AVX2_LANE Word minBytes(Word a, Word b) { return _mm256_min_epu8(a, b); }
+    TILSEN_AVX2_LANE Word add32(Word a, Word b) { return _mm256_add_epi32(a, b); }
+    TILSEN_AVX2_LANE Word sub32(Word a, Word b) { return _mm256_sub_epi32(a, b); }
+    TILSEN_AVX2_LANE Word bitXor(Word a, Word b) { return _mm256_xor_si256(a, b); }
+    TILSEN_AVX2_LANE Mask greater32(Word a, Word b) { return _mm256_cmpgt_epi32(a, b); }
+    template <int kBits> TILSEN_AVX2_LANE Word shiftRightSigned32(Word v) {
+        return _mm256_srai_epi32(v, kBits);
+    }
+    // Summed within each half, then the low half's total added to the high half's lanes.
+    TILSEN_AVX2_LANE Word prefixSum32(Word v) {
+        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 4));
+        v = _mm256_add_epi32(v, _mm256_slli_si256(v, 8));
+        const __m256i lastOfHalves = _mm256_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+        return _mm256_add_epi32(v, _mm256_permute2x128_si256(lastOfHalves, lastOfHalves, 0x08));
+    }
+    TILSEN_AVX2_LANE int32_t lastLane32(Word v) {
+        return _mm_cvtsi128_si32(
+            _mm_shuffle_epi32(_mm256_extracti128_si256(v, 1), _MM_SHUFFLE(3, 3, 3, 3)));
+    }
+    TILSEN_AVX2_LANE Word laneIndex() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
+    TILSEN_AVX2_LANE Word mulEvenU32(Word a, Word b) { return _mm256_mul_epu32(a, b); }
+    template <int kBits> TILSEN_AVX2_LANE Word shiftRight64(Word v) {
+        return _mm256_srli_epi64(v, kBits);
+    }
+    template <int kBits> TILSEN_AVX2_LANE Word shiftLeft64(Word v) {
+        return _mm256_slli_epi64(v, kBits);
+    }
     // The upper halves are cleared before any SSE code runs again: left dirty, they slow
     // every later SSE instruction on some processors.
     TILSEN_AVX2_LANE void leave() { _mm256_zeroupper(); }

@@ -18,7 +18,7 @@
 class Path;
 class Paint;
 class Transform2D;
-struct PixelSums;
+struct SumsBlock;
 struct RowBlocks;
 
 // How coverage becomes alpha: even-odd, or non-zero winding.
@@ -200,7 +200,7 @@ private:
     struct FreeDeleter {
         void operator()(void* memory) const;
     };
-    std::unique_ptr<PixelSums[], FreeDeleter> pixelSums;
+    std::unique_ptr<SumsBlock[], FreeDeleter> pixelSums;
     std::unique_ptr<uint64_t[], FreeDeleter> pixelBits;
     int64_t pixelSumsSize = 0;
     int64_t pixelBitsSize = 0;

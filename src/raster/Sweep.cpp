@@ -19,20 +19,6 @@
 #include "raster/Rasterizer.h"
 #include "raster/RowBlocks.h"
 
-#if TILSEN_SSE2
-// The pixel kernels at SSE2's and AVX2's widths, for the row writer's words.
-namespace sweepsse2 {
-#include "raster/PixelKernels.inl"
-} // namespace sweepsse2
-#if TILSEN_X86_64
-TILSEN_TARGET_AVX2_BEGIN
-namespace sweepavx2 {
-#include "raster/PixelKernels.inl"
-} // namespace sweepavx2
-TILSEN_TARGET_END
-#endif
-#endif
-
 namespace {
 
 constexpr int32_t kHalfScanline = 128;
@@ -133,6 +119,24 @@ private:
     uint32_t full;
     uint32_t fullAlpha;
 };
+
+#if TILSEN_SSE2
+// The pixel kernels and the block sweep at SSE2's and AVX2's widths.
+namespace sweepsse2 {
+#include "raster/PixelKernels.inl"
+// After the kernels it composites with.
+#include "raster/BlockSweep.inl"
+} // namespace sweepsse2
+#if TILSEN_X86_64
+TILSEN_TARGET_AVX2_BEGIN
+namespace sweepavx2 {
+#include "raster/PixelKernels.inl"
+// After the kernels it composites with.
+#include "raster/BlockSweep.inl"
+} // namespace sweepavx2
+TILSEN_TARGET_END
+#endif
+#endif
 
 // The alphas of one row of a solid fill, pixel by pixel from left to right, eight pixels
 // at a time in one word: a crossing pixel gets its coverage from the winding carried in
@@ -275,7 +279,7 @@ __attribute__((always_inline)) inline void sweepCells(const Cell* it, const Cell
 template <class Writer>
 __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writer& writer) {
     // Copied out of grid: the stores below could alias its fields.
-    PixelSums* const sums = grid.sums;
+    SumsBlock* const sums = grid.sums;
     uint64_t* const evenBits = grid.even;
     uint64_t* const oddBits = grid.odd;
     const int32_t rows = grid.rows;
@@ -287,7 +291,7 @@ __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writ
     for (int32_t r = 0; r < rows; ++r) {
         uint64_t* const even = evenBits + r * wordStride;
         uint64_t* const odd = oddBits + r * wordStride;
-        PixelSums* const rowSums = sums + r * stride;
+        SumsBlock* const rowSums = sums + r * stride / SumsBlock::kPixels;
         bool started = false;
         for (int32_t w = 0; w < words; ++w) {
             uint64_t bits = even[w] | odd[w];
@@ -299,15 +303,20 @@ __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writ
             do {
                 const int32_t x = 64 * w + std::countr_zero(bits);
                 bits &= bits - 1u;
-                PixelSums& at = rowSums[x];
-                const PixelSums pixel = at;
-                at = PixelSums{};
+                SumsBlock& block = rowSums[x / SumsBlock::kPixels];
+                const int32_t lane = x % SumsBlock::kPixels;
+                const uint32_t down = block.down[lane];
+                const uint32_t up = block.up[lane];
+                const int32_t wind = block.wind[lane];
+                block.down[lane] = 0;
+                block.up[lane] = 0;
+                block.wind[lane] = 0;
                 const int32_t col = firstColumn + x;
                 if (!started) {
                     writer.startRow(static_cast<uint32_t>(firstRow + r), col);
                     started = true;
                 }
-                writer.pixel(col, pixel.down, pixel.up, pixel.wind);
+                writer.pixel(col, down, up, wind);
             } while (bits != 0);
         }
         if (started) {
@@ -402,6 +411,62 @@ void sweepSolidFill(const Source& source, SolidSpans& spans, FillRule rule) {
         evenOdd, blocked);
 }
 
+#if TILSEN_SSE2
+// Either rule's block sweep over the grids grids() hands to its argument, at SSE2's width.
+template <bool kEvenOdd, bool kBlocked, class Grids>
+__attribute__((flatten)) void sweepBlocksSse2(const Grids& grids, SolidSpans& spans) {
+    const sweepsse2::BlockSweep<pixellanes::Sse2, kEvenOdd, kBlocked> sweep(spans);
+    grids([&sweep](const PixelGrid& grid) { sweep.sweep(grid); });
+}
+#endif
+
+#if TILSEN_X86_64
+template <bool kEvenOdd, bool kBlocked, class Grids>
+TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepBlocksAvx2(const Grids& grids,
+                                                                 SolidSpans& spans) {
+    const sweepavx2::BlockSweep<pixellanes::Avx2, kEvenOdd, kBlocked> sweep(spans);
+    grids([&sweep](const PixelGrid& grid) TILSEN_AVX2_TARGET { sweep.sweep(grid); });
+    pixellanes::Avx2::leave();
+}
+#endif
+
+// A solid fill's summed pixels, each grid grids() hands to its argument in turn (and
+// leaves all zero), the widest way cpu::level() allows.
+template <class Grids> void sweepSummedFill(const Grids& grids, SolidSpans& spans, FillRule rule) {
+    const bool evenOdd = rule == FillRule::kEvenOdd;
+    const bool blocked = spans.blocked();
+#if TILSEN_SSE2
+    const cpu::SimdLevel level = cpu::level();
+#if TILSEN_X86_64
+    if (level >= cpu::SimdLevel::avx2) {
+        byRule(
+            [&]<bool kEvenOdd, bool kBlocked>() {
+                sweepBlocksAvx2<kEvenOdd, kBlocked>(grids, spans);
+            },
+            evenOdd, blocked);
+        return;
+    }
+#endif
+    if (level >= cpu::SimdLevel::sse2) {
+        byRule(
+            [&]<bool kEvenOdd, bool kBlocked>() {
+                sweepBlocksSse2<kEvenOdd, kBlocked>(grids, spans);
+            },
+            evenOdd, blocked);
+        return;
+    }
+#endif
+    byRule(
+        [&]<bool kEvenOdd, bool kBlocked>() {
+            sweepSolidScalar<kEvenOdd, kBlocked>(
+                [&grids](auto& writer) {
+                    grids([&writer](const PixelGrid& grid) { sweepGrid(grid, writer); });
+                },
+                spans);
+        },
+        evenOdd, blocked);
+}
+
 } // namespace
 
 int32_t Rasterizer::nonZeroAlpha(int32_t v) {
@@ -434,7 +499,7 @@ cellword::Extent extentOf(const Cell* first, const Cell* last) {
 // Adds cells (all inside the grid's pixels) to their pixels' sums and marks them in the
 // bitmaps, cells at even places in one and at odd places in the other.
 void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
-    PixelSums* const sums = grid.sums;
+    SumsBlock* const sums = grid.sums;
     const std::ptrdiff_t stride = grid.stride;
     const std::ptrdiff_t words = grid.wordStride;
     const auto firstRow = static_cast<uint32_t>(grid.firstRow);
@@ -444,10 +509,12 @@ void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
         const auto x = static_cast<std::ptrdiff_t>(cellword::column(c) - firstColumn);
         const uint32_t share = kMaxPosition - cellword::position(c);
         const uint32_t isDown = c & cellword::kDownBit;
-        PixelSums& at = sums[r * stride + x];
-        at.down += share & (0u - isDown);
-        at.up += share & (isDown - 1u);
-        at.wind += 2 * static_cast<int32_t>(isDown) - 1;
+        const std::ptrdiff_t at = r * stride + x;
+        SumsBlock& block = sums[at / SumsBlock::kPixels];
+        const std::ptrdiff_t lane = at % SumsBlock::kPixels;
+        block.down[lane] += share & (0u - isDown);
+        block.up[lane] += share & (isDown - 1u);
+        block.wind[lane] += 2 * static_cast<int32_t>(isDown) - 1;
         bits[r * words + x / 64] |= uint64_t{1} << (x % 64);
     };
     uint64_t* const even = grid.even;
@@ -470,12 +537,17 @@ void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
 constexpr int64_t kWholeGridBytes = 1024 * 1024;
 constexpr int64_t kStripBytes = 192 * 1024;
 constexpr int32_t kMostStripRows = 64;
+constexpr int64_t kSumBytesPerPixel = sizeof(SumsBlock) / SumsBlock::kPixels;
+
+// pixels rounded up to whole blocks of sums.
+int32_t wholeBlocks(int32_t pixels) {
+    return (pixels + SumsBlock::kPixels - 1) / SumsBlock::kPixels * SumsBlock::kPixels;
+}
 
 // Rows per strip for sums stride pixels wide: a power of two, 1..kMostStripRows.
 int32_t stripRowsFor(int32_t stride) {
     int32_t rows = 1;
-    while (rows < kMostStripRows &&
-           int64_t{2} * rows * stride * static_cast<int64_t>(sizeof(PixelSums)) <= kStripBytes) {
+    while (rows < kMostStripRows && int64_t{2} * rows * stride * kSumBytesPerPixel <= kStripBytes) {
         rows *= 2;
     }
     return rows;
@@ -513,15 +585,15 @@ void sweepStrips(const Cell* first, const Cell* last, Cell* scratch, const Pixel
     bucketStrips(first, last, static_cast<uint32_t>(extent.firstRow), shift, strips, scratch);
     PixelGrid strip = extent;
     strip.odd = strip.even + static_cast<std::ptrdiff_t>(stripRows) * strip.wordStride;
-    sweepSolidFill(
-        [&](auto& writer) {
+    sweepSummedFill(
+        [&](auto&& sweepGrid) {
             uint32_t start = 0;
             for (int32_t s = 0; s < strips; ++s) {
                 const uint32_t end = stripEnds[s];
                 strip.firstRow = extent.firstRow + s * stripRows;
                 strip.rows = std::min(stripRows, extent.rows - s * stripRows);
                 addCells(scratch + start, scratch + end, strip);
-                sweepGrid(strip, writer);
+                sweepGrid(strip);
                 start = end;
             }
         },
@@ -535,13 +607,13 @@ bool Rasterizer::reserveSums() {
         return false;
     }
     const int32_t words = (width + 63) / 64;
-    const int64_t pixelCount = int64_t{width} * height;
+    const int64_t blockCount = int64_t{wholeBlocks(width) / SumsBlock::kPixels} * height;
     const int64_t wordCount = int64_t{2} * height * words;
     // calloc: the arrays start all zero, and pages no fill touches are never written.
-    if (pixelCount > pixelSumsSize) {
-        pixelSums.reset(static_cast<PixelSums*>(
-            std::calloc(static_cast<std::size_t>(pixelCount), sizeof(PixelSums))));
-        pixelSumsSize = pixelSums != nullptr ? pixelCount : 0;
+    if (blockCount > pixelSumsSize) {
+        pixelSums.reset(static_cast<SumsBlock*>(
+            std::calloc(static_cast<std::size_t>(blockCount), sizeof(SumsBlock))));
+        pixelSumsSize = pixelSums != nullptr ? blockCount : 0;
     }
     if (wordCount > pixelBitsSize) {
         pixelBits.reset(static_cast<uint64_t*>(
@@ -554,11 +626,11 @@ bool Rasterizer::reserveSums() {
 namespace {
 
 // The sums and bitmaps of the whole target, laid out row by row.
-PixelGrid targetGrid(PixelSums* sums, uint64_t* bits, int32_t width, int32_t height) {
+PixelGrid targetGrid(SumsBlock* sums, uint64_t* bits, int32_t width, int32_t height) {
     PixelGrid grid{};
     grid.sums = sums;
     grid.rows = height;
-    grid.stride = width;
+    grid.stride = wholeBlocks(width);
     grid.wordStride = (width + 63) / 64;
     grid.words = grid.wordStride;
     grid.even = bits;
@@ -614,12 +686,12 @@ bool Rasterizer::sweepDirect() {
         grid.firstRow = static_cast<int32_t>(e.minRow);
         grid.rows = static_cast<int32_t>(e.maxRow - e.minRow + 1);
         grid.firstColumn = static_cast<int32_t>(e.minColumn);
-        grid.stride = static_cast<int32_t>(e.maxColumn - e.minColumn + 1);
+        grid.stride = wholeBlocks(static_cast<int32_t>(e.maxColumn - e.minColumn + 1));
         grid.words = (grid.stride + 63) / 64;
         grid.wordStride = grid.words;
         grid.even = pixelBits.get();
         const int32_t stripRows = stripRowsFor(grid.stride);
-        const int64_t gridBytes = int64_t{grid.rows} * grid.stride * int64_t{sizeof(PixelSums)};
+        const int64_t gridBytes = int64_t{grid.rows} * grid.stride * kSumBytesPerPixel;
         if (gridBytes > kWholeGridBytes && grid.rows > stripRows) {
             sweepStrips(cells.get(), cellEnd, sortScratch.get(), grid, stripRows, spans, fillRule);
             return true;
@@ -639,11 +711,11 @@ bool Rasterizer::sweepDirect() {
         grid.firstColumn = 64 * firstWord;
         grid.words = static_cast<int32_t>(e.maxColumn / 64) - firstWord + 1;
         const std::ptrdiff_t rowOffset = static_cast<std::ptrdiff_t>(grid.firstRow);
-        grid.sums += rowOffset * whole.stride + grid.firstColumn;
+        grid.sums += (rowOffset * whole.stride + grid.firstColumn) / SumsBlock::kPixels;
         grid.even += rowOffset * whole.wordStride + firstWord;
         grid.odd += rowOffset * whole.wordStride + firstWord;
     }
-    sweepSolidFill([&grid](auto& writer) { sweepGrid(grid, writer); }, spans, fillRule);
+    sweepSummedFill([&grid](auto&& sweepGrid) { sweepGrid(grid); }, spans, fillRule);
     return true;
 }
 

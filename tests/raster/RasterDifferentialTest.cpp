@@ -17,6 +17,7 @@
 #include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
+#include "raster/CellWord.h"
 #include "raster/Rasterizer.h"
 #include "support/PlainRasterizer.h"
 #include "support/RasterHarness.h"
@@ -233,6 +234,69 @@ TEST_P(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
     shapes.back().paths.push_back(randomPath(rng, 160.0f, 100.0f, 150.0f));
     expectSamePixels(shapes, FillRule::kEvenOdd, 0xFF000000u, skewed, "transformed");
     expectSamePixels(shapes, FillRule::kNonZero, 0xFF203040u, Transform2D{}, "many cells");
+}
+
+// Cells handed in as they are, summed (sweepDirect) and sorted (sortCells, sweep), make the
+// same pixels: rows whose winding never comes back to zero (a row ends at its last crossing
+// pixel, whatever it carries), crossings in the target's last columns, translucent and
+// opaque colours over what earlier cells drew, and one pixel crossed so often that its
+// shares sum past 2^25.
+TEST_P(TunedRaster, SummedCellsMatchSortedCellsWhereRowsDoNotClose) {
+    std::mt19937 rng(4242u);
+    for (const int width : {320, 1100}) {
+        constexpr int kRows = 120;
+        for (const FillRule rule : {FillRule::kEvenOdd, FillRule::kNonZero}) {
+            std::vector<uint32_t> summed(static_cast<size_t>(width * kRows));
+            std::vector<uint32_t> sorted(summed.size());
+            Rasterizer a;
+            Rasterizer b;
+            a.setTarget(summed.data(), width, kRows, width);
+            b.setTarget(sorted.data(), width, kRows, width);
+            a.clear();
+            b.clear();
+            for (int fill = 0; fill < 6; ++fill) {
+                std::vector<Cell> cells;
+                const int count = std::uniform_int_distribution<int>(1, 4000)(rng);
+                for (int i = 0; i < count; ++i) {
+                    const auto row = std::uniform_int_distribution<uint32_t>(0, kRows - 1)(rng);
+                    // One crossing in four in the last nine columns.
+                    const auto column = i % 4 == 0
+                                            ? static_cast<uint32_t>(width - 1) -
+                                                  std::uniform_int_distribution<uint32_t>(0, 8)(rng)
+                                            : std::uniform_int_distribution<uint32_t>(
+                                                  0, static_cast<uint32_t>(width - 1))(rng);
+                    cells.push_back(cellword::pack(
+                        row, column, std::uniform_int_distribution<uint32_t>(0, 255)(rng),
+                        std::uniform_int_distribution<int>(0, 1)(rng) == 1));
+                }
+                if (fill == 3) {
+                    // 140,000 crossings down through pixel (21, 7), their shares summing
+                    // to 35.7 million, and 100,000 up.
+                    for (int i = 0; i < 140000; ++i) {
+                        cells.push_back(cellword::pack(7, 21, 0, true));
+                        if (i % 7 < 5) {
+                            cells.push_back(cellword::pack(7, 21, 1 + i % 3, false));
+                        }
+                    }
+                }
+                SolidPaint paint(fill % 2 == 0 ? 0xFF3060A0u : 0x80402010u);
+                a.beginCells();
+                b.beginCells();
+                ASSERT_TRUE(a.appendCells(cells.data(), cells.data() + cells.size()));
+                ASSERT_TRUE(b.appendCells(cells.data(), cells.data() + cells.size()));
+                a.setSweepPaint(&paint, rule);
+                b.setSweepPaint(&paint, rule);
+                ASSERT_TRUE(a.sweepDirect());
+                b.sortCells();
+                b.sweep();
+            }
+            for (size_t i = 0; i < summed.size(); ++i) {
+                ASSERT_EQ(summed[i], sorted[i])
+                    << "width " << width << ", pixel (" << i % static_cast<size_t>(width) << ", "
+                    << i / static_cast<size_t>(width) << ")";
+            }
+        }
+    }
 }
 
 TEST_P(TunedRaster, ResolveOverBlackMatchesPlainForEveryAlphaAndDamagedColours) {

@@ -1,0 +1,202 @@
+// The sweep of summed pixels in lanes, written once over a lane-traits type V as
+// raster/PixelKernels.inl is, and included with it once per width into the sweep's own
+// namespaces (raster/Sweep.cpp), after the sweep's SolidSpans, RowBlocks and coverage
+// helpers. No include guard.
+
+// The summed pixels of a fill (as sweepGrid takes them) a block of eight at a time, in
+// steps of V::kPixels lanes. The winding each pixel carries in is a running sum across the
+// lanes, so a block's coverage, crossing pixels and the pixels between them alike, comes
+// out of one formula with no branch per pixel; the stretches between blocks are runs of
+// the winding carried, composited as one colour. Every pixel comes out as RowWriter makes
+// it: a row starts with no winding and ends at its last crossing pixel.
+template <class V, bool kEvenOdd, bool kBlocked> class BlockSweep {
+public:
+    using Word = typename V::Word;
+    static constexpr int32_t kBlock = SumsBlock::kPixels;
+    static constexpr int32_t kSteps = kBlock / V::kPixels;
+
+    __attribute__((always_inline)) explicit BlockSweep(SolidSpans& solidSpans)
+        : spans(solidSpans), lanes(solidSpans.colour()), zero(V::zero()),
+          k254(V::splat32(kMaxAlpha - 1)), k255(V::splat32(kMaxAlpha)),
+          kPeriodMask(V::splat32(kEvenOddPeriod - 1)), magic(V::splat32(kDivide255)),
+          laneIndex(V::laneIndex()) {}
+
+    // Sweeps the grid and leaves its sums and bitmaps all zero.
+    __attribute__((always_inline)) void sweep(const PixelGrid& grid) const {
+        for (int32_t r = 0; r < grid.rows; ++r) {
+            uint64_t* const even = grid.even + r * static_cast<std::ptrdiff_t>(grid.wordStride);
+            uint64_t* const odd = grid.odd + r * static_cast<std::ptrdiff_t>(grid.wordStride);
+            // The row ends at its last crossing pixel.
+            int32_t lastWord = grid.words - 1;
+            while (lastWord >= 0 && (even[lastWord] | odd[lastWord]) == 0) {
+                --lastWord;
+            }
+            if (lastWord < 0) {
+                continue;
+            }
+            const int32_t last =
+                64 * lastWord + 63 - std::countl_zero(even[lastWord] | odd[lastWord]);
+            const auto y = static_cast<uint32_t>(grid.firstRow + r);
+            Row row{spans.row(y), spans.blocksOf(y), grid.firstColumn, last};
+            SumsBlock* const sums =
+                grid.sums + r * static_cast<std::ptrdiff_t>(grid.stride) / kBlock;
+            int32_t wind = 0;
+            int32_t doneTo = 0;
+            for (int32_t w = 0; w <= lastWord; ++w) {
+                uint64_t bits = even[w] | odd[w];
+                if (bits == 0) {
+                    continue;
+                }
+                even[w] = 0;
+                odd[w] = 0;
+                do {
+                    const int32_t inWord = std::countr_zero(bits) / kBlock;
+                    bits &= ~(uint64_t{0xFF} << (kBlock * inWord));
+                    const int32_t col = 64 * w + kBlock * inWord;
+                    if (wind != 0 && col > doneTo) {
+                        spans.template run<kBlocked>(row.pixels, *row.blocks,
+                                                     row.firstColumn + doneTo, col - doneTo,
+                                                     alphaOf(wind * kHalfScanline));
+                    }
+                    wind = block(sums[col / kBlock], row, col, wind);
+                    doneTo = col + kBlock;
+                } while (bits != 0);
+            }
+        }
+    }
+
+private:
+    // floor(x / 255) for any 32-bit x is (x * kDivide255) >> 39.
+    static constexpr uint32_t kDivide255 = 0x80808081u;
+
+    struct Row {
+        uint32_t* pixels;
+        RowBlocks* blocks;
+        int32_t firstColumn;
+        // The grid column of the row's last crossing pixel.
+        int32_t last;
+    };
+
+    static int32_t alphaOf(int32_t v) {
+        return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
+    }
+
+    // The block of columns col.. of a row, entered with winding wind: composites it,
+    // clears its sums and returns the winding it leaves.
+    __attribute__((always_inline)) int32_t block(SumsBlock& sums, const Row& row, int32_t col,
+                                                 int32_t wind) const {
+        Word alphas[static_cast<std::size_t>(kSteps)];
+        Word any = zero;
+        int32_t carried = wind;
+        for (int32_t s = 0; s < kSteps; ++s) {
+            const int32_t lane = s * V::kPixels;
+            const Word down = V::load(sums.down + lane);
+            const Word up = V::load(sums.up + lane);
+            const Word winds = V::load(reinterpret_cast<const uint32_t*>(sums.wind + lane));
+            // Shares summing past 2^25 would overflow the lanes' products.
+            if (!V::all(V::equal32(V::template shiftRight32<25>(V::bitOr(down, up)), zero))) {
+                return blockOneByOne(sums, row, col, wind);
+            }
+            const Word through = V::prefixSum32(winds);
+            const Word carriedIn =
+                V::add32(V::splat32(static_cast<uint32_t>(carried)), V::sub32(through, winds));
+            carried += V::lastLane32(through);
+            const Word cov = V::add32(V::template shiftLeft32<7>(carriedIn),
+                                      V::sub32(partialCoverage(down), partialCoverage(up)));
+            Word a = alphaLanes(cov);
+            if (col + lane + V::kPixels - 1 > row.last) {
+                a = V::select(V::greater32(laneIndex, V::splat32(static_cast<uint32_t>(
+                                                          row.last - col - lane))),
+                              zero, a);
+            }
+            alphas[s] = a;
+            any = V::bitOr(any, a);
+        }
+        for (int32_t s = 0; s < kSteps; ++s) {
+            const int32_t lane = s * V::kPixels;
+            V::store(sums.down + lane, zero);
+            V::store(sums.up + lane, zero);
+            V::store(reinterpret_cast<uint32_t*>(sums.wind + lane), zero);
+        }
+        if (V::all(V::equal32(any, zero))) {
+            return carried;
+        }
+        const int32_t x = row.firstColumn + col;
+        const int32_t room = std::min(kBlock, spans.rowWidth() - x);
+        if constexpr (kBlocked) {
+            rowblocks::prepare(*row.blocks, row.pixels, spans.rowWidth(), x, room);
+        }
+        if (room == kBlock) {
+            for (int32_t s = 0; s < kSteps; ++s) {
+                lanes.underLanes(row.pixels + x + s * V::kPixels, alphas[s]);
+            }
+        } else {
+            // At the target's right edge: only the pixels that are there.
+            uint32_t each[kBlock];
+            for (int32_t s = 0; s < kSteps; ++s) {
+                V::store(each + s * V::kPixels, alphas[s]);
+            }
+            uint64_t bytes = 0;
+            for (int32_t i = 0; i < kBlock; ++i) {
+                bytes |= static_cast<uint64_t>(each[i]) << (8 * i);
+            }
+            lanes.under(row.pixels + x, bytes, room, room);
+        }
+        return carried;
+    }
+
+    // block() one pixel at a time, for sums too large for the lanes.
+    int32_t blockOneByOne(SumsBlock& sums, const Row& row, int32_t col, int32_t wind) const {
+        uint64_t bytes = 0;
+        for (int32_t i = 0; i < kBlock && col + i <= row.last; ++i) {
+            const int32_t cov = wind * kHalfScanline + partialCoverageOf(sums.down[i]) -
+                                partialCoverageOf(sums.up[i]);
+            wind += sums.wind[i];
+            bytes |= static_cast<uint64_t>(cov != 0 ? alphaOf(cov) : 0) << (8 * i);
+        }
+        sums = SumsBlock{};
+        const int32_t x = row.firstColumn + col;
+        const int32_t room = std::min(kBlock, spans.rowWidth() - x);
+        if (bytes != 0) {
+            if constexpr (kBlocked) {
+                rowblocks::prepare(*row.blocks, row.pixels, spans.rowWidth(), x, room);
+            }
+            lanes.under(row.pixels + x, bytes, room, room);
+        }
+        return wind;
+    }
+
+    // partialCoverageOf in every lane, for sums below 2^25: floor(sum * 128 / 255), the
+    // even lanes' products and the odd lanes' apart.
+    __attribute__((always_inline)) Word partialCoverage(Word sums) const {
+        const Word x = V::template shiftLeft32<7>(sums);
+        const Word even = V::template shiftRight64<39>(V::mulEvenU32(x, magic));
+        const Word odd =
+            V::template shiftRight64<39>(V::mulEvenU32(V::template shiftRight64<32>(x), magic));
+        return V::bitOr(even, V::template shiftLeft64<32>(odd));
+    }
+
+    // alphaOf in every lane.
+    __attribute__((always_inline)) Word alphaLanes(Word cov) const {
+        if constexpr (kEvenOdd) {
+            const Word u = V::bitAnd(cov, kPeriodMask);
+            return V::select(V::greater32(u, k255), V::sub32(kPeriodMask, u), u);
+        } else {
+            // |cov| (the most negative value stays negative, and counts as past 255).
+            const Word sign = V::template shiftRightSigned32<31>(cov);
+            const Word magnitude = V::sub32(V::bitXor(cov, sign), sign);
+            const auto past =
+                V::either(V::greater32(magnitude, k254), V::greater32(zero, magnitude));
+            return V::select(past, k255, magnitude);
+        }
+    }
+
+    SolidSpans& spans;
+    CoverageLanes<V> lanes;
+    Word zero;
+    Word k254;
+    Word k255;
+    Word kPeriodMask;
+    Word magic;
+    Word laneIndex;
+};
