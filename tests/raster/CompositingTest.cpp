@@ -137,10 +137,10 @@ TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
 // stored back by the wide ways where the room lets them, stay exactly as they were.
 TEST(Compositing, EveryEightPixelStepMatchesThePixelByPixelBlend) {
     using EightWay = void (*)(uint32_t*, uint64_t, int32_t, int32_t, uint32_t);
-    std::vector<EightWay> ways = {[](uint32_t* pixel, uint64_t alphas, int32_t count, int32_t,
-                                     uint32_t full) {
-        compositing::underEightScalar(pixel, alphas, count, full);
-    }};
+    std::vector<EightWay> ways = {
+        [](uint32_t* pixel, uint64_t alphas, int32_t count, int32_t, uint32_t full) {
+            compositing::underEightScalar(pixel, alphas, count, full);
+        }};
 #if TILSEN_SSE2
     ways.push_back(compositing::underEightSse2);
 #endif
