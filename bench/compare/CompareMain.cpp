@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -29,6 +30,7 @@
 #if defined(TILSEN_BENCH_BLEND2D)
 #include "BlendFrameRenderer.h"
 #endif
+#include "geometry/Cpu.h"
 #include "movie/MoviePlayer.h"
 #include "raster/Rasterizer.h"
 
@@ -58,6 +60,8 @@ struct Options {
     int32_t threads = 1;
     bool oursOnly = false;
     bool stream = true;
+    // The vector level ours draws at; the machine's own unless --level lowers it.
+    cpu::SimdLevel level = cpu::machineLevel();
     std::string ppmDir; // when set, frame 0 of each renderer is written there
 };
 
@@ -75,12 +79,14 @@ struct MovieResult {
 
 void usage() {
     std::printf("usage: tilsen_compare [--dir DIR] [--rounds N] [--size WxH] [--threads N] "
-                "[--ours-only] [--no-stream] [--ppm DIR] [movie.mvz.gz ...]\n"
+                "[--level L] [--ours-only] [--no-stream] [--ppm DIR] [movie.mvz.gz ...]\n"
                 "  without movies: the four bench movies in DIR (default %s)\n"
                 "  --size: target in pixels (default 320x200, sides up to %d), the movie stretched "
                 "onto it\n"
                 "  --threads: ours through the show's banded painter and Blend2D with that many "
-                "threads (default 1)\n",
+                "threads (default 1)\n"
+                "  --level: ours at a lower vector level: scalar, sse2, avx2 or avx512 (default "
+                "the machine's)\n",
                 TILSEN_BENCH_MOVIE_DIR, kMaxSide);
 }
 
@@ -122,6 +128,21 @@ bool parse(int argc, char** argv, Options& options) {
             }
         } else if (arg == "--threads" && i + 1 < argc) {
             options.threads = std::clamp(std::atoi(argv[++i]), 1, kMaxThreads);
+        } else if (arg == "--level" && i + 1 < argc) {
+            const std::string name = argv[++i];
+            const auto levels = cpu::availableLevels();
+            const auto named = std::find_if(levels.begin(), levels.end(), [&](cpu::SimdLevel l) {
+                std::string known = cpu::levelName(l);
+                std::transform(known.begin(), known.end(), known.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+                return known == name;
+            });
+            if (named == levels.end()) {
+                std::fprintf(stderr, "tilsen_compare: --level '%s' is not one this machine runs\n",
+                             name.c_str());
+                return false;
+            }
+            options.level = *named;
         } else if (arg == "--ours-only") {
             options.oursOnly = true;
         } else if (arg == "--ppm" && i + 1 < argc) {
@@ -518,6 +539,7 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, options)) {
         return 2;
     }
+    const cpu::ScopedLevel level(options.level);
     std::vector<MovieResult> results;
     for (const std::string& path : options.movies) {
         MovieResult result;
