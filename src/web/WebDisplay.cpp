@@ -3,6 +3,7 @@
 #include "web/WebDisplay.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "driver/FrameScale.h"
@@ -93,12 +94,15 @@ void WebDisplay::pressKey(int32_t key) {
 }
 
 void WebDisplay::toRgba(const uint32_t* words, uint8_t* bytes, size_t count) {
+    // Each pixel as one little-endian word (the browser's byte order) whose bytes are red,
+    // green, blue and opaque: red and blue trade places. Whole words, which the compiler
+    // takes several at a time, where bytes one by one took four stores a pixel.
+    constexpr uint32_t kAlpha = uint32_t{kOpaque} << 24;
     for (size_t i = 0; i < count; ++i) {
         const uint32_t p = words[i];
-        bytes[i * kRgbaBytes + 0] = static_cast<uint8_t>(p >> 16);
-        bytes[i * kRgbaBytes + 1] = static_cast<uint8_t>(p >> 8);
-        bytes[i * kRgbaBytes + 2] = static_cast<uint8_t>(p);
-        bytes[i * kRgbaBytes + 3] = kOpaque;
+        const uint32_t word =
+            kAlpha | (p & 0x0000FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+        std::memcpy(bytes + i * kRgbaBytes, &word, sizeof word);
     }
 }
 

@@ -40,7 +40,6 @@ const kSimdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 
 const params = new URLSearchParams(location.search);
 const canvas = document.getElementById('screen');
 const context = canvas.getContext('2d');
-let image = context.createImageData(canvas.width, canvas.height);
 const startOverlay = document.getElementById('start');
 const endOverlay = document.getElementById('end');
 const playButton = document.getElementById('play');
@@ -215,10 +214,11 @@ window.tilsenPage = {
     if (canvas.width !== width || canvas.height !== height) {
       canvas.width = width;
       canvas.height = height;
-      image = context.createImageData(width, height);
     }
-    image.data.set(rgba);
-    context.putImageData(image, 0, 0);
+    // The module's own bytes, seen as an image without a copy (a new view each time: the
+    // module's memory may have moved since).
+    context.putImageData(
+      new ImageData(new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, rgba.length), width, height), 0, 0);
     if (!running) {
       return;
     }
