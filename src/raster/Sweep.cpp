@@ -325,10 +325,16 @@ __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writ
     }
 }
 
+// The widths a sweep is compiled for, as tags: each sweep has one overload per width, and
+// atWidest picks the one cpu::level() allows.
+struct ScalarWidth {};
+struct Sse2Width {};
+struct Avx2Width {};
+
 // A solid fill's sweep from sorted cells or summed pixels, compositing each word of alphas
 // one pixel at a time.
 template <bool kEvenOdd, bool kBlocked, class Source>
-void sweepSolidScalar(const Source& source, SolidSpans& spans) {
+void sweepSolid(ScalarWidth, const Source& source, SolidSpans& spans) {
     const uint32_t full = spans.colour();
     const auto composite = [full](uint32_t* pixels, uint64_t alphas, int32_t n, int32_t) {
         compositing::underEightScalar(pixels, alphas, n, full);
@@ -337,11 +343,23 @@ void sweepSolidScalar(const Source& source, SolidSpans& spans) {
     source(writer);
 }
 
+// A solid fill's summed pixels, each grid grids() hands to its argument in turn (and
+// leaves all zero), through the row writer.
+template <bool kEvenOdd, bool kBlocked, class Grids>
+void sweepSummed(ScalarWidth, const Grids& grids, SolidSpans& spans) {
+    sweepSolid<kEvenOdd, kBlocked>(
+        ScalarWidth{},
+        [&grids](auto& writer) {
+            grids([&writer](const PixelGrid& grid) { sweepGrid(grid, writer); });
+        },
+        spans);
+}
+
 #if TILSEN_SSE2
-// sweepSolidScalar with each word of alphas composited four pixels a step; only at
-// cpu::SimdLevel::sse2 and above.
+// The scalar sweeps with each word of alphas composited four pixels a step, and summed
+// pixels swept a block at a time; only at cpu::SimdLevel::sse2 and above.
 template <bool kEvenOdd, bool kBlocked, class Source>
-__attribute__((flatten)) void sweepSolidSse2(const Source& source, SolidSpans& spans) {
+__attribute__((flatten)) void sweepSolid(Sse2Width, const Source& source, SolidSpans& spans) {
     const sweepsse2::CoverageLanes<pixellanes::Sse2> lanes(spans.colour());
     const auto composite = [&lanes](uint32_t* pixels, uint64_t alphas, int32_t n, int32_t room) {
         lanes.under(pixels, alphas, n, room);
@@ -349,14 +367,19 @@ __attribute__((flatten)) void sweepSolidSse2(const Source& source, SolidSpans& s
     RowWriter<kEvenOdd, kBlocked, decltype(composite)> writer(spans, composite);
     source(writer);
 }
+
+template <bool kEvenOdd, bool kBlocked, class Grids>
+__attribute__((flatten)) void sweepSummed(Sse2Width, const Grids& grids, SolidSpans& spans) {
+    const sweepsse2::BlockSweep<pixellanes::Sse2, kEvenOdd, kBlocked> sweep(spans);
+    grids([&sweep](const PixelGrid& grid) { sweep.sweep(grid); });
+}
 #endif
 
 #if TILSEN_X86_64
-// sweepSolidScalar with each word of alphas composited in one step; only at
-// cpu::SimdLevel::avx2 and above.
+// The same eight pixels a step; only at cpu::SimdLevel::avx2 and above.
 template <bool kEvenOdd, bool kBlocked, class Source>
-TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepSolidAvx2(const Source& source,
-                                                                SolidSpans& spans) {
+TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepSolid(Avx2Width, const Source& source,
+                                                            SolidSpans& spans) {
     const sweepavx2::CoverageLanes<pixellanes::Avx2> lanes(spans.colour());
     const auto composite = [&lanes](uint32_t* pixels, uint64_t alphas, int32_t n, int32_t room)
                                TILSEN_AVX2_TARGET { lanes.under(pixels, alphas, n, room); };
@@ -364,107 +387,57 @@ TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepSolidAvx2(const Source& so
     source(writer);
     pixellanes::Avx2::leave();
 }
-#endif
 
-// The sweep of one width under a fill's rule and the target's blocks: sweep is
-// sweepSolid<Width>, called as sweep.template operator()<kEvenOdd, kBlocked>().
-template <class Sweep> void byRule(const Sweep& sweep, bool evenOdd, bool blocked) {
-    if (blocked) {
-        evenOdd ? sweep.template operator()<true, true>()
-                : sweep.template operator()<false, true>();
-    } else {
-        evenOdd ? sweep.template operator()<true, false>()
-                : sweep.template operator()<false, false>();
-    }
-}
-
-// Either sweep of a solid fill under its rule, the widest way cpu::level() allows.
-template <class Source>
-void sweepSolidFill(const Source& source, SolidSpans& spans, FillRule rule) {
-    const bool evenOdd = rule == FillRule::kEvenOdd;
-    const bool blocked = spans.blocked();
-#if TILSEN_SSE2
-    const cpu::SimdLevel level = cpu::level();
-#if TILSEN_X86_64
-    if (level >= cpu::SimdLevel::avx2) {
-        byRule(
-            [&]<bool kEvenOdd, bool kBlocked>() {
-                sweepSolidAvx2<kEvenOdd, kBlocked>(source, spans);
-            },
-            evenOdd, blocked);
-        return;
-    }
-#endif
-    if (level >= cpu::SimdLevel::sse2) {
-        byRule(
-            [&]<bool kEvenOdd, bool kBlocked>() {
-                sweepSolidSse2<kEvenOdd, kBlocked>(source, spans);
-            },
-            evenOdd, blocked);
-        return;
-    }
-#endif
-    byRule(
-        [&]<bool kEvenOdd, bool kBlocked>() {
-            sweepSolidScalar<kEvenOdd, kBlocked>(source, spans);
-        },
-        evenOdd, blocked);
-}
-
-#if TILSEN_SSE2
-// Either rule's block sweep over the grids grids() hands to its argument, at SSE2's width.
 template <bool kEvenOdd, bool kBlocked, class Grids>
-__attribute__((flatten)) void sweepBlocksSse2(const Grids& grids, SolidSpans& spans) {
-    const sweepsse2::BlockSweep<pixellanes::Sse2, kEvenOdd, kBlocked> sweep(spans);
-    grids([&sweep](const PixelGrid& grid) { sweep.sweep(grid); });
-}
-#endif
-
-#if TILSEN_X86_64
-template <bool kEvenOdd, bool kBlocked, class Grids>
-TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepBlocksAvx2(const Grids& grids,
-                                                                 SolidSpans& spans) {
+TILSEN_AVX2_TARGET __attribute__((flatten)) void sweepSummed(Avx2Width, const Grids& grids,
+                                                             SolidSpans& spans) {
     const sweepavx2::BlockSweep<pixellanes::Avx2, kEvenOdd, kBlocked> sweep(spans);
     grids([&sweep](const PixelGrid& grid) TILSEN_AVX2_TARGET { sweep.sweep(grid); });
     pixellanes::Avx2::leave();
 }
 #endif
 
-// A solid fill's summed pixels, each grid grids() hands to its argument in turn (and
-// leaves all zero), the widest way cpu::level() allows.
-template <class Grids> void sweepSummedFill(const Grids& grids, SolidSpans& spans, FillRule rule) {
+// sweep.template operator()<kEvenOdd, kBlocked>(width): the fill's rule and the target's
+// blocks as constants, and the tag of the widest width cpu::level() allows.
+template <class Sweep> void atWidest(const Sweep& sweep, FillRule rule, bool blocked) {
     const bool evenOdd = rule == FillRule::kEvenOdd;
-    const bool blocked = spans.blocked();
-#if TILSEN_SSE2
-    const cpu::SimdLevel level = cpu::level();
+    const auto byRule = [&](auto width) {
+        if (blocked) {
+            evenOdd ? sweep.template operator()<true, true>(width)
+                    : sweep.template operator()<false, true>(width);
+        } else {
+            evenOdd ? sweep.template operator()<true, false>(width)
+                    : sweep.template operator()<false, false>(width);
+        }
+    };
 #if TILSEN_X86_64
-    if (level >= cpu::SimdLevel::avx2) {
-        byRule(
-            [&]<bool kEvenOdd, bool kBlocked>() {
-                sweepBlocksAvx2<kEvenOdd, kBlocked>(grids, spans);
-            },
-            evenOdd, blocked);
+    if (cpu::level() >= cpu::SimdLevel::avx2) {
+        byRule(Avx2Width{});
         return;
     }
 #endif
-    if (level >= cpu::SimdLevel::sse2) {
-        byRule(
-            [&]<bool kEvenOdd, bool kBlocked>() {
-                sweepBlocksSse2<kEvenOdd, kBlocked>(grids, spans);
-            },
-            evenOdd, blocked);
+#if TILSEN_SSE2
+    if (cpu::level() >= cpu::SimdLevel::sse2) {
+        byRule(Sse2Width{});
         return;
     }
 #endif
-    byRule(
-        [&]<bool kEvenOdd, bool kBlocked>() {
-            sweepSolidScalar<kEvenOdd, kBlocked>(
-                [&grids](auto& writer) {
-                    grids([&writer](const PixelGrid& grid) { sweepGrid(grid, writer); });
-                },
-                spans);
-        },
-        evenOdd, blocked);
+    byRule(ScalarWidth{});
+}
+
+// A solid fill's sweep from sorted cells (source(writer) runs them through a RowWriter).
+template <class Source>
+void sweepSolidFill(const Source& source, SolidSpans& spans, FillRule rule) {
+    atWidest([&]<bool kEvenOdd, bool kBlocked>(
+                 auto width) { sweepSolid<kEvenOdd, kBlocked>(width, source, spans); },
+             rule, spans.blocked());
+}
+
+// A solid fill's summed pixels, each grid grids() hands to its argument in turn.
+template <class Grids> void sweepSummedFill(const Grids& grids, SolidSpans& spans, FillRule rule) {
+    atWidest([&]<bool kEvenOdd, bool kBlocked>(
+                 auto width) { sweepSummed<kEvenOdd, kBlocked>(width, grids, spans); },
+             rule, spans.blocked());
 }
 
 } // namespace
