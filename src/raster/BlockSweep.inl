@@ -56,7 +56,7 @@ public:
                     if (wind != 0 && col > doneTo) {
                         spans.template run<kBlocked>(row.pixels, *row.blocks,
                                                      row.firstColumn + doneTo, col - doneTo,
-                                                     alphaOf(wind * kHalfScanline));
+                                                     ruleAlpha<kEvenOdd>(wind * kHalfScanline));
                     }
                     wind = block(sums[col / kBlock], row, col, wind);
                     doneTo = col + kBlock;
@@ -76,10 +76,6 @@ private:
         // The grid column of the row's last crossing pixel.
         int32_t last;
     };
-
-    static int32_t alphaOf(int32_t v) {
-        return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
-    }
 
     // The block of columns col.. of a row, entered with winding wind: composites it,
     // clears its sums and returns the winding it leaves.
@@ -122,15 +118,7 @@ private:
             return carried;
         }
         const int32_t x = row.firstColumn + col;
-        const int32_t room = std::min(kBlock, spans.rowWidth() - x);
-        if constexpr (kBlocked) {
-            rowblocks::prepare(*row.blocks, row.pixels, spans.rowWidth(), x, room);
-        }
-        if (room == kBlock) {
-            for (int32_t s = 0; s < kSteps; ++s) {
-                lanes.underLanes(row.pixels + x + s * V::kPixels, alphas[s]);
-            }
-        } else {
+        if (x + kBlock > spans.rowWidth()) {
             // At the target's right edge: only the pixels that are there.
             uint32_t each[kBlock];
             for (int32_t s = 0; s < kSteps; ++s) {
@@ -140,9 +128,26 @@ private:
             for (int32_t i = 0; i < kBlock; ++i) {
                 bytes |= static_cast<uint64_t>(each[i]) << (8 * i);
             }
-            lanes.under(row.pixels + x, bytes, room, room);
+            underBytes(row, x, bytes);
+            return carried;
+        }
+        if constexpr (kBlocked) {
+            rowblocks::prepare(*row.blocks, row.pixels, spans.rowWidth(), x, kBlock);
+        }
+        for (int32_t s = 0; s < kSteps; ++s) {
+            lanes.underLanes(row.pixels + x + s * V::kPixels, alphas[s]);
         }
         return carried;
+    }
+
+    // The colour under the block of pixels from column x of a row (as many as the target
+    // holds), pixel i at the alpha in byte i of bytes.
+    void underBytes(const Row& row, int32_t x, uint64_t bytes) const {
+        const int32_t room = std::min(kBlock, spans.rowWidth() - x);
+        if constexpr (kBlocked) {
+            rowblocks::prepare(*row.blocks, row.pixels, spans.rowWidth(), x, room);
+        }
+        lanes.under(row.pixels + x, bytes, room, room);
     }
 
     // block() one pixel at a time, for sums too large for the lanes.
@@ -152,16 +157,11 @@ private:
             const int32_t cov = wind * kHalfScanline + partialCoverageOf(sums.down[i]) -
                                 partialCoverageOf(sums.up[i]);
             wind += sums.wind[i];
-            bytes |= static_cast<uint64_t>(cov != 0 ? alphaOf(cov) : 0) << (8 * i);
+            bytes |= static_cast<uint64_t>(cov != 0 ? ruleAlpha<kEvenOdd>(cov) : 0) << (8 * i);
         }
         sums = SumsBlock{};
-        const int32_t x = row.firstColumn + col;
-        const int32_t room = std::min(kBlock, spans.rowWidth() - x);
         if (bytes != 0) {
-            if constexpr (kBlocked) {
-                rowblocks::prepare(*row.blocks, row.pixels, spans.rowWidth(), x, room);
-            }
-            lanes.under(row.pixels + x, bytes, room, room);
+            underBytes(row, row.firstColumn + col, bytes);
         }
         return wind;
     }

@@ -37,6 +37,11 @@ int32_t partialCoverageOf(uint32_t sum) {
     return static_cast<int32_t>(static_cast<uint64_t>(sum) * kHalfScanline / kMaxPosition);
 }
 
+// A coverage's alpha under a fill's rule.
+template <bool kEvenOdd> int32_t ruleAlpha(int32_t v) {
+    return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
+}
+
 // The span writer for one known colour: the same compositing as writeSolidSpan with the
 // colour fetched, clamped and checked once per fill instead of once per span. Long runs
 // skip the blocks the rasterizer knows are opaque, store the colour straight into blocks
@@ -192,9 +197,7 @@ private:
     static constexpr int32_t kWord = 8;
     static constexpr uint64_t kEveryByte = 0x0101010101010101u;
 
-    static int32_t alphaOf(int32_t v) {
-        return kEvenOdd ? Rasterizer::evenOddAlpha(v) : Rasterizer::nonZeroAlpha(v);
-    }
+    static int32_t alphaOf(int32_t v) { return ruleAlpha<kEvenOdd>(v); }
     // Bytes [from, to) of a word, 0 <= from < to <= 8.
     static uint64_t bytes(int32_t from, int32_t to) {
         const uint64_t below = to == kWord ? ~uint64_t{0} : (uint64_t{1} << (8 * to)) - 1u;
