@@ -203,12 +203,15 @@ void checkBatchRange(uint32_t begin, uint32_t end, Counts& counts) {
     std::vector<float> cosines(args.size());
     uint64_t sinDiffs = 0;
     uint64_t cosDiffs = 0;
-    for (const cpu::SimdLevel level : {cpu::SimdLevel::avx2, cpu::SimdLevel::avx512}) {
+    for (const cpu::SimdLevel level :
+         {cpu::SimdLevel::sse2, cpu::SimdLevel::avx2, cpu::SimdLevel::avx512}) {
         if (level > cpu::machineLevel()) {
             continue;
         }
-        const char* sinName = level == cpu::SimdLevel::avx2 ? "4-lane sin" : "8-lane sin";
-        const char* cosName = level == cpu::SimdLevel::avx2 ? "4-lane cos" : "8-lane cos";
+        const bool eight = level == cpu::SimdLevel::avx512;
+        const bool rounded = level == cpu::SimdLevel::sse2;
+        const char* sinName = eight ? "8-lane sin" : rounded ? "4-lane rounded sin" : "4-lane sin";
+        const char* cosName = eight ? "8-lane cos" : rounded ? "4-lane rounded cos" : "4-lane cos";
         floatmath::sinCosBatchAtLevel(level, args.data(), sines.data(), cosines.data(),
                                       static_cast<int32_t>(args.size()));
         for (size_t i = 0; i < args.size(); ++i) {
@@ -251,7 +254,7 @@ int main(int argc, char** argv) {
         std::printf("fused: this machine has no fused multiply-add path; nothing to compare\n");
         return 0;
     }
-    if (batch && cpu::machineLevel() < cpu::SimdLevel::avx2) {
+    if (batch && cpu::machineLevel() < cpu::SimdLevel::sse2) {
         std::printf("batch: this machine evaluates one argument at a time; nothing to compare\n");
         return 0;
     }
@@ -314,8 +317,10 @@ int main(int argc, char** argv) {
                 "%" PRIu64 ", cos on %" PRIu64 "\n",
                 fused   ? "fused against scalar: "
                 : batch ? (cpu::machineLevel() == cpu::SimdLevel::avx512
-                               ? "batch, 4 and 8 lanes against sinCos: "
-                               : "batch, 4 lanes against sinCos: ")
+                               ? "batch, rounded 4, 4 and 8 lanes against sinCos: "
+                           : cpu::machineLevel() == cpu::SimdLevel::avx2
+                               ? "batch, rounded 4 and 4 lanes against sinCos: "
+                               : "batch, rounded 4 lanes against sinCos: ")
                         : "",
                 checked, all ? "all" : "|x| < 16", seconds, threads, counts.sin.load(),
                 counts.cos.load());

@@ -3,8 +3,8 @@
 // inside that width's target region (geometry/Cpu.h), so that each copy is compiled for its
 // instructions.
 
-// L::kLanes arguments from in, as sinCosAvx2 evaluates them one at a time; the results go to
-// sinOut and cosOut. Returns the lanes (bit i for lane i) at or beyond the fused limit, whose
+// L::kLanes arguments from in, as sinCos evaluates them one at a time with L's rounding (fused
+// for AVX2 and AVX-512, rounded for SSE2); the results go to sinOut and cosOut. Returns the lanes (bit i for lane i) at or beyond the fused limit, whose
 // results are still to be replaced. Inlined into the loop over whole blocks, which then keeps
 // the constants in registers.
 template <class L>
@@ -17,7 +17,7 @@ __attribute__((always_inline)) inline uint32_t sinCosBlock(const float* in, floa
     const Ints bits = L::bitAnd(L::asInts(y), L::splat(int32_t{0x7fffffff}));
     const Ints beyond = L::greater(bits, L::splat(kFusedLimitBits - 1));
     const Ints tiny = L::greater(L::splat(kTinyBits), bits);
-    // reduce<Fused>. Where it skips the reduction (|y| < 0.75) the rounded y·2/π is 0, and
+    // reduce. Where it skips the reduction (|y| < 0.75) the rounded y·2/π is 0, and
     // y - 0·π/2 with the sign +1 is y itself, so the reduced form serves every lane.
     const Doubles yd = L::widen(y);
     const Ints t = L::truncate(L::mul(yd, L::splat(kHalfPiInverse)));
@@ -29,13 +29,13 @@ __attribute__((always_inline)) inline uint32_t sinCosBlock(const float* in, floa
     const Ints sign = L::sub(one, L::bitAnd(L::add(n, one), two));
     const Doubles xs = L::mul(x, L::toDoubles(sign));
     const Doubles x2 = L::mul(x, x);
-    // sinPoly<Fused>(xs, x2).
+    // sinPoly(xs, x2).
     const Doubles x3 = L::mul(xs, x2);
     const Doubles s1 = L::mulAdd(x2, L::splat(kS3), L::splat(kS2));
     const Doubles x5 = L::mul(x3, x2);
     const Doubles s = L::mulAdd(x3, L::splat(kS1), xs);
     const Floats sp = L::narrow(L::mulAdd(x5, s1, s));
-    // cosPoly<Fused>(x2), negated where n & 2.
+    // cosPoly(x2), negated where n & 2.
     const Doubles x4 = L::mul(x2, x2);
     const Doubles c2 = L::mulAdd(x2, L::splat(kC4), L::splat(kC3));
     const Doubles c1 = L::mulAdd(x2, L::splat(kC1), L::splat(kC0));
