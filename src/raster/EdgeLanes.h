@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "geometry/Cpu.h"
+#include "geometry/SimdConvert.h"
 #include "raster/Rasterizer.h"
 
 #if TILSEN_SSE2
@@ -64,7 +65,7 @@ inline void halfScanlines(const float* xs, const float* ys, int32_t n, int32_t* 
                                          _mm_cmplt_ps(_mm_and_ps(fy, magnitude), limit));
         // Truncation, one less where it went up (negative values with a fraction); for
         // v >= 0 the truncated value never exceeds v.
-        const __m128i t = _mm_cvttps_epi32(fy);
+        const __m128i t = simdconvert::truncateInRange(fy);
         const __m128i up = _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), fy));
         const __m128i floored = _mm_add_epi32(t, up);
         const __m128i insideBits = _mm_castps_si128(inside);
@@ -195,7 +196,7 @@ struct Sse2 {
     TILSEN_SSE2_LANE Floats notEqual(Floats a, Floats b) { return _mm_cmpneq_ps(a, b); }
     TILSEN_SSE2_LANE Ints equal(Ints a, Ints b) { return _mm_cmpeq_epi32(a, b); }
     TILSEN_SSE2_LANE Ints add(Ints a, Ints b) { return _mm_add_epi32(a, b); }
-    TILSEN_SSE2_LANE Ints truncate(Floats v) { return _mm_cvttps_epi32(v); }
+    TILSEN_SSE2_LANE Ints truncate(Floats v) { return simdconvert::truncateInRange(v); }
     TILSEN_SSE2_LANE Floats toFloats(Ints v) { return _mm_cvtepi32_ps(v); }
     TILSEN_SSE2_LANE Floats asFloats(Ints v) { return _mm_castsi128_ps(v); }
     TILSEN_SSE2_LANE Ints asInts(Floats v) { return _mm_castps_si128(v); }
