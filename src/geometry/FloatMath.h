@@ -24,10 +24,10 @@ SinCos sinCos(float x);
 // float. The three arrays do not overlap.
 void sinCosBatch(const float* x, float* sin, float* cos, int32_t n);
 // The evaluation follows cpu::level(), with the same results at every level: from
-// SimdLevel::avx2 on, sin, cos and sinCos evaluate |x| < 16 with fused multiply-adds (which give
-// the same results there, checked for every such float, in fewer instructions), and
-// sinCosBatch evaluates those arguments four at a time (eight from SimdLevel::avx512 on); the
-// rest go one at a time.
+// SimdLevel::sse2 on, sinCosBatch evaluates |x| < 16 four arguments at a time (eight from
+// SimdLevel::avx512 on), the rest one at a time; from SimdLevel::avx2 on, sin, cos, sinCos and
+// the batch's lanes evaluate |x| < 16 with fused multiply-adds (which give the same results
+// there, checked for every such float, in fewer instructions).
 // For checks that run on several threads, where a cpu::ScopedLevel cannot serve: the
 // evaluations of the given level whatever cpu::level() is (a level above
 // cpu::machineLevel() runs the machine's).

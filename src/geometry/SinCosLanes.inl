@@ -1,12 +1,12 @@
 // sinCosBatch's lanes, written once over a lane-traits type L of geometry/FloatMath.cpp. No
 // include guard: FloatMath.cpp includes it once per width, each time into its own namespace
-// inside that width's target region (geometry/Cpu.h), so that each copy is compiled for its
-// instructions.
+// (inside that width's target region of geometry/Cpu.h, above SSE2), so that each copy is
+// compiled for its instructions.
 
 // L::kLanes arguments from in, as sinCos evaluates them one at a time with L's rounding (fused
-// for AVX2 and AVX-512, rounded for SSE2); the results go to sinOut and cosOut. Returns the lanes (bit i for lane i) at or beyond the fused limit, whose
-// results are still to be replaced. Inlined into the loop over whole blocks, which then keeps
-// the constants in registers.
+// for AVX2 and AVX-512, rounded for SSE2); the results go to sinOut and cosOut. Returns the lanes
+// (bit i for lane i) at or beyond the fused limit, whose results are still to be replaced. Inlined
+// into the loop over whole blocks, which then keeps the constants in registers.
 template <class L>
 __attribute__((always_inline)) inline uint32_t sinCosBlock(const float* in, float* sinOut,
                                                            float* cosOut) {
