@@ -6,8 +6,9 @@
 // untransformed (the show's own), under a transform through the mapped walk, and under
 // the same transform through emitLine's checked route (what every transformed fill took
 // before the mapped walk).
-// Usage: tilsen_sharp_bench [--frames N] [--threads N] MOVIE.mvz.gz...
+// Usage: tilsen_sharp_bench [--frames N] [--threads N] MOVIE.mvz.gz... (--help for more)
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ToolCli.h"
 #include "geometry/Path.h"
 #include "geometry/PathSink.h"
 #include "geometry/SolidPaint.h"
@@ -32,6 +34,8 @@ struct Size {
 };
 
 constexpr Size kSizes[] = {{320, 200}, {1280, 960}, {1920, 1440}, {2880, 2160}};
+// The most threads --threads takes.
+constexpr int64_t kMostThreads = 64;
 
 struct Times {
     double median = 0.0;
@@ -49,7 +53,8 @@ Times timeMovie(const std::string& file, Size size, int32_t threads, int32_t fra
     std::vector<double> ms;
     const bool own =
         size.width == MoviePlayer::kMovieWidth && size.height == MoviePlayer::kMovieHeight;
-    for (int32_t i = 0; i < count; ++i) {
+    // A stream cut short ends before the count its header claims.
+    for (int32_t i = 0; i < count && !player.hasEnded(); ++i) {
         const auto start = std::chrono::steady_clock::now();
         if (own) {
             player.render(pixels.data(), 0, i, size.width, size.height);
@@ -124,22 +129,38 @@ std::string baseName(const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    CLI::App app{"Times every frame of each movie through MoviePlayer at 320x200 and at sharp "
+                 "sizes, on one thread and on several.",
+                 "tilsen_sharp_bench"};
     int32_t frameLimit = INT32_MAX;
     int32_t allThreads = BandedPainter(0).threadCount();
     std::vector<std::string> movies;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
-            frameLimit = std::max(1, std::atoi(argv[++i]));
-        } else if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) {
-            allThreads = std::max(1, std::atoi(argv[++i]));
-        } else {
-            movies.emplace_back(argv[i]);
-        }
+    app.add_option("MOVIE", movies, "movie files (.mvz.gz)")->required();
+    app.add_option("--frames", frameLimit, "frames of each movie (default: all)")
+        ->transform(toolcli::wholeNumber(1, INT32_MAX));
+    app.add_option("--threads", allThreads, "threads of the second column")
+        ->transform(toolcli::wholeNumber(1, kMostThreads))
+        ->capture_default_str();
+    if (const int status = toolcli::parse(app, argc, argv); status != toolcli::kParsed) {
+        return status;
     }
-    if (movies.empty()) {
-        std::fprintf(stderr,
-                     "usage: tilsen_sharp_bench [--frames N] [--threads N] MOVIE.mvz.gz...\n");
-        return 2;
+    // A movie with no frame to time would only print zeros.
+    for (const std::string& movie : movies) {
+        if (std::FILE* file = std::fopen(movie.c_str(), "rb"); file == nullptr) {
+            std::fprintf(stderr, "tilsen_sharp_bench: %s: %s\n", movie.c_str(),
+                         std::strerror(errno));
+            return 1;
+        } else {
+            std::fclose(file);
+        }
+        MoviePlayer probe;
+        MovieFrame first;
+        if (probe.openFile(movie.c_str()) <= 0 ||
+            probe.readFrame(&first) != MoviePlayer::FrameStatus::kFrame) {
+            std::fprintf(stderr, "tilsen_sharp_bench: %s: not a movie (no frame to time)\n",
+                         movie.c_str());
+            return 1;
+        }
     }
     std::printf("%-18s %-10s %7s %18s %18s\n", "movie", "size", "frames", "1 thread med/worst",
                 "all med/worst");
