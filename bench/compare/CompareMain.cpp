@@ -27,6 +27,7 @@
 #include "BenchStats.h"
 #include "CairoFrameRenderer.h"
 #include "TilsenFrameRenderer.h"
+#include "ToolCli.h"
 #if defined(TILSEN_BENCH_BLEND2D)
 #include "BlendFrameRenderer.h"
 #endif
@@ -44,6 +45,8 @@ constexpr uint32_t kHeaderBytes = 8;
 constexpr int32_t kMaxSide = Rasterizer::kMaxWidth;
 // More threads than any machine here has.
 constexpr int32_t kMaxThreads = 64;
+// More passes than anyone waits for.
+constexpr int32_t kMostRounds = 1000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -77,19 +80,6 @@ struct MovieResult {
     bool streamMatches = true;
 };
 
-void usage() {
-    std::printf("usage: tilsen_compare [--dir DIR] [--rounds N] [--size WxH] [--threads N] "
-                "[--level L] [--ours-only] [--no-stream] [--ppm DIR] [movie.mvz.gz ...]\n"
-                "  without movies: the four bench movies in DIR (default %s)\n"
-                "  --size: target in pixels (default 320x200, sides up to %d), the movie stretched "
-                "onto it\n"
-                "  --threads: ours through the show's banded painter and Blend2D with that many "
-                "threads (default 1)\n"
-                "  --level: ours at a lower vector level: scalar, sse2, avx2 or avx512 (default "
-                "the machine's)\n",
-                TILSEN_BENCH_MOVIE_DIR, kMaxSide);
-}
-
 // "WxH", each side a whole number from 1 to kMaxSide; false leaves width and height alone.
 bool parseSize(const std::string& text, int32_t& width, int32_t& height) {
     const size_t x = text.find('x');
@@ -112,48 +102,65 @@ bool parseSize(const std::string& text, int32_t& width, int32_t& height) {
     return true;
 }
 
-bool parse(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--dir" && i + 1 < argc) {
-            options.dir = argv[++i];
-        } else if (arg == "--rounds" && i + 1 < argc) {
-            options.rounds = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--size" && i + 1 < argc) {
-            if (!parseSize(argv[++i], options.width, options.height)) {
-                std::fprintf(stderr,
-                             "tilsen_compare: --size '%s' is not WxH with sides from 1 to %d\n",
-                             argv[i], kMaxSide);
-                return false;
-            }
-        } else if (arg == "--threads" && i + 1 < argc) {
-            options.threads = std::clamp(std::atoi(argv[++i]), 1, kMaxThreads);
-        } else if (arg == "--level" && i + 1 < argc) {
-            const std::string name = argv[++i];
-            const auto levels = cpu::availableLevels();
-            const auto named = std::find_if(levels.begin(), levels.end(), [&](cpu::SimdLevel l) {
-                std::string known = cpu::levelName(l);
-                std::transform(known.begin(), known.end(), known.begin(),
-                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-                return known == name;
-            });
-            if (named == levels.end()) {
-                std::fprintf(stderr, "tilsen_compare: --level '%s' is not one this machine runs\n",
-                             name.c_str());
-                return false;
-            }
-            options.level = *named;
-        } else if (arg == "--ours-only") {
-            options.oursOnly = true;
-        } else if (arg == "--ppm" && i + 1 < argc) {
-            options.ppmDir = argv[++i];
-        } else if (arg == "--no-stream") {
-            options.stream = false;
-        } else if (!arg.empty() && arg[0] == '-') {
-            usage();
-            return false;
-        } else {
-            options.movies.push_back(arg);
+// The name of a vector level as --level takes it: lower case.
+std::string lowerName(cpu::SimdLevel level) {
+    std::string name = cpu::levelName(level);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name;
+}
+
+// Parses the command line into options: kParsed, or the status to exit with (toolcli's).
+int parse(int argc, char** argv, Options& options) {
+    CLI::App app{"Times our frames against Cairo's, AGG's and (when built with it) Blend2D's on "
+                 "the same movies. Without movies: the four bench movies in --dir.",
+                 "tilsen_compare"};
+    std::string size;
+    std::string level;
+    std::vector<std::string> levelNames;
+    for (const cpu::SimdLevel l : cpu::availableLevels()) {
+        levelNames.push_back(lowerName(l));
+    }
+    app.add_option("MOVIE", options.movies, "movie files (.mvz.gz)");
+    app.add_option("--dir", options.dir, "folder of the bench movies")->capture_default_str();
+    app.add_option("--rounds", options.rounds, "timed passes over every frame")
+        ->transform(toolcli::wholeNumber(1, kMostRounds))
+        ->capture_default_str();
+    app.add_option("--size", size,
+                   "target in pixels, WxH, the movie stretched onto it (default "
+                   "320x200, sides up to " +
+                       std::to_string(kMaxSide) + ")")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                int32_t w = 0;
+                int32_t h = 0;
+                return parseSize(text, w, h) ? std::string()
+                                             : "'" + text + "' is not WxH with sides from 1 to " +
+                                                   std::to_string(kMaxSide);
+            },
+            "WxH"));
+    app.add_option("--threads", options.threads,
+                   "ours through the show's banded painter and Blend2D with that many threads")
+        ->transform(toolcli::wholeNumber(1, kMaxThreads))
+        ->capture_default_str();
+    app.add_option("--level", level,
+                   "ours at a lower vector level (default the machine's: " +
+                       lowerName(cpu::machineLevel()) + ")")
+        ->check(CLI::IsMember(levelNames));
+    app.add_flag("--ours-only", options.oursOnly, "time ours (and the floor) alone");
+    bool noStream = false;
+    app.add_flag("--no-stream", noStream, "leave out the streamed player's table");
+    app.add_option("--ppm", options.ppmDir, "folder to write each renderer's first frame into");
+    if (const int status = toolcli::parse(app, argc, argv); status != toolcli::kParsed) {
+        return status;
+    }
+    options.stream = !noStream;
+    if (!size.empty()) {
+        parseSize(size, options.width, options.height);
+    }
+    for (const cpu::SimdLevel l : cpu::availableLevels()) {
+        if (lowerName(l) == level) {
+            options.level = l;
         }
     }
     if (options.movies.empty()) {
@@ -161,7 +168,7 @@ bool parse(int argc, char** argv, Options& options) {
             options.movies.push_back(options.dir + "/" + name);
         }
     }
-    return true;
+    return toolcli::kParsed;
 }
 
 uint64_t hashPixels(const uint32_t* pixels, size_t count) {
@@ -536,8 +543,8 @@ void printTables(const std::vector<MovieResult>& results, const Options& options
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parse(argc, argv, options)) {
-        return 2;
+    if (const int status = parse(argc, argv, options); status != toolcli::kParsed) {
+        return status;
     }
     const cpu::ScopedLevel level(options.level);
     std::vector<MovieResult> results;
