@@ -19,12 +19,10 @@ unzip -q "$zip" -d "$work/unzipped" || { echo "cannot unzip $zip"; exit 1; }
 show=$(ls -d "$work"/unzipped/*/)
 [ -f "$show/tilsen.exe" ] || { echo "no tilsen.exe in the zip"; exit 1; }
 
-# A display of our own: the first free number from 90 on.
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# A display of our own: Xvfb takes the first free number and writes it down once it takes
+# connections. (Waiting for its socket to appear was not enough on a busy machine: wine could
+# come first, and the show then found no display to open its window on.)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 pids=()
 cleanup() {
@@ -33,21 +31,34 @@ cleanup() {
   kill "$xvfb" 2>/dev/null
 }
 trap cleanup EXIT
+for _ in $(seq 300); do
+  [ -s "$work/display" ] && break
+  kill -0 "$xvfb" 2>/dev/null || break
+  sleep 0.1
+done
+display=$(head -n 1 "$work/display" 2>/dev/null)
+[ -n "$display" ] || { echo "FAIL: Xvfb did not start within 30 s"; cat "$work/xvfb.log"; exit 1; }
 export DISPLAY=:$display
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 export SDL_AUDIODRIVER=dummy
 
-# The show plays until Escape.
+# The show plays until Escape. A wine whose desktop is slow to come up on a busy machine can
+# refuse the first window ("Couldn't create window"): such a start is tried once more.
 cd "$show"
-"$wine_run" "$wine_dir" ./tilsen.exe >"$work/out.txt" 2>"$work/err.txt" &
-pids+=($!)
-pid=$!
 window=
-for _ in $(seq 300); do
-  window=$(xdotool search --name "Morvane TILSEN" 2>/dev/null | head -n 1)
-  [ -n "$window" ] && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
+for attempt in 1 2; do
+  "$wine_run" "$wine_dir" ./tilsen.exe >"$work/out.txt" 2>"$work/err.txt" &
+  pids+=($!)
+  pid=$!
+  for _ in $(seq 300); do
+    window=$(xdotool search --name "Morvane TILSEN" 2>/dev/null | head -n 1)
+    [ -n "$window" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -z "$window" ] && [ $attempt -eq 1 ] && ! kill -0 "$pid" 2>/dev/null &&
+    grep -q "Couldn't create window" "$work/err.txt" || break
+  echo "the first start found no window ($(tr -d '\r' <"$work/err.txt")); starting once more"
+  WINEPREFIX=$wine_dir/prefix wineserver -k 2>/dev/null
 done
 if [ -z "$window" ]; then
   echo "FAIL: no show window within 30 s"
