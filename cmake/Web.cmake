@@ -31,8 +31,11 @@ target_link_options(tilsen_flags INTERFACE -fexceptions)
 # Wasm SIMD: the SSE2 kernels compile through Emscripten's SSE2 headers (geometry/Cpu.h's
 # TILSEN_SSE2) and run at cpu::SimdLevel::sse2. Off, the core is scalar (the page's fallback
 # for an engine without wasm SIMD, and the comparison in the tests and benchmarks).
+# Every engine with wasm SIMD also has bulk memory, which makes memset and memcpy (the
+# fresh blocks' clears among them) one instruction each; the fallback keeps to the first
+# wasm, for the oldest engines.
 option(TILSEN_WEB_SIMD "Build the browser core with wasm SIMD" ON)
 if(TILSEN_WEB_SIMD)
-  target_compile_options(tilsen_flags INTERFACE -msimd128 -msse2)
-  target_link_options(tilsen_flags INTERFACE -msimd128)
+  target_compile_options(tilsen_flags INTERFACE -msimd128 -msse2 -mbulk-memory)
+  target_link_options(tilsen_flags INTERFACE -msimd128 -mbulk-memory)
 endif()

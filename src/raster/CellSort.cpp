@@ -6,8 +6,7 @@
 //   cells, insertion sort beyond (std::sort for crowded rows);
 // - very many cells: a stable least-significant-byte-first radix sort, four passes of
 //   8 bits, skipping any pass whose byte is the same in every cell.
-// The count tables are shared by the rasterizers of one thread (each thread has its own,
-// so bands can be drawn at once); each use hands them back all zero.
+// The count tables are the rasterizer's own; each use hands them back all zero.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -25,15 +24,6 @@ constexpr std::size_t kInsertionLimit = 24;
 constexpr uint32_t kCrowdedRow = 48;
 // From this many cells on, the radix passes are cheaper than the row buckets.
 constexpr std::size_t kRadixFrom = 16384;
-
-thread_local uint32_t counts[kBuckets];
-thread_local uint32_t positions[kBuckets];
-// Per row, counts and then scatter positions of the cells at even and at odd places.
-// Neighbouring cells of an edge often share a row; kept apart, their updates do not wait
-// for each other.
-thread_local uint32_t evenRows[Rasterizer::kMaxHeight];
-thread_local uint32_t oddRows[Rasterizer::kMaxHeight];
-thread_local bool countsNeedClearing = true;
 
 void insertionSort(Cell* first, Cell* last) {
     for (Cell* it = first + (first != last ? 1 : 0); it < last; ++it) {
@@ -155,6 +145,8 @@ void Rasterizer::sortCells() {
         return;
     }
     // evenRows and oddRows are all zero here: every sort hands them back so.
+    uint32_t* const evenRows = counts.evenRows;
+    uint32_t* const oddRows = counts.oddRows;
     uint32_t minRow = cellword::row(source[0]);
     uint32_t maxRow = minRow;
     for (std::size_t i = 0; i < n; ++i) {
@@ -196,27 +188,27 @@ void Rasterizer::sortCells() {
 }
 
 void Rasterizer::radixSortCells() {
-    if (countsNeedClearing) {
-        std::fill(counts, counts + kBuckets, 0u);
-        countsNeedClearing = false;
-    }
+    static_assert(sizeof counts.byteCounts / sizeof counts.byteCounts[0] == kBuckets);
+    // All zero here: every radix sort hands them back so.
+    uint32_t* const byteCounts = counts.byteCounts;
+    uint32_t* const positions = counts.bytePositions;
     const std::size_t n = static_cast<std::size_t>(cellCount());
     Cell* source = cells.get();
     Cell* destination = sortScratch.get();
 
     for (std::size_t i = 0; i < n; ++i) {
-        ++counts[source[i] & kByteMask];
+        ++byteCounts[source[i] & kByteMask];
     }
     for (int32_t pass = 0; pass < kPasses; ++pass) {
         const uint32_t shift = static_cast<uint32_t>(pass) * 8u;
         const uint32_t nextShift = shift + 8u;
         const bool last = pass + 1 == kPasses;
         // A byte shared by every cell leaves the order as it is: skip the scatter.
-        if (counts[(source[0] >> shift) & kByteMask] == n) {
-            counts[(source[0] >> shift) & kByteMask] = 0;
+        if (byteCounts[(source[0] >> shift) & kByteMask] == n) {
+            byteCounts[(source[0] >> shift) & kByteMask] = 0;
             if (!last) {
                 for (std::size_t i = 0; i < n; ++i) {
-                    ++counts[(source[i] >> nextShift) & kByteMask];
+                    ++byteCounts[(source[i] >> nextShift) & kByteMask];
                 }
             }
             continue;
@@ -224,15 +216,15 @@ void Rasterizer::radixSortCells() {
         uint32_t start = 0;
         for (int32_t bucket = 0; bucket < kBuckets; ++bucket) {
             positions[bucket] = start;
-            start += counts[bucket];
-            counts[bucket] = 0;
+            start += byteCounts[bucket];
+            byteCounts[bucket] = 0;
         }
         if (!last) {
             // The next pass's counts come from the words as they are scattered.
             for (std::size_t i = 0; i < n; ++i) {
                 const Cell c = source[i];
                 destination[positions[(c >> shift) & kByteMask]++] = c;
-                ++counts[(c >> nextShift) & kByteMask];
+                ++byteCounts[(c >> nextShift) & kByteMask];
             }
         } else {
             for (std::size_t i = 0; i < n; ++i) {

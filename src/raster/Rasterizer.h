@@ -234,6 +234,19 @@ private:
     float boundsMinY = 0.0f;
     float boundsMaxY = 0.0f;
     bool paintIsSolid = false;
+    // The count tables of the sorts and of the strip sweep: the radix passes' byte counts
+    // and scatter positions, the row sort's per-row counts (cells at even and at odd
+    // places apart, so neighbouring cells of an edge do not wait for each other's
+    // updates), and where each strip's cells end. Each rasterizer has its own, so bands
+    // are drawn at once; the sorts hand theirs back all zero.
+    struct CountTables {
+        uint32_t byteCounts[256];
+        uint32_t bytePositions[256];
+        uint32_t evenRows[kMaxHeight];
+        uint32_t oddRows[kMaxHeight];
+        uint32_t stripEnds[kMaxHeight + 1];
+    };
+    CountTables counts{};
 };
 
 // The one rasterizer of the show.

@@ -529,15 +529,11 @@ int32_t stripRowsFor(int32_t stride) {
     return rows;
 }
 
-// Where each strip's cells end once bucketStrips has run; a strip's start is the end of
-// the one before. One table per thread, as bands are drawn at once.
-thread_local uint32_t stripEnds[Rasterizer::kMaxHeight + 1];
-
 // Copies cells into out grouped by strip (rows minRow + 2^shift * s on), strips in order
-// and each strip's cells in their order; stripEnds[s] is where strip s ends.
+// and each strip's cells in their order; ends[s] becomes where strip s ends (a strip's
+// start is the end of the one before), ends has room for strips + 1.
 void bucketStrips(const Cell* first, const Cell* last, uint32_t minRow, int32_t shift,
-                  int32_t strips, Cell* out) {
-    uint32_t* const ends = stripEnds;
+                  int32_t strips, Cell* out, uint32_t* ends) {
     std::fill(ends, ends + strips + 1, 0u);
     for (const Cell* it = first; it != last; ++it) {
         ++ends[((cellword::row(*it) - minRow) >> shift) + 1];
@@ -553,12 +549,14 @@ void bucketStrips(const Cell* first, const Cell* last, uint32_t minRow, int32_t 
 
 // A solid fill's sweep from its cells [first, last), whose sums are laid out as extent
 // (all of them inside it), a strip of stripRows rows (a power of two) at a time: each
-// strip's sums lie at the start of the arrays. scratch holds as many cells as there are.
-void sweepStrips(const Cell* first, const Cell* last, Cell* scratch, const PixelGrid& extent,
-                 int32_t stripRows, SolidSpans& spans, FillRule rule) {
+// strip's sums lie at the start of the arrays. scratch holds as many cells as there are,
+// stripEnds one more entry than there are strips.
+void sweepStrips(const Cell* first, const Cell* last, Cell* scratch, uint32_t* stripEnds,
+                 const PixelGrid& extent, int32_t stripRows, SolidSpans& spans, FillRule rule) {
     const int32_t shift = std::countr_zero(static_cast<uint32_t>(stripRows));
     const int32_t strips = (extent.rows + stripRows - 1) >> shift;
-    bucketStrips(first, last, static_cast<uint32_t>(extent.firstRow), shift, strips, scratch);
+    bucketStrips(first, last, static_cast<uint32_t>(extent.firstRow), shift, strips, scratch,
+                 stripEnds);
     PixelGrid strip = extent;
     strip.odd = strip.even + static_cast<std::ptrdiff_t>(stripRows) * strip.wordStride;
     sweepSummedFill(
@@ -669,7 +667,8 @@ bool Rasterizer::sweepDirect() {
         const int32_t stripRows = stripRowsFor(grid.stride);
         const int64_t gridBytes = int64_t{grid.rows} * grid.stride * kSumBytesPerPixel;
         if (gridBytes > kWholeGridBytes && grid.rows > stripRows) {
-            sweepStrips(cells.get(), cellEnd, sortScratch.get(), grid, stripRows, spans, fillRule);
+            sweepStrips(cells.get(), cellEnd, sortScratch.get(), counts.stripEnds, grid, stripRows,
+                        spans, fillRule);
             return true;
         }
         grid.odd = grid.even + static_cast<std::ptrdiff_t>(grid.rows) * grid.words;

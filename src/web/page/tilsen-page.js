@@ -36,6 +36,10 @@ const kSmallest = { width: 320, height: 240 };
 // A tiny module with one SIMD instruction: it validates only where the engine has wasm SIMD.
 const kSimdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1,
   0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
+// And one with memory.fill: the SIMD build also uses bulk memory, which every engine with
+// wasm SIMD has; checked all the same rather than assumed.
+const kBulkMemoryProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 4, 1, 96, 0, 0, 3, 2, 1, 0,
+  5, 3, 1, 0, 0, 10, 13, 1, 11, 0, 65, 0, 65, 0, 65, 0, 252, 11, 0, 11]);
 
 const params = new URLSearchParams(location.search);
 const canvas = document.getElementById('screen');
@@ -50,7 +54,8 @@ const notice = document.getElementById('notice');
 const slowDraw = Number(params.get('slowdraw')) || 0;
 // For benchmarks: ?stepdown=0 keeps the sharp size however long it takes.
 const stepDown = params.get('stepdown') !== '0';
-const simd = params.get('simd') !== '0' && WebAssembly.validate(kSimdProbe);
+const simd = params.get('simd') !== '0' && WebAssembly.validate(kSimdProbe) &&
+  WebAssembly.validate(kBulkMemoryProbe);
 
 let sharp = params.has('sharp') && params.get('sharp') !== '0';
 // Largest frame width the step-down rule allows (Infinity: the fitted size), or 0 once even
