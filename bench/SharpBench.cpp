@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "MovieCheck.h"
 #include "ToolCli.h"
 #include "geometry/Path.h"
 #include "geometry/PathSink.h"
@@ -144,21 +145,19 @@ int main(int argc, char** argv) {
     if (const int status = toolcli::parse(app, argc, argv); status != toolcli::kParsed) {
         return status;
     }
-    // A movie with no frame to time would only print zeros.
+    // A file that is no movie is refused by name; one with no frame to time would only
+    // print zeros.
     for (const std::string& movie : movies) {
-        if (std::FILE* file = std::fopen(movie.c_str(), "rb"); file == nullptr) {
-            std::fprintf(stderr, "tilsen_sharp_bench: %s: %s\n", movie.c_str(),
-                         std::strerror(errno));
+        std::string error;
+        if (!checkMovie(movie, error)) {
+            std::fprintf(stderr, "tilsen_sharp_bench: %s\n", error.c_str());
             return 1;
-        } else {
-            std::fclose(file);
         }
         MoviePlayer probe;
         MovieFrame first;
         if (probe.openFile(movie.c_str()) <= 0 ||
             probe.readFrame(&first) != MoviePlayer::FrameStatus::kFrame) {
-            std::fprintf(stderr, "tilsen_sharp_bench: %s: not a movie (no frame to time)\n",
-                         movie.c_str());
+            std::fprintf(stderr, "tilsen_sharp_bench: %s: no frame to time\n", movie.c_str());
             return 1;
         }
     }

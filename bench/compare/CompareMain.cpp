@@ -131,12 +131,12 @@ int parse(int argc, char** argv, Options& options) {
                    "320x200, sides up to " +
                        std::to_string(kMaxSide) + ")")
         ->check(CLI::Validator(
-            [](std::string& text) {
-                int32_t w = 0;
-                int32_t h = 0;
-                return parseSize(text, w, h) ? std::string()
-                                             : "'" + text + "' is not WxH with sides from 1 to " +
-                                                   std::to_string(kMaxSide);
+            // The check is the parse: a size it takes is the target's.
+            [&options](std::string& text) {
+                return parseSize(text, options.width, options.height)
+                           ? std::string()
+                           : "'" + text + "' is not WxH with sides from 1 to " +
+                                 std::to_string(kMaxSide);
             },
             "WxH"));
     app.add_option("--threads", options.threads,
@@ -155,9 +155,6 @@ int parse(int argc, char** argv, Options& options) {
         return status;
     }
     options.stream = !noStream;
-    if (!size.empty()) {
-        parseSize(size, options.width, options.height);
-    }
     for (const cpu::SimdLevel l : cpu::availableLevels()) {
         if (lowerName(l) == level) {
             options.level = l;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "AtomicFile.h"
+#include "MovieCheck.h"
 #include "geometry/Path.h"
 #include "movie/FrameBudget.h"
 #include "movie/MovieFrame.h"
@@ -362,19 +363,4 @@ bool encodeMovie(std::istream& in, const EncodeFiles& files, std::string& error)
         return false;
     }
     return true;
-}
-
-const char* damageText(MoviePlayer::FrameStatus status) {
-    switch (status) {
-    case MoviePlayer::FrameStatus::kCutShort:
-        return "stream cut short";
-    case MoviePlayer::FrameStatus::kBadTag:
-        return "bad path tag";
-    case MoviePlayer::FrameStatus::kBadCount:
-        return "path word count too large";
-    case MoviePlayer::FrameStatus::kTooLarge:
-        return "frame too large";
-    default:
-        return "none";
-    }
 }

@@ -40,6 +40,3 @@ struct EncodeFiles {
 // file cannot be written. Lines are read one at a time and never held past the length a
 // record can have.
 bool encodeMovie(std::istream& in, const EncodeFiles& files, std::string& error);
-
-// How a damaged stream ended, in a few words ("none" for an undamaged end).
-const char* damageText(MoviePlayer::FrameStatus status);

@@ -22,6 +22,7 @@
 
 #include "AtomicFile.h"
 #include "FrameFiles.h"
+#include "MovieCheck.h"
 #include "MovieText.h"
 #include "PngFile.h"
 #include "ToolCli.h"
@@ -41,49 +42,6 @@ constexpr int kFailStatus = 1;
 int failure(const std::string& message) {
     std::cerr << "mvz: " << message << "\n";
     return kFailStatus;
-}
-
-// Whether movieFile can be read as a movie: the system's reason when it cannot be opened,
-// "empty" for an empty file, and "not a movie" when its first frame record is not one.
-bool checkMovie(const std::string& movieFile, std::string& error) {
-    const int fd = ::open(movieFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = fileError(movieFile, errno);
-        return false;
-    }
-    struct stat info {};
-    const bool statted = ::fstat(fd, &info) == 0;
-    const int reason = errno;
-    ::close(fd);
-    if (!statted) {
-        error = fileError(movieFile, reason);
-        return false;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = fileError(movieFile, EISDIR);
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        error = movieFile + ": not a regular file";
-        return false;
-    }
-    if (info.st_size == 0) {
-        error = movieFile + ": the file is empty";
-        return false;
-    }
-    MoviePlayer probe;
-    probe.openFile(movieFile.c_str());
-    if (probe.hasEnded()) {
-        error = "not a movie: " + movieFile + " (shorter than a movie header)";
-        return false;
-    }
-    MovieFrame frame;
-    const MoviePlayer::FrameStatus first = probe.readFrame(&frame);
-    if (first != MoviePlayer::FrameStatus::kFrame && first != MoviePlayer::FrameStatus::kEnd) {
-        error = "not a movie: " + movieFile + " (its first frame: " + damageText(first) + ")";
-        return false;
-    }
-    return true;
 }
 
 struct Spread {
