@@ -8,11 +8,9 @@
 // before the mapped walk).
 // Usage: tilsen_sharp_bench [--frames N] [--threads N] MOVIE.mvz.gz... (--help for more)
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 

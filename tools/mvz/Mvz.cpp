@@ -2,9 +2,6 @@
 // player, encode and decode convert between the binary movie and its text form. Every file
 // it writes appears whole or not at all (AtomicFile); a file that is not a movie is said
 // to be one before anything else is done with it.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
