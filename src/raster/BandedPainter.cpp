@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -51,59 +54,148 @@ bool BandedPainter::stopRequested() {
     return stopped.load(std::memory_order_relaxed);
 }
 
+std::vector<int32_t> BandedPainter::balancedStarts(const std::vector<int32_t>& starts,
+                                                   const std::vector<double>& seconds,
+                                                   int32_t height, int32_t count, int32_t maxRows) {
+    std::vector<int32_t> cut(static_cast<size_t>(std::max(count, 1)), 0);
+    bool measured = !starts.empty() && starts.size() == seconds.size() && starts[0] == 0 &&
+                    starts.back() < height;
+    double total = 0.0;
+    for (size_t i = 0; measured && i < starts.size(); ++i) {
+        measured = seconds[i] >= 0.0 && (i == 0 || starts[i] > starts[i - 1]);
+        total += seconds[i];
+    }
+    measured = measured && total > 0.0 && std::isfinite(total);
+    const int32_t even = ceilDiv(height, std::max(count, 1));
+    size_t band = 0;
+    double before = 0.0; // the seconds of the earlier bands before `band`
+    for (int32_t k = 1; k < count; ++k) {
+        double ideal = static_cast<double>(k) * even;
+        if (measured) {
+            // The row at which k / count of the time has gone by, read linearly in its band.
+            const double due = total * k / count;
+            while (band + 1 < starts.size() && before + seconds[band] < due) {
+                before += seconds[band++];
+            }
+            const int32_t end = band + 1 < starts.size() ? starts[band + 1] : height;
+            const double share = seconds[band] > 0.0 ? (due - before) / seconds[band] : 0.0;
+            ideal = starts[band] + std::clamp(share, 0.0, 1.0) * (end - starts[band]);
+            // Half way from the earlier cut: one band's slow moment (the thread preempted,
+            // its cache cold) moves the next cut only half as far.
+            if (starts.size() == static_cast<size_t>(count)) {
+                ideal = 0.5 * (ideal + starts[static_cast<size_t>(k)]);
+            }
+        }
+        // Every band keeps a row, and those after it can still hold the rest.
+        const int32_t previous = cut[static_cast<size_t>(k - 1)];
+        const int32_t lowest = std::max(previous + 1, height - (count - k) * maxRows);
+        const int32_t highest = std::min(previous + maxRows, height - (count - k));
+        cut[static_cast<size_t>(k)] =
+            std::clamp(static_cast<int32_t>(std::lround(ideal)), lowest, highest);
+    }
+    return cut;
+}
+
 void BandedPainter::paint(uint32_t* pixels, int32_t width, int32_t height, const BandDrawer& draw,
                           int32_t bandRows, const std::function<bool()>& stop) {
     if (pixels == nullptr || width <= 0 || height <= 0) {
         return;
     }
-    const int32_t rows = std::min(bandRows > 0 ? bandRows : defaultBandRows(height, threads),
-                                  Rasterizer::kMaxHeight);
+    const bool chosen = bandRows <= 0;
+    const int32_t rows =
+        std::min(chosen ? defaultBandRows(height, threads) : bandRows, Rasterizer::kMaxHeight);
     const int32_t bands = ceilDiv(height, rows);
     const int32_t workers = std::min(threads, bands);
+    // Bands of the given height, or cut by the last picture of this size when the painter
+    // chooses and several threads share them.
+    const bool balanced = chosen && workers > 1;
+    // A band cut by time is at most twice as tall as an even one: each rasterizer makes
+    // room for that once, rather than again whenever it is handed a taller band than before.
+    const int32_t tallest = std::min(2 * rows, Rasterizer::kMaxHeight);
+    std::vector<int32_t> starts;
+    if (balanced && cutWidth == width && cutHeight == height &&
+        cutStarts.size() == static_cast<size_t>(bands)) {
+        starts = balancedStarts(cutStarts, cutSeconds, height, bands, tallest);
+    } else {
+        for (int32_t band = 0; band < bands; ++band) {
+            starts.push_back(band * rows);
+        }
+    }
+    std::vector<double> seconds(static_cast<size_t>(bands), 0.0);
     while (static_cast<int32_t>(rasterizers.size()) < workers) {
         rasterizers.push_back(std::make_unique<Rasterizer>());
+    }
+    const int32_t drawnWidth = std::min(width, Rasterizer::kMaxWidth);
+    if (balanced) {
+        for (int32_t i = 0; i < workers; ++i) {
+            rasterizers[static_cast<size_t>(i)]->reserve(drawnWidth, tallest);
+        }
     }
     stopCheck = &stop;
     painting = std::this_thread::get_id();
     stopped.store(false);
-    const int32_t drawnWidth = std::min(width, Rasterizer::kMaxWidth);
     std::atomic<int32_t> nextBand{0};
-    std::atomic<int32_t> running{0};
+    // The threads started and not yet done, told to the calling thread as each ends.
+    std::mutex runningMutex;
+    std::condition_variable ended;
+    int32_t running = 0;
     auto work = [&](Rasterizer& own) {
         for (int32_t band = nextBand++; band < bands && !stopRequested(); band = nextBand++) {
-            const int32_t firstRow = band * rows;
-            const int32_t bandHeight = std::min(rows, height - firstRow);
+            const auto b = static_cast<size_t>(band);
+            const int32_t firstRow = starts[b];
+            const int32_t bandHeight = (band + 1 < bands ? starts[b + 1] : height) - firstRow;
+            const auto start = std::chrono::steady_clock::now();
             own.setTarget(pixels + static_cast<int64_t>(firstRow) * width, drawnWidth, bandHeight,
                           width);
             own.setFirstRow(firstRow);
             draw(own, firstRow, bandHeight);
+            seconds[b] =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         }
+    };
+    const auto count = [&](int32_t change) {
+        const std::lock_guard<std::mutex> lock(runningMutex);
+        running += change;
     };
     std::vector<std::thread> started;
     started.reserve(static_cast<size_t>(workers - 1));
     for (int32_t i = 1; i < workers; ++i) {
         Rasterizer& worker = *rasterizers[static_cast<size_t>(i)];
         // Without another thread the ones running draw the remaining bands.
+        count(1);
         try {
-            ++running;
-            started.emplace_back([&work, &worker, &running] {
+            started.emplace_back([&work, &worker, &count, &ended] {
                 work(worker);
-                --running;
+                count(-1);
+                ended.notify_one();
             });
         } catch (const std::system_error&) {
-            --running;
+            count(-1);
             break;
         }
     }
     work(*rasterizers[0]);
-    // The stop check belongs to this thread: it keeps asking while the others finish.
+    // The stop check belongs to this thread: it keeps asking while the others finish, and
+    // goes on as soon as the last of them has.
     if (stop) {
-        while (running.load() > 0 && !stopRequested()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::unique_lock<std::mutex> lock(runningMutex);
+        while (!ended.wait_for(lock, std::chrono::milliseconds(1), [&] { return running == 0; })) {
+            lock.unlock();
+            const bool leave = stopRequested();
+            lock.lock();
+            if (leave) {
+                break;
+            }
         }
     }
     for (std::thread& thread : started) {
         thread.join();
     }
     stopCheck = nullptr;
+    if (balanced && !stopped.load()) {
+        cutWidth = width;
+        cutHeight = height;
+        cutStarts = std::move(starts);
+        cutSeconds = std::move(seconds);
+    }
 }

@@ -30,11 +30,14 @@ public:
 
     // Draws width x height pixels (pitch width), band by band. bandRows <= 0 picks the
     // bands: at least two per thread, at most kMaxBands unless the height needs more,
-    // none taller than the rasterizer allows. Widths beyond Rasterizer::kMaxWidth are cut
-    // to it (the rest of each row is untouched). stop, when given, is asked on the
-    // calling thread only, between the paths of its bands (through stopRequested) and
-    // every millisecond while it waits for the other threads; once it has answered true,
-    // stopRequested answers true on every thread, so that the picture is left unfinished.
+    // none taller than the rasterizer allows; on several threads they are cut by the
+    // time the bands of the last picture of this size took (balancedStarts), so that a
+    // frame's heavy rows are shared out rather than left to one thread. Widths beyond
+    // Rasterizer::kMaxWidth are cut to it (the rest of each row is untouched). stop, when
+    // given, is asked on the calling thread only, between the paths of its bands (through
+    // stopRequested) and every millisecond while it waits for the other threads; once it
+    // has answered true, stopRequested answers true on every thread, so that the picture
+    // is left unfinished.
     void paint(uint32_t* pixels, int32_t width, int32_t height, const BandDrawer& draw,
                int32_t bandRows = 0, const std::function<bool()>& stop = {});
     // For a band drawer, between two paths: whether to leave the rest undrawn.
@@ -43,6 +46,13 @@ public:
     int32_t threadCount() const { return threads; }
     // The band height paint picks for a target this tall on this many threads.
     static int32_t defaultBandRows(int32_t height, int32_t threads);
+    // The first rows of count bands over height rows (the first 0, each band 1..maxRows
+    // rows; count * maxRows >= height >= count), placed so that the bands cost about the
+    // same when each row of band i of an earlier cut costs seconds[i] over its rows.
+    // Even bands when the earlier cut is not one of height rows or measured nothing.
+    static std::vector<int32_t> balancedStarts(const std::vector<int32_t>& starts,
+                                               const std::vector<double>& seconds, int32_t height,
+                                               int32_t count, int32_t maxRows);
     // Every band of a picture replays the paths that reach it, so the bands a picture is
     // cut into for the threads' sake are limited: the work of a frame is at most this
     // many replays of it, whatever the core count.
@@ -56,4 +66,11 @@ private:
     const std::function<bool()>* stopCheck = nullptr;
     std::thread::id painting;
     std::atomic<bool> stopped{false};
+    // The last picture whose bands the painter chose and drew on several threads: its size,
+    // the first row of each band and the seconds each took. The next picture of that size
+    // is cut by them.
+    int32_t cutWidth = 0;
+    int32_t cutHeight = 0;
+    std::vector<int32_t> cutStarts;
+    std::vector<double> cutSeconds;
 };

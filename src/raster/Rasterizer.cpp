@@ -18,6 +18,7 @@
 #include "raster/OutlineWalk.h"
 #include "raster/PixelGrid.h"
 #include "raster/RowBlocks.h"
+#include "raster/ZeroedPages.h"
 
 Rasterizer rasterizer;
 
@@ -38,8 +39,8 @@ Rasterizer::Rasterizer() {
 
 Rasterizer::~Rasterizer() = default;
 
-void Rasterizer::FreeDeleter::operator()(void* memory) const {
-    std::free(memory);
+void Rasterizer::PagesDeleter::operator()(void* memory) const {
+    zeroedpages::release(memory, bytes);
 }
 
 bool Rasterizer::growCells() {
@@ -88,6 +89,20 @@ void Rasterizer::setTarget(uint32_t* pixels, int32_t targetWidth, int32_t target
     height = std::min(targetHeight, kMaxHeight);
     pitch = targetPitch;
     resetRowBlocks(0u);
+}
+
+void Rasterizer::reserve(int32_t targetWidth, int32_t targetHeight) {
+    const int32_t w = std::min(targetWidth, kMaxWidth);
+    const int32_t h = std::min(targetHeight, kMaxHeight);
+    if (w <= 0 || h <= 0) {
+        return;
+    }
+    reserveSumsFor(w, h);
+    if (h > rowBlockRows) {
+        rowBlocks.reset(new (std::nothrow) RowBlocks[static_cast<std::size_t>(h)]);
+        rowBlockRows = rowBlocks != nullptr ? h : 0;
+        resetRowBlocks(0u);
+    }
 }
 
 bool Rasterizer::resetRowBlocks(uint64_t fresh) {

@@ -62,6 +62,11 @@ public:
     // kMaxHeight are clamped to it; a null buffer, a negative size or pitch < width
     // leaves no target at all (nothing is cleared or drawn until the next setTarget).
     void setTarget(uint32_t* pixels, int32_t width, int32_t height, int32_t pitch);
+    // Between pictures: makes room ahead for targets up to width x height (clamped as
+    // setTarget clamps them), so that the first fill on a target larger than any before
+    // does not stop to allocate. The room is taken untouched; only the pages fills reach
+    // are ever written.
+    void reserve(int32_t width, int32_t height);
     // The target shows rows firstRow.. of a taller picture: what a fill maps to row
     // firstRow + r lands in target row r. The shift is made on whole half-scanlines after
     // the conversion to fixed point, so bands of one picture give exactly the pixels of
@@ -167,6 +172,8 @@ private:
     bool growCells();
     // Makes the pixel sums cover the whole target (all zero). False without the memory.
     bool reserveSums();
+    // Makes the pixel sums cover targetWidth x targetHeight pixels. False without the memory.
+    bool reserveSumsFor(int32_t targetWidth, int32_t targetHeight);
     // Adds the stored cells into the pixel sums and empties the array.
     void sumStoredCells();
     // No block of the target is known opaque any more; those of `fresh` are empty.
@@ -197,11 +204,12 @@ private:
     // sweepDirect's sums and bitmaps, one of each per target pixel, all zero between fills
     // (a sweep clears what it reads); grown with the target. Only the pages a fill
     // touches are ever written, so a tall band costs memory only where it is drawn.
-    struct FreeDeleter {
+    struct PagesDeleter {
+        std::size_t bytes;
         void operator()(void* memory) const;
     };
-    std::unique_ptr<SumsBlock[], FreeDeleter> pixelSums;
-    std::unique_ptr<uint64_t[], FreeDeleter> pixelBits;
+    std::unique_ptr<SumsBlock[], PagesDeleter> pixelSums;
+    std::unique_ptr<uint64_t[], PagesDeleter> pixelBits;
     int64_t pixelSumsSize = 0;
     int64_t pixelBitsSize = 0;
     // Per target row: its blocks known to be wholly opaque (see kOpaqueBlock) and those

@@ -18,6 +18,7 @@
 #include "raster/PixelLanes.h"
 #include "raster/Rasterizer.h"
 #include "raster/RowBlocks.h"
+#include "raster/ZeroedPages.h"
 
 namespace {
 
@@ -577,21 +578,23 @@ void sweepStrips(const Cell* first, const Cell* last, Cell* scratch, uint32_t* s
 } // namespace
 
 bool Rasterizer::reserveSums() {
-    if (target == nullptr) {
-        return false;
-    }
-    const int32_t words = (width + 63) / 64;
-    const int64_t blockCount = int64_t{wholeBlocks(width) / SumsBlock::kPixels} * height;
-    const int64_t wordCount = int64_t{2} * height * words;
-    // calloc: the arrays start all zero, and pages no fill touches are never written.
+    return target != nullptr && reserveSumsFor(width, height);
+}
+
+bool Rasterizer::reserveSumsFor(int32_t targetWidth, int32_t targetHeight) {
+    const int32_t words = (targetWidth + 63) / 64;
+    const int64_t blockCount =
+        int64_t{wholeBlocks(targetWidth) / SumsBlock::kPixels} * targetHeight;
+    const int64_t wordCount = int64_t{2} * targetHeight * words;
+    // Fresh pages: the arrays start all zero, and pages no fill touches are never written.
     if (blockCount > pixelSumsSize) {
-        pixelSums.reset(static_cast<SumsBlock*>(
-            std::calloc(static_cast<std::size_t>(blockCount), sizeof(SumsBlock))));
+        const auto bytes = static_cast<std::size_t>(blockCount) * sizeof(SumsBlock);
+        pixelSums = {static_cast<SumsBlock*>(zeroedpages::allocate(bytes)), PagesDeleter{bytes}};
         pixelSumsSize = pixelSums != nullptr ? blockCount : 0;
     }
     if (wordCount > pixelBitsSize) {
-        pixelBits.reset(static_cast<uint64_t*>(
-            std::calloc(static_cast<std::size_t>(wordCount), sizeof(uint64_t))));
+        const auto bytes = static_cast<std::size_t>(wordCount) * sizeof(uint64_t);
+        pixelBits = {static_cast<uint64_t*>(zeroedpages::allocate(bytes)), PagesDeleter{bytes}};
         pixelBitsSize = pixelBits != nullptr ? wordCount : 0;
     }
     return pixelSums != nullptr && pixelBits != nullptr;

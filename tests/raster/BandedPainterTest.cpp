@@ -1,0 +1,140 @@
+// How a painter on several threads cuts a picture into bands: by the time each band of the
+// last picture of the size took, so that a frame's heavy rows are shared out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "raster/BandedPainter.h"
+
+namespace {
+
+using Starts = std::vector<int32_t>;
+
+struct CutCase {
+    const char* name;
+    Starts starts;
+    std::vector<double> seconds;
+    int32_t height;
+    int32_t count;
+    int32_t maxRows;
+    Starts expected;
+};
+
+void PrintTo(const CutCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class BalancedCut : public ::testing::TestWithParam<CutCase> {};
+
+TEST_P(BalancedCut, SharesTheMeasuredTimeOut) {
+    const CutCase& c = GetParam();
+    EXPECT_EQ(BandedPainter::balancedStarts(c.starts, c.seconds, c.height, c.count, c.maxRows),
+              c.expected);
+}
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, BalancedCut,
+    ::testing::Values(
+        CutCase{"EvenTimeKeepsEvenBands",
+                {0, 200, 400, 600},
+                {1, 1, 1, 1},
+                800,
+                4,
+                400,
+                {0, 200, 400, 600}},
+        // Half the time in the first band: the ideal cuts 100, 200 and 400 are met half way.
+        CutCase{"HeavyRowsGetNarrowerBandsHalfWayAtATime",
+                {0, 200, 400, 600},
+                {4, 2, 1, 1},
+                800,
+                4,
+                400,
+                {0, 150, 300, 500}},
+        // Every band keeps a row, and the last cannot pass maxRows.
+        CutCase{"NoBandEmptyOrTallerThanAllowed",
+                {0, 200, 400, 600},
+                {1, 0, 0, 0},
+                800,
+                4,
+                400,
+                {0, 125, 250, 400}},
+        CutCase{"ATimelessRecordGivesEvenBands",
+                {0, 200, 400, 600},
+                {0, 0, 0, 0},
+                800,
+                4,
+                400,
+                {0, 200, 400, 600}},
+        CutCase{"AnUnreadableRecordGivesEvenBands",
+                {0, 200, 400, 600},
+                {1, kNaN, 1, 1},
+                800,
+                4,
+                400,
+                {0, 200, 400, 600}},
+        CutCase{
+            "ARecordOfOtherRowsGivesEvenBands", {0, 500, 900}, {1, 1, 1}, 800, 2, 400, {0, 400}},
+        // A record of another band count is read without the half step.
+        CutCase{"AnotherCountIsCutByTimeAlone", {0, 400}, {3, 1}, 800, 4, 2048, {0, 133, 267, 400}},
+        // The height bounds the cut from below: 2160 rows in two bands of at most 2048.
+        CutCase{"TallPicturesStayWithinTheRasterizer",
+                {0, 100, 1000},
+                {1, 0, 0},
+                2160,
+                2,
+                2048,
+                {0, 112}}),
+    [](const ::testing::TestParamInfo<CutCase>& cut) { return std::string(cut.param.name); });
+
+// A painter on two threads whose drawer spends its time on the top rows: once it has
+// measured a picture, the band that holds them is cut narrower, and every row is still
+// drawn exactly once.
+TEST(BandedPainter, CutsTheNextPictureByTheTimeItsBandsTook) {
+    constexpr int32_t kWidth = 16;
+    constexpr int32_t kHeight = 800;
+    BandedPainter painter(2);
+    std::vector<uint32_t> pixels(size_t{kWidth} * kHeight);
+    std::mutex bandsMutex;
+    std::vector<std::pair<int32_t, int32_t>> bands;
+    const auto draw = [&](Rasterizer&, int32_t firstRow, int32_t rows) {
+        const int32_t heavy = std::max(0, std::min(firstRow + rows, 100) - firstRow);
+        std::this_thread::sleep_for(std::chrono::microseconds(100) * heavy);
+        const std::lock_guard<std::mutex> lock(bandsMutex);
+        bands.emplace_back(firstRow, rows);
+    };
+    const int32_t even = BandedPainter::defaultBandRows(kHeight, 2);
+    for (int32_t picture = 0; picture < 3; ++picture) {
+        bands.clear();
+        painter.paint(pixels.data(), kWidth, kHeight, draw);
+        std::vector<int32_t> drawn(kHeight, 0);
+        int32_t first = kHeight;
+        for (const auto& [firstRow, rows] : bands) {
+            EXPECT_LE(rows, 2 * even);
+            for (int32_t r = firstRow; r < firstRow + rows; ++r) {
+                ++drawn[static_cast<size_t>(r)];
+            }
+            if (firstRow == 0) {
+                first = rows;
+            }
+        }
+        EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 1), kHeight) << "picture " << picture;
+        if (picture == 0) {
+            EXPECT_EQ(first, even) << "nothing measured yet";
+        } else {
+            EXPECT_LT(first, even) << "picture " << picture;
+        }
+    }
+}
+
+} // namespace
