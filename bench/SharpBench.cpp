@@ -147,14 +147,12 @@ int main(int argc, char** argv) {
     // print zeros.
     for (const std::string& movie : movies) {
         std::string error;
-        if (!checkMovie(movie, error)) {
+        bool hasFrame = false;
+        if (!checkMovie(movie, error, &hasFrame)) {
             std::fprintf(stderr, "tilsen_sharp_bench: %s\n", error.c_str());
             return 1;
         }
-        MoviePlayer probe;
-        MovieFrame first;
-        if (probe.openFile(movie.c_str()) <= 0 ||
-            probe.readFrame(&first) != MoviePlayer::FrameStatus::kFrame) {
+        if (!hasFrame) {
             std::fprintf(stderr, "tilsen_sharp_bench: %s: no frame to time\n", movie.c_str());
             return 1;
         }

@@ -9,7 +9,7 @@
 #include "AtomicFile.h"
 #include "movie/MovieFrame.h"
 
-bool checkMovie(const std::string& movieFile, std::string& error) {
+bool checkMovie(const std::string& movieFile, std::string& error, bool* hasFrame) {
     const int fd = ::open(movieFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = fileError(movieFile, errno);
@@ -46,6 +46,9 @@ bool checkMovie(const std::string& movieFile, std::string& error) {
     if (first != MoviePlayer::FrameStatus::kFrame && first != MoviePlayer::FrameStatus::kEnd) {
         error = "not a movie: " + movieFile + " (its first frame: " + damageText(first) + ")";
         return false;
+    }
+    if (hasFrame != nullptr) {
+        *hasFrame = first == MoviePlayer::FrameStatus::kFrame;
     }
     return true;
 }
