@@ -193,9 +193,16 @@ void BandedPainter::paint(uint32_t* pixels, int32_t width, int32_t height, const
     }
     stopCheck = nullptr;
     if (balanced && !stopped.load()) {
+        // The first picture of a size touches the rasterizers' memory for the first time as
+        // it goes: its times tell more of that than of its rows, so the next is cut evenly.
+        const bool sameSize = cutWidth == width && cutHeight == height;
         cutWidth = width;
         cutHeight = height;
-        cutStarts = std::move(starts);
-        cutSeconds = std::move(seconds);
+        cutStarts.clear();
+        cutSeconds.clear();
+        if (sameSize) {
+            cutStarts = std::move(starts);
+            cutSeconds = std::move(seconds);
+        }
     }
 }

@@ -67,8 +67,8 @@ private:
     std::thread::id painting;
     std::atomic<bool> stopped{false};
     // The last picture whose bands the painter chose and drew on several threads: its size,
-    // the first row of each band and the seconds each took. The next picture of that size
-    // is cut by them.
+    // the first row of each band and the seconds each took (none for the first picture of
+    // a size). The next picture of that size is cut by them.
     int32_t cutWidth = 0;
     int32_t cutHeight = 0;
     std::vector<int32_t> cutStarts;

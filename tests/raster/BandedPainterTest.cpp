@@ -98,8 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CutCase>& cut) { return std::string(cut.param.name); });
 
 // A painter on two threads whose drawer spends its time on the top rows: once it has
-// measured a picture, the band that holds them is cut narrower, and every row is still
-// drawn exactly once.
+// measured a picture after the first of the size, the band that holds them is cut
+// narrower, and every row is still drawn exactly once.
 TEST(BandedPainter, CutsTheNextPictureByTheTimeItsBandsTook) {
     constexpr int32_t kWidth = 16;
     constexpr int32_t kHeight = 800;
@@ -114,7 +114,7 @@ TEST(BandedPainter, CutsTheNextPictureByTheTimeItsBandsTook) {
         bands.emplace_back(firstRow, rows);
     };
     const int32_t even = BandedPainter::defaultBandRows(kHeight, 2);
-    for (int32_t picture = 0; picture < 3; ++picture) {
+    for (int32_t picture = 0; picture < 4; ++picture) {
         bands.clear();
         painter.paint(pixels.data(), kWidth, kHeight, draw);
         std::vector<int32_t> drawn(kHeight, 0);
@@ -129,8 +129,9 @@ TEST(BandedPainter, CutsTheNextPictureByTheTimeItsBandsTook) {
             }
         }
         EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 1), kHeight) << "picture " << picture;
-        if (picture == 0) {
-            EXPECT_EQ(first, even) << "nothing measured yet";
+        if (picture < 2) {
+            // The first picture of a size is not measured: it is cold.
+            EXPECT_EQ(first, even) << "picture " << picture;
         } else {
             EXPECT_LT(first, even) << "picture " << picture;
         }
