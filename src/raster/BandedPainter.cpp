@@ -198,11 +198,7 @@ void BandedPainter::paint(uint32_t* pixels, int32_t width, int32_t height, const
         const bool sameSize = cutWidth == width && cutHeight == height;
         cutWidth = width;
         cutHeight = height;
-        cutStarts.clear();
-        cutSeconds.clear();
-        if (sameSize) {
-            cutStarts = std::move(starts);
-            cutSeconds = std::move(seconds);
-        }
+        cutStarts = sameSize ? std::move(starts) : std::vector<int32_t>{};
+        cutSeconds = sameSize ? std::move(seconds) : std::vector<double>{};
     }
 }

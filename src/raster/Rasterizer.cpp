@@ -98,18 +98,20 @@ void Rasterizer::reserve(int32_t targetWidth, int32_t targetHeight) {
         return;
     }
     reserveSumsFor(w, h);
-    if (h > rowBlockRows) {
-        rowBlocks.reset(new (std::nothrow) RowBlocks[static_cast<std::size_t>(h)]);
-        rowBlockRows = rowBlocks != nullptr ? h : 0;
-        resetRowBlocks(0u);
+    reserveRowBlocks(h);
+}
+
+void Rasterizer::reserveRowBlocks(int32_t rows) {
+    if (rows <= rowBlockRows) {
+        return;
     }
+    rowBlocks.reset(new (std::nothrow) RowBlocks[static_cast<std::size_t>(rows)]);
+    rowBlockRows = rowBlocks != nullptr ? rows : 0;
+    std::fill(rowBlocks.get(), rowBlocks.get() + rowBlockRows, RowBlocks{0u, 0u});
 }
 
 bool Rasterizer::resetRowBlocks(uint64_t fresh) {
-    if (height > rowBlockRows) {
-        rowBlocks.reset(new (std::nothrow) RowBlocks[static_cast<std::size_t>(height)]);
-        rowBlockRows = rowBlocks != nullptr ? height : 0;
-    }
+    reserveRowBlocks(height);
     if (rowBlocks == nullptr) {
         return false;
     }

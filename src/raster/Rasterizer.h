@@ -179,6 +179,9 @@ private:
     // No block of the target is known opaque any more; those of `fresh` are empty.
     // False when there is no record of the rows (no memory for it).
     bool resetRowBlocks(uint64_t fresh);
+    // Makes the record of rows hold at least `rows` rows (none without the memory); a new
+    // record knows nothing of any row.
+    void reserveRowBlocks(int32_t rows);
     // The byte-wise radix sort sortCells uses for very many cells.
     void radixSortCells();
     // emitLine for transformed or far-off coordinates: the checked, double-precision way.
