@@ -35,7 +35,39 @@ BandedPainter::BandedPainter(int32_t threadCount) {
     threads = std::clamp(threadCount, 1, kMaxThreads);
 }
 
-BandedPainter::~BandedPainter() = default;
+BandedPainter::~BandedPainter() {
+    {
+        const std::lock_guard<std::mutex> lock(crewMutex);
+        closing = true;
+    }
+    wake.notify_all();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+}
+
+void BandedPainter::helperLoop(size_t index, uint64_t seen) {
+    std::unique_lock<std::mutex> lock(crewMutex);
+    for (;;) {
+        wake.wait(lock, [&] { return closing || picture != seen; });
+        if (closing) {
+            return;
+        }
+        seen = picture;
+        if (index >= joining) {
+            continue;
+        }
+        void (*const work)(void*, Rasterizer&) = run;
+        void* const workContext = context;
+        Rasterizer& own = *rasterizers[index + 1];
+        lock.unlock();
+        work(workContext, own);
+        lock.lock();
+        if (--busy == 0) {
+            finished.notify_one();
+        }
+    }
+}
 
 int32_t BandedPainter::defaultBandRows(int32_t height, int32_t threadCount) {
     if (height <= 0) {
@@ -135,10 +167,6 @@ void BandedPainter::paint(uint32_t* pixels, int32_t width, int32_t height, const
     painting = std::this_thread::get_id();
     stopped.store(false);
     std::atomic<int32_t> nextBand{0};
-    // The threads started and not yet done, told to the calling thread as each ends.
-    std::mutex runningMutex;
-    std::condition_variable ended;
-    int32_t running = 0;
     auto work = [&](Rasterizer& own) {
         for (int32_t band = nextBand++; band < bands && !stopRequested(); band = nextBand++) {
             const auto b = static_cast<size_t>(band);
@@ -153,33 +181,34 @@ void BandedPainter::paint(uint32_t* pixels, int32_t width, int32_t height, const
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         }
     };
-    const auto count = [&](int32_t change) {
-        const std::lock_guard<std::mutex> lock(runningMutex);
-        running += change;
-    };
-    std::vector<std::thread> started;
-    started.reserve(static_cast<size_t>(workers - 1));
-    for (int32_t i = 1; i < workers; ++i) {
-        Rasterizer& worker = *rasterizers[static_cast<size_t>(i)];
-        // Without another thread the ones running draw the remaining bands.
-        count(1);
+    // Without another helper the threads running draw the remaining bands.
+    const auto wanted = static_cast<size_t>(workers - 1);
+    while (helpers.size() < wanted) {
         try {
-            started.emplace_back([&work, &worker, &count, &ended] {
-                work(worker);
-                count(-1);
-                ended.notify_one();
-            });
+            helpers.emplace_back(
+                [this, index = helpers.size(), seen = picture] { helperLoop(index, seen); });
         } catch (const std::system_error&) {
-            count(-1);
             break;
         }
     }
+    const size_t asked = std::min(wanted, helpers.size());
+    {
+        const std::lock_guard<std::mutex> lock(crewMutex);
+        run = [](void* job, Rasterizer& own) { (*static_cast<decltype(&work)>(job))(own); };
+        context = &work;
+        joining = asked;
+        busy = asked;
+        ++picture;
+    }
+    if (asked > 0) {
+        wake.notify_all();
+    }
     work(*rasterizers[0]);
-    // The stop check belongs to this thread: it keeps asking while the others finish, and
+    // The stop check belongs to this thread: it keeps asking while the helpers finish, and
     // goes on as soon as the last of them has.
+    std::unique_lock<std::mutex> lock(crewMutex);
     if (stop) {
-        std::unique_lock<std::mutex> lock(runningMutex);
-        while (!ended.wait_for(lock, std::chrono::milliseconds(1), [&] { return running == 0; })) {
+        while (!finished.wait_for(lock, std::chrono::milliseconds(1), [&] { return busy == 0; })) {
             lock.unlock();
             const bool leave = stopRequested();
             lock.lock();
@@ -188,9 +217,8 @@ void BandedPainter::paint(uint32_t* pixels, int32_t width, int32_t height, const
             }
         }
     }
-    for (std::thread& thread : started) {
-        thread.join();
-    }
+    finished.wait(lock, [&] { return busy == 0; });
+    lock.unlock();
     stopCheck = nullptr;
     if (balanced && !stopped.load()) {
         // The first picture of a size touches the rasterizers' memory for the first time as

@@ -1,13 +1,17 @@
 // Drawing one picture of any size with rasterizers that address at most
 // Rasterizer::kMaxWidth x kMaxHeight: the target is cut into horizontal bands, each a
 // target of its own whose rows the rasterizer offsets exactly (in fixed point), so the
-// bands together give the very pixels one pass would. Bands are drawn on several threads.
+// bands together give the very pixels one pass would. Bands are drawn on several threads:
+// the caller's and helpers the painter starts when a picture first needs them and keeps
+// until it is destroyed, so that a frame does not wait for threads to start.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -59,6 +63,10 @@ public:
     static constexpr int32_t kMaxBands = 8;
 
 private:
+    // Helper index's life: it waits for a picture numbered past `seen`, draws bands with
+    // rasterizers[index + 1] when it is one of those asked to, and waits again.
+    void helperLoop(size_t index, uint64_t seen);
+
     int32_t threads;
     // One rasterizer per thread, made when first needed and kept.
     std::vector<std::unique_ptr<Rasterizer>> rasterizers;
@@ -73,4 +81,17 @@ private:
     int32_t cutHeight = 0;
     std::vector<int32_t> cutStarts;
     std::vector<double> cutSeconds;
+    // The helpers and what they are told, under crewMutex: the picture's number, how many
+    // of them draw it, how many of those have not finished, and the work they run
+    // (run(context, rasterizer)).
+    std::vector<std::thread> helpers;
+    std::mutex crewMutex;
+    std::condition_variable wake;
+    std::condition_variable finished;
+    uint64_t picture = 0;
+    size_t joining = 0;
+    size_t busy = 0;
+    bool closing = false;
+    void (*run)(void* context, Rasterizer& own) = nullptr;
+    void* context = nullptr;
 };

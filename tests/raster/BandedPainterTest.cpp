@@ -1,10 +1,12 @@
 // How a painter on several threads cuts a picture into bands: by the time each band of the
-// last picture of the size took, so that a frame's heavy rows are shared out.
+// last picture of the size took, so that a frame's heavy rows are shared out; and the
+// threads it keeps from picture to picture.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <ostream>
@@ -136,6 +138,55 @@ TEST(BandedPainter, CutsTheNextPictureByTheTimeItsBandsTook) {
             EXPECT_LT(first, even) << "picture " << picture;
         }
     }
+}
+
+// Pictures of one band, of many, and one asked to stop: no band of a picture is drawn
+// twice, the picture after a stop is whole again, and the helpers are the painter's own
+// from picture to picture: one of them draws bands of several pictures.
+TEST(BandedPainter, KeepsItsThreadsFromPictureToPicture) {
+    constexpr int32_t kWidth = 8;
+    BandedPainter painter(3);
+    std::vector<uint32_t> pixels(size_t{kWidth} * 4096);
+    std::mutex drawnMutex;
+    std::vector<int32_t> drawn;
+    int32_t current = 0;
+    int32_t mostPicturesOnAHelper = 0;
+    const std::thread::id caller = std::this_thread::get_id();
+    const auto draw = [&](Rasterizer&, int32_t firstRow, int32_t rows) {
+        // Long enough that the helpers get bands while the caller draws its own.
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        thread_local int32_t lastPicture = -1;
+        thread_local int32_t pictures = 0;
+        const std::lock_guard<std::mutex> lock(drawnMutex);
+        if (std::this_thread::get_id() != caller && lastPicture != current) {
+            lastPicture = current;
+            mostPicturesOnAHelper = std::max(mostPicturesOnAHelper, ++pictures);
+        }
+        for (int32_t r = firstRow; r < firstRow + rows; ++r) {
+            ++drawn[static_cast<size_t>(r)];
+        }
+    };
+    struct Picture {
+        int32_t height;
+        int32_t bandRows;
+        bool stopped;
+    };
+    const Picture pictures[] = {{64, 64, false}, {600, 0, false},  {600, 0, false}, {64, 32, false},
+                                {4096, 0, true}, {4096, 0, false}, {600, 7, false}};
+    for (const Picture& picture : pictures) {
+        ++current;
+        drawn.assign(static_cast<size_t>(picture.height), 0);
+        const std::function<bool()> stop = [] { return true; };
+        painter.paint(pixels.data(), kWidth, picture.height, draw, picture.bandRows,
+                      picture.stopped ? stop : std::function<bool()>());
+        const auto once = std::count(drawn.begin(), drawn.end(), 1);
+        if (picture.stopped) {
+            EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 0) + once, picture.height);
+        } else {
+            EXPECT_EQ(once, picture.height) << "picture " << current;
+        }
+    }
+    EXPECT_GT(mostPicturesOnAHelper, 1);
 }
 
 } // namespace
