@@ -505,7 +505,13 @@ private:
     void emitTo(Point& current, float x, float y) {
         const Point next = point(x, y);
         edge(current, next);
-        current = next;
+        // Field by field, as IdentityEdges::emitTo does, and for the same reason.
+        current.x = next.x;
+        current.y = next.y;
+        current.target.x = next.target.x;
+        current.target.y = next.target.y;
+        current.target.halfScanline = next.target.halfScanline;
+        current.target.inRange = next.target.inRange;
     }
 
     Rasterizer& r;
