@@ -454,7 +454,7 @@ public:
     MappedEdges(Rasterizer& owner, const Transform2D* transform)
         : r(owner), identity(transform == nullptr || transform->isIdentity()),
           m(transform != nullptr ? transform->matrix() : Transform2D().matrix()),
-          rowShift(2 * owner.firstRow) {}
+          rowShift(2 * owner.firstRow), level(cpu::level()) {}
 
     Point point(float x, float y) const {
         float tx = x;
@@ -471,18 +471,25 @@ public:
     void lineTo(Point& current, float x, float y) { emitTo(current, x, y); }
     void quadTo(Point& current, float cx, float cy, float x, float y) {
         const CurveSteps steps = r.quadSteps(current.x, current.y, cx, cy, x, y);
-        flattening::quad(steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
-                         [this, &current](float px, float py) { emitTo(current, px, py); });
+        flattening::quadBatches(steps.count, steps.step, steps.squared, current.x, current.y, cx,
+                                cy, x, y,
+                                [this, &current](const float* xs, const float* ys, int32_t n) {
+                                    emitPoints(current, xs, ys, n);
+                                });
     }
     void cubicTo(Point& current, float c1x, float c1y, float c2x, float c2y, float x, float y) {
         const CurveSteps steps = r.cubicSteps(current.x, current.y, c1x, c1y, c2x, c2y, x, y);
-        flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y,
-                          c1x, c1y, c2x, c2y, x, y,
-                          [this, &current](float px, float py) { emitTo(current, px, py); });
+        flattening::cubicBatches(steps.count, steps.step, steps.squared, steps.cubed, current.x,
+                                 current.y, c1x, c1y, c2x, c2y, x, y,
+                                 [this, &current](const float* xs, const float* ys, int32_t n) {
+                                     emitPoints(current, xs, ys, n);
+                                 });
     }
     void arcTo(Point& current, float rx, float ry, float x, float y) {
-        flattening::arc(r.arcStep(rx, ry), rx, ry, current.x, current.y, x, y,
-                        [this, &current](float px, float py) { emitTo(current, px, py); });
+        flattening::arcBatches(r.arcStep(rx, ry), rx, ry, current.x, current.y, x, y,
+                               [this, &current](const float* xs, const float* ys, int32_t n) {
+                                   emitPoints(current, xs, ys, n);
+                               });
     }
     // emitLine's route for one line, the fast way when both ends are in range.
     void edge(const Point& a, const Point& b) {
@@ -502,6 +509,71 @@ public:
     }
 
 private:
+    // emitTo of each of the n <= edgelanes::kMaxRun points in turn. When the pen and all
+    // the mapped points are in range, the points are mapped and their half-scanlines and
+    // crossings found in lanes, as IdentityEdges does, and only the edges that cross a
+    // half-scanline go on to storeEdge; the bounds are the path's, edge by edge.
+    void emitPoints(Point& current, const float* xs, const float* ys, int32_t n) {
+        if (n <= 0) {
+            return;
+        }
+        float txs[edgelanes::kMaxRun];
+        float tys[edgelanes::kMaxRun];
+        int32_t lines[edgelanes::kRunLines];
+        edgelanes::Run run{};
+        if (current.target.inRange && n <= edgelanes::kMaxRun) {
+            for (int32_t i = 0; i < n; ++i) {
+                txs[i] = identity ? xs[i] : m[0] * xs[i] + m[1] * ys[i] + m[2];
+                tys[i] = identity ? ys[i] : m[3] * xs[i] + m[4] * ys[i] + m[5];
+            }
+            run = edgelanes::scanRun(level, current.target.x, current.target.y,
+                                     current.target.halfScanline + rowShift, txs, tys, n, lines);
+        }
+        if (!run.inRange) {
+            for (int32_t i = 0; i < n; ++i) {
+                emitTo(current, xs[i], ys[i]);
+            }
+            return;
+        }
+        // In locals: the points could alias the rasterizer's own bounds.
+        float minX = r.boundsMinX;
+        float minY = r.boundsMinY;
+        float maxX = r.boundsMaxX;
+        float maxY = r.boundsMaxY;
+        float x = current.x;
+        float y = current.y;
+        for (int32_t i = 0; i < n; ++i) {
+            if (x != xs[i] || y != ys[i]) {
+                minY = std::min(y, minY);
+                maxY = std::max(ys[i], maxY);
+                minX = std::min(x, minX);
+                maxX = std::max(xs[i], maxX);
+            }
+            x = xs[i];
+            y = ys[i];
+        }
+        r.boundsMinX = minX;
+        r.boundsMinY = minY;
+        r.boundsMaxX = maxX;
+        r.boundsMaxY = maxY;
+        uint32_t crossing = run.crossing;
+        if ((crossing & 1u) != 0) {
+            r.storeEdge(current.target, EdgePoint{txs[0], tys[0], lines[0] - rowShift, true});
+            crossing &= ~1u;
+        }
+        for (; crossing != 0; crossing &= crossing - 1) {
+            const int32_t i = std::countr_zero(crossing);
+            r.storeEdge(EdgePoint{txs[i - 1], tys[i - 1], lines[i - 1] - rowShift, true},
+                        EdgePoint{txs[i], tys[i], lines[i] - rowShift, true});
+        }
+        current.x = xs[n - 1];
+        current.y = ys[n - 1];
+        current.target.x = txs[n - 1];
+        current.target.y = tys[n - 1];
+        current.target.halfScanline = lines[n - 1] - rowShift;
+        current.target.inRange = true;
+    }
+
     void emitTo(Point& current, float x, float y) {
         const Point next = point(x, y);
         edge(current, next);
@@ -518,6 +590,8 @@ private:
     const bool identity;
     const std::array<float, 9> m;
     const int32_t rowShift;
+    // The level runs are scanned at, as IdentityEdges scans them.
+    const cpu::SimdLevel level;
 };
 
 void Rasterizer::replayOutline(const uint32_t* words, int32_t wordCount) {

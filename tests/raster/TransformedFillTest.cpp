@@ -139,7 +139,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TransformCase{"shrunk", 0.37f, 0.41f, 0.0f, 3.5f, -2.25f, 0, true},
                       TransformCase{"mirrored", -3.0f, 2.0f, 0.0f, 1000.0f, 0.0f, 0, false},
                       TransformCase{"rotated", 2.5f, 2.5f, 0.4f, 300.0f, -50.0f, 0, true},
-                      TransformCase{"offset", 1.0f, 1.0f, 0.0f, 0.5f, 17.25f, 0, false}),
+                      TransformCase{"offset", 1.0f, 1.0f, 0.0f, 0.5f, 17.25f, 0, false},
+                      // Some points map past the fixed-point range, some within it.
+                      TransformCase{"pastTheFixedRange", 9000.0f, 9000.0f, 0.0f, -1.44e6f, -0.9e6f,
+                                    0, false}),
     [](const ::testing::TestParamInfo<TransformCase>& param) { return param.param.name; });
 
 // Distance of p from the line through a and b.
