@@ -469,22 +469,19 @@ public:
     }
     static Point2 plain(const Point& p) { return {p.x, p.y}; }
     void lineTo(Point& current, float x, float y) { emitTo(current, x, y); }
+    // Curves go point by point: at sharp sizes most have too few points for lanes to pay.
     void quadTo(Point& current, float cx, float cy, float x, float y) {
         const CurveSteps steps = r.quadSteps(current.x, current.y, cx, cy, x, y);
-        flattening::quadBatches(steps.count, steps.step, steps.squared, current.x, current.y, cx,
-                                cy, x, y,
-                                [this, &current](const float* xs, const float* ys, int32_t n) {
-                                    emitPoints(current, xs, ys, n);
-                                });
+        flattening::quad(steps.count, steps.step, steps.squared, current.x, current.y, cx, cy, x, y,
+                         [this, &current](float px, float py) { emitTo(current, px, py); });
     }
     void cubicTo(Point& current, float c1x, float c1y, float c2x, float c2y, float x, float y) {
         const CurveSteps steps = r.cubicSteps(current.x, current.y, c1x, c1y, c2x, c2y, x, y);
-        flattening::cubicBatches(steps.count, steps.step, steps.squared, steps.cubed, current.x,
-                                 current.y, c1x, c1y, c2x, c2y, x, y,
-                                 [this, &current](const float* xs, const float* ys, int32_t n) {
-                                     emitPoints(current, xs, ys, n);
-                                 });
+        flattening::cubic(steps.count, steps.step, steps.squared, steps.cubed, current.x, current.y,
+                          c1x, c1y, c2x, c2y, x, y,
+                          [this, &current](float px, float py) { emitTo(current, px, py); });
     }
+    // Arcs come in batches of many points, which are mapped and scanned in lanes.
     void arcTo(Point& current, float rx, float ry, float x, float y) {
         flattening::arcBatches(r.arcStep(rx, ry), rx, ry, current.x, current.y, x, y,
                                [this, &current](const float* xs, const float* ys, int32_t n) {
@@ -509,6 +506,10 @@ public:
     }
 
 private:
+    // Batches shorter than this go point by point: setting up the lanes costs them more
+    // than it saves.
+    static constexpr int32_t kShortestBatch = 8;
+
     // emitTo of each of the n <= edgelanes::kMaxRun points in turn. When the pen and all
     // the mapped points are in range, the points are mapped and their half-scanlines and
     // crossings found in lanes, as IdentityEdges does, and only the edges that cross a
@@ -521,7 +522,7 @@ private:
         float tys[edgelanes::kMaxRun];
         int32_t lines[edgelanes::kRunLines];
         edgelanes::Run run{};
-        if (current.target.inRange && n <= edgelanes::kMaxRun) {
+        if (current.target.inRange && n >= kShortestBatch && n <= edgelanes::kMaxRun) {
             for (int32_t i = 0; i < n; ++i) {
                 txs[i] = identity ? xs[i] : m[0] * xs[i] + m[1] * ys[i] + m[2];
                 tys[i] = identity ? ys[i] : m[3] * xs[i] + m[4] * ys[i] + m[5];
