@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -203,14 +204,27 @@ void BandedPainter::paint(uint32_t* pixels, int32_t width, int32_t height, const
     if (asked > 0) {
         wake.notify_all();
     }
-    work(*rasterizers[0]);
+    // The helpers use this frame's locals: whatever this thread's drawing or stop check
+    // throws stops the picture and is held until they have finished, then thrown on.
+    std::exception_ptr failure;
+    const auto holding = [&](const auto& step) {
+        try {
+            step();
+        } catch (...) {
+            failure = std::current_exception();
+            stopped.store(true);
+        }
+    };
+    holding([&] { work(*rasterizers[0]); });
     // The stop check belongs to this thread: it keeps asking while the helpers finish, and
     // goes on as soon as the last of them has.
     std::unique_lock<std::mutex> lock(crewMutex);
     if (stop) {
-        while (!finished.wait_for(lock, std::chrono::milliseconds(1), [&] { return busy == 0; })) {
+        while (!failure &&
+               !finished.wait_for(lock, std::chrono::milliseconds(1), [&] { return busy == 0; })) {
             lock.unlock();
-            const bool leave = stopRequested();
+            bool leave = false;
+            holding([&] { leave = stopRequested(); });
             lock.lock();
             if (leave) {
                 break;
@@ -220,6 +234,9 @@ void BandedPainter::paint(uint32_t* pixels, int32_t width, int32_t height, const
     finished.wait(lock, [&] { return busy == 0; });
     lock.unlock();
     stopCheck = nullptr;
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
     if (balanced && !stopped.load()) {
         // The first picture of a size touches the rasterizers' memory for the first time as
         // it goes: its times tell more of that than of its rows, so the next is cut evenly.

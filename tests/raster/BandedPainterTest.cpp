@@ -10,6 +10,7 @@
 #include <limits>
 #include <mutex>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -187,6 +188,34 @@ TEST(BandedPainter, KeepsItsThreadsFromPictureToPicture) {
         }
     }
     EXPECT_GT(mostPicturesOnAHelper, 1);
+}
+
+// A drawer that throws on the calling thread: paint throws it on once the helpers have
+// stopped, and the next picture is whole.
+TEST(BandedPainter, WhatTheCallersBandThrowsComesOutOnceTheHelpersAreDone) {
+    constexpr int32_t kWidth = 8;
+    constexpr int32_t kHeight = 600;
+    BandedPainter painter(2);
+    std::vector<uint32_t> pixels(size_t{kWidth} * kHeight);
+    std::mutex drawnMutex;
+    std::vector<int32_t> drawn(kHeight, 0);
+    bool failing = true;
+    const std::thread::id caller = std::this_thread::get_id();
+    const auto draw = [&](Rasterizer&, int32_t firstRow, int32_t rows) {
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        if (failing && std::this_thread::get_id() == caller) {
+            throw std::runtime_error("no memory for this band");
+        }
+        const std::lock_guard<std::mutex> lock(drawnMutex);
+        for (int32_t r = firstRow; r < firstRow + rows; ++r) {
+            ++drawn[static_cast<size_t>(r)];
+        }
+    };
+    EXPECT_THROW(painter.paint(pixels.data(), kWidth, kHeight, draw, 10), std::runtime_error);
+    failing = false;
+    drawn.assign(kHeight, 0);
+    painter.paint(pixels.data(), kWidth, kHeight, draw, 10);
+    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), 1), kHeight);
 }
 
 } // namespace
