@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -151,17 +152,30 @@ TEST(BandedPainter, KeepsItsThreadsFromPictureToPicture) {
     std::mutex drawnMutex;
     std::vector<int32_t> drawn;
     int32_t current = 0;
+    bool shared = false;
+    // The last picture a helper drew a band of.
+    std::atomic<int32_t> helped{0};
     int32_t mostPicturesOnAHelper = 0;
     const std::thread::id caller = std::this_thread::get_id();
     const auto draw = [&](Rasterizer&, int32_t firstRow, int32_t rows) {
-        // Long enough that the helpers get bands while the caller draws its own.
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        if (std::this_thread::get_id() == caller) {
+            // A picture of several bands waits in the caller's band until a helper has
+            // drawn one too (however coarse the system's sleeps), for at most two seconds.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+            while (shared && helped.load() != current &&
+                   std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::yield();
+            }
+        }
         thread_local int32_t lastPicture = -1;
         thread_local int32_t pictures = 0;
         const std::lock_guard<std::mutex> lock(drawnMutex);
-        if (std::this_thread::get_id() != caller && lastPicture != current) {
-            lastPicture = current;
-            mostPicturesOnAHelper = std::max(mostPicturesOnAHelper, ++pictures);
+        if (std::this_thread::get_id() != caller) {
+            if (lastPicture != current) {
+                lastPicture = current;
+                mostPicturesOnAHelper = std::max(mostPicturesOnAHelper, ++pictures);
+            }
+            helped.store(current);
         }
         for (int32_t r = firstRow; r < firstRow + rows; ++r) {
             ++drawn[static_cast<size_t>(r)];
@@ -176,6 +190,7 @@ TEST(BandedPainter, KeepsItsThreadsFromPictureToPicture) {
                                 {4096, 0, true}, {4096, 0, false}, {600, 7, false}};
     for (const Picture& picture : pictures) {
         ++current;
+        shared = picture.height > picture.bandRows;
         drawn.assign(static_cast<size_t>(picture.height), 0);
         const std::function<bool()> stop = [] { return true; };
         painter.paint(pixels.data(), kWidth, picture.height, draw, picture.bandRows,
