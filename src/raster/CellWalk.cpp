@@ -164,6 +164,32 @@ inline void Rasterizer::edge(const EdgePoint& a, const EdgePoint& b) {
     storeEdge(a, b);
 }
 
+// Out of line: the identity walk needs it only for runs with a zero bound, and inlined it
+// costs that walk's common case registers.
+__attribute__((noinline)) void Rasterizer::foldBounds(float x, float y, const float* xs,
+                                                      const float* ys, int32_t n) {
+    // In locals: the points could alias the bounds, which would otherwise be reloaded
+    // after every store.
+    float minX = boundsMinX;
+    float minY = boundsMinY;
+    float maxX = boundsMaxX;
+    float maxY = boundsMaxY;
+    for (int32_t i = 0; i < n; ++i) {
+        if (x != xs[i] || y != ys[i]) {
+            minY = std::min(y, minY);
+            maxY = std::max(ys[i], maxY);
+            minX = std::min(x, minX);
+            maxX = std::max(xs[i], maxX);
+        }
+        x = xs[i];
+        y = ys[i];
+    }
+    boundsMinX = minX;
+    boundsMinY = minY;
+    boundsMaxX = maxX;
+    boundsMaxY = maxY;
+}
+
 // An edge crossing a single half-scanline (many pieces of a flattened curve) has the
 // one cell walkEdge would write: at its top half-scanline, x where it starts there.
 inline void Rasterizer::storeEdge(const EdgePoint& a, const EdgePoint& b) {
@@ -371,7 +397,8 @@ private:
         }
         if (run.anyEdge) {
             if (run.minX == 0.0f || run.minY == 0.0f || run.maxX == 0.0f || run.maxY == 0.0f) {
-                foldBounds(current, xs, ys, n);
+                // A zero bound could be either zero: edge by edge, as edge() takes them.
+                r.foldBounds(current.x, current.y, xs, ys, n);
             } else {
                 // Away from zero equal floats are the same bits, so the order in which
                 // ties were met no longer matters.
@@ -395,21 +422,6 @@ private:
         current.y = ys[n - 1];
         current.halfScanline = lines[n - 1];
         current.inRange = true;
-    }
-    // edge()'s bounds, edge by edge, for runs where a zero bound could be either zero.
-    void foldBounds(const EdgePoint& current, const float* xs, const float* ys, int32_t n) {
-        float x = current.x;
-        float y = current.y;
-        for (int32_t i = 0; i < n; ++i) {
-            if (x != xs[i] || y != ys[i]) {
-                r.boundsMinY = std::min(y, r.boundsMinY);
-                r.boundsMaxY = std::max(ys[i], r.boundsMaxY);
-                r.boundsMinX = std::min(x, r.boundsMinX);
-                r.boundsMaxX = std::max(xs[i], r.boundsMaxX);
-            }
-            x = xs[i];
-            y = ys[i];
-        }
     }
     edgelanes::Run scan(const EdgePoint& current, const float* xs, const float* ys, int32_t n,
                         int32_t* lines) const {
@@ -536,27 +548,7 @@ private:
             }
             return;
         }
-        // In locals: the points could alias the rasterizer's own bounds.
-        float minX = r.boundsMinX;
-        float minY = r.boundsMinY;
-        float maxX = r.boundsMaxX;
-        float maxY = r.boundsMaxY;
-        float x = current.x;
-        float y = current.y;
-        for (int32_t i = 0; i < n; ++i) {
-            if (x != xs[i] || y != ys[i]) {
-                minY = std::min(y, minY);
-                maxY = std::max(ys[i], maxY);
-                minX = std::min(x, minX);
-                maxX = std::max(xs[i], maxX);
-            }
-            x = xs[i];
-            y = ys[i];
-        }
-        r.boundsMinX = minX;
-        r.boundsMinY = minY;
-        r.boundsMaxX = maxX;
-        r.boundsMaxY = maxY;
+        r.foldBounds(current.x, current.y, xs, ys, n);
         uint32_t crossing = run.crossing;
         if ((crossing & 1u) != 0) {
             r.storeEdge(current.target, EdgePoint{txs[0], tys[0], lines[0] - rowShift, true});

@@ -161,6 +161,9 @@ private:
     void fillOutline(const uint32_t* words, int32_t wordCount, Paint& paint, FillRule fillRule);
     // emitLine between two points when no transform applies.
     void edge(const EdgePoint& a, const EdgePoint& b);
+    // edge()'s bounds for the edges from (x, y) through the n points in turn, each edge
+    // that is not a single point folded in as edge() folds it.
+    void foldBounds(float x, float y, const float* xs, const float* ys, int32_t n);
     // The cells of an edge between in-range points, bounds aside.
     void storeEdge(const EdgePoint& a, const EdgePoint& b);
     // The cells of an in-range edge that crosses at least one half-scanline.
