@@ -210,6 +210,40 @@ inline void Rasterizer::storeEdge(const EdgePoint& a, const EdgePoint& b) {
     }
 }
 
+// storeEdge's single-cell case with the target's size and the cell array in locals: a
+// cell's store could otherwise change them, as far as the compiler knows, and they would be
+// read again for every edge.
+void Rasterizer::storeCrossings(const EdgePoint& start, uint32_t crossing, const float* xs,
+                                const float* ys, const int32_t* lines, int32_t shift) {
+    const int32_t rightmost = 256 * width - 1;
+    const int32_t bottom = 2 * height;
+    Cell* out = cellEnd;
+    Cell* limit = cells.get() + cellCapacity;
+    for (; crossing != 0; crossing &= crossing - 1) {
+        const int32_t i = std::countr_zero(crossing);
+        const float fromX = i == 0 ? start.x : xs[i - 1];
+        const int32_t fromLine = i == 0 ? start.halfScanline : lines[i - 1] - shift;
+        const int32_t toLine = lines[i] - shift;
+        const int32_t rise = toLine - fromLine;
+        if ((rise == 1 || rise == -1) && out != limit) {
+            const bool down = rise > 0;
+            const int32_t yTop = down ? fromLine : toLine;
+            const int32_t x =
+                std::clamp(floorInRange(kSubpixelsF * (down ? fromX : xs[i])), 0, rightmost);
+            *out = cellword::pack(static_cast<uint32_t>(yTop >> 1), static_cast<uint32_t>(x), down);
+            out += (yTop >= 0) & (yTop < bottom);
+        } else {
+            // The walk may grow the arrays, or sum the stored cells and empty them.
+            cellEnd = out;
+            walkEdge(i == 0 ? start : EdgePoint{xs[i - 1], ys[i - 1], fromLine, true},
+                     EdgePoint{xs[i], ys[i], toLine, true});
+            out = cellEnd;
+            limit = cells.get() + cellCapacity;
+        }
+    }
+    cellEnd = out;
+}
+
 void Rasterizer::emitLine(float x0, float y0, float x1, float y1) {
     if ((transform != nullptr && !transform->isIdentity()) || firstRow != 0) {
         if (x0 != x1 || y0 != y1) {
@@ -408,16 +442,7 @@ private:
                 r.boundsMaxX = std::max(run.maxX, r.boundsMaxX);
             }
         }
-        uint32_t crossing = run.crossing;
-        if ((crossing & 1u) != 0) {
-            r.storeEdge(current, EdgePoint{xs[0], ys[0], lines[0], true});
-            crossing &= ~1u;
-        }
-        for (; crossing != 0; crossing &= crossing - 1) {
-            const int32_t i = std::countr_zero(crossing);
-            r.storeEdge(EdgePoint{xs[i - 1], ys[i - 1], lines[i - 1], true},
-                        EdgePoint{xs[i], ys[i], lines[i], true});
-        }
+        r.storeCrossings(current, run.crossing, xs, ys, lines, 0);
         current.x = xs[n - 1];
         current.y = ys[n - 1];
         current.halfScanline = lines[n - 1];
@@ -549,16 +574,7 @@ private:
             return;
         }
         r.foldBounds(current.x, current.y, xs, ys, n);
-        uint32_t crossing = run.crossing;
-        if ((crossing & 1u) != 0) {
-            r.storeEdge(current.target, EdgePoint{txs[0], tys[0], lines[0] - rowShift, true});
-            crossing &= ~1u;
-        }
-        for (; crossing != 0; crossing &= crossing - 1) {
-            const int32_t i = std::countr_zero(crossing);
-            r.storeEdge(EdgePoint{txs[i - 1], tys[i - 1], lines[i - 1] - rowShift, true},
-                        EdgePoint{txs[i], tys[i], lines[i] - rowShift, true});
-        }
+        r.storeCrossings(current.target, run.crossing, txs, tys, lines, rowShift);
         current.x = xs[n - 1];
         current.y = ys[n - 1];
         current.target.x = txs[n - 1];

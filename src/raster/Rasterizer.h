@@ -166,6 +166,12 @@ private:
     void foldBounds(float x, float y, const float* xs, const float* ys, int32_t n);
     // The cells of an edge between in-range points, bounds aside.
     void storeEdge(const EdgePoint& a, const EdgePoint& b);
+    // storeEdge of the edges into points i of a run whose bit is set in crossing, in order:
+    // from start for i = 0, else from point i - 1. Point i is (xs[i], ys[i]), in range, on
+    // half-scanline lines[i] - shift; every edge set in crossing joins different
+    // half-scanlines.
+    void storeCrossings(const EdgePoint& start, uint32_t crossing, const float* xs, const float* ys,
+                        const int32_t* lines, int32_t shift);
     // The cells of an in-range edge that crosses at least one half-scanline.
     void walkEdge(const EdgePoint& a, const EdgePoint& b);
     // Makes room for more cells: a summing fill past kSumChunkCells adds the stored cells

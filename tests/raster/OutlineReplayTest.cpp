@@ -210,14 +210,30 @@ TEST(OutlineReplay, CurvesAtTheBordersGiveTheCellsAndBoundsOfTheVirtualReplay) {
     }
 }
 
-// A transparent paint that is not solid: its fills keep every cell in the arrays (solid
-// ones sum theirs and never fill them).
-class ClearPaint final : public Paint {
+// A paint of one colour that claims not to be solid: its fills keep every cell in the
+// arrays, sort them and sweep them (solid ones sum theirs into their pixels and never fill
+// the arrays).
+class PlainPaint final : public Paint {
 public:
+    explicit PlainPaint(uint32_t c) : colour(c) {}
     void seek(int32_t, int32_t) override {}
-    uint32_t nextColour(int32_t) override { return 0u; }
+    uint32_t nextColour(int32_t) override { return colour; }
     bool isSolid() const override { return false; }
+
+private:
+    uint32_t colour;
 };
+
+// Fills path with a transparent paint on fast and replays it through the PathSink commands on
+// slow (the pens go on from where they were): what each stored, sorted.
+void fillAndReplay(Canvas& fast, Canvas& slow, const Path& path) {
+    PlainPaint clear(0u);
+    fast.raster.fill(path, clear, FillRule::kNonZero);
+    fast.raster.sortCells();
+    slow.raster.beginCells();
+    path.emit(&slow.raster);
+    slow.raster.sortCells();
+}
 
 // Once the cell arrays cannot grow any more, later cells are dropped: the same cells
 // survive only when the edges are stored in the same order. (A fill may sweep its cells
@@ -225,7 +241,6 @@ public:
 TEST(OutlineReplay, FullCellArraysKeepTheCellsOfTheVirtualReplay) {
     Canvas fast(64, Rasterizer::kMaxHeight);
     Canvas slow(64, Rasterizer::kMaxHeight);
-    ClearPaint paint;
     Path path;
     std::vector<uint32_t> words{pathcode::kMove, w(1.0f), w(-4.0f)};
     std::mt19937 rng(5u);
@@ -240,13 +255,50 @@ TEST(OutlineReplay, FullCellArraysKeepTheCellsOfTheVirtualReplay) {
     path.setWords(words.data(), static_cast<int32_t>(words.size()));
     fast.raster.setCurveSteps(3);
     slow.raster.setCurveSteps(3);
-    fast.raster.fill(path, paint, FillRule::kNonZero);
-    fast.raster.sortCells();
-    slow.raster.beginCells();
-    path.emit(&slow.raster);
-    slow.raster.sortCells();
+    fillAndReplay(fast, slow, path);
     ASSERT_EQ(fast.raster.cellCount(), Rasterizer::kMaxCellCapacity);
     expectSame(outcomeOf(fast.raster), outcomeOf(slow.raster), 0);
+}
+
+// Half discs over and over, their arcs cut by the arc step into pieces that mostly cross
+// one half-scanline each, far more of them than the cell arrays start with: the batched walk
+// stores a run's cells in one go and must hand over to growing arrays, or to a solid fill's
+// sums, in the middle of a run.
+TEST(OutlineReplay, OneCrossingPiecesPastTheCellArraysKeepEveryCell) {
+    const auto halfDiscs = [](int32_t count) {
+        std::vector<uint32_t> words{pathcode::kMove, w(10.0f), w(44.0f)};
+        for (int32_t i = 0; i < count; ++i) {
+            // An arc closes its subpath: each starts where the move left the pen.
+            const float r = 20.0f - static_cast<float>(i % 5) * 0.5f;
+            words.insert(words.end(),
+                         {pathcode::kArc, w(r), w(r), w(10.0f + 2.0f * r), w(44.0f), 0u, 0u, 0u});
+        }
+        return words;
+    };
+
+    // Past the first arrays: the same cells as one edge at a time.
+    const std::vector<uint32_t> some = halfDiscs(60);
+    Path path;
+    path.setWords(some.data(), static_cast<int32_t>(some.size()));
+    Canvas fast(64, 48);
+    Canvas slow(64, 48);
+    fillAndReplay(fast, slow, path);
+    ASSERT_GT(fast.raster.cellCount(), Rasterizer::kCellCapacity);
+    expectSame(outcomeOf(fast.raster), outcomeOf(slow.raster), 0);
+
+    // Past a solid fill's chunk of cells: summed in chunks, the pixels of the sorted sweep.
+    const std::vector<uint32_t> many = halfDiscs(900);
+    path.setWords(many.data(), static_cast<int32_t>(many.size()));
+    Canvas summed(64, 48);
+    Canvas sorted(64, 48);
+    SolidPaint solid(0xFF2080C0u);
+    PlainPaint plain(0xFF2080C0u);
+    summed.raster.fill(path, solid, FillRule::kNonZero);
+    ASSERT_GT(summed.raster.fillCellCount(), Rasterizer::kSumChunkCells);
+    sorted.raster.fill(path, plain, FillRule::kNonZero);
+    EXPECT_EQ(summed.pixels, sorted.pixels);
+    EXPECT_NE(std::count(summed.pixels.begin(), summed.pixels.end(), 0u),
+              static_cast<std::ptrdiff_t>(summed.pixels.size()));
 }
 
 } // namespace
