@@ -87,7 +87,11 @@ inline void prepare(RowBlocks& row, uint32_t* pixels, int32_t width, int32_t x, 
     if (row.fresh == 0 || count <= 0) {
         return;
     }
-    const uint64_t blocks = row.fresh & through(x / kBlock, (x + count - 1) / kBlock);
+    // Columns are never negative: unsigned division, with no rounding toward zero to mend.
+    const auto first = static_cast<uint32_t>(x) / kBlock;
+    const auto last = static_cast<uint32_t>(x + count - 1) / kBlock;
+    const uint64_t blocks =
+        row.fresh & through(static_cast<int32_t>(first), static_cast<int32_t>(last));
     if (blocks != 0) {
         fill(row, blocks, pixels, width, 0u);
     }

@@ -476,19 +476,22 @@ cellword::Extent extentOf(const Cell* first, const Cell* last) {
 // Adds cells (all inside the grid's pixels) to their pixels' sums and marks them in the
 // bitmaps, cells at even places in one and at odd places in the other.
 void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
+    constexpr auto kBlock = static_cast<std::size_t>(SumsBlock::kPixels);
     SumsBlock* const sums = grid.sums;
-    const std::ptrdiff_t stride = grid.stride;
-    const std::ptrdiff_t words = grid.wordStride;
+    // The stride is a whole number of blocks.
+    const std::size_t rowBlocks = static_cast<std::size_t>(grid.stride) / kBlock;
+    const auto words = static_cast<std::size_t>(grid.wordStride);
     const auto firstRow = static_cast<uint32_t>(grid.firstRow);
     const auto firstColumn = static_cast<uint32_t>(grid.firstColumn);
     const auto add = [=](Cell c, uint64_t* bits) {
-        const auto r = static_cast<std::ptrdiff_t>(cellword::row(c) - firstRow);
-        const auto x = static_cast<std::ptrdiff_t>(cellword::column(c) - firstColumn);
+        // Unsigned all through: no cell lies before the grid's first row or column, and
+        // divisions need no rounding toward zero.
+        const std::size_t r = cellword::row(c) - firstRow;
+        const std::size_t x = cellword::column(c) - firstColumn;
         const uint32_t share = kMaxPosition - cellword::position(c);
         const uint32_t isDown = c & cellword::kDownBit;
-        const std::ptrdiff_t at = r * stride + x;
-        SumsBlock& block = sums[at / SumsBlock::kPixels];
-        const std::ptrdiff_t lane = at % SumsBlock::kPixels;
+        SumsBlock& block = sums[r * rowBlocks + x / kBlock];
+        const std::size_t lane = x % kBlock;
         block.down[lane] += share & (0u - isDown);
         block.up[lane] += share & (isDown - 1u);
         block.wind[lane] += 2 * static_cast<int32_t>(isDown) - 1;
