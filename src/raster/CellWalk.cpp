@@ -64,6 +64,16 @@ void clipTop(int32_t& x, int32_t& err, int32_t& k, int32_t dx, int32_t dy, int32
     k = 0;
 }
 
+// The one cell of an edge that crosses a single half-scanline, yTop, where it starts at
+// xTop. It is written at out, and the result is 1 when yTop lies in the target; else the
+// next cell overwrites it.
+inline int32_t storeOneCell(Cell* out, int32_t yTop, float xTop, bool down, int32_t rightmost,
+                            int32_t bottom) {
+    const int32_t x = std::clamp(floorInRange(kSubpixelsF * xTop), 0, rightmost);
+    *out = cellword::pack(static_cast<uint32_t>(yTop >> 1), static_cast<uint32_t>(x), down);
+    return (yTop >= 0) & (yTop < bottom);
+}
+
 } // namespace
 
 void Rasterizer::emitLineGeneral(float x0, float y0, float x1, float y1) {
@@ -200,19 +210,16 @@ inline void Rasterizer::storeEdge(const EdgePoint& a, const EdgePoint& b) {
     Cell* const out = cellEnd;
     if ((rise == 1 || rise == -1) && out != cells.get() + cellCapacity) {
         const bool down = rise > 0;
-        const int32_t yTop = down ? a.halfScanline : b.halfScanline;
-        const int32_t xStart = floorInRange(kSubpixelsF * (down ? a.x : b.x));
-        const int32_t x = std::clamp(xStart, 0, 256 * width - 1);
-        *out = cellword::pack(static_cast<uint32_t>(yTop >> 1), static_cast<uint32_t>(x), down);
-        cellEnd = out + ((yTop >= 0) & (yTop < 2 * height));
+        cellEnd = out + storeOneCell(out, down ? a.halfScanline : b.halfScanline, down ? a.x : b.x,
+                                     down, 256 * width - 1, 2 * height);
     } else {
         walkEdge(a, b);
     }
 }
 
-// storeEdge's single-cell case with the target's size and the cell array in locals: a
-// cell's store could otherwise change them, as far as the compiler knows, and they would be
-// read again for every edge.
+// storeEdge with the target's size and the cell array in locals: a cell's store could
+// otherwise change them, as far as the compiler knows, and they would be read again for
+// every edge.
 void Rasterizer::storeCrossings(const EdgePoint& start, uint32_t crossing, const float* xs,
                                 const float* ys, const int32_t* lines, int32_t shift) {
     const int32_t rightmost = 256 * width - 1;
@@ -227,11 +234,8 @@ void Rasterizer::storeCrossings(const EdgePoint& start, uint32_t crossing, const
         const int32_t rise = toLine - fromLine;
         if ((rise == 1 || rise == -1) && out != limit) {
             const bool down = rise > 0;
-            const int32_t yTop = down ? fromLine : toLine;
-            const int32_t x =
-                std::clamp(floorInRange(kSubpixelsF * (down ? fromX : xs[i])), 0, rightmost);
-            *out = cellword::pack(static_cast<uint32_t>(yTop >> 1), static_cast<uint32_t>(x), down);
-            out += (yTop >= 0) & (yTop < bottom);
+            out += storeOneCell(out, down ? fromLine : toLine, down ? fromX : xs[i], down,
+                                rightmost, bottom);
         } else {
             // The walk may grow the arrays, or sum the stored cells and empty them.
             cellEnd = out;
