@@ -200,6 +200,24 @@ __attribute__((noinline)) void Rasterizer::foldBounds(float x, float y, const fl
     boundsMaxY = maxY;
 }
 
+inline void Rasterizer::addRunBounds(const edgelanes::Run& run, float x, float y, const float* xs,
+                                     const float* ys, int32_t n) {
+    if (!run.anyEdge) {
+        return;
+    }
+    if (run.minX == 0.0f || run.minY == 0.0f || run.maxX == 0.0f || run.maxY == 0.0f) {
+        // A zero bound could be either zero: edge by edge, as edge() takes them.
+        foldBounds(x, y, xs, ys, n);
+        return;
+    }
+    // Away from zero equal floats are the same bits, so the order in which ties were met
+    // no longer matters.
+    boundsMinY = std::min(run.minY, boundsMinY);
+    boundsMaxY = std::max(run.maxY, boundsMaxY);
+    boundsMinX = std::min(run.minX, boundsMinX);
+    boundsMaxX = std::max(run.maxX, boundsMaxX);
+}
+
 // An edge crossing a single half-scanline (many pieces of a flattened curve) has the
 // one cell walkEdge would write: at its top half-scanline, x where it starts there.
 inline void Rasterizer::storeEdge(const EdgePoint& a, const EdgePoint& b) {
@@ -433,19 +451,7 @@ private:
             emitEach(current, xs, ys, n);
             return;
         }
-        if (run.anyEdge) {
-            if (run.minX == 0.0f || run.minY == 0.0f || run.maxX == 0.0f || run.maxY == 0.0f) {
-                // A zero bound could be either zero: edge by edge, as edge() takes them.
-                r.foldBounds(current.x, current.y, xs, ys, n);
-            } else {
-                // Away from zero equal floats are the same bits, so the order in which
-                // ties were met no longer matters.
-                r.boundsMinY = std::min(run.minY, r.boundsMinY);
-                r.boundsMaxY = std::max(run.maxY, r.boundsMaxY);
-                r.boundsMinX = std::min(run.minX, r.boundsMinX);
-                r.boundsMaxX = std::max(run.maxX, r.boundsMaxX);
-            }
-        }
+        r.addRunBounds(run, current.x, current.y, xs, ys, n);
         r.storeCrossings(current, run.crossing, xs, ys, lines, 0);
         current.x = xs[n - 1];
         current.y = ys[n - 1];
@@ -554,7 +560,7 @@ private:
     // emitTo of each of the n <= edgelanes::kMaxRun points in turn. When the pen and all
     // the mapped points are in range, the points are mapped and their half-scanlines and
     // crossings found in lanes, as IdentityEdges does, and only the edges that cross a
-    // half-scanline go on to storeEdge; the bounds are the path's, edge by edge.
+    // half-scanline go on to storeEdge.
     void emitPoints(Point& current, const float* xs, const float* ys, int32_t n) {
         if (n <= 0) {
             return;
@@ -577,7 +583,10 @@ private:
             }
             return;
         }
-        r.foldBounds(current.x, current.y, xs, ys, n);
+        // The bounds are the path's: the lanes' own under the identity.
+        r.addRunBounds(identity ? run
+                                : edgelanes::boundsRun(level, current.x, current.y, xs, ys, n),
+                       current.x, current.y, xs, ys, n);
         r.storeCrossings(current.target, run.crossing, txs, tys, lines, rowShift);
         current.x = xs[n - 1];
         current.y = ys[n - 1];

@@ -105,16 +105,29 @@ struct Run {
     float maxY;
 };
 
+// The edge from (x, y) to (endX, endY) into run's bounds, when its ends differ.
+inline void addEdgeBounds(Run& run, float x, float y, float endX, float endY) {
+    if (x != endX || y != endY) {
+        // A NaN start (the pen may lie out of range) takes no part, as in the lanes.
+        run.anyEdge = true;
+        run.minX = x < run.minX ? x : run.minX;
+        run.minY = y < run.minY ? y : run.minY;
+        run.maxX = endX > run.maxX ? endX : run.maxX;
+        run.maxY = endY > run.maxY ? endY : run.maxY;
+    }
+}
+
+inline Run emptyRun() {
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    return {0u, true, false, kInfinity, kInfinity, -kInfinity, -kInfinity};
+}
+
 // Writes lines[0, n) (and what follows, up to a multiple of four). When a point is out of
 // range the rest of the result is not to be used. A bound that comes out as zero may be
 // either zero: which one a tie leaves is the caller's to work out.
 inline Run scanRunScalar(float startX, float startY, int32_t startLine, const float* xs,
                          const float* ys, int32_t n, int32_t* lines) {
-    Run run{0u, true, false, 0.0f, 0.0f, 0.0f, 0.0f};
-    run.minX = std::numeric_limits<float>::infinity();
-    run.minY = run.minX;
-    run.maxX = -run.minX;
-    run.maxY = -run.minX;
+    Run run = emptyRun();
     float x = startX;
     float y = startY;
     int32_t line = startLine;
@@ -125,17 +138,24 @@ inline Run scanRunScalar(float startX, float startY, int32_t startLine, const fl
         if (lines[i] != line) {
             run.crossing |= 1u << i;
         }
-        if (x != xs[i] || y != ys[i]) {
-            // A NaN start (the pen may lie out of range) takes no part, as in the lanes.
-            run.anyEdge = true;
-            run.minX = x < run.minX ? x : run.minX;
-            run.minY = y < run.minY ? y : run.minY;
-            run.maxX = xs[i] > run.maxX ? xs[i] : run.maxX;
-            run.maxY = ys[i] > run.maxY ? ys[i] : run.maxY;
-        }
+        addEdgeBounds(run, x, y, xs[i], ys[i]);
         x = xs[i];
         y = ys[i];
         line = lines[i];
+    }
+    return run;
+}
+
+// scanRunScalar's bounds alone, for finite points: crossing is 0 and inRange true.
+inline Run boundsRunScalar(float startX, float startY, const float* xs, const float* ys,
+                           int32_t n) {
+    Run run = emptyRun();
+    float x = startX;
+    float y = startY;
+    for (int32_t i = 0; i < n; ++i) {
+        addEdgeBounds(run, x, y, xs[i], ys[i]);
+        x = xs[i];
+        y = ys[i];
     }
     return run;
 }
@@ -293,7 +313,16 @@ inline Run scanRunSse2(float startX, float startY, int32_t startLine, const floa
     return sse2::scanRunLanes<lanes::Sse2>(startX, startY, startLine, xs, ys, n, lines);
 }
 
+inline Run boundsRunSse2(float startX, float startY, const float* xs, const float* ys, int32_t n) {
+    return sse2::boundsRunLanes<lanes::Sse2>(startX, startY, xs, ys, n);
+}
+
 #if TILSEN_X86_64
+TILSEN_AVX2_TARGET inline Run boundsRunAvx2(float startX, float startY, const float* xs,
+                                            const float* ys, int32_t n) {
+    return avx2::boundsRunLanes<lanes::Avx2>(startX, startY, xs, ys, n);
+}
+
 TILSEN_AVX2_TARGET inline Run scanRunAvx2(float startX, float startY, int32_t startLine,
                                           const float* xs, const float* ys, int32_t n,
                                           int32_t* lines) {
@@ -325,6 +354,23 @@ inline Run scanRun(cpu::SimdLevel level, float startX, float startY, int32_t sta
     (void)level;
     return scanRunScalar(startX, startY, startLine, xs, ys, n, lines);
 #endif
+}
+
+// boundsRunScalar the widest way level allows.
+inline Run boundsRun(cpu::SimdLevel level, float startX, float startY, const float* xs,
+                     const float* ys, int32_t n) {
+#if TILSEN_SSE2
+#if TILSEN_X86_64
+    if (level >= cpu::SimdLevel::avx2) {
+        return boundsRunAvx2(startX, startY, xs, ys, n);
+    }
+#endif
+    if (level >= cpu::SimdLevel::sse2) {
+        return boundsRunSse2(startX, startY, xs, ys, n);
+    }
+#endif
+    (void)level;
+    return boundsRunScalar(startX, startY, xs, ys, n);
 }
 
 } // namespace edgelanes

@@ -20,6 +20,9 @@ class Paint;
 class Transform2D;
 struct SumsBlock;
 struct RowBlocks;
+namespace edgelanes {
+struct Run;
+}
 
 // How coverage becomes alpha: even-odd, or non-zero winding.
 enum class FillRule : int32_t { kEvenOdd = 0, kNonZero = 1 };
@@ -164,6 +167,10 @@ private:
     // edge()'s bounds for the edges from (x, y) through the n points in turn, each edge
     // that is not a single point folded in as edge() folds it.
     void foldBounds(float x, float y, const float* xs, const float* ys, int32_t n);
+    // The same bounds from what the edge lanes found of them (run's anyEdge and four
+    // bounds); foldBounds where a bound is zero, which could be either zero.
+    void addRunBounds(const edgelanes::Run& run, float x, float y, const float* xs, const float* ys,
+                      int32_t n);
     // The cells of an edge between in-range points, bounds aside.
     void storeEdge(const EdgePoint& a, const EdgePoint& b);
     // storeEdge of the edges into points i of a run whose bit is set in crossing, in order:

@@ -453,12 +453,15 @@ void fillRun(std::mt19937& rng, float* xs, float* ys, int32_t points, float xEnd
 // Every run length up to kMaxRun, against the edges taken one at a time: each point's
 // half-scanline, the edges that change half-scanline, whether all points are in range,
 // and the extremes of the starts and ends of the edges whose ends differ.
-// Each level's scan where the processor has it: one, four and eight edges a step.
+// Each level's scan where the processor has it: one, four and eight edges a step; and the
+// same level's bounds alone, for the mapped walk's path coordinates.
 using ScanRun = edgelanes::Run (*)(float, float, int32_t, const float*, const float*, int32_t,
                                    int32_t*);
+using BoundsRun = edgelanes::Run (*)(float, float, const float*, const float*, int32_t);
 struct Scanner {
     const char* name;
     ScanRun scan;
+    BoundsRun bounds;
     cpu::SimdLevel needs;
     friend void PrintTo(const Scanner& scanner, std::ostream* out) { *out << scanner.name; }
 };
@@ -523,13 +526,16 @@ TEST_P(ScanRunLanes, MatchTheEdgesOneAtATime) {
         }
         crossingRuns += crossing != 0 ? 1 : 0;
         ASSERT_EQ(run.crossing, crossing) << "trial " << trial;
-        ASSERT_EQ(run.anyEdge, anyEdge) << "trial " << trial;
-        if (anyEdge) {
-            // Compared as values: which zero a tie leaves is for the caller to settle.
-            ASSERT_EQ(run.minX, minX) << "trial " << trial;
-            ASSERT_EQ(run.minY, minY) << "trial " << trial;
-            ASSERT_EQ(run.maxX, maxX) << "trial " << trial;
-            ASSERT_EQ(run.maxY, maxY) << "trial " << trial;
+        const edgelanes::Run alone = GetParam().bounds(xs[0], ys[0], runX.data(), runY.data(), n);
+        for (const edgelanes::Run& found : {run, alone}) {
+            ASSERT_EQ(found.anyEdge, anyEdge) << "trial " << trial;
+            if (anyEdge) {
+                // Compared as values: which zero a tie leaves is for the caller to settle.
+                ASSERT_EQ(found.minX, minX) << "trial " << trial;
+                ASSERT_EQ(found.minY, minY) << "trial " << trial;
+                ASSERT_EQ(found.maxX, maxX) << "trial " << trial;
+                ASSERT_EQ(found.maxY, maxY) << "trial " << trial;
+            }
         }
     }
     // The table exercised the crossings, not only quiet runs.
@@ -537,10 +543,10 @@ TEST_P(ScanRunLanes, MatchTheEdgesOneAtATime) {
 }
 
 const Scanner kScanners[] = {
-    {"Scalar", edgelanes::scanRunScalar, cpu::SimdLevel::scalar},
+    {"Scalar", edgelanes::scanRunScalar, edgelanes::boundsRunScalar, cpu::SimdLevel::scalar},
 #if TILSEN_X86_64
-    {"Sse2", edgelanes::scanRunSse2, cpu::SimdLevel::sse2},
-    {"Avx2", edgelanes::scanRunAvx2, cpu::SimdLevel::avx2},
+    {"Sse2", edgelanes::scanRunSse2, edgelanes::boundsRunSse2, cpu::SimdLevel::sse2},
+    {"Avx2", edgelanes::scanRunAvx2, edgelanes::boundsRunAvx2, cpu::SimdLevel::avx2},
 #endif
 };
 
