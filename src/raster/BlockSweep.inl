@@ -3,6 +3,42 @@
 // namespaces (raster/Sweep.cpp), after the sweep's SolidSpans, RowBlocks and coverage
 // helpers. No include guard.
 
+// cellword::extent V::kPixels cells a step, the whole steps from first on, merged with e:
+// returns the first cell it did not take. Each cell's row goes to the low 16 bits of its lane
+// and its column to the high 16; both are below 2^15, so signed 16-bit minima and maxima
+// find the four extremes at once.
+template <class V>
+__attribute__((always_inline)) inline const Cell* extentLanes(const Cell* first, const Cell* last,
+                                                              cellword::Extent& e) {
+    using Word = typename V::Word;
+    const Cell* it = first;
+    if (last - it < V::kPixels) {
+        return it;
+    }
+    const Word columns = V::splat32(cellword::kColumnMask << 16);
+    const auto key = [&columns](Word cells) __attribute__((always_inline)) {
+        return V::bitOr(
+            V::template shiftRight32<cellword::kRowShift>(cells),
+            V::bitAnd(V::template shiftLeft32<16 - cellword::kColumnShift>(cells), columns));
+    };
+    Word least = key(V::load(it));
+    Word most = least;
+    for (it += V::kPixels; last - it >= V::kPixels; it += V::kPixels) {
+        const Word k = key(V::load(it));
+        least = V::minSigned16(least, k);
+        most = V::maxSigned16(most, k);
+    }
+    uint32_t lows[V::kPixels];
+    uint32_t highs[V::kPixels];
+    V::store(lows, least);
+    V::store(highs, most);
+    for (int32_t i = 0; i < V::kPixels; ++i) {
+        e = cellword::merged(
+            e, {lows[i] & 0xFFFFu, highs[i] & 0xFFFFu, lows[i] >> 16, highs[i] >> 16});
+    }
+    return it;
+}
+
 // The summed pixels of a fill (as sweepGrid takes them) a block of eight at a time, in
 // steps of V::kPixels lanes. The winding each pixel carries in is a running sum across the
 // lanes, so a block's coverage, crossing pixels and the pixels between them alike, comes

@@ -59,4 +59,8 @@ constexpr Extent merged(const Extent& a, const Extent& b) {
             a.maxColumn > b.maxColumn ? a.maxColumn : b.maxColumn};
 }
 
+// The rows and columns of the cells [first, last), first != last; in lanes where the
+// processor has them (raster/Sweep.cpp).
+Extent extent(const Cell* first, const Cell* last);
+
 } // namespace cellword

@@ -78,6 +78,8 @@ struct Sse2 {
         return _mm_slli_epi32(v, kBits);
     }
     TILSEN_SSE2_LANE Word minBytes(Word a, Word b) { return _mm_min_epu8(a, b); }
+    TILSEN_SSE2_LANE Word minSigned16(Word a, Word b) { return _mm_min_epi16(a, b); }
+    TILSEN_SSE2_LANE Word maxSigned16(Word a, Word b) { return _mm_max_epi16(a, b); }
     // The sweep's integer operations on 32-bit lanes (and 64-bit ones for products).
     TILSEN_SSE2_LANE Word add32(Word a, Word b) { return _mm_add_epi32(a, b); }
     TILSEN_SSE2_LANE Word sub32(Word a, Word b) { return _mm_sub_epi32(a, b); }
@@ -162,6 +164,8 @@ struct Avx2 {
         return _mm256_slli_epi32(v, kBits);
     }
     TILSEN_AVX2_LANE Word minBytes(Word a, Word b) { return _mm256_min_epu8(a, b); }
+    TILSEN_AVX2_LANE Word minSigned16(Word a, Word b) { return _mm256_min_epi16(a, b); }
+    TILSEN_AVX2_LANE Word maxSigned16(Word a, Word b) { return _mm256_max_epi16(a, b); }
     TILSEN_AVX2_LANE Word add32(Word a, Word b) { return _mm256_add_epi32(a, b); }
     TILSEN_AVX2_LANE Word sub32(Word a, Word b) { return _mm256_sub_epi32(a, b); }
     TILSEN_AVX2_LANE Word bitXor(Word a, Word b) { return _mm256_xor_si256(a, b); }

@@ -460,18 +460,47 @@ int32_t Rasterizer::evenOddAlpha(int32_t v) {
 
 namespace {
 
-// The rows and columns a run of cells touches.
-cellword::Extent extentOf(const Cell* first, const Cell* last) {
-    cellword::Extent e{cellword::row(*first), cellword::row(*first), cellword::column(*first),
-                       cellword::column(*first)};
-    for (const Cell* it = first; it != last; ++it) {
-        e.minRow = std::min(e.minRow, cellword::row(*it));
-        e.maxRow = std::max(e.maxRow, cellword::row(*it));
-        e.minColumn = std::min(e.minColumn, cellword::column(*it));
-        e.maxColumn = std::max(e.maxColumn, cellword::column(*it));
+#if TILSEN_X86_64
+TILSEN_AVX2_TARGET const Cell* extentAvx2(const Cell* first, const Cell* last,
+                                          cellword::Extent& e) {
+    const Cell* const rest = sweepavx2::extentLanes<pixellanes::Avx2>(first, last, e);
+    pixellanes::Avx2::leave();
+    return rest;
+}
+#endif
+
+// cellword::extent's whole steps in the widest lanes cpu::level() allows, merged with e: the
+// first cell left.
+const Cell* extentInLanes(const Cell* first, const Cell* last, cellword::Extent& e) {
+#if TILSEN_X86_64
+    if (cpu::level() >= cpu::SimdLevel::avx2) {
+        return extentAvx2(first, last, e);
+    }
+#endif
+#if TILSEN_SSE2
+    if (cpu::level() >= cpu::SimdLevel::sse2) {
+        return sweepsse2::extentLanes<pixellanes::Sse2>(first, last, e);
+    }
+#endif
+    (void)last;
+    (void)e;
+    return first;
+}
+
+} // namespace
+
+cellword::Extent cellword::extent(const Cell* first, const Cell* last) {
+    Extent e{row(*first), row(*first), column(*first), column(*first)};
+    for (const Cell* it = extentInLanes(first, last, e); it != last; ++it) {
+        e.minRow = std::min(e.minRow, row(*it));
+        e.maxRow = std::max(e.maxRow, row(*it));
+        e.minColumn = std::min(e.minColumn, column(*it));
+        e.maxColumn = std::max(e.maxColumn, column(*it));
     }
     return e;
 }
+
+namespace {
 
 // Adds cells (all inside the grid's pixels) to their pixels' sums and marks them in the
 // bitmaps, cells at even places in one and at odd places in the other.
@@ -631,7 +660,7 @@ void Rasterizer::sumStoredCells() {
         cellEnd = cells.get();
         return;
     }
-    const cellword::Extent e = extentOf(first, last);
+    const cellword::Extent e = cellword::extent(first, last);
     summedExtent = summedCells == 0 ? e : cellword::merged(summedExtent, e);
     addCells(first, last, targetGrid(pixelSums.get(), pixelBits.get(), width, height));
     summedCells += last - first;
@@ -651,7 +680,7 @@ bool Rasterizer::sweepDirect() {
     // Cells handed in one by one may lie anywhere; those of a fill lie inside the target.
     cellword::Extent e = summedExtent;
     if (cellEnd != cells.get()) {
-        const cellword::Extent stored = extentOf(cells.get(), cellEnd);
+        const cellword::Extent stored = cellword::extent(cells.get(), cellEnd);
         if (stored.maxRow >= static_cast<uint32_t>(height) ||
             stored.maxColumn >= static_cast<uint32_t>(width) || !reserveSums()) {
             return false;

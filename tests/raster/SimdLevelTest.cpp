@@ -1,6 +1,6 @@
 // The CPU layer's seam and every vector level against the scalar one: each level this machine
 // has is forced in turn, and its kernels (compositing, edge lanes, curve batches, the sweeps,
-// the sine and cosine) must give the scalar level's pixels and bits exactly.
+// the cells' extent, the sine and cosine) must give the scalar level's pixels and bits exactly.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
+#include "raster/CellWord.h"
 #include "raster/Compositing.h"
 #include "raster/Rasterizer.h"
 #include "support/SimdLevels.h"
@@ -201,6 +202,38 @@ TEST_P(ScalarLevel, SineAndCosineGiveTheScalarLevelsBits) {
         ASSERT_EQ(w(cosines[i]), w(scalarCosines[i])) << "cos at " << args[i];
         ASSERT_EQ(w(floatmath::sin(args[i])), w(scalarSines[i])) << "sin at " << args[i];
         ASSERT_EQ(w(floatmath::cos(args[i])), w(scalarCosines[i])) << "cos at " << args[i];
+    }
+}
+
+// The extent of 1 to 70 cells, so that the lanes' whole steps and the cells after them both
+// hold extremes; the grid's corners come up often, where a lane's row or column could spill
+// into the other half of its word.
+TEST_P(ScalarLevel, CellExtentIsTheScalarLevels) {
+    std::mt19937 rng(17u);
+    const auto pick = [&rng](uint32_t top) {
+        switch (std::uniform_int_distribution<int>(0, 3)(rng)) {
+        case 0:
+            return 0u;
+        case 1:
+            return top;
+        default:
+            return std::uniform_int_distribution<uint32_t>(0, top)(rng);
+        }
+    };
+    for (int trial = 0; trial < 5000; ++trial) {
+        std::vector<Cell> cells(std::uniform_int_distribution<size_t>(1, 70)(rng));
+        for (Cell& c : cells) {
+            c = cellword::pack(pick(2047u), pick(4095u), pick(255u), (rng() & 1u) != 0);
+        }
+        cellword::Extent expected{};
+        {
+            const cpu::ScopedLevel scalar(SimdLevel::scalar);
+            expected = cellword::extent(cells.data(), cells.data() + cells.size());
+        }
+        const cellword::Extent got = cellword::extent(cells.data(), cells.data() + cells.size());
+        ASSERT_TRUE(got.minRow == expected.minRow && got.maxRow == expected.maxRow &&
+                    got.minColumn == expected.minColumn && got.maxColumn == expected.maxColumn)
+            << "trial " << trial << ", " << cells.size() << " cells";
     }
 }
 
