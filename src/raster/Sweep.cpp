@@ -78,13 +78,18 @@ public:
             compositing::underRun(rowPixels + x, count, src);
             return;
         }
-        constexpr int32_t kBlock = rowblocks::kBlock;
         const int32_t end = x + count;
+        // Columns are never negative: unsigned block indexes, with no rounding toward zero
+        // to mend.
+        const auto blockOf = [](int32_t column) {
+            return static_cast<int32_t>(static_cast<uint32_t>(column) /
+                                        static_cast<uint32_t>(rowblocks::kBlock));
+        };
         // The blocks the run covers whole: [firstBlock, endBlock).
-        const uint64_t covered = rowblocks::range((x + kBlock - 1) / kBlock, end / kBlock);
+        const uint64_t covered = rowblocks::range(blockOf(x + rowblocks::kBlock - 1), blockOf(end));
         // The blocks the run only enters are cleared if they were never written.
         if ((blocks.fresh & ~covered) != 0) {
-            const uint64_t ends = rowblocks::range(x / kBlock, (end - 1) / kBlock + 1) & ~covered;
+            const uint64_t ends = rowblocks::range(blockOf(x), blockOf(end - 1) + 1) & ~covered;
             if ((blocks.fresh & ends) != 0) {
                 rowblocks::fill(blocks, blocks.fresh & ends, rowPixels, width, 0u);
             }
