@@ -59,9 +59,15 @@ public:
 
     // Sweeps the grid and leaves its sums and bitmaps all zero.
     __attribute__((always_inline)) void sweep(const PixelGrid& grid) const {
-        for (int32_t r = 0; r < grid.rows; ++r) {
-            uint64_t* const even = grid.even + r * static_cast<std::ptrdiff_t>(grid.wordStride);
-            uint64_t* const odd = grid.odd + r * static_cast<std::ptrdiff_t>(grid.wordStride);
+        // Row by row, the pointers moved on by a row's stride.
+        const auto wordStride = static_cast<std::ptrdiff_t>(grid.wordStride);
+        // The stride is a whole number of blocks.
+        const auto blockStride = static_cast<std::ptrdiff_t>(grid.stride / kBlock);
+        uint64_t* even = grid.even;
+        uint64_t* odd = grid.odd;
+        SumsBlock* sums = grid.sums;
+        for (int32_t r = 0; r < grid.rows;
+             ++r, even += wordStride, odd += wordStride, sums += blockStride) {
             // The row ends at its last crossing pixel.
             int32_t lastWord = grid.words - 1;
             while (lastWord >= 0 && (even[lastWord] | odd[lastWord]) == 0) {
@@ -74,8 +80,6 @@ public:
                 64 * lastWord + 63 - std::countl_zero(even[lastWord] | odd[lastWord]);
             const auto y = static_cast<uint32_t>(grid.firstRow + r);
             Row row{spans.row(y), spans.blocksOf(y), grid.firstColumn, last};
-            SumsBlock* const sums =
-                grid.sums + r * static_cast<std::ptrdiff_t>(grid.stride) / kBlock;
             int32_t wind = 0;
             int32_t doneTo = 0;
             for (int32_t w = 0; w <= lastWord; ++w) {
