@@ -21,6 +21,12 @@ inline constexpr int32_t kBlock = 64;
 // skipping them than it costs to keep them.
 inline constexpr int32_t kBlockedWidth = 16 * kBlock;
 
+// The block of a column. Columns are never negative: an unsigned division, with no rounding
+// toward zero to mend.
+inline int32_t blockOf(int32_t column) {
+    return static_cast<int32_t>(static_cast<uint32_t>(column) / static_cast<uint32_t>(kBlock));
+}
+
 // Bits [from, to) of a word, 0 <= from <= to <= 64.
 inline uint64_t range(int32_t from, int32_t to) {
     if (from >= to) {
@@ -87,11 +93,7 @@ inline void prepare(RowBlocks& row, uint32_t* pixels, int32_t width, int32_t x, 
     if (row.fresh == 0 || count <= 0) {
         return;
     }
-    // Columns are never negative: unsigned division, with no rounding toward zero to mend.
-    const auto first = static_cast<uint32_t>(x) / kBlock;
-    const auto last = static_cast<uint32_t>(x + count - 1) / kBlock;
-    const uint64_t blocks =
-        row.fresh & through(static_cast<int32_t>(first), static_cast<int32_t>(last));
+    const uint64_t blocks = row.fresh & through(blockOf(x), blockOf(x + count - 1));
     if (blocks != 0) {
         fill(row, blocks, pixels, width, 0u);
     }

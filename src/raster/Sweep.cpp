@@ -78,13 +78,8 @@ public:
             compositing::underRun(rowPixels + x, count, src);
             return;
         }
+        using rowblocks::blockOf;
         const int32_t end = x + count;
-        // Columns are never negative: unsigned block indexes, with no rounding toward zero
-        // to mend.
-        const auto blockOf = [](int32_t column) {
-            return static_cast<int32_t>(static_cast<uint32_t>(column) /
-                                        static_cast<uint32_t>(rowblocks::kBlock));
-        };
         // The blocks the run covers whole: [firstBlock, endBlock).
         const uint64_t covered = rowblocks::range(blockOf(x + rowblocks::kBlock - 1), blockOf(end));
         // The blocks the run only enters are cleared if they were never written.
