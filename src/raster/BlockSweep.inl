@@ -126,8 +126,8 @@ private:
         int32_t carried = wind;
         for (int32_t s = 0; s < kSteps; ++s) {
             const int32_t lane = s * V::kPixels;
-            const Word down = V::load(sums.down + lane);
-            const Word up = V::load(sums.up + lane);
+            const Word down = V::load(sums.shares[SumsBlock::kDown] + lane);
+            const Word up = V::load(sums.shares[SumsBlock::kUp] + lane);
             const Word winds = V::load(reinterpret_cast<const uint32_t*>(sums.wind + lane));
             // Shares summing past 2^25 would overflow the lanes' products.
             if (!V::all(V::equal32(V::template shiftRight32<25>(V::bitOr(down, up)), zero))) {
@@ -150,8 +150,8 @@ private:
         }
         for (int32_t s = 0; s < kSteps; ++s) {
             const int32_t lane = s * V::kPixels;
-            V::store(sums.down + lane, zero);
-            V::store(sums.up + lane, zero);
+            V::store(sums.shares[SumsBlock::kDown] + lane, zero);
+            V::store(sums.shares[SumsBlock::kUp] + lane, zero);
             V::store(reinterpret_cast<uint32_t*>(sums.wind + lane), zero);
         }
         if (V::all(V::equal32(any, zero))) {
@@ -194,8 +194,9 @@ private:
     int32_t blockOneByOne(SumsBlock& sums, const Row& row, int32_t col, int32_t wind) const {
         uint64_t bytes = 0;
         for (int32_t i = 0; i < kBlock && col + i <= row.last; ++i) {
-            const int32_t cov = wind * kHalfScanline + partialCoverageOf(sums.down[i]) -
-                                partialCoverageOf(sums.up[i]);
+            const int32_t cov = wind * kHalfScanline +
+                                partialCoverageOf(sums.shares[SumsBlock::kDown][i]) -
+                                partialCoverageOf(sums.shares[SumsBlock::kUp][i]);
             wind += sums.wind[i];
             bytes |= static_cast<uint64_t>(cov != 0 ? ruleAlpha<kEvenOdd>(cov) : 0) << (8 * i);
         }

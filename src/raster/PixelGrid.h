@@ -6,11 +6,13 @@
 
 // The crossings of eight neighbouring pixels of a row, field by field, so that a sweep
 // takes each field of all eight in one load: per pixel the shares (255 - position) of
-// those running down and of those running up, and how many more run down than up.
+// those running up and of those running down, indexed by a cell's direction bit, and how
+// many more run down than up.
 struct SumsBlock {
     static constexpr int32_t kPixels = 8;
-    uint32_t down[kPixels];
-    uint32_t up[kPixels];
+    static constexpr int32_t kUp = 0;
+    static constexpr int32_t kDown = 1;
+    uint32_t shares[2][kPixels];
     int32_t wind[kPixels];
 };
 

@@ -309,11 +309,11 @@ __attribute__((always_inline)) inline void sweepGrid(const PixelGrid& grid, Writ
                 bits &= bits - 1u;
                 SumsBlock& block = rowSums[x / SumsBlock::kPixels];
                 const int32_t lane = x % SumsBlock::kPixels;
-                const uint32_t down = block.down[lane];
-                const uint32_t up = block.up[lane];
+                const uint32_t down = block.shares[SumsBlock::kDown][lane];
+                const uint32_t up = block.shares[SumsBlock::kUp][lane];
                 const int32_t wind = block.wind[lane];
-                block.down[lane] = 0;
-                block.up[lane] = 0;
+                block.shares[SumsBlock::kDown][lane] = 0;
+                block.shares[SumsBlock::kUp][lane] = 0;
                 block.wind[lane] = 0;
                 const int32_t col = firstColumn + x;
                 if (!started) {
@@ -517,13 +517,12 @@ void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
         // divisions need no rounding toward zero.
         const std::size_t r = cellword::row(c) - firstRow;
         const std::size_t x = cellword::column(c) - firstColumn;
-        const uint32_t share = kMaxPosition - cellword::position(c);
-        const uint32_t isDown = c & cellword::kDownBit;
+        static_assert(cellword::kDownBit == 1u && SumsBlock::kDown == 1 && SumsBlock::kUp == 0);
+        const uint32_t down = c & cellword::kDownBit;
         SumsBlock& block = sums[r * rowBlocks + x / kBlock];
         const std::size_t lane = x % kBlock;
-        block.down[lane] += share & (0u - isDown);
-        block.up[lane] += share & (isDown - 1u);
-        block.wind[lane] += 2 * static_cast<int32_t>(isDown) - 1;
+        block.shares[down][lane] += kMaxPosition - cellword::position(c);
+        block.wind[lane] += 2 * static_cast<int32_t>(down) - 1;
         bits[r * words + x / 64] |= uint64_t{1} << (x % 64);
     };
     uint64_t* const even = grid.even;
