@@ -55,7 +55,7 @@ public:
         : spans(solidSpans), lanes(solidSpans.colour()), zero(V::zero()),
           k254(V::splat32(kMaxAlpha - 1)), k255(V::splat32(kMaxAlpha)),
           kPeriodMask(V::splat32(kEvenOddPeriod - 1)), magic(V::splat32(kDivide255)),
-          laneIndex(V::laneIndex()) {}
+          magic16(V::splat16(kDivide255Short)), laneIndex(V::laneIndex()) {}
 
     // Sweeps the grid and leaves its sums and bitmaps all zero.
     __attribute__((always_inline)) void sweep(const PixelGrid& grid) const {
@@ -108,6 +108,8 @@ public:
 private:
     // floor(x / 255) for any 32-bit x is (x * kDivide255) >> 39.
     static constexpr uint32_t kDivide255 = 0x80808081u;
+    // floor(s * 128 / 255) for s < 763 is (s * kDivide255Short) >> 16.
+    static constexpr uint32_t kDivide255Short = 0x8081u;
 
     struct Row {
         uint32_t* pixels;
@@ -129,16 +131,24 @@ private:
             const Word down = V::load(sums.shares[SumsBlock::kDown] + lane);
             const Word up = V::load(sums.shares[SumsBlock::kUp] + lane);
             const Word winds = V::load(reinterpret_cast<const uint32_t*>(sums.wind + lane));
-            // Shares summing past 2^25 would overflow the lanes' products.
-            if (!V::all(V::equal32(V::template shiftRight32<25>(V::bitOr(down, up)), zero))) {
+            const Word shares = V::bitOr(down, up);
+            Word partial;
+            if (V::all(V::equal32(V::template shiftRight32<9>(shares), zero))) {
+                // The common case, shares below 512 (a crossing or two a pixel): both
+                // fields' partial coverages from one 16-bit product.
+                const Word q = V::mulHighU16(V::packSigned32(down, up), magic16);
+                partial = V::sub32(V::widenLow16(q), V::widenHigh16(q));
+            } else if (V::all(V::equal32(V::template shiftRight32<25>(shares), zero))) {
+                partial = V::sub32(partialCoverage(down), partialCoverage(up));
+            } else {
+                // Shares summing past 2^25 would overflow the lanes' products.
                 return blockOneByOne(sums, row, col, wind);
             }
             const Word through = V::prefixSum32(winds);
             const Word carriedIn =
                 V::add32(V::splat32(static_cast<uint32_t>(carried)), V::sub32(through, winds));
             carried += V::lastLane32(through);
-            const Word cov = V::add32(V::template shiftLeft32<7>(carriedIn),
-                                      V::sub32(partialCoverage(down), partialCoverage(up)));
+            const Word cov = V::add32(V::template shiftLeft32<7>(carriedIn), partial);
             Word a = alphaLanes(cov);
             if (col + lane + V::kPixels - 1 > row.last) {
                 a = V::select(V::greater32(laneIndex, V::splat32(static_cast<uint32_t>(
@@ -239,5 +249,6 @@ private:
     Word k255;
     Word kPeriodMask;
     Word magic;
+    Word magic16;
     Word laneIndex;
 };

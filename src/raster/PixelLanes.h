@@ -97,6 +97,13 @@ struct Sse2 {
         return _mm_cvtsi128_si32(_mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3)));
     }
     TILSEN_SSE2_LANE Word laneIndex() { return _mm_setr_epi32(0, 1, 2, 3); }
+    // The 32-bit lanes of a and of b, each saturated to 16 bits: a's in the low four 16-bit
+    // lanes of each 128-bit quarter, b's in the high four.
+    TILSEN_SSE2_LANE Word packSigned32(Word a, Word b) { return _mm_packs_epi32(a, b); }
+    TILSEN_SSE2_LANE Word mulHighU16(Word a, Word b) { return _mm_mulhi_epu16(a, b); }
+    // packSigned32 undone for lanes that fitted, zero-extended: a's lanes, then b's.
+    TILSEN_SSE2_LANE Word widenLow16(Word v) { return _mm_unpacklo_epi16(v, _mm_setzero_si128()); }
+    TILSEN_SSE2_LANE Word widenHigh16(Word v) { return _mm_unpackhi_epi16(v, _mm_setzero_si128()); }
     // The 64-bit products of the even 32-bit lanes, unsigned.
     TILSEN_SSE2_LANE Word mulEvenU32(Word a, Word b) { return _mm_mul_epu32(a, b); }
     template <int kBits> TILSEN_SSE2_LANE Word shiftRight64(Word v) {
@@ -185,6 +192,14 @@ struct Avx2 {
             _mm_shuffle_epi32(_mm256_extracti128_si256(v, 1), _MM_SHUFFLE(3, 3, 3, 3)));
     }
     TILSEN_AVX2_LANE Word laneIndex() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
+    TILSEN_AVX2_LANE Word packSigned32(Word a, Word b) { return _mm256_packs_epi32(a, b); }
+    TILSEN_AVX2_LANE Word mulHighU16(Word a, Word b) { return _mm256_mulhi_epu16(a, b); }
+    TILSEN_AVX2_LANE Word widenLow16(Word v) {
+        return _mm256_unpacklo_epi16(v, _mm256_setzero_si256());
+    }
+    TILSEN_AVX2_LANE Word widenHigh16(Word v) {
+        return _mm256_unpackhi_epi16(v, _mm256_setzero_si256());
+    }
     TILSEN_AVX2_LANE Word mulEvenU32(Word a, Word b) { return _mm256_mul_epu32(a, b); }
     template <int kBits> TILSEN_AVX2_LANE Word shiftRight64(Word v) {
         return _mm256_srli_epi64(v, kBits);
