@@ -503,8 +503,10 @@ cellword::Extent cellword::extent(const Cell* first, const Cell* last) {
 namespace {
 
 // Adds cells (all inside the grid's pixels) to their pixels' sums and marks them in the
-// bitmaps, cells at even places in one and at odd places in the other.
-void addCells(const Cell* first, const Cell* last, const PixelGrid& grid) {
+// bitmaps, cells at even places in one and at odd places in the other. Out of line:
+// inlined into a strip's sweep, its loop is left too few registers and spills.
+__attribute__((noinline)) void addCells(const Cell* first, const Cell* last,
+                                        const PixelGrid& grid) {
     constexpr auto kBlock = static_cast<std::size_t>(SumsBlock::kPixels);
     SumsBlock* const sums = grid.sums;
     // The stride is a whole number of blocks.
