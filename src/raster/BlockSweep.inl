@@ -68,27 +68,23 @@ public:
         SumsBlock* sums = grid.sums;
         for (int32_t r = 0; r < grid.rows;
              ++r, even += wordStride, odd += wordStride, sums += blockStride) {
-            // The row ends at its last crossing pixel.
-            int32_t lastWord = grid.words - 1;
-            while (lastWord >= 0 && (even[lastWord] | odd[lastWord]) == 0) {
-                --lastWord;
-            }
-            if (lastWord < 0) {
-                continue;
-            }
-            const int32_t last =
-                64 * lastWord + 63 - std::countl_zero(even[lastWord] | odd[lastWord]);
             const auto y = static_cast<uint32_t>(grid.firstRow + r);
-            Row row{spans.row(y), spans.blocksOf(y), grid.firstColumn, last};
+            const Row row{spans.row(y), spans.blocksOf(y), grid.firstColumn};
             int32_t wind = 0;
             int32_t doneTo = 0;
-            for (int32_t w = 0; w <= lastWord; ++w) {
-                uint64_t bits = even[w] | odd[w];
-                if (bits == 0) {
-                    continue;
+            // The first word from `from` on that holds crossing pixels, or grid.words.
+            const auto nextWord = [&](int32_t from) __attribute__((always_inline)) {
+                while (from < grid.words && (even[from] | odd[from]) == 0) {
+                    ++from;
                 }
+                return from;
+            };
+            for (int32_t w = nextWord(0), next; w < grid.words; w = next) {
+                const uint64_t word = even[w] | odd[w];
                 even[w] = 0;
                 odd[w] = 0;
+                next = nextWord(w + 1);
+                uint64_t bits = word;
                 do {
                     const int32_t inWord = std::countr_zero(bits) / kBlock;
                     bits &= ~(uint64_t{0xFF} << (kBlock * inWord));
@@ -98,7 +94,14 @@ public:
                                                      row.firstColumn + doneTo, col - doneTo,
                                                      ruleAlpha<kEvenOdd>(wind * kHalfScanline));
                     }
-                    wind = block(sums[col / kBlock], row, col, wind);
+                    // The block's last lane that the row reaches: the row ends at its last
+                    // crossing pixel.
+                    const auto lastLane = [&]() __attribute__((always_inline)) {
+                        return bits != 0 || next < grid.words
+                                   ? kBlock - 1
+                                   : 63 - std::countl_zero(word) - kBlock * inWord;
+                    };
+                    wind = block(sums[col / kBlock], row, col, wind, lastLane);
                     doneTo = col + kBlock;
                 } while (bits != 0);
             }
@@ -115,14 +118,14 @@ private:
         uint32_t* pixels;
         RowBlocks* blocks;
         int32_t firstColumn;
-        // The grid column of the row's last crossing pixel.
-        int32_t last;
     };
 
     // The block of columns col.. of a row, entered with winding wind: composites it,
-    // clears its sums and returns the winding it leaves.
+    // clears its sums and returns the winding it leaves. lastLane() is the block's last
+    // lane in the row.
+    template <class LastLane>
     __attribute__((always_inline)) int32_t block(SumsBlock& sums, const Row& row, int32_t col,
-                                                 int32_t wind) const {
+                                                 int32_t wind, const LastLane& lastLane) const {
         Word alphas[static_cast<std::size_t>(kSteps)];
         Word any = zero;
         int32_t carried = wind;
@@ -142,21 +145,29 @@ private:
                 partial = V::sub32(partialCoverage(down), partialCoverage(up));
             } else {
                 // Shares summing past 2^25 would overflow the lanes' products.
-                return blockOneByOne(sums, row, col, wind);
+                return blockOneByOne(sums, row, col, wind, lastLane());
             }
             const Word through = V::prefixSum32(winds);
             const Word carriedIn =
                 V::add32(V::splat32(static_cast<uint32_t>(carried)), V::sub32(through, winds));
             carried += V::lastLane32(through);
             const Word cov = V::add32(V::template shiftLeft32<7>(carriedIn), partial);
-            Word a = alphaLanes(cov);
-            if (col + lane + V::kPixels - 1 > row.last) {
-                a = V::select(V::greater32(laneIndex, V::splat32(static_cast<uint32_t>(
-                                                          row.last - col - lane))),
-                              zero, a);
+            alphas[s] = alphaLanes(cov);
+            any = V::bitOr(any, alphas[s]);
+        }
+        // The winding carried out covers the lanes past the block's last crossing pixel;
+        // where the row ends in this block, it covers nothing there.
+        if (carried != 0) {
+            const int32_t last = lastLane();
+            if (last < kBlock - 1) {
+                any = zero;
+                for (int32_t s = 0; s < kSteps; ++s) {
+                    const auto after = static_cast<uint32_t>(last - s * V::kPixels);
+                    alphas[s] =
+                        V::select(V::greater32(laneIndex, V::splat32(after)), zero, alphas[s]);
+                    any = V::bitOr(any, alphas[s]);
+                }
             }
-            alphas[s] = a;
-            any = V::bitOr(any, a);
         }
         for (int32_t s = 0; s < kSteps; ++s) {
             const int32_t lane = s * V::kPixels;
@@ -200,10 +211,11 @@ private:
         lanes.under(row.pixels + x, bytes, room, room);
     }
 
-    // block() one pixel at a time, for sums too large for the lanes.
-    int32_t blockOneByOne(SumsBlock& sums, const Row& row, int32_t col, int32_t wind) const {
+    // block() one pixel at a time, for sums too large for the lanes, up to lane last.
+    int32_t blockOneByOne(SumsBlock& sums, const Row& row, int32_t col, int32_t wind,
+                          int32_t last) const {
         uint64_t bytes = 0;
-        for (int32_t i = 0; i < kBlock && col + i <= row.last; ++i) {
+        for (int32_t i = 0; i <= last; ++i) {
             const int32_t cov = wind * kHalfScanline +
                                 partialCoverageOf(sums.shares[SumsBlock::kDown][i]) -
                                 partialCoverageOf(sums.shares[SumsBlock::kUp][i]);

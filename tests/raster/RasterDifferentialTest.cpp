@@ -239,8 +239,8 @@ TEST_P(TunedRaster, MatchesPlainUnderATransformAndBeyondTheFirstCellArray) {
 // Cells handed in as they are, summed (sweepDirect) and sorted (sortCells, sweep), make the
 // same pixels: rows whose winding never comes back to zero (a row ends at its last crossing
 // pixel, whatever it carries), crossings in the target's last columns, translucent and
-// opaque colours over what earlier cells drew, and one pixel crossed so often that its
-// shares sum past 2^25.
+// opaque colours over what earlier cells drew, and pixels crossed so often that their
+// shares sum past 2^25: one in a row that goes on past it, one that ends its row.
 TEST_P(TunedRaster, SummedCellsMatchSortedCellsWhereRowsDoNotClose) {
     std::mt19937 rng(4242u);
     for (const int width : {320, 1100}) {
@@ -258,7 +258,8 @@ TEST_P(TunedRaster, SummedCellsMatchSortedCellsWhereRowsDoNotClose) {
                 std::vector<Cell> cells;
                 const int count = std::uniform_int_distribution<int>(1, 4000)(rng);
                 for (int i = 0; i < count; ++i) {
-                    const auto row = std::uniform_int_distribution<uint32_t>(0, kRows - 1)(rng);
+                    // The last row is left to the crossings below.
+                    const auto row = std::uniform_int_distribution<uint32_t>(0, kRows - 2)(rng);
                     // One crossing in four in the last nine columns.
                     const auto column = i % 4 == 0
                                             ? static_cast<uint32_t>(width - 1) -
@@ -270,12 +271,14 @@ TEST_P(TunedRaster, SummedCellsMatchSortedCellsWhereRowsDoNotClose) {
                         std::uniform_int_distribution<int>(0, 1)(rng) == 1));
                 }
                 if (fill == 3) {
-                    // 140,000 crossings down through pixel (21, 7), their shares summing
-                    // to 35.7 million, and 100,000 up.
-                    for (int i = 0; i < 140000; ++i) {
-                        cells.push_back(cellword::pack(7, 21, 0, true));
-                        if (i % 7 < 5) {
-                            cells.push_back(cellword::pack(7, 21, 1 + i % 3, false));
+                    // 140,000 crossings down through pixels (21, 7) and (21, kRows - 1),
+                    // their shares summing to 35.7 million, and 100,000 up.
+                    for (const uint32_t row : {7u, uint32_t{kRows - 1}}) {
+                        for (int i = 0; i < 140000; ++i) {
+                            cells.push_back(cellword::pack(row, 21, 0, true));
+                            if (i % 7 < 5) {
+                                cells.push_back(cellword::pack(row, 21, 1 + i % 3, false));
+                            }
                         }
                     }
                 }
