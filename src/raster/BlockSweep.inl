@@ -90,9 +90,9 @@ public:
                     bits &= ~(uint64_t{0xFF} << (kBlock * inWord));
                     const int32_t col = 64 * w + kBlock * inWord;
                     if (wind != 0 && col > doneTo) {
-                        spans.template run<kBlocked>(row.pixels, *row.blocks,
-                                                     row.firstColumn + doneTo, col - doneTo,
-                                                     ruleAlpha<kEvenOdd>(wind * kHalfScanline));
+                        spans.template run<kBlocked>(
+                            row.pixels, *row.blocks, row.firstColumn + doneTo, col - doneTo,
+                            ruleAlpha<kEvenOdd>(wind * kHalfScanline), underRun);
                     }
                     // The block's last lane that the row reaches: the row ends at its last
                     // crossing pixel.
@@ -199,6 +199,16 @@ private:
             lanes.underLanes(row.pixels + x + s * V::kPixels, alphas[s]);
         }
         return carried;
+    }
+
+    // compositing::underRun in this width's lanes, inline: the runs between blocks are
+    // whole blocks, too short to pay for a call and a dispatch.
+    __attribute__((always_inline)) static void underRun(uint32_t* pixels, int32_t count,
+                                                        uint32_t src) {
+        const int32_t done = underRunLanes<V>(pixels, count, src);
+        if (done < count) {
+            compositing::underRunScalar(pixels + done, count - done, src);
+        }
     }
 
     // The colour under the block of pixels from column x of a row (as many as the target

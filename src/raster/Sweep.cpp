@@ -66,16 +66,17 @@ public:
     bool blocked() const { return rows != nullptr && width >= rowblocks::kBlockedWidth; }
 
     // writeSolidSpan of count pixels from rowPixels[x] on: a long run of one alpha (the
-    // short ones go through the row's alpha words).
-    template <bool kBlocked>
-    void run(uint32_t* rowPixels, RowBlocks& blocks, int32_t x, int32_t count,
-             int32_t alpha) const {
+    // short ones go through the row's alpha words). Its stretches are composited by
+    // under(pixels, count, colour), compositing::underRun's equal.
+    template <bool kBlocked, class Under = decltype(compositing::underRun)>
+    void run(uint32_t* rowPixels, RowBlocks& blocks, int32_t x, int32_t count, int32_t alpha,
+             const Under& under = compositing::underRun) const {
         const uint32_t src = colourAt(alpha);
         if (count <= 0 || compositing::alphaByte(src) == 0) {
             return;
         }
         if constexpr (!kBlocked) {
-            compositing::underRun(rowPixels + x, count, src);
+            under(rowPixels + x, count, src);
             return;
         }
         using rowblocks::blockOf;
@@ -90,16 +91,15 @@ public:
             }
         }
         if (covered == 0) {
-            compositing::underRun(rowPixels + x, count, src);
+            under(rowPixels + x, count, src);
             return;
         }
         // Empty blocks take the colour as it is; opaque ones keep theirs. The stretches
         // between them are composited one call each.
         const uint64_t empty = blocks.fresh & covered;
         const uint64_t skip = (blocks.opaque & covered) | empty;
-        rowblocks::forEachStretch(skip, x, end, [&](int32_t from, int32_t n) {
-            compositing::underRun(rowPixels + from, n, src);
-        });
+        rowblocks::forEachStretch(
+            skip, x, end, [&](int32_t from, int32_t n) { under(rowPixels + from, n, src); });
         if (empty != 0) {
             rowblocks::fill(blocks, empty, rowPixels, width, src);
         }
