@@ -39,6 +39,77 @@ __attribute__((always_inline)) inline const Cell* extentLanes(const Cell* first,
     return it;
 }
 
+// addCells V::kPixels cells a step, the whole steps from first on: returns the first cell it
+// did not take. The lanes find each cell's places, a row and a column apiece in the 16-bit
+// halves of a lane multiplied by their strides and summed; the sums themselves are added
+// one cell at a time, as neighbouring cells often share a pixel. The sums are taken as one
+// array of 32-bit words, SumsBlock's fields in order. A grid wider than a 16-bit stride
+// reaches (1365 blocks; no grid of cells, whose columns are below 4096, is) is left whole
+// to the scalar loop.
+template <class V>
+__attribute__((always_inline)) inline const Cell* addCellsLanes(const Cell* first, const Cell* last,
+                                                                const PixelGrid& grid) {
+    using Word = typename V::Word;
+    constexpr int32_t kFields = sizeof(SumsBlock) / sizeof(uint32_t);
+    static_assert(kFields == 3 * SumsBlock::kPixels && SumsBlock::kPixels == 8 &&
+                  offsetof(SumsBlock, wind) == 2 * sizeof(SumsBlock::shares[0]));
+    uint32_t* const sums = reinterpret_cast<uint32_t*>(grid.sums);
+    const Word firstRow = V::splat32(static_cast<uint32_t>(grid.firstRow));
+    const Word firstColumn = V::splat32(static_cast<uint32_t>(grid.firstColumn));
+    // A row's words of sums, and of each bitmap, in the low halves; a block's and a word's
+    // in the high.
+    const Word sumsStrides = V::splat32(
+        static_cast<uint32_t>(grid.stride / SumsBlock::kPixels * kFields) | (kFields << 16));
+    const Word bitStrides = V::splat32(static_cast<uint32_t>(grid.wordStride) | (1u << 16));
+    const Word k7 = V::splat32(7u);
+    const Word k63 = V::splat32(63u);
+    const Word k255 = V::splat32(kMaxPosition);
+    const Word k16 = V::splat32(2 * SumsBlock::kPixels);
+    const Word one = V::splat32(1u);
+    uint64_t* const bitmaps[2] = {grid.even, grid.odd};
+    const Cell* it = first;
+    if (grid.stride / SumsBlock::kPixels * kFields > INT16_MAX) {
+        return it;
+    }
+    for (; last - it >= V::kPixels; it += V::kPixels) {
+        const Word c = V::load(it);
+        const Word r = V::sub32(V::template shiftRight32<cellword::kRowShift>(c), firstRow);
+        const Word x = V::sub32(V::bitAnd(V::template shiftRight32<cellword::kColumnShift>(c),
+                                          V::splat32(cellword::kColumnMask)),
+                                firstColumn);
+        const Word down = V::bitAnd(c, one);
+        // The first field of the pixel's block, plus its lane.
+        const Word pixel =
+            V::add32(V::mulAddPairs16(
+                         V::bitOr(r, V::template shiftLeft32<16>(V::template shiftRight32<3>(x))),
+                         sumsStrides),
+                     V::bitAnd(x, k7));
+        uint32_t shareAt[V::kPixels];
+        uint32_t share[V::kPixels];
+        uint32_t windAt[V::kPixels];
+        uint32_t wind[V::kPixels];
+        uint32_t bitAt[V::kPixels];
+        uint32_t bit[V::kPixels];
+        // The share, 255 - position, goes to shares[down]; the winding, +1 down and -1 up.
+        V::store(shareAt, V::add32(pixel, V::template shiftLeft32<3>(down)));
+        V::store(
+            share,
+            V::sub32(k255, V::bitAnd(V::template shiftRight32<cellword::kPositionShift>(c), k255)));
+        V::store(windAt, V::add32(pixel, k16));
+        V::store(wind, V::sub32(V::add32(down, down), one));
+        V::store(bitAt, V::mulAddPairs16(V::bitOr(r, V::template shiftLeft32<16>(
+                                                         V::template shiftRight32<6>(x))),
+                                         bitStrides));
+        V::store(bit, V::bitAnd(x, k63));
+        for (int32_t i = 0; i < V::kPixels; ++i) {
+            sums[shareAt[i]] += share[i];
+            sums[windAt[i]] += wind[i];
+            bitmaps[i & 1][bitAt[i]] |= uint64_t{1} << bit[i];
+        }
+    }
+    return it;
+}
+
 // The summed pixels of a fill (as sweepGrid takes them) a block of eight at a time, in
 // steps of V::kPixels lanes. The winding each pixel carries in is a running sum across the
 // lanes, so a block's coverage, crossing pixels and the pixels between them alike, comes

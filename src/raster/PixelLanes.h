@@ -80,6 +80,8 @@ struct Sse2 {
     TILSEN_SSE2_LANE Word minBytes(Word a, Word b) { return _mm_min_epu8(a, b); }
     TILSEN_SSE2_LANE Word minSigned16(Word a, Word b) { return _mm_min_epi16(a, b); }
     TILSEN_SSE2_LANE Word maxSigned16(Word a, Word b) { return _mm_max_epi16(a, b); }
+    // Each 32-bit lane: the products of its two signed 16-bit halves in a and in b, summed.
+    TILSEN_SSE2_LANE Word mulAddPairs16(Word a, Word b) { return _mm_madd_epi16(a, b); }
     // The sweep's integer operations on 32-bit lanes (and 64-bit ones for products).
     TILSEN_SSE2_LANE Word add32(Word a, Word b) { return _mm_add_epi32(a, b); }
     TILSEN_SSE2_LANE Word sub32(Word a, Word b) { return _mm_sub_epi32(a, b); }
@@ -173,6 +175,7 @@ struct Avx2 {
     TILSEN_AVX2_LANE Word minBytes(Word a, Word b) { return _mm256_min_epu8(a, b); }
     TILSEN_AVX2_LANE Word minSigned16(Word a, Word b) { return _mm256_min_epi16(a, b); }
     TILSEN_AVX2_LANE Word maxSigned16(Word a, Word b) { return _mm256_max_epi16(a, b); }
+    TILSEN_AVX2_LANE Word mulAddPairs16(Word a, Word b) { return _mm256_madd_epi16(a, b); }
     TILSEN_AVX2_LANE Word add32(Word a, Word b) { return _mm256_add_epi32(a, b); }
     TILSEN_AVX2_LANE Word sub32(Word a, Word b) { return _mm256_sub_epi32(a, b); }
     TILSEN_AVX2_LANE Word bitXor(Word a, Word b) { return _mm256_xor_si256(a, b); }

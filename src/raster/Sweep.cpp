@@ -502,6 +502,32 @@ cellword::Extent cellword::extent(const Cell* first, const Cell* last) {
 
 namespace {
 
+#if TILSEN_X86_64
+TILSEN_AVX2_TARGET const Cell* addCellsAvx2(const Cell* first, const Cell* last,
+                                            const PixelGrid& grid) {
+    const Cell* const rest = sweepavx2::addCellsLanes<pixellanes::Avx2>(first, last, grid);
+    pixellanes::Avx2::leave();
+    return rest;
+}
+#endif
+
+// addCells' whole steps in the widest lanes cpu::level() allows: the first cell left.
+const Cell* addCellsInLanes(const Cell* first, const Cell* last, const PixelGrid& grid) {
+#if TILSEN_X86_64
+    if (cpu::level() >= cpu::SimdLevel::avx2) {
+        return addCellsAvx2(first, last, grid);
+    }
+#endif
+#if TILSEN_SSE2
+    if (cpu::level() >= cpu::SimdLevel::sse2) {
+        return sweepsse2::addCellsLanes<pixellanes::Sse2>(first, last, grid);
+    }
+#endif
+    (void)last;
+    (void)grid;
+    return first;
+}
+
 // Adds cells (all inside the grid's pixels) to their pixels' sums and marks them in the
 // bitmaps, cells at even places in one and at odd places in the other. Out of line:
 // inlined into a strip's sweep, its loop is left too few registers and spills.
@@ -529,7 +555,7 @@ __attribute__((noinline)) void addCells(const Cell* first, const Cell* last,
     };
     uint64_t* const even = grid.even;
     uint64_t* const odd = grid.odd;
-    const Cell* it = first;
+    const Cell* it = addCellsInLanes(first, last, grid);
     for (; last - it >= 2; it += 2) {
         add(it[0], even);
         add(it[1], odd);
