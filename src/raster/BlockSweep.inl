@@ -180,6 +180,8 @@ public:
     }
 
 private:
+    // The longest run composited inline.
+    static constexpr int32_t kInlineRun = 2 * kBlock;
     // floor(x / 255) for any 32-bit x is (x * kDivide255) >> 39.
     static constexpr uint32_t kDivide255 = 0x80808081u;
     // floor(s * 128 / 255) for s < 763 is (s * kDivide255Short) >> 16.
@@ -272,10 +274,15 @@ private:
         return carried;
     }
 
-    // compositing::underRun in this width's lanes, inline: the runs between blocks are
-    // whole blocks, too short to pay for a call and a dispatch.
+    // compositing::underRun, a short run in this width's lanes inline: the runs between
+    // blocks are mostly a block or two, too short to pay for a call and a dispatch. Longer
+    // ones go the common way, whose loop has the registers to itself.
     __attribute__((always_inline)) static void underRun(uint32_t* pixels, int32_t count,
                                                         uint32_t src) {
+        if (count > kInlineRun) {
+            compositing::underRun(pixels, count, src);
+            return;
+        }
         const int32_t done = underRunLanes<V>(pixels, count, src);
         if (done < count) {
             compositing::underRunScalar(pixels + done, count - done, src);
