@@ -51,8 +51,8 @@ __attribute__((always_inline)) inline const Cell* addCellsLanes(const Cell* firs
                                                                 const PixelGrid& grid) {
     using Word = typename V::Word;
     constexpr int32_t kFields = sizeof(SumsBlock) / sizeof(uint32_t);
-    static_assert(kFields == 3 * SumsBlock::kPixels && SumsBlock::kPixels == 8 &&
-                  offsetof(SumsBlock, wind) == 2 * sizeof(SumsBlock::shares[0]));
+    // shares[down] starts down * 8 words into the block.
+    static_assert(kFields == 3 * SumsBlock::kPixels && SumsBlock::kPixels == 8);
     uint32_t* const sums = reinterpret_cast<uint32_t*>(grid.sums);
     const Word firstRow = V::splat32(static_cast<uint32_t>(grid.firstRow));
     const Word firstColumn = V::splat32(static_cast<uint32_t>(grid.firstColumn));
@@ -63,8 +63,10 @@ __attribute__((always_inline)) inline const Cell* addCellsLanes(const Cell* firs
     const Word bitStrides = V::splat32(static_cast<uint32_t>(grid.wordStride) | (1u << 16));
     const Word k7 = V::splat32(7u);
     const Word k63 = V::splat32(63u);
-    const Word k255 = V::splat32(kMaxPosition);
-    const Word k16 = V::splat32(2 * SumsBlock::kPixels);
+    const Word positionMask = V::splat32(cellword::kPositionMask);
+    const Word maxPosition = V::splat32(kMaxPosition);
+    // Where a block's winding field starts among its words.
+    const Word windField = V::splat32(offsetof(SumsBlock, wind) / sizeof(uint32_t));
     const Word one = V::splat32(1u);
     uint64_t* const bitmaps[2] = {grid.even, grid.odd};
     const Cell* it = first;
@@ -92,10 +94,10 @@ __attribute__((always_inline)) inline const Cell* addCellsLanes(const Cell* firs
         uint32_t bit[V::kPixels];
         // The share, 255 - position, goes to shares[down]; the winding, +1 down and -1 up.
         V::store(shareAt, V::add32(pixel, V::template shiftLeft32<3>(down)));
-        V::store(
-            share,
-            V::sub32(k255, V::bitAnd(V::template shiftRight32<cellword::kPositionShift>(c), k255)));
-        V::store(windAt, V::add32(pixel, k16));
+        V::store(share, V::sub32(maxPosition,
+                                 V::bitAnd(V::template shiftRight32<cellword::kPositionShift>(c),
+                                           positionMask)));
+        V::store(windAt, V::add32(pixel, windField));
         V::store(wind, V::sub32(V::add32(down, down), one));
         V::store(bitAt, V::mulAddPairs16(V::bitOr(r, V::template shiftLeft32<16>(
                                                          V::template shiftRight32<6>(x))),
