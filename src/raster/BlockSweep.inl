@@ -142,7 +142,7 @@ public:
         for (int32_t r = 0; r < grid.rows;
              ++r, even += wordStride, odd += wordStride, sums += blockStride) {
             const auto y = static_cast<uint32_t>(grid.firstRow + r);
-            const Row row{spans.row(y), spans.blocksOf(y), grid.firstColumn};
+            const Row row{spans.row(y), spans.ahead(y), spans.blocksOf(y), grid.firstColumn};
             int32_t wind = 0;
             int32_t doneTo = 0;
             // The first word from `from` on that holds crossing pixels, or grid.words.
@@ -191,6 +191,7 @@ private:
 
     struct Row {
         uint32_t* pixels;
+        const uint32_t* ahead;
         RowBlocks* blocks;
         int32_t firstColumn;
     };
@@ -254,6 +255,7 @@ private:
             return carried;
         }
         const int32_t x = row.firstColumn + col;
+        __builtin_prefetch(row.ahead + x, 1);
         if (x + kBlock > spans.rowWidth()) {
             // At the target's right edge: only the pixels that are there.
             uint32_t each[kBlock];

@@ -49,15 +49,22 @@ template <bool kEvenOdd> int32_t ruleAlpha(int32_t v) {
 // not yet written, and mark those an opaque colour covers whole.
 class SolidSpans {
 public:
-    SolidSpans(uint32_t* pixels, int32_t rowPitch, int32_t rowWidth, RowBlocks* blocks,
-               uint32_t colour)
-        : target(pixels), rows(blocks), pitch(rowPitch), width(rowWidth),
+    SolidSpans(uint32_t* pixels, int32_t rowPitch, int32_t rowWidth, int32_t rowCount,
+               RowBlocks* blocks, uint32_t colour)
+        : target(pixels), rows(blocks), pitch(rowPitch), width(rowWidth), height(rowCount),
           full(compositing::clampToAlpha(colour)), fullAlpha(compositing::alphaByte(full)) {}
 
     // Nothing at all is drawn when the colour is transparent at full coverage.
     bool visible() const { return fullAlpha != 0; }
 
     uint32_t* row(uint32_t y) const { return target + static_cast<std::ptrdiff_t>(y) * pitch; }
+    // The row a fill's sweep reaches kAheadRows after row y (or row y itself near the
+    // bottom), whose pixels are fetched into the cache while row y is composited: a fill's
+    // edges move little from row to row, and on a target larger than the core's cache its
+    // rows are no longer there from the fill before.
+    const uint32_t* ahead(uint32_t y) const {
+        return y + kAheadRows < static_cast<uint32_t>(height) ? row(y + kAheadRows) : row(y);
+    }
     // Row y's blocks; a record of its own, knowing nothing, when the rasterizer has none.
     RowBlocks* blocksOf(uint32_t y) { return rows != nullptr ? rows + y : &scratch; }
     int32_t rowWidth() const { return width; }
@@ -113,6 +120,8 @@ public:
     uint32_t colour() const { return full; }
 
 private:
+    static constexpr uint32_t kAheadRows = 2;
+
     uint32_t colourAt(int32_t alpha) const {
         return alpha == kMaxAlpha ? full : compositing::scale(full, static_cast<uint32_t>(alpha));
     }
@@ -122,6 +131,7 @@ private:
     RowBlocks scratch{0u, 0u};
     int32_t pitch;
     int32_t width;
+    int32_t height;
     uint32_t full;
     uint32_t fullAlpha;
 };
@@ -699,7 +709,7 @@ bool Rasterizer::sweepDirect() {
         (cellEnd == cells.get() && summedCells == 0)) {
         return false;
     }
-    SolidSpans spans(target, pitch, width, rowBlocks.get(),
+    SolidSpans spans(target, pitch, width, height, rowBlocks.get(),
                      static_cast<const SolidPaint*>(paint)->colour);
     if (!spans.visible()) {
         return true;
@@ -765,7 +775,7 @@ void Rasterizer::sweep() {
         // SolidPaint is final: the exact type says all a dynamic_cast would, for less.
         if (typeid(*paint) == typeid(SolidPaint)) {
             const auto* solid = static_cast<const SolidPaint*>(paint);
-            SolidSpans spans(target, pitch, width, rowBlocks.get(), solid->colour);
+            SolidSpans spans(target, pitch, width, height, rowBlocks.get(), solid->colour);
             if (spans.visible()) {
                 const Cell* const first = cells.get();
                 const Cell* const last = cellEnd;
