@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 
 #include "BenchMovie.h"
 
@@ -37,11 +38,18 @@ protected:
     // width and height are at least 1.
     FrameRenderer(int32_t width, int32_t height)
         : targetWidth(width), targetHeight(height),
-          buffer(std::make_unique<uint32_t[]>(pixelCount())) {}
+          buffer(new (std::align_val_t{kAlignment}) uint32_t[pixelCount()]()) {}
     uint32_t* target() { return buffer.get(); }
 
 private:
     int32_t targetWidth;
     int32_t targetHeight;
-    std::unique_ptr<uint32_t[]> buffer;
+    // A cache line, as image libraries align their pixels.
+    static constexpr std::size_t kAlignment = 64;
+    struct Release {
+        void operator()(uint32_t* pixels) const {
+            ::operator delete[](pixels, std::align_val_t{kAlignment});
+        }
+    };
+    std::unique_ptr<uint32_t[], Release> buffer;
 };
