@@ -584,6 +584,8 @@ constexpr int64_t kWholeGridBytes = 1024 * 1024;
 constexpr int64_t kStripBytes = 192 * 1024;
 constexpr int32_t kMostStripRows = 64;
 constexpr int64_t kSumBytesPerPixel = sizeof(SumsBlock) / SumsBlock::kPixels;
+// Fills at least this many columns wide are swept in blocks of whole target columns.
+constexpr uint32_t kAlignedFillWidth = 64;
 
 // pixels rounded up to whole blocks of sums.
 int32_t wholeBlocks(int32_t pixels) {
@@ -731,8 +733,15 @@ bool Rasterizer::sweepDirect() {
         grid.sums = pixelSums.get();
         grid.firstRow = static_cast<int32_t>(e.minRow);
         grid.rows = static_cast<int32_t>(e.maxRow - e.minRow + 1);
-        grid.firstColumn = static_cast<int32_t>(e.minColumn);
-        grid.stride = wholeBlocks(static_cast<int32_t>(e.maxColumn - e.minColumn + 1));
+        // A wide fill's blocks start at whole blocks of target columns, so that on an
+        // aligned target a block's pixels never straddle two cache lines and a block read
+        // just after rowblocks::fill wrote it meets whole stores of its own. A narrow
+        // fill's start at its first column: aligned, they would often take a block more.
+        const auto minColumn = static_cast<int32_t>(e.minColumn);
+        grid.firstColumn = e.maxColumn - e.minColumn >= kAlignedFillWidth
+                               ? minColumn / SumsBlock::kPixels * SumsBlock::kPixels
+                               : minColumn;
+        grid.stride = wholeBlocks(static_cast<int32_t>(e.maxColumn + 1) - grid.firstColumn);
         grid.words = (grid.stride + 63) / 64;
         grid.wordStride = grid.words;
         grid.even = pixelBits.get();
