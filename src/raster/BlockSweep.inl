@@ -334,8 +334,9 @@ private:
     // alphaOf in every lane.
     __attribute__((always_inline)) Word alphaLanes(Word cov) const {
         if constexpr (kEvenOdd) {
+            // u past 255 folds back to 511 - u, the lesser of the two.
             const Word u = V::bitAnd(cov, kPeriodMask);
-            return V::select(V::greater32(u, k255), V::sub32(kPeriodMask, u), u);
+            return V::minSigned32(u, V::sub32(kPeriodMask, u));
         } else {
             // |cov| (the most negative value stays negative, and counts as past 255).
             const Word sign = V::template shiftRightSigned32<31>(cov);

@@ -87,6 +87,8 @@ struct Sse2 {
     TILSEN_SSE2_LANE Word sub32(Word a, Word b) { return _mm_sub_epi32(a, b); }
     TILSEN_SSE2_LANE Word bitXor(Word a, Word b) { return _mm_xor_si128(a, b); }
     TILSEN_SSE2_LANE Mask greater32(Word a, Word b) { return _mm_cmpgt_epi32(a, b); }
+    // SSE2 has no 32-bit minimum: a comparison and a select.
+    TILSEN_SSE2_LANE Word minSigned32(Word a, Word b) { return select(greater32(a, b), b, a); }
     template <int kBits> TILSEN_SSE2_LANE Word shiftRightSigned32(Word v) {
         return _mm_srai_epi32(v, kBits);
     }
@@ -180,6 +182,7 @@ struct Avx2 {
     TILSEN_AVX2_LANE Word sub32(Word a, Word b) { return _mm256_sub_epi32(a, b); }
     TILSEN_AVX2_LANE Word bitXor(Word a, Word b) { return _mm256_xor_si256(a, b); }
     TILSEN_AVX2_LANE Mask greater32(Word a, Word b) { return _mm256_cmpgt_epi32(a, b); }
+    TILSEN_AVX2_LANE Word minSigned32(Word a, Word b) { return _mm256_min_epi32(a, b); }
     template <int kBits> TILSEN_AVX2_LANE Word shiftRightSigned32(Word v) {
         return _mm256_srai_epi32(v, kBits);
     }
