@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 
 #include "geometry/Cpu.h"
 #include "geometry/FloatMath.h"
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #if TILSEN_SSE2
 #include <immintrin.h>
@@ -327,11 +329,11 @@ inline LinearMap linearPartOf(const std::array<float, 9>& m) {
     return {m[0], m[1], m[3], m[4]};
 }
 
-// Length of the vector (x, y) once mapped.
-inline double mappedLength(const LinearMap& map, double x, double y) {
+// Squared length of the vector (x, y) once mapped.
+inline double mappedSquare(const LinearMap& map, double x, double y) {
     const double mx = static_cast<double>(map.xx) * x + static_cast<double>(map.xy) * y;
     const double my = static_cast<double>(map.yx) * x + static_cast<double>(map.yy) * y;
-    return std::sqrt(mx * mx + my * my);
+    return mx * mx + my * my;
 }
 
 // Pieces for a curve whose chords stray at most bend * h² for parameter step h, so that
@@ -345,27 +347,91 @@ inline int32_t fineSteps(double bend, int32_t fallback) {
 }
 
 // A quadratic bends by its second difference A = p0 - 2c + p1: B'' = 2A, and a chord
-// over parameter step h strays at most |B''| h² / 8 = |A| h² / 4 from the curve.
-inline int32_t fineQuadSteps(const LinearMap& map, float x0, float y0, float cx, float cy, float x,
-                             float y, int32_t fallback) {
+// over parameter step h strays at most |B''| h² / 8 = |A| h² / 4 from the curve: its
+// bend, |A| / 4, is quadBend(quadSquare(...)) (fineSteps takes it).
+inline double quadSquare(const LinearMap& map, float x0, float y0, float cx, float cy, float x,
+                         float y) {
     const double ax =
         static_cast<double>(x0) - 2.0 * static_cast<double>(cx) + static_cast<double>(x);
     const double ay =
         static_cast<double>(y0) - 2.0 * static_cast<double>(cy) + static_cast<double>(y);
-    return fineSteps(mappedLength(map, ax, ay) / 4.0, fallback);
+    return mappedSquare(map, ax, ay);
+}
+inline double quadBend(double square) {
+    return std::sqrt(square) / 4.0;
 }
 
 // A cubic's B'' = 6((1 - t) a + t b) with a = p0 - 2c1 + c2 and b = c1 - 2c2 + p3, so
-// |B''| <= 6 max(|a|, |b|) and a chord strays at most 3/4 max(|a|, |b|) h².
-inline int32_t fineCubicSteps(const LinearMap& map, float x0, float y0, float c1x, float c1y,
-                              float c2x, float c2y, float x, float y, int32_t fallback) {
+// |B''| <= 6 max(|a|, |b|) and a chord strays at most 3/4 max(|a|, |b|) h². The bend is
+// cubicBend(cubicSquare(...)): the square root keeps the order, so the greater square
+// gives the greater length (fmax leaves out a NaN square, as it would a NaN length).
+inline double cubicSquare(const LinearMap& map, float x0, float y0, float c1x, float c1y, float c2x,
+                          float c2y, float x, float y) {
     const auto d = [](float p, float q, float r) {
         return static_cast<double>(p) - 2.0 * static_cast<double>(q) + static_cast<double>(r);
     };
-    const double a = mappedLength(map, d(x0, c1x, c2x), d(y0, c1y, c2y));
-    const double b = mappedLength(map, d(c1x, c2x, x), d(c1y, c2y, y));
-    return fineSteps(0.75 * std::fmax(a, b), fallback);
+    return std::fmax(mappedSquare(map, d(x0, c1x, c2x), d(y0, c1y, c2y)),
+                     mappedSquare(map, d(c1x, c2x, x), d(c1y, c2y, y)));
 }
+inline double cubicBend(double square) {
+    return 0.75 * std::sqrt(square);
+}
+
+// fineSteps(bend(square), fallback) for a bend that never falls as its square grows (the
+// square root, products and quotients by positive constants, the ceiling: each keeps the
+// order), without them: each count's least square is found once, and a square is placed
+// among them from a float estimate, so that a curve costs a comparison or two instead of
+// two square roots, a division and a ceiling in a chain.
+class FineStepCounts {
+public:
+    template <class Bend> explicit FineStepCounts(const Bend& bend) {
+        const auto steps = [&bend](uint64_t bits) {
+            return fineSteps(bend(std::bit_cast<double>(bits)), 0);
+        };
+        // Non-negative doubles are ordered as their bits.
+        const uint64_t most = std::bit_cast<uint64_t>(std::numeric_limits<double>::max());
+        least[0] = 0.0;
+        least[1] = 0.0;
+        uint64_t low = 0;
+        for (int32_t n = 2; n <= kMaxFineCurveSteps; ++n) {
+            uint64_t high = most;
+            while (low < high) {
+                const uint64_t middle = low + (high - low) / 2;
+                if (steps(middle) >= n) {
+                    high = middle;
+                } else {
+                    low = middle + 1;
+                }
+            }
+            least[n] = std::bit_cast<double>(low);
+        }
+        // n ≈ sqrt(bend(square) / kFineBudget), the ceiling taken by the search below.
+        scale = static_cast<float>(bend(1.0) / kFineBudget);
+    }
+
+    int32_t operator()(double square, int32_t fallback) const {
+        // A NaN or infinite square, and so bend.
+        if (!(square >= 0.0 && square <= std::numeric_limits<double>::max())) {
+            return fallback;
+        }
+        const float estimate = std::sqrt(scale * std::sqrt(static_cast<float>(square)));
+        int32_t n = estimate < static_cast<float>(kMaxFineCurveSteps)
+                        ? static_cast<int32_t>(estimate) + 1
+                        : kMaxFineCurveSteps;
+        while (n < kMaxFineCurveSteps && square >= least[n + 1]) {
+            ++n;
+        }
+        while (n > 1 && square < least[n]) {
+            --n;
+        }
+        return n;
+    }
+
+private:
+    // least[n]: the least square whose count is at least n (n >= 1).
+    double least[kMaxFineCurveSteps + 1];
+    float scale;
+};
 
 // The arc's points are (rx cos θ, ry sin θ) about its centre; mapped, the second
 // derivative is at most R long: max(|xx rx|, |yy ry|) for a scale, the matrix norm bound

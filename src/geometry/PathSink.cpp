@@ -3,11 +3,23 @@
 // exactly on the stored end point, never on an accumulated one.
 #include "geometry/PathSink.h"
 
+#include <array>
+
 #include "geometry/Flattening.h"
 
 namespace {
 
 constexpr int32_t kDefaultCurveSteps = 32;
+
+const flattening::FineStepCounts& quadCounts() {
+    static const flattening::FineStepCounts counts(flattening::quadBend);
+    return counts;
+}
+
+const flattening::FineStepCounts& cubicCounts() {
+    static const flattening::FineStepCounts counts(flattening::cubicBend);
+    return counts;
+}
 
 } // namespace
 
@@ -21,6 +33,19 @@ PathSink::CurveSteps PathSink::stepsOf(int32_t n) {
     const float step = 1.0f / static_cast<float>(n);
     const float squared = step * step;
     return {n, step, squared, squared * step};
+}
+
+PathSink::CurveSteps PathSink::fineStepsOf(int32_t n) const {
+    // Every fine count is one of these (the fallback, stepping's, is at hand).
+    static const std::array<CurveSteps, flattening::kMaxFineCurveSteps + 1> all = [] {
+        std::array<CurveSteps, flattening::kMaxFineCurveSteps + 1> steps{};
+        for (int32_t i = 1; i <= flattening::kMaxFineCurveSteps; ++i) {
+            steps[static_cast<std::size_t>(i)] = stepsOf(i);
+        }
+        return steps;
+    }();
+    return n >= 1 && n <= flattening::kMaxFineCurveSteps ? all[static_cast<std::size_t>(n)]
+                                                         : stepping;
 }
 
 void PathSink::setCurveSteps(int32_t n) {
@@ -39,7 +64,8 @@ PathSink::CurveSteps PathSink::quadSteps(float x0, float y0, float cx, float cy,
     if (!fine) {
         return stepping;
     }
-    return stepsOf(flattening::fineQuadSteps(fineMap, x0, y0, cx, cy, x, y, stepping.count));
+    return fineStepsOf(
+        quadCounts()(flattening::quadSquare(fineMap, x0, y0, cx, cy, x, y), stepping.count));
 }
 
 PathSink::CurveSteps PathSink::cubicSteps(float x0, float y0, float c1x, float c1y, float c2x,
@@ -47,8 +73,8 @@ PathSink::CurveSteps PathSink::cubicSteps(float x0, float y0, float c1x, float c
     if (!fine) {
         return stepping;
     }
-    return stepsOf(
-        flattening::fineCubicSteps(fineMap, x0, y0, c1x, c1y, c2x, c2y, x, y, stepping.count));
+    return fineStepsOf(cubicCounts()(
+        flattening::cubicSquare(fineMap, x0, y0, c1x, c1y, c2x, c2y, x, y), stepping.count));
 }
 
 float PathSink::arcStep(float rx, float ry) const {

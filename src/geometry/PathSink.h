@@ -69,6 +69,8 @@ protected:
 
 private:
     static CurveSteps stepsOf(int32_t n);
+    // stepsOf(n) for a count of fine flattening (1..kMaxFineCurveSteps, or stepping's).
+    CurveSteps fineStepsOf(int32_t n) const;
 
     CurveSteps stepping{32, 1.0f / 32.0f, 1.0f / 1024.0f, 1.0f / 32768.0f};
     flattening::LinearMap fineMap{1.0f, 0.0f, 0.0f, 1.0f};

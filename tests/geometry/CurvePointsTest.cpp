@@ -132,3 +132,47 @@ INSTANTIATE_TEST_SUITE_P(StepCounts, CurveBatches,
                          });
 
 } // namespace
+
+// Counts looked up by their least squares against the chain of square roots they stand
+// for: at every count's edge (the least square and the double below it), across the
+// range, and where the chain falls back.
+TEST(FineStepCounts, EqualTheBendsCountAtEveryEdge) {
+    using flattening::fineSteps;
+    const auto nextDown = [](double v) {
+        return std::nextafter(v, -std::numeric_limits<double>::infinity());
+    };
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> exponent(-20.0, 30.0);
+    const auto check = [&](const auto& bend, const char* name) {
+        SCOPED_TRACE(name);
+        const flattening::FineStepCounts counts(bend);
+        const auto expected = [&bend](double square) { return fineSteps(bend(square), -1); };
+        std::vector<double> squares = {0.0, 1e-300, 1.0, std::numeric_limits<double>::max(),
+                                       std::numeric_limits<double>::denorm_min()};
+        // Each count's edge, found by walking the chain up in powers of two and then halving.
+        for (int32_t n = 2; n <= flattening::kMaxFineCurveSteps; ++n) {
+            double high = 1e-3;
+            while (expected(high) < n) {
+                high *= 2.0;
+            }
+            double low = 0.0;
+            for (int32_t i = 0; i < 200 && std::nextafter(low, high) < high; ++i) {
+                const double middle = low + (high - low) / 2.0;
+                (expected(middle) >= n ? high : low) = middle;
+            }
+            squares.push_back(high);
+            squares.push_back(nextDown(high));
+            squares.push_back(std::nextafter(high, std::numeric_limits<double>::infinity()));
+        }
+        for (int32_t i = 0; i < 20000; ++i) {
+            squares.push_back(std::exp2(exponent(rng)));
+        }
+        for (const double square : squares) {
+            ASSERT_EQ(counts(square, -1), expected(square)) << square;
+        }
+        EXPECT_EQ(counts(std::numeric_limits<double>::quiet_NaN(), -1), -1);
+        EXPECT_EQ(counts(std::numeric_limits<double>::infinity(), -1), -1);
+    };
+    check(flattening::quadBend, "quads");
+    check(flattening::cubicBend, "cubics");
+}
