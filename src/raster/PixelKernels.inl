@@ -4,27 +4,37 @@
 // each width's copy is compiled for its instructions; raster/PixelLanes.h and
 // raster/Compositing.h come first, outside any region.
 
-// The under blend in 16-bit lanes, two pixels a 128-bit quarter: per channel of the pixel
-// words d, divide255(d * 255 + src * (255 - d's alpha)) with unsigned saturation, which gives
-// 255 exactly where the plain sum would pass 65279 and be capped (under() caps it at 255).
-// Both products fit 16 bits. k255 and one hold 255 and 1 in every 16-bit lane.
+// divide255 in every 16-bit lane, for values up to 65025.
+template <class V>
+__attribute__((always_inline)) inline typename V::Word divide255Words(typename V::Word x,
+                                                                      typename V::Word one) {
+    return V::template shiftRight16<8>(
+        V::addSaturated16(V::addSaturated16(x, V::template shiftRight16<8>(x)), one));
+}
+
+// The under blend of the pixels d with the colour's words srcLow and srcHigh (16-bit lanes,
+// as widenLow and widenHigh lay a word of pixels out): per byte,
+// min(d + divide255(src * (255 - d's alpha)), 255). That is under()'s divide255(d * 255 +
+// src * (255 - alpha)) capped at 255, for every byte, colour byte and alpha (divide255(255d
+// + y) is d + divide255(y) for y <= 65025), with no products of d's own.
 template <class V>
 __attribute__((always_inline)) inline typename V::Word
-blendUnderWords(typename V::Word d, typename V::Word src, typename V::Word k255,
-                typename V::Word one) {
-    const typename V::Word dstClear = V::sub16(k255, V::alphaWords(d));
-    const typename V::Word sum =
-        V::addSaturated16(V::mulLow16(d, k255), V::mulLow16(src, dstClear));
-    const typename V::Word rounded =
-        V::addSaturated16(V::addSaturated16(sum, V::template shiftRight16<8>(sum)), one);
-    return V::template shiftRight16<8>(rounded);
+blendUnder(typename V::Word d, typename V::Word srcLow, typename V::Word srcHigh,
+           typename V::Word one) {
+    // 255 - each byte.
+    const typename V::Word clear = V::bitXor(d, V::splat32(~0u));
+    const typename V::Word low =
+        divide255Words<V>(V::mulLow16(srcLow, V::alphaWords(V::widenLow(clear))), one);
+    const typename V::Word high =
+        divide255Words<V>(V::mulLow16(srcHigh, V::alphaWords(V::widenHigh(clear))), one);
+    return V::addSaturated8(d, V::narrow(low, high));
 }
 
 // underRunScalar V::kPixels pixels a step: returns how many pixels it did, all of them when
 // V::kPartialSteps, else a multiple of V::kPixels (the rest is left to a narrower way). For
-// the alpha byte the 16-bit blend's sum is divide255(65025 - (255 - da) * (255 - sa)), as
-// under() has it. An opaque pixel comes out unchanged (d * 255 divides back exactly), so only
-// empty pixels need a select.
+// the alpha byte the blend gives divide255(65025 - (255 - da) * (255 - sa)), as under() has
+// it. An opaque pixel comes out unchanged (nothing is added to it), so only empty pixels
+// need a select.
 template <class V>
 __attribute__((always_inline)) inline int32_t underRunLanes(uint32_t* pixel, int32_t count,
                                                             uint32_t src) {
@@ -34,7 +44,6 @@ __attribute__((always_inline)) inline int32_t underRunLanes(uint32_t* pixel, int
     const Word alphaMask = V::splat32(compositing::kOpaque << 24);
     const Word srcWide = V::splat32(src);
     const Word srcWords = V::widenLow(srcWide);
-    const Word k255 = V::splat16(compositing::kOpaque);
     const Word one = V::splat16(1u);
     // One step over the pixels at `at`, d as loaded; store(word) puts a step's result back.
     const auto step = [&](Word d, auto&& store) __attribute__((always_inline)) {
@@ -47,8 +56,7 @@ __attribute__((always_inline)) inline int32_t underRunLanes(uint32_t* pixel, int
             store(srcWide);
             return;
         }
-        const Word blended = V::narrow(blendUnderWords<V>(V::widenLow(d), srcWords, k255, one),
-                                       blendUnderWords<V>(V::widenHigh(d), srcWords, k255, one));
+        const Word blended = blendUnder<V>(d, srcWords, srcWords, one);
         store(V::select(empty, srcWide, blended));
     };
     int32_t i = 0;
@@ -103,8 +111,7 @@ public:
 
     __attribute__((always_inline)) explicit CoverageLanes(uint32_t colour)
         : full(colour), zero(V::zero()), alphaMask(V::splat32(compositing::kOpaque << 24)),
-          fullWords(V::widenLow(V::splat32(colour))), k255(V::splat16(compositing::kOpaque)),
-          one(V::splat16(1u)) {}
+          fullWords(V::widenLow(V::splat32(colour))), one(V::splat16(1u)) {}
 
     // underEightScalar's count pixels from pixel on, in whole steps over the first room
     // (count <= room <= 8) and the rest pixel by pixel. The room pixels are loaded and
@@ -140,25 +147,21 @@ private:
         const Word srcLo = scaleWords(V::widenLow(coverage));
         const Word srcHi = scaleWords(V::widenHigh(coverage));
         const Word src = V::narrow(srcLo, srcHi);
-        const Word blended = V::narrow(blendUnderWords<V>(V::widenLow(d), srcLo, k255, one),
-                                       blendUnderWords<V>(V::widenHigh(d), srcHi, k255, one));
+        const Word blended = blendUnder<V>(d, srcLo, srcHi, one);
         // An empty pixel takes the colour, unless the colour is transparent.
         const Mask empty =
             V::butNot(V::equal32(da, zero), V::equal32(V::bitAnd(src, alphaMask), zero));
         V::store(at, V::select(empty, src, blended));
     }
 
-    // divide255(full byte * coverage) in every 16-bit lane; the sum stays below 2^16.
+    // divide255(full byte * coverage) in every 16-bit lane.
     __attribute__((always_inline)) Word scaleWords(Word coverage) const {
-        const Word x = V::mulLow16(fullWords, coverage);
-        return V::template shiftRight16<8>(
-            V::addSaturated16(V::addSaturated16(x, V::template shiftRight16<8>(x)), one));
+        return divide255Words<V>(V::mulLow16(fullWords, coverage), one);
     }
 
     uint32_t full;
     Word zero;
     Word alphaMask;
     Word fullWords;
-    Word k255;
     Word one;
 };

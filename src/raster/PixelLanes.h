@@ -68,6 +68,7 @@ struct Sse2 {
     TILSEN_SSE2_LANE Word sub16(Word a, Word b) { return _mm_sub_epi16(a, b); }
     TILSEN_SSE2_LANE Word mulLow16(Word a, Word b) { return _mm_mullo_epi16(a, b); }
     TILSEN_SSE2_LANE Word addSaturated16(Word a, Word b) { return _mm_adds_epu16(a, b); }
+    TILSEN_SSE2_LANE Word addSaturated8(Word a, Word b) { return _mm_adds_epu8(a, b); }
     template <int kBits> TILSEN_SSE2_LANE Word shiftRight16(Word v) {
         return _mm_srli_epi16(v, kBits);
     }
@@ -165,6 +166,7 @@ struct Avx2 {
     TILSEN_AVX2_LANE Word sub16(Word a, Word b) { return _mm256_sub_epi16(a, b); }
     TILSEN_AVX2_LANE Word mulLow16(Word a, Word b) { return _mm256_mullo_epi16(a, b); }
     TILSEN_AVX2_LANE Word addSaturated16(Word a, Word b) { return _mm256_adds_epu16(a, b); }
+    TILSEN_AVX2_LANE Word addSaturated8(Word a, Word b) { return _mm256_adds_epu8(a, b); }
     template <int kBits> TILSEN_AVX2_LANE Word shiftRight16(Word v) {
         return _mm256_srli_epi16(v, kBits);
     }
@@ -261,6 +263,8 @@ struct Avx512 {
     TILSEN_AVX512_LANE Word sub16(Word a, Word b) { return _mm512_sub_epi16(a, b); }
     TILSEN_AVX512_LANE Word mulLow16(Word a, Word b) { return _mm512_mullo_epi16(a, b); }
     TILSEN_AVX512_LANE Word addSaturated16(Word a, Word b) { return _mm512_adds_epu16(a, b); }
+    TILSEN_AVX512_LANE Word bitXor(Word a, Word b) { return _mm512_xor_si512(a, b); }
+    TILSEN_AVX512_LANE Word addSaturated8(Word a, Word b) { return _mm512_adds_epu8(a, b); }
     template <int kBits> TILSEN_AVX512_LANE Word shiftRight16(Word v) {
         return _mm512_srli_epi16(v, kBits);
     }
