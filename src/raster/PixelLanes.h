@@ -65,7 +65,6 @@ struct Sse2 {
         return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
                                    _MM_SHUFFLE(3, 3, 3, 3));
     }
-    TILSEN_SSE2_LANE Word sub16(Word a, Word b) { return _mm_sub_epi16(a, b); }
     TILSEN_SSE2_LANE Word mulLow16(Word a, Word b) { return _mm_mullo_epi16(a, b); }
     TILSEN_SSE2_LANE Word addSaturated16(Word a, Word b) { return _mm_adds_epu16(a, b); }
     TILSEN_SSE2_LANE Word addSaturated8(Word a, Word b) { return _mm_adds_epu8(a, b); }
@@ -163,7 +162,6 @@ struct Avx2 {
         return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
                                       _MM_SHUFFLE(3, 3, 3, 3));
     }
-    TILSEN_AVX2_LANE Word sub16(Word a, Word b) { return _mm256_sub_epi16(a, b); }
     TILSEN_AVX2_LANE Word mulLow16(Word a, Word b) { return _mm256_mullo_epi16(a, b); }
     TILSEN_AVX2_LANE Word addSaturated16(Word a, Word b) { return _mm256_adds_epu16(a, b); }
     TILSEN_AVX2_LANE Word addSaturated8(Word a, Word b) { return _mm256_adds_epu8(a, b); }
@@ -260,7 +258,6 @@ struct Avx512 {
         return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
                                       _MM_SHUFFLE(3, 3, 3, 3));
     }
-    TILSEN_AVX512_LANE Word sub16(Word a, Word b) { return _mm512_sub_epi16(a, b); }
     TILSEN_AVX512_LANE Word mulLow16(Word a, Word b) { return _mm512_mullo_epi16(a, b); }
     TILSEN_AVX512_LANE Word addSaturated16(Word a, Word b) { return _mm512_adds_epu16(a, b); }
     TILSEN_AVX512_LANE Word bitXor(Word a, Word b) { return _mm512_xor_si512(a, b); }
