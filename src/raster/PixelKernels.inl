@@ -4,14 +4,6 @@
 // each width's copy is compiled for its instructions; raster/PixelLanes.h and
 // raster/Compositing.h come first, outside any region.
 
-// divide255 in every 16-bit lane, for values up to 65025.
-template <class V>
-__attribute__((always_inline)) inline typename V::Word divide255Words(typename V::Word x,
-                                                                      typename V::Word one) {
-    return V::template shiftRight16<8>(
-        V::addSaturated16(V::addSaturated16(x, V::template shiftRight16<8>(x)), one));
-}
-
 // The under blend of the pixels d with the colour's words srcLow and srcHigh (16-bit lanes,
 // as widenLow and widenHigh lay a word of pixels out): per byte,
 // min(d + divide255(src * (255 - d's alpha)), 255). That is under()'s divide255(d * 255 +
@@ -19,14 +11,11 @@ __attribute__((always_inline)) inline typename V::Word divide255Words(typename V
 // + y) is d + divide255(y) for y <= 65025), with no products of d's own.
 template <class V>
 __attribute__((always_inline)) inline typename V::Word
-blendUnder(typename V::Word d, typename V::Word srcLow, typename V::Word srcHigh,
-           typename V::Word one) {
+blendUnder(typename V::Word d, typename V::Word srcLow, typename V::Word srcHigh) {
     // 255 - each byte.
     const typename V::Word clear = V::bitXor(d, V::splat32(~0u));
-    const typename V::Word low =
-        divide255Words<V>(V::mulLow16(srcLow, V::alphaWords(V::widenLow(clear))), one);
-    const typename V::Word high =
-        divide255Words<V>(V::mulLow16(srcHigh, V::alphaWords(V::widenHigh(clear))), one);
+    const typename V::Word low = V::divide255(V::mulLow16(srcLow, V::alphaWordsLow(clear)));
+    const typename V::Word high = V::divide255(V::mulLow16(srcHigh, V::alphaWordsHigh(clear)));
     return V::addSaturated8(d, V::narrow(low, high));
 }
 
@@ -44,7 +33,6 @@ __attribute__((always_inline)) inline int32_t underRunLanes(uint32_t* pixel, int
     const Word alphaMask = V::splat32(compositing::kOpaque << 24);
     const Word srcWide = V::splat32(src);
     const Word srcWords = V::widenLow(srcWide);
-    const Word one = V::splat16(1u);
     // One step over the pixels at `at`, d as loaded; store(word) puts a step's result back.
     const auto step = [&](Word d, auto&& store) __attribute__((always_inline)) {
         const Word da = V::bitAnd(d, alphaMask);
@@ -56,7 +44,7 @@ __attribute__((always_inline)) inline int32_t underRunLanes(uint32_t* pixel, int
             store(srcWide);
             return;
         }
-        const Word blended = blendUnder<V>(d, srcWords, srcWords, one);
+        const Word blended = blendUnder<V>(d, srcWords, srcWords);
         store(V::select(empty, srcWide, blended));
     };
     int32_t i = 0;
@@ -111,7 +99,7 @@ public:
 
     __attribute__((always_inline)) explicit CoverageLanes(uint32_t colour)
         : full(colour), zero(V::zero()), alphaMask(V::splat32(compositing::kOpaque << 24)),
-          fullWords(V::widenLow(V::splat32(colour))), one(V::splat16(1u)) {}
+          fullWords(V::widenLow(V::splat32(colour))) {}
 
     // underEightScalar's count pixels from pixel on, in whole steps over the first room
     // (count <= room <= 8) and the rest pixel by pixel. The room pixels are loaded and
@@ -147,7 +135,7 @@ private:
         const Word srcLo = scaleWords(V::widenLow(coverage));
         const Word srcHi = scaleWords(V::widenHigh(coverage));
         const Word src = V::narrow(srcLo, srcHi);
-        const Word blended = blendUnder<V>(d, srcLo, srcHi, one);
+        const Word blended = blendUnder<V>(d, srcLo, srcHi);
         // An empty pixel takes the colour, unless the colour is transparent.
         const Mask empty =
             V::butNot(V::equal32(da, zero), V::equal32(V::bitAnd(src, alphaMask), zero));
@@ -156,12 +144,11 @@ private:
 
     // divide255(full byte * coverage) in every 16-bit lane.
     __attribute__((always_inline)) Word scaleWords(Word coverage) const {
-        return divide255Words<V>(V::mulLow16(fullWords, coverage), one);
+        return V::divide255(V::mulLow16(fullWords, coverage));
     }
 
     uint32_t full;
     Word zero;
     Word alphaMask;
     Word fullWords;
-    Word one;
 };

@@ -60,17 +60,18 @@ struct Sse2 {
     TILSEN_SSE2_LANE Word widenHigh(Word v) { return _mm_unpackhi_epi8(v, _mm_setzero_si128()); }
     // widenLow and widenHigh undone, each 16-bit lane saturated to a byte.
     TILSEN_SSE2_LANE Word narrow(Word low, Word high) { return _mm_packus_epi16(low, high); }
-    // Each pixel's alpha word in all four of its 16-bit lanes.
-    TILSEN_SSE2_LANE Word alphaWords(Word v) {
-        return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
-                                   _MM_SHUFFLE(3, 3, 3, 3));
-    }
+    // The alpha byte of each pixel widenLow (widenHigh) takes, in all four of the pixel's
+    // 16-bit lanes.
+    TILSEN_SSE2_LANE Word alphaWordsLow(Word v) { return alphaWords(widenLow(v)); }
+    TILSEN_SSE2_LANE Word alphaWordsHigh(Word v) { return alphaWords(widenHigh(v)); }
     TILSEN_SSE2_LANE Word mulLow16(Word a, Word b) { return _mm_mullo_epi16(a, b); }
-    TILSEN_SSE2_LANE Word addSaturated16(Word a, Word b) { return _mm_adds_epu16(a, b); }
-    TILSEN_SSE2_LANE Word addSaturated8(Word a, Word b) { return _mm_adds_epu8(a, b); }
-    template <int kBits> TILSEN_SSE2_LANE Word shiftRight16(Word v) {
-        return _mm_srli_epi16(v, kBits);
+    // Rasterizer::divide255 in every 16-bit lane, for values up to 65025. These lanes are
+    // also the browser's, and wasm has no 16-bit high multiply: shifts and adds.
+    TILSEN_SSE2_LANE Word divide255(Word x) {
+        const Word one = splat16(1u);
+        return _mm_srli_epi16(_mm_adds_epu16(_mm_adds_epu16(x, _mm_srli_epi16(x, 8)), one), 8);
     }
+    TILSEN_SSE2_LANE Word addSaturated8(Word a, Word b) { return _mm_adds_epu8(a, b); }
     template <int kBits> TILSEN_SSE2_LANE Word shiftRight32(Word v) {
         return _mm_srli_epi32(v, kBits);
     }
@@ -118,9 +119,24 @@ struct Sse2 {
     }
     // Nothing to clear after 128-bit code.
     TILSEN_SSE2_LANE void leave() {}
+
+private:
+    // Each pixel's alpha word (of a widened word) in all four of its 16-bit lanes.
+    TILSEN_SSE2_LANE Word alphaWords(Word v) {
+        return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
+                                   _MM_SHUFFLE(3, 3, 3, 3));
+    }
 };
 
 #if TILSEN_X86_64
+// Byte shuffle controls, as 32-bit words, that put the alpha byte (byte 3) of the first
+// (last) two pixels of a 128-bit quarter into all four 16-bit lanes of each, as widenLow
+// (widenHigh) lays the pixels out; a control byte with its top bit set gives zero.
+inline constexpr int kAlphaOfPixel0 = static_cast<int>(0xFF03FF03u);
+inline constexpr int kAlphaOfPixel1 = static_cast<int>(0xFF07FF07u);
+inline constexpr int kAlphaOfPixel2 = static_cast<int>(0xFF0BFF0Bu);
+inline constexpr int kAlphaOfPixel3 = static_cast<int>(0xFF0FFF0Fu);
+
 // Eight pixels in a 256-bit register: unpacking and packing work within each 128-bit half,
 // so pixels keep their places.
 struct Avx2 {
@@ -158,16 +174,23 @@ struct Avx2 {
         return _mm256_unpackhi_epi8(v, _mm256_setzero_si256());
     }
     TILSEN_AVX2_LANE Word narrow(Word low, Word high) { return _mm256_packus_epi16(low, high); }
-    TILSEN_AVX2_LANE Word alphaWords(Word v) {
-        return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
-                                      _MM_SHUFFLE(3, 3, 3, 3));
+    // One byte shuffle each, within each 128-bit half as the widening works.
+    TILSEN_AVX2_LANE Word alphaWordsLow(Word v) {
+        return _mm256_shuffle_epi8(
+            v, _mm256_setr_epi32(kAlphaOfPixel0, kAlphaOfPixel0, kAlphaOfPixel1, kAlphaOfPixel1,
+                                 kAlphaOfPixel0, kAlphaOfPixel0, kAlphaOfPixel1, kAlphaOfPixel1));
+    }
+    TILSEN_AVX2_LANE Word alphaWordsHigh(Word v) {
+        return _mm256_shuffle_epi8(
+            v, _mm256_setr_epi32(kAlphaOfPixel2, kAlphaOfPixel2, kAlphaOfPixel3, kAlphaOfPixel3,
+                                 kAlphaOfPixel2, kAlphaOfPixel2, kAlphaOfPixel3, kAlphaOfPixel3));
     }
     TILSEN_AVX2_LANE Word mulLow16(Word a, Word b) { return _mm256_mullo_epi16(a, b); }
-    TILSEN_AVX2_LANE Word addSaturated16(Word a, Word b) { return _mm256_adds_epu16(a, b); }
-    TILSEN_AVX2_LANE Word addSaturated8(Word a, Word b) { return _mm256_adds_epu8(a, b); }
-    template <int kBits> TILSEN_AVX2_LANE Word shiftRight16(Word v) {
-        return _mm256_srli_epi16(v, kBits);
+    // (x + 1) * 257 >> 16 is divide255(x) for every x up to 65025 (and x + 1 fits).
+    TILSEN_AVX2_LANE Word divide255(Word x) {
+        return _mm256_mulhi_epu16(_mm256_add_epi16(x, splat16(1u)), splat16(257u));
     }
+    TILSEN_AVX2_LANE Word addSaturated8(Word a, Word b) { return _mm256_adds_epu8(a, b); }
     template <int kBits> TILSEN_AVX2_LANE Word shiftRight32(Word v) {
         return _mm256_srli_epi32(v, kBits);
     }
@@ -254,17 +277,21 @@ struct Avx512 {
         return _mm512_unpackhi_epi8(v, _mm512_setzero_si512());
     }
     TILSEN_AVX512_LANE Word narrow(Word low, Word high) { return _mm512_packus_epi16(low, high); }
-    TILSEN_AVX512_LANE Word alphaWords(Word v) {
-        return _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
-                                      _MM_SHUFFLE(3, 3, 3, 3));
+    // The same shuffles in each 128-bit quarter (set4 lists its words last first).
+    TILSEN_AVX512_LANE Word alphaWordsLow(Word v) {
+        return _mm512_shuffle_epi8(
+            v, _mm512_set4_epi32(kAlphaOfPixel1, kAlphaOfPixel1, kAlphaOfPixel0, kAlphaOfPixel0));
+    }
+    TILSEN_AVX512_LANE Word alphaWordsHigh(Word v) {
+        return _mm512_shuffle_epi8(
+            v, _mm512_set4_epi32(kAlphaOfPixel3, kAlphaOfPixel3, kAlphaOfPixel2, kAlphaOfPixel2));
     }
     TILSEN_AVX512_LANE Word mulLow16(Word a, Word b) { return _mm512_mullo_epi16(a, b); }
-    TILSEN_AVX512_LANE Word addSaturated16(Word a, Word b) { return _mm512_adds_epu16(a, b); }
+    TILSEN_AVX512_LANE Word divide255(Word x) {
+        return _mm512_mulhi_epu16(_mm512_add_epi16(x, splat16(1u)), splat16(257u));
+    }
     TILSEN_AVX512_LANE Word bitXor(Word a, Word b) { return _mm512_xor_si512(a, b); }
     TILSEN_AVX512_LANE Word addSaturated8(Word a, Word b) { return _mm512_adds_epu8(a, b); }
-    template <int kBits> TILSEN_AVX512_LANE Word shiftRight16(Word v) {
-        return _mm512_srli_epi16(v, kBits);
-    }
     template <int kBits> TILSEN_AVX512_LANE Word shiftRight32(Word v) {
         return _mm512_srli_epi32(v, kBits);
     }

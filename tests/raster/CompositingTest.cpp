@@ -84,18 +84,16 @@ TEST(Compositing, UnderRunOverSaturatedSumsCapsAt255) {
     EXPECT_EQ(row[0], 0xFFFFFFFFu);
 }
 
-// Every way of underRun, whichever the dispatch would pick on this machine, over long
-// runs of every kind of pixel from every alignment: the scalar one (which the sweep also
-// takes inline for short runs), and the four-, eight- and sixteen-wide ones where the
-// processor has them.
-TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
-    using RunWay = void (*)(uint32_t*, int32_t, uint32_t);
-    std::vector<RunWay> ways = {compositing::underRunScalar};
+using RunWay = void (*)(uint32_t*, int32_t, uint32_t);
+
+// The four-, eight- and sixteen-wide ways of underRun that this processor has.
+std::vector<RunWay> wideUnderRuns() {
+    std::vector<RunWay> ways;
+#if TILSEN_SSE2
+    ways.push_back(compositing::underRunSse2);
+#endif
 #if TILSEN_X86_64
     const cpu::SimdLevel machine = cpu::machineLevel();
-    if (machine >= cpu::SimdLevel::sse2) {
-        ways.push_back(compositing::underRunSse2);
-    }
     if (machine >= cpu::SimdLevel::avx2) {
         ways.push_back(compositing::underRunAvx2);
     }
@@ -103,6 +101,16 @@ TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
         ways.push_back(compositing::underRunAvx512);
     }
 #endif
+    return ways;
+}
+
+// Every way of underRun, whichever the dispatch would pick on this machine, over long
+// runs of every kind of pixel from every alignment: the scalar one (which the sweep also
+// takes inline for short runs), and the four-, eight- and sixteen-wide ones where the
+// processor has them.
+TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
+    std::vector<RunWay> ways = wideUnderRuns();
+    ways.insert(ways.begin(), compositing::underRunScalar);
     std::mt19937 rng(977u);
     for (const RunWay way : ways) {
         for (int trial = 0; trial < 3000; ++trial) {
@@ -126,6 +134,30 @@ TEST(Compositing, EveryWideUnderRunMatchesThePixelByPixelBlend) {
             underPlain(expected.data() + offset, count, src);
             way(row.data() + offset, count, src);
             ASSERT_EQ(row, expected) << "trial " << trial << " src " << std::hex << src;
+        }
+    }
+}
+
+// The wide blends' products and roundings against the plain blend at every value they take:
+// each colour of one byte c in all four places (its alpha too) over every pixel alpha and
+// colour byte, so every product c * (255 - alpha) is divided by 255 in every byte's lanes.
+TEST(Compositing, EveryWideUnderRunBlendsEveryProductExactly) {
+    const std::vector<RunWay> ways = wideUnderRuns();
+    std::vector<uint32_t> pixels(256 * 256);
+    for (uint32_t alpha = 0; alpha < 256; ++alpha) {
+        for (uint32_t byte = 0; byte < 256; ++byte) {
+            pixels[alpha * 256 + byte] = (alpha << 24) | (byte * 0x010101u);
+        }
+    }
+    const auto count = static_cast<int32_t>(pixels.size());
+    for (uint32_t c = 1; c < 256; ++c) {
+        const uint32_t src = c * 0x01010101u;
+        std::vector<uint32_t> expected = pixels;
+        underPlain(expected.data(), count, src);
+        for (size_t way = 0; way < ways.size(); ++way) {
+            std::vector<uint32_t> row = pixels;
+            ways[way](row.data(), count, src);
+            ASSERT_EQ(row, expected) << "way " << way << " colour byte " << c;
         }
     }
 }
