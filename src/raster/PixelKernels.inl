@@ -14,8 +14,10 @@ __attribute__((always_inline)) inline typename V::Word
 blendUnder(typename V::Word d, typename V::Word srcLow, typename V::Word srcHigh) {
     // 255 - each byte.
     const typename V::Word clear = V::bitXor(d, V::splat32(~0u));
-    const typename V::Word low = V::divide255(V::mulLow16(srcLow, V::alphaWordsLow(clear)));
-    const typename V::Word high = V::divide255(V::mulLow16(srcHigh, V::alphaWordsHigh(clear)));
+    const typename V::Word low =
+        V::divide255(V::mulLow16(srcLow, V::template byteWordsLow<3>(clear)));
+    const typename V::Word high =
+        V::divide255(V::mulLow16(srcHigh, V::template byteWordsHigh<3>(clear)));
     return V::addSaturated8(d, V::narrow(low, high));
 }
 
@@ -109,7 +111,8 @@ public:
                                               int32_t room) const {
         int32_t i = 0;
         for (; i + V::kPixels <= room; i += V::kPixels) {
-            step(pixel + i, V::spreadBytes(alphas >> (8 * i)));
+            const Word coverage = V::spreadBytes(alphas >> (8 * i));
+            step(pixel + i, coverage, V::widenLow(coverage), V::widenHigh(coverage));
         }
         if (i < count) {
             compositing::underEightScalar(pixel + i, alphas >> (8 * i), count - i, full);
@@ -119,21 +122,23 @@ public:
     // The colour under V::kPixels pixels from at, pixel i at the coverage (0..255) in 32-bit
     // lane i of alphas.
     __attribute__((always_inline)) void underLanes(uint32_t* at, Word alphas) const {
-        const Word twice = V::bitOr(alphas, V::template shiftLeft32<8>(alphas));
-        step(at, V::bitOr(twice, V::template shiftLeft32<16>(twice)));
+        step(at, alphas, V::template byteWordsLow<0>(alphas), V::template byteWordsHigh<0>(alphas));
     }
 
 private:
-    // coverage holds each lane's coverage in all four of its bytes.
-    __attribute__((always_inline)) void step(uint32_t* at, Word coverage) const {
+    // coverage is zero in the lanes of no coverage; coverageLow and coverageHigh hold each
+    // lane's coverage in all four 16-bit lanes of its pixel, as widenLow and widenHigh lay
+    // the pixels out.
+    __attribute__((always_inline)) void step(uint32_t* at, Word coverage, Word coverageLow,
+                                             Word coverageHigh) const {
         const Word d = V::load(at);
         const Word da = V::bitAnd(d, alphaMask);
         // Opaque pixels and lanes of no coverage are final.
         if (V::all(V::either(V::equal32(da, alphaMask), V::equal32(coverage, zero)))) {
             return;
         }
-        const Word srcLo = scaleWords(V::widenLow(coverage));
-        const Word srcHi = scaleWords(V::widenHigh(coverage));
+        const Word srcLo = scaleWords(coverageLow);
+        const Word srcHi = scaleWords(coverageHigh);
         const Word src = V::narrow(srcLo, srcHi);
         const Word blended = blendUnder<V>(d, srcLo, srcHi);
         // An empty pixel takes the colour, unless the colour is transparent.

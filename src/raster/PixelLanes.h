@@ -60,10 +60,14 @@ struct Sse2 {
     TILSEN_SSE2_LANE Word widenHigh(Word v) { return _mm_unpackhi_epi8(v, _mm_setzero_si128()); }
     // widenLow and widenHigh undone, each 16-bit lane saturated to a byte.
     TILSEN_SSE2_LANE Word narrow(Word low, Word high) { return _mm_packus_epi16(low, high); }
-    // The alpha byte of each pixel widenLow (widenHigh) takes, in all four of the pixel's
-    // 16-bit lanes.
-    TILSEN_SSE2_LANE Word alphaWordsLow(Word v) { return alphaWords(widenLow(v)); }
-    TILSEN_SSE2_LANE Word alphaWordsHigh(Word v) { return alphaWords(widenHigh(v)); }
+    // Byte kByte of each pixel widenLow (widenHigh) takes, in all four of the pixel's 16-bit
+    // lanes.
+    template <int kByte> TILSEN_SSE2_LANE Word byteWordsLow(Word v) {
+        return spreadWord<kByte>(widenLow(v));
+    }
+    template <int kByte> TILSEN_SSE2_LANE Word byteWordsHigh(Word v) {
+        return spreadWord<kByte>(widenHigh(v));
+    }
     TILSEN_SSE2_LANE Word mulLow16(Word a, Word b) { return _mm_mullo_epi16(a, b); }
     // Rasterizer::divide255 in every 16-bit lane, for values up to 65025. These lanes are
     // also the browser's, and wasm has no 16-bit high multiply: shifts and adds.
@@ -121,21 +125,21 @@ struct Sse2 {
     TILSEN_SSE2_LANE void leave() {}
 
 private:
-    // Each pixel's alpha word (of a widened word) in all four of its 16-bit lanes.
-    TILSEN_SSE2_LANE Word alphaWords(Word v) {
-        return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(3, 3, 3, 3)),
-                                   _MM_SHUFFLE(3, 3, 3, 3));
+    // Word kWord of each widened pixel in all four of its 16-bit lanes.
+    template <int kWord> TILSEN_SSE2_LANE Word spreadWord(Word v) {
+        constexpr int kAll = _MM_SHUFFLE(kWord, kWord, kWord, kWord);
+        return _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, kAll), kAll);
     }
 };
 
 #if TILSEN_X86_64
-// Byte shuffle controls, as 32-bit words, that put the alpha byte (byte 3) of the first
-// (last) two pixels of a 128-bit quarter into all four 16-bit lanes of each, as widenLow
-// (widenHigh) lays the pixels out; a control byte with its top bit set gives zero.
-inline constexpr int kAlphaOfPixel0 = static_cast<int>(0xFF03FF03u);
-inline constexpr int kAlphaOfPixel1 = static_cast<int>(0xFF07FF07u);
-inline constexpr int kAlphaOfPixel2 = static_cast<int>(0xFF0BFF0Bu);
-inline constexpr int kAlphaOfPixel3 = static_cast<int>(0xFF0FFF0Fu);
+// A byte shuffle control word that puts byte `byte` of pixel `pixel` of a 128-bit quarter into
+// both 16-bit lanes the word fills, as widening lays bytes out (a control byte with its top
+// bit set gives zero).
+constexpr int byteWordsControl(int pixel, int byte) {
+    const auto at = static_cast<uint32_t>(4 * pixel + byte);
+    return static_cast<int>(0xFF00FF00u | at << 16 | at);
+}
 
 // Eight pixels in a 256-bit register: unpacking and packing work within each 128-bit half,
 // so pixels keep their places.
@@ -175,15 +179,17 @@ struct Avx2 {
     }
     TILSEN_AVX2_LANE Word narrow(Word low, Word high) { return _mm256_packus_epi16(low, high); }
     // One byte shuffle each, within each 128-bit half as the widening works.
-    TILSEN_AVX2_LANE Word alphaWordsLow(Word v) {
-        return _mm256_shuffle_epi8(
-            v, _mm256_setr_epi32(kAlphaOfPixel0, kAlphaOfPixel0, kAlphaOfPixel1, kAlphaOfPixel1,
-                                 kAlphaOfPixel0, kAlphaOfPixel0, kAlphaOfPixel1, kAlphaOfPixel1));
+    template <int kByte> TILSEN_AVX2_LANE Word byteWordsLow(Word v) {
+        constexpr int kFirst = byteWordsControl(0, kByte);
+        constexpr int kSecond = byteWordsControl(1, kByte);
+        return _mm256_shuffle_epi8(v, _mm256_setr_epi32(kFirst, kFirst, kSecond, kSecond, kFirst,
+                                                        kFirst, kSecond, kSecond));
     }
-    TILSEN_AVX2_LANE Word alphaWordsHigh(Word v) {
-        return _mm256_shuffle_epi8(
-            v, _mm256_setr_epi32(kAlphaOfPixel2, kAlphaOfPixel2, kAlphaOfPixel3, kAlphaOfPixel3,
-                                 kAlphaOfPixel2, kAlphaOfPixel2, kAlphaOfPixel3, kAlphaOfPixel3));
+    template <int kByte> TILSEN_AVX2_LANE Word byteWordsHigh(Word v) {
+        constexpr int kThird = byteWordsControl(2, kByte);
+        constexpr int kFourth = byteWordsControl(3, kByte);
+        return _mm256_shuffle_epi8(v, _mm256_setr_epi32(kThird, kThird, kFourth, kFourth, kThird,
+                                                        kThird, kFourth, kFourth));
     }
     TILSEN_AVX2_LANE Word mulLow16(Word a, Word b) { return _mm256_mullo_epi16(a, b); }
     // (x + 1) * 257 >> 16 is divide255(x) for every x up to 65025 (and x + 1 fits).
@@ -278,13 +284,15 @@ struct Avx512 {
     }
     TILSEN_AVX512_LANE Word narrow(Word low, Word high) { return _mm512_packus_epi16(low, high); }
     // The same shuffles in each 128-bit quarter (set4 lists its words last first).
-    TILSEN_AVX512_LANE Word alphaWordsLow(Word v) {
-        return _mm512_shuffle_epi8(
-            v, _mm512_set4_epi32(kAlphaOfPixel1, kAlphaOfPixel1, kAlphaOfPixel0, kAlphaOfPixel0));
+    template <int kByte> TILSEN_AVX512_LANE Word byteWordsLow(Word v) {
+        constexpr int kFirst = byteWordsControl(0, kByte);
+        constexpr int kSecond = byteWordsControl(1, kByte);
+        return _mm512_shuffle_epi8(v, _mm512_set4_epi32(kSecond, kSecond, kFirst, kFirst));
     }
-    TILSEN_AVX512_LANE Word alphaWordsHigh(Word v) {
-        return _mm512_shuffle_epi8(
-            v, _mm512_set4_epi32(kAlphaOfPixel3, kAlphaOfPixel3, kAlphaOfPixel2, kAlphaOfPixel2));
+    template <int kByte> TILSEN_AVX512_LANE Word byteWordsHigh(Word v) {
+        constexpr int kThird = byteWordsControl(2, kByte);
+        constexpr int kFourth = byteWordsControl(3, kByte);
+        return _mm512_shuffle_epi8(v, _mm512_set4_epi32(kFourth, kFourth, kThird, kThird));
     }
     TILSEN_AVX512_LANE Word mulLow16(Word a, Word b) { return _mm512_mullo_epi16(a, b); }
     TILSEN_AVX512_LANE Word divide255(Word x) {
