@@ -70,20 +70,25 @@ __attribute__((always_inline)) inline int32_t underRunLanes(uint32_t* pixel, int
 }
 
 // Rasterizer::resolveRowOverBlack V::kPixels pixels a step: each colour byte becomes
-// min(byte, alpha) and the alpha 255. Returns how many pixels it did (a multiple of
-// V::kPixels); the rest is left to a narrower way.
+// min(byte, alpha) and the alpha 255. Returns how many pixels it did: all of them when
+// V::kPartialSteps, else a multiple of V::kPixels (the rest is left to a narrower way).
 template <class V>
 __attribute__((always_inline)) inline int32_t resolveOverBlackLanes(uint32_t* pixel,
                                                                     int32_t count) {
     using Word = typename V::Word;
     const Word alphaMask = V::splat32(compositing::kOpaque << 24);
+    const auto resolved = [&alphaMask](Word d) __attribute__((always_inline)) {
+        return V::bitOr(V::minBytes(d, V::alphaBytes(d)), alphaMask);
+    };
     int32_t i = 0;
     for (; i + V::kPixels <= count; i += V::kPixels) {
-        const Word d = V::load(pixel + i);
-        const Word a = V::template shiftRight32<24>(d);
-        const Word spread =
-            V::bitOr(V::bitOr(a, V::template shiftLeft32<8>(a)), V::template shiftLeft32<16>(a));
-        V::store(pixel + i, V::bitOr(V::minBytes(d, spread), alphaMask));
+        V::store(pixel + i, resolved(V::load(pixel + i)));
+    }
+    if constexpr (V::kPartialSteps) {
+        if (i < count) {
+            V::storePart(pixel + i, count - i, resolved(V::loadPart(pixel + i, count - i)));
+            i = count;
+        }
     }
     return i;
 }

@@ -68,6 +68,12 @@ struct Sse2 {
     template <int kByte> TILSEN_SSE2_LANE Word byteWordsHigh(Word v) {
         return spreadWord<kByte>(widenHigh(v));
     }
+    // Each pixel's alpha in all four of its bytes.
+    TILSEN_SSE2_LANE Word alphaBytes(Word v) {
+        const Word alpha = _mm_srli_epi32(v, 24);
+        const Word twice = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 8));
+        return _mm_or_si128(twice, _mm_slli_epi32(twice, 16));
+    }
     TILSEN_SSE2_LANE Word mulLow16(Word a, Word b) { return _mm_mullo_epi16(a, b); }
     // Rasterizer::divide255 in every 16-bit lane, for values up to 65025. These lanes are
     // also the browser's, and wasm has no 16-bit high multiply: shifts and adds.
@@ -141,6 +147,13 @@ constexpr int byteWordsControl(int pixel, int byte) {
     return static_cast<int>(0xFF00FF00u | at << 16 | at);
 }
 
+// Byte shuffle control words that copy the alpha byte of pixel 0..3 of a 128-bit quarter
+// into all four of its bytes.
+inline constexpr int kAlphaBytes0 = 0x03030303;
+inline constexpr int kAlphaBytes1 = 0x07070707;
+inline constexpr int kAlphaBytes2 = 0x0B0B0B0B;
+inline constexpr int kAlphaBytes3 = 0x0F0F0F0F;
+
 // Eight pixels in a 256-bit register: unpacking and packing work within each 128-bit half,
 // so pixels keep their places.
 struct Avx2 {
@@ -190,6 +203,11 @@ struct Avx2 {
         constexpr int kFourth = byteWordsControl(3, kByte);
         return _mm256_shuffle_epi8(v, _mm256_setr_epi32(kThird, kThird, kFourth, kFourth, kThird,
                                                         kThird, kFourth, kFourth));
+    }
+    TILSEN_AVX2_LANE Word alphaBytes(Word v) {
+        return _mm256_shuffle_epi8(v, _mm256_setr_epi32(kAlphaBytes0, kAlphaBytes1, kAlphaBytes2,
+                                                        kAlphaBytes3, kAlphaBytes0, kAlphaBytes1,
+                                                        kAlphaBytes2, kAlphaBytes3));
     }
     TILSEN_AVX2_LANE Word mulLow16(Word a, Word b) { return _mm256_mullo_epi16(a, b); }
     // (x + 1) * 257 >> 16 is divide255(x) for every x up to 65025 (and x + 1 fits).
@@ -294,6 +312,11 @@ struct Avx512 {
         constexpr int kFourth = byteWordsControl(3, kByte);
         return _mm512_shuffle_epi8(v, _mm512_set4_epi32(kFourth, kFourth, kThird, kThird));
     }
+    TILSEN_AVX512_LANE Word alphaBytes(Word v) {
+        return _mm512_shuffle_epi8(
+            v, _mm512_set4_epi32(kAlphaBytes3, kAlphaBytes2, kAlphaBytes1, kAlphaBytes0));
+    }
+    TILSEN_AVX512_LANE Word minBytes(Word a, Word b) { return _mm512_min_epu8(a, b); }
     TILSEN_AVX512_LANE Word mulLow16(Word a, Word b) { return _mm512_mullo_epi16(a, b); }
     TILSEN_AVX512_LANE Word divide255(Word x) {
         return _mm512_mulhi_epu16(_mm512_add_epi16(x, splat16(1u)), splat16(257u));
@@ -306,7 +329,6 @@ struct Avx512 {
     template <int kBits> TILSEN_AVX512_LANE Word shiftLeft32(Word v) {
         return _mm512_slli_epi32(v, kBits);
     }
-    TILSEN_AVX512_LANE Word minBytes(Word a, Word b) { return _mm512_min_epu8(a, b); }
     TILSEN_AVX512_LANE void leave() { _mm256_zeroupper(); }
 
 private:

@@ -303,9 +303,10 @@ TEST_P(TunedRaster, SummedCellsMatchSortedCellsWhereRowsDoNotClose) {
 }
 
 TEST_P(TunedRaster, ResolveOverBlackMatchesPlainForEveryAlphaAndDamagedColours) {
-    // Rows of 13 = 8 + 4 + 1 pixels: the eight-pixel step (with AVX2), the four-pixel step
-    // and the one-pixel tail are all used.
-    constexpr int kRowWidth = 13;
+    // Rows of 29 = 16 + 8 + 4 + 1 pixels: a whole sixteen-pixel step and a masked one (with
+    // AVX-512), the eight-pixel step (with AVX2), the four-pixel step and the one-pixel tail
+    // are all used.
+    constexpr int kRowWidth = 29;
     constexpr int kRows = 256 * 4 / kRowWidth + 1;
     std::vector<uint32_t> tuned(kRowWidth * kRows), plain;
     std::mt19937 rng(5u);
