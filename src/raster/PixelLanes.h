@@ -323,12 +323,6 @@ struct Avx512 {
     }
     TILSEN_AVX512_LANE Word bitXor(Word a, Word b) { return _mm512_xor_si512(a, b); }
     TILSEN_AVX512_LANE Word addSaturated8(Word a, Word b) { return _mm512_adds_epu8(a, b); }
-    template <int kBits> TILSEN_AVX512_LANE Word shiftRight32(Word v) {
-        return _mm512_srli_epi32(v, kBits);
-    }
-    template <int kBits> TILSEN_AVX512_LANE Word shiftLeft32(Word v) {
-        return _mm512_slli_epi32(v, kBits);
-    }
     TILSEN_AVX512_LANE void leave() { _mm256_zeroupper(); }
 
 private:

@@ -212,10 +212,10 @@ TILSEN_AVX2_TARGET int32_t resolveOverBlackAvx2(uint32_t* pixel, int32_t count) 
     return done;
 }
 
-TILSEN_AVX512_TARGET int32_t resolveOverBlackAvx512(uint32_t* pixel, int32_t count) {
-    const int32_t done = avx512::resolveOverBlackLanes<pixellanes::Avx512>(pixel, count);
+// Every pixel of the row: its last step is masked.
+TILSEN_AVX512_TARGET void resolveOverBlackAvx512(uint32_t* pixel, int32_t count) {
+    avx512::resolveOverBlackLanes<pixellanes::Avx512>(pixel, count);
     pixellanes::Avx512::leave();
-    return done;
 }
 } // namespace
 #endif
