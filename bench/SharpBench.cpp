@@ -6,7 +6,8 @@
 // untransformed (the show's own), under a transform through the mapped walk, and under
 // the same transform through emitLine's checked route (what every transformed fill took
 // before the mapped walk).
-// Usage: tilsen_sharp_bench [--frames N] [--threads N] MOVIE.mvz.gz... (--help for more)
+// Usage: tilsen_sharp_bench [--frames N] [--threads N] [--level L] MOVIE.mvz.gz... (--help for
+// more)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -16,6 +17,7 @@
 
 #include "MovieCheck.h"
 #include "ToolCli.h"
+#include "geometry/Cpu.h"
 #include "geometry/Path.h"
 #include "geometry/PathSink.h"
 #include "geometry/SolidPaint.h"
@@ -140,6 +142,9 @@ int main(int argc, char** argv) {
     app.add_option("--threads", allThreads, "threads of the second column")
         ->transform(toolcli::wholeNumber(1, kMostThreads))
         ->capture_default_str();
+    cpu::SimdLevel level = cpu::machineLevel();
+    toolcli::addLevelOption(app, level,
+                            "draw at a lower vector level (sse2: the width of the browser's)");
     if (const int status = toolcli::parse(app, argc, argv); status != toolcli::kParsed) {
         return status;
     }
@@ -157,6 +162,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    const cpu::ScopedLevel drawnAt(level);
     std::printf("%-18s %-10s %7s %18s %18s\n", "movie", "size", "frames", "1 thread med/worst",
                 "all med/worst");
     for (const std::string& movie : movies) {
@@ -175,7 +181,8 @@ int main(int argc, char** argv) {
         }
         std::fflush(stdout);
     }
-    std::printf("(milliseconds per frame; all = %d threads)\n\n", allThreads);
+    std::printf("(milliseconds per frame; all = %d threads; level %s)\n\n", allThreads,
+                toolcli::levelOptionName(level).c_str());
     std::printf("%-18s %10s %10s %10s %14s %14s\n", "movie at 320x200", "identity", "mapped",
                 "checked", "mapped/ident", "checked/ident");
     for (const std::string& movie : movies) {

@@ -105,25 +105,12 @@ bool parseSize(const std::string& text, int32_t& width, int32_t& height) {
     return true;
 }
 
-// The name of a vector level as --level takes it: lower case.
-std::string lowerName(cpu::SimdLevel level) {
-    std::string name = cpu::levelName(level);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return name;
-}
-
 // Parses the command line into options: kParsed, or the status to exit with (toolcli's).
 int parse(int argc, char** argv, Options& options) {
     CLI::App app{"Times our frames against Cairo's, AGG's and (when built with it) Blend2D's on "
                  "the same movies. Without movies: the four bench movies in --dir.",
                  "tilsen_compare"};
     std::string size;
-    std::string level;
-    std::vector<std::string> levelNames;
-    for (const cpu::SimdLevel l : cpu::availableLevels()) {
-        levelNames.push_back(lowerName(l));
-    }
     app.add_option("MOVIE", options.movies, "movie files (.mvz.gz)");
     app.add_option("--dir", options.dir, "folder of the bench movies")->capture_default_str();
     app.add_option("--rounds", options.rounds, "timed passes over every frame")
@@ -147,10 +134,7 @@ int parse(int argc, char** argv, Options& options) {
                    "many threads")
         ->transform(toolcli::wholeNumber(1, kMaxThreads))
         ->capture_default_str();
-    app.add_option("--level", level,
-                   "ours at a lower vector level (default the machine's: " +
-                       lowerName(cpu::machineLevel()) + ")")
-        ->check(CLI::IsMember(levelNames));
+    toolcli::addLevelOption(app, options.level, "ours at a lower vector level");
     app.add_flag("--ours-only", options.oursOnly, "time ours (and the floor) alone");
     bool noStream = false;
     app.add_flag("--no-stream", noStream, "leave out the streamed player's table");
@@ -159,11 +143,6 @@ int parse(int argc, char** argv, Options& options) {
         return status;
     }
     options.stream = !noStream;
-    for (const cpu::SimdLevel l : cpu::availableLevels()) {
-        if (lowerName(l) == level) {
-            options.level = l;
-        }
-    }
     if (options.movies.empty()) {
         for (const char* name : kDefaultMovies) {
             options.movies.push_back(options.dir + "/" + name);

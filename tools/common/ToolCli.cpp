@@ -2,12 +2,40 @@
 #include "ToolCli.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <iostream>
 #include <string>
+#include <vector>
 
 namespace toolcli {
+
+std::string levelOptionName(cpu::SimdLevel level) {
+    std::string name = cpu::levelName(level);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return name;
+}
+
+CLI::Option* addLevelOption(CLI::App& app, cpu::SimdLevel& level, const std::string& what) {
+    std::vector<std::string> names;
+    for (const cpu::SimdLevel l : cpu::availableLevels()) {
+        names.push_back(levelOptionName(l));
+    }
+    return app
+        .add_option_function<std::string>(
+            "--level",
+            [&level](const std::string& name) {
+                for (const cpu::SimdLevel l : cpu::availableLevels()) {
+                    if (levelOptionName(l) == name) {
+                        level = l;
+                    }
+                }
+            },
+            what + " (default the machine's: " + levelOptionName(cpu::machineLevel()) + ")")
+        ->check(CLI::IsMember(names));
+}
 
 CLI::Validator wholeNumber(int64_t low, int64_t high) {
     return CLI::Validator(

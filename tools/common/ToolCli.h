@@ -5,6 +5,9 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdint>
+#include <string>
+
+#include "geometry/Cpu.h"
 
 namespace toolcli {
 inline constexpr int kUsageStatus = 2;
@@ -20,6 +23,12 @@ inline constexpr int kParsed = -1;
 CLI::Validator wholeNumber(int64_t low, int64_t high);
 // wholeNumber from 0 to 2^32 - 1.
 CLI::Validator countValidator();
+
+// A vector level as --level names it: "scalar", "sse2", "avx2", "avx512".
+std::string levelOptionName(cpu::SimdLevel level);
+// --level, one of the levels this machine runs (by levelOptionName), into level; the help
+// names the machine's own, which level keeps unless the option is given.
+CLI::Option* addLevelOption(CLI::App& app, cpu::SimdLevel& level, const std::string& what);
 
 // Parses argv into app. kParsed, or the status the program should exit with after the
 // help or the usage message has been printed.
