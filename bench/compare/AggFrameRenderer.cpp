@@ -76,7 +76,7 @@ void AggFrameRenderer::render(size_t frameIndex) {
     Pipeline& p = *pipeline;
     p.base.clear(agg::rgba8(0, 0, 0, 255));
     AggBuilder builder{&p.storage};
-    pathwords::Walker<AggBuilder> walker(builder);
+    pathwords::Walker<AggBuilder> walker(builder, arcs());
     for (const BenchShape& shape : source->frames[frameIndex].shapes) {
         const uint32_t c = shape.colour;
         p.solid.color(agg::rgba8((c >> 16) & 0xFFu, (c >> 8) & 0xFFu, c & 0xFFu, c >> 24));

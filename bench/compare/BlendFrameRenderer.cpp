@@ -75,7 +75,7 @@ void BlendFrameRenderer::render(size_t frameIndex) {
     ctx.fill_all(BLRgba32(0xFF000000u));
     ctx.set_comp_op(BL_COMP_OP_SRC_OVER);
     BlendBuilder builder{&path};
-    pathwords::Walker<BlendBuilder> walker(builder);
+    pathwords::Walker<BlendBuilder> walker(builder, arcs());
     for (const BenchShape& shape : source->frames[frameIndex].shapes) {
         if ((shape.colour >> 24) == 0) {
             continue;

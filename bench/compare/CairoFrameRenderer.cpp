@@ -69,7 +69,7 @@ void CairoFrameRenderer::render(size_t frameIndex) {
     cairo_paint(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
     CairoBuilder builder{cr};
-    pathwords::Walker<CairoBuilder> walker(builder);
+    pathwords::Walker<CairoBuilder> walker(builder, arcs());
     for (const BenchShape& shape : source->frames[frameIndex].shapes) {
         const uint32_t alpha = shape.colour >> 24;
         if (alpha == 0) {

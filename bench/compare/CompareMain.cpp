@@ -65,6 +65,8 @@ struct Options {
     int32_t height = FrameRenderer::kMovieHeight;
     int32_t threads = 1;
     bool oursOnly = false;
+    // Cairo, AGG and Blend2D get each arc as our rasterizer's polyline of it.
+    bool arcsAsLines = false;
     bool stream = true;
     // The vector level ours draws at; the machine's own unless --level lowers it.
     cpu::SimdLevel level = cpu::machineLevel();
@@ -136,6 +138,9 @@ int parse(int argc, char** argv, Options& options) {
         ->capture_default_str();
     toolcli::addLevelOption(app, options.level, "ours at a lower vector level");
     app.add_flag("--ours-only", options.oursOnly, "time ours (and the floor) alone");
+    app.add_flag("--arcs-as-lines", options.arcsAsLines,
+                 "hand the other libraries each arc as the lines ours fills for it (its "
+                 "0.01-radian walk), not as an arc they flatten their own way");
     bool noStream = false;
     app.add_flag("--no-stream", noStream, "leave out the streamed player's table");
     app.add_option("--ppm", options.ppmDir, "folder to write each renderer's first frame into");
@@ -388,6 +393,8 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
     }
 #endif
     for (FrameRenderer* renderer : renderers) {
+        renderer->setArcs(options.arcsAsLines ? pathwords::Arcs::kOurPolyline
+                                              : pathwords::Arcs::kOwn);
         renderer->prepare(movie);
         renderer->render(0); // warm caches and lazy set-up
         if (!options.ppmDir.empty()) {
@@ -483,8 +490,10 @@ constexpr bool kWithBlend = false;
 
 void printTables(const std::vector<MovieResult>& results, const Options& options) {
     const bool blend = kWithBlend && !options.oursOnly;
-    std::printf("\nRendering only at %dx%d, us per frame (median / min), frames decoded up front\n",
-                options.width, options.height);
+    std::printf(
+        "\nRendering only at %dx%d, us per frame (median / min), frames decoded up front%s\n",
+        options.width, options.height,
+        options.arcsAsLines ? ", arcs handed on as the lines ours fills" : "");
     std::printf("%-12s %17s %17s %17s", "movie", "ours", "cairo", "agg");
     if (blend) {
         std::printf(" %17s", "blend2d");

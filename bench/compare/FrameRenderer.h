@@ -9,6 +9,7 @@
 #include <new>
 
 #include "BenchMovie.h"
+#include "PathWords.h"
 
 class FrameRenderer {
 public:
@@ -25,6 +26,9 @@ public:
     virtual void render(size_t frameIndex) = 0;
     const uint32_t* pixels() const { return buffer.get(); }
 
+    // How an outside library is handed the movie's arcs (ours always walks its own).
+    void setArcs(pathwords::Arcs way) { arcWay = way; }
+
     int32_t width() const { return targetWidth; }
     int32_t height() const { return targetHeight; }
     size_t pixelCount() const {
@@ -40,10 +44,12 @@ protected:
         : targetWidth(width), targetHeight(height),
           buffer(new (std::align_val_t{kAlignment}) uint32_t[pixelCount()]()) {}
     uint32_t* target() { return buffer.get(); }
+    pathwords::Arcs arcs() const { return arcWay; }
 
 private:
     int32_t targetWidth;
     int32_t targetHeight;
+    pathwords::Arcs arcWay = pathwords::Arcs::kOwn;
     // A cache line, as image libraries align their pixels.
     static constexpr std::size_t kAlignment = 64;
     struct Release {

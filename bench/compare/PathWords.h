@@ -1,14 +1,22 @@
 // Replays path command words into an outside library's path builder. Curves stay
 // curves and an arc stays an arc: the builder gets its centre and parameter range and
-// draws it with its own arc primitive, followed by a close, as the replay does.
+// draws it with its own arc primitive, followed by a close, as the replay does. Asked to,
+// the walker hands on each arc as the polyline the rasterizer draws for it instead (its
+// fixed 0.01-radian walk), so that every library fills the very edges ours does.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 
+#include "geometry/Flattening.h"
 #include "geometry/PathCommands.h"
 
 namespace pathwords {
+
+enum class Arcs {
+    kOwn,         // the builder's own arc primitive
+    kOurPolyline, // lines through the points of the rasterizer's arc walk
+};
 
 // Builder needs moveTo, lineTo, quadTo(cx, cy, x, y, penX, penY),
 // cubicTo(c1x, c1y, c2x, c2y, x, y), close() and arcTo(ox, oy, rx, ry, theta0, theta1):
@@ -16,7 +24,7 @@ namespace pathwords {
 // (theta1 > theta0), starting at the pen.
 template <typename Builder> class Walker {
 public:
-    explicit Walker(Builder& target) : builder(target) {}
+    explicit Walker(Builder& target, Arcs arcWay = Arcs::kOwn) : builder(target), arcs(arcWay) {}
 
     void walk(const uint32_t* words, uint32_t count) {
         startPending = true;
@@ -88,6 +96,14 @@ private:
     // exact end point. An arc without a centre (chord longer than the ellipse allows, or
     // none) is a line.
     void arc(float rx, float ry, float x, float y) {
+        if (arcs == Arcs::kOurPolyline) {
+            // The walk's last point is the end point itself.
+            flattening::arc(rx, ry, penX, penY, x, y,
+                            [this](float px, float py) { builder.lineTo(px, py); });
+            penX = x;
+            penY = y;
+            return;
+        }
         const float mx = (penX + x) / 2.0f;
         const float my = (penY + y) / 2.0f;
         const float u = (penX - mx) / rx;
@@ -116,6 +132,7 @@ private:
     }
 
     Builder& builder;
+    Arcs arcs;
     float startX = 0.0f;
     float startY = 0.0f;
     float penX = 0.0f;
