@@ -19,20 +19,19 @@ std::string levelOptionName(cpu::SimdLevel level) {
 }
 
 CLI::Option* addLevelOption(CLI::App& app, cpu::SimdLevel& level, const std::string& what) {
+    const std::vector<cpu::SimdLevel> levels = cpu::availableLevels();
     std::vector<std::string> names;
-    for (const cpu::SimdLevel l : cpu::availableLevels()) {
+    for (const cpu::SimdLevel l : levels) {
         names.push_back(levelOptionName(l));
     }
+    // The check runs first, so the name is always among them.
+    const auto pick = [&level, levels, names](const std::string& name) {
+        level = levels[static_cast<size_t>(std::find(names.begin(), names.end(), name) -
+                                           names.begin())];
+    };
     return app
         .add_option_function<std::string>(
-            "--level",
-            [&level](const std::string& name) {
-                for (const cpu::SimdLevel l : cpu::availableLevels()) {
-                    if (levelOptionName(l) == name) {
-                        level = l;
-                    }
-                }
-            },
+            "--level", pick,
             what + " (default the machine's: " + levelOptionName(cpu::machineLevel()) + ")")
         ->check(CLI::IsMember(names));
 }
