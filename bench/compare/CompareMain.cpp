@@ -67,6 +67,8 @@ struct Options {
     // Cairo, AGG and Blend2D get each arc as our rasterizer's polyline of it.
     bool arcsAsLines = false;
     bool stream = true;
+    // Ours again with its stages timed, after the rounds.
+    bool stages = false;
     // The vector level ours draws at; the machine's own unless --level lowers it.
     cpu::SimdLevel level = cpu::machineLevel();
     std::string ppmDir; // when set, frame 0 of each renderer is written there
@@ -76,6 +78,9 @@ struct MovieResult {
     std::string name;
     size_t frames = 0;
     BenchStats ours, cairo, agg, blend, floor, stream, gunzip;
+    // --stages: ours per stage (RasterStageTimes), the rest of its frame, and the whole
+    // frame with the stage clock on.
+    BenchStats clear, walk, sweep, resolve, rest, timed;
     double gunzipMean = 0.0;   // per frame: least over rounds, averaged over frames
     double overheadMean = 0.0; // the same for player minus rendering only
     double cairoDiff = 0.0;    // mean absolute channel difference from ours, worst frame
@@ -130,13 +135,18 @@ int parse(int argc, char** argv, Options& options) {
                                  std::to_string(kMaxSide);
             },
             "WxH"));
-    app.add_option("--threads", options.threads,
-                   "ours through the show's banded painter, Blend2D and the floor with that "
-                   "many threads")
-        ->transform(toolcli::wholeNumber(1, kMaxThreads))
-        ->capture_default_str();
+    CLI::Option* threads =
+        app.add_option("--threads", options.threads,
+                       "ours through the show's banded painter, Blend2D and the floor with that "
+                       "many threads")
+            ->transform(toolcli::wholeNumber(1, kMaxThreads))
+            ->capture_default_str();
     toolcli::addLevelOption(app, options.level, "ours at a lower vector level");
     app.add_flag("--ours-only", options.oursOnly, "time ours (and the floor) alone");
+    app.add_flag("--stages", options.stages,
+                 "after the rounds, as many passes of ours again with each stage of its "
+                 "rasterizer timed (one thread)")
+        ->excludes(threads);
     app.add_flag("--arcs-as-lines", options.arcsAsLines,
                  "hand the other libraries each arc as the lines ours fills for it (its "
                  "0.01-radian walk), not as an arc they flatten their own way");
@@ -308,6 +318,34 @@ void timeGunzip(const BenchMovie& movie, size_t frames, std::vector<double>& sam
 std::vector<double> leastPerFrame(const std::vector<double>& samples, size_t n);
 double mean(const std::vector<double>& values);
 
+// Ours drawn again, rounds passes over every frame, with the rasterizer's stages timed.
+void timeStages(TilsenFrameRenderer& ours, size_t frames, int32_t rounds, MovieResult& result) {
+    std::vector<double> clear, walk, sweep, resolve, rest, timed;
+    const auto micros = [](int64_t nanoseconds) { return static_cast<double>(nanoseconds) / 1e3; };
+    for (int32_t round = 0; round < rounds; ++round) {
+        for (size_t i = 0; i < frames; ++i) {
+            RasterStageTimes times;
+            ours.setStageTimes(&times);
+            const Clock::time_point start = Clock::now();
+            ours.render(i);
+            const double total = microsSince(start);
+            ours.setStageTimes(nullptr);
+            clear.push_back(micros(times.clear));
+            walk.push_back(micros(times.walk));
+            sweep.push_back(micros(times.sweep));
+            resolve.push_back(micros(times.resolve));
+            rest.push_back(total - micros(times.clear + times.walk + times.sweep + times.resolve));
+            timed.push_back(total);
+        }
+    }
+    result.clear = BenchStats::of(clear);
+    result.walk = BenchStats::of(walk);
+    result.sweep = BenchStats::of(sweep);
+    result.resolve = BenchStats::of(resolve);
+    result.rest = BenchStats::of(rest);
+    result.timed = BenchStats::of(timed);
+}
+
 // The memory floor of a frame at this size, timed beside the renderers: one clear and one
 // full write of the target, the least any renderer's frame costs here. On several threads
 // each takes an even share of the rows, through the banded painter ours draws with.
@@ -440,6 +478,9 @@ bool runMovie(const std::string& path, const Options& options, MovieResult& resu
             timeGunzip(movie, streamFrames, gunzipSamples);
         }
     }
+    if (options.stages) {
+        timeStages(ours, result.frames, options.rounds, result);
+    }
     for (size_t r = 0; r < renderers.size(); ++r) {
         *stats[r] = BenchStats::of(samples[r]);
     }
@@ -527,6 +568,24 @@ void printTables(const std::vector<MovieResult>& results, const Options& options
             }
             std::printf("\n");
         }
+    }
+    if (options.stages) {
+        std::printf("\nOurs by stage at %dx%d, us per frame (median over frames), the stage clock "
+                    "on\n",
+                    options.width, options.height);
+        std::printf("%-12s %8s %8s %8s %8s %8s %8s %8s\n", "movie", "clear", "walk", "sweep",
+                    "resolve", "rest", "timed", "floor");
+        for (const MovieResult& r : results) {
+            std::printf("%-12s %8.0f %8.0f %8.0f %8.0f %8.0f %8.0f %8.0f\n", r.name.c_str(),
+                        r.clear.median, r.walk.median, r.sweep.median, r.resolve.median,
+                        r.rest.median, r.timed.median, r.floor.median);
+        }
+        std::printf(
+            "clear: the clear of the target (on wide targets only the record of its blocks);\n"
+            "walk: outlines into cells; sweep: sums or sort, coverage, compositing and the\n"
+            "first clearing of wide targets' blocks; resolve: the background under it all;\n"
+            "rest: the frame's work beside them (the paths' reach and budget, the bands) and the\n"
+            "stage clock's own reading; each column a median of its own\n");
     }
     if (!options.stream) {
         return;

@@ -72,3 +72,8 @@ void TilsenFrameRenderer::render(size_t frameIndex) {
 void TilsenFrameRenderer::renderScaled(size_t frameIndex) {
     painter->paint(target(), width(), height(), framePaths[frameIndex], rasterizer);
 }
+
+void TilsenFrameRenderer::setStageTimes(RasterStageTimes* times) {
+    rasterizer.setStageTimes(times);
+    painter->setStageTimes(times);
+}

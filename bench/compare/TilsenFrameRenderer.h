@@ -13,6 +13,7 @@
 
 class ScaledFramePainter;
 struct FramePath;
+struct RasterStageTimes;
 
 class TilsenFrameRenderer final : public FrameRenderer {
 public:
@@ -24,6 +25,9 @@ public:
     const char* label() const override { return "ours"; }
     void prepare(const BenchMovie& movie) override;
     void render(size_t frameIndex) override;
+    // Borrowed until unset (null): the frames drawn on this thread add the time of their
+    // rasterizer's stages to `times`.
+    void setStageTimes(RasterStageTimes* times);
 
 private:
     struct Shape {

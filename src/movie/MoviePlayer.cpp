@@ -39,41 +39,46 @@ constexpr size_t kLargestRead = size_t{1} << 30;
 // From the points of its commands: curves stay within their control points, an arc within
 // twice its y radius of its ends. Known only when the first drawing command is a move (so
 // no edge starts at an earlier path's pen) and every point is finite.
-MoviePlayer::PathReach MoviePlayer::verticalReach(const uint32_t* words, int32_t wordCount) {
+MoviePlayer::PathReach MoviePlayer::verticalReach(const uint32_t* words, int32_t wordCount,
+                                                  int64_t* lines) {
     MoviePlayer::PathReach reach{std::numeric_limits<float>::max(),
                                  std::numeric_limits<float>::lowest(), false};
     bool moved = false;
+    bool unknown = false;
+    int64_t lineBound = 0;
     pathcode::Reader reader(words, wordCount > 0 ? static_cast<size_t>(wordCount) : 0);
     pathcode::Command command;
     while (reader.next(command)) {
         const uint32_t code = command.code;
-        const int32_t count = command.operandCount;
-        if (code == pathcode::kNop) {
+        lineBound += framebudget::kCommandLineBound[code];
+        if (unknown || code == pathcode::kNop) {
             continue;
         }
-        if (!moved && code != pathcode::kMove) {
-            return reach;
-        }
+        unknown = !moved && code != pathcode::kMove;
         moved = true;
         const auto f = [&command](int32_t i) { return command.operand(i); };
         float spread = 0.0f;
         int32_t firstY = 1;
-        int32_t lastY = count - 1;
+        int32_t lastY = command.operandCount - 1;
         if (code == pathcode::kArc) {
             spread = 2.0f * std::fabs(f(1));
             firstY = 3;
             lastY = 3;
         }
-        for (int32_t i = firstY; i <= lastY; i += 2) {
+        for (int32_t i = firstY; i <= lastY && !unknown; i += 2) {
             const float y = f(i);
-            if (!std::isfinite(y) || !std::isfinite(spread)) {
-                return reach;
-            }
+            unknown = !std::isfinite(y) || !std::isfinite(spread);
             reach.minY = std::min(reach.minY, y - spread);
             reach.maxY = std::max(reach.maxY, y + spread);
         }
+        if (unknown && lines == nullptr) {
+            return reach;
+        }
     }
-    reach.known = true;
+    if (lines != nullptr) {
+        *lines = lineBound;
+    }
+    reach.known = !unknown;
     return reach;
 }
 

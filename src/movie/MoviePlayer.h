@@ -69,7 +69,10 @@ public:
     };
     // The reach of the path held in words [0, wordCount). renderScaled leaves a path out of
     // a band when its reach lies more than kReachMargin rows (of the target) outside it.
-    static PathReach verticalReach(const uint32_t* words, int32_t wordCount);
+    // lines, when given, receives framebudget::flattenedLineBound of the words, found in
+    // the same walk over them.
+    static PathReach verticalReach(const uint32_t* words, int32_t wordCount,
+                                   int64_t* lines = nullptr);
     // Far more than the rounding of any flattening walk.
     static constexpr int32_t kReachMargin = 2;
     // Movie space size renderScaled maps onto its target.

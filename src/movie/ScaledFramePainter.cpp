@@ -6,6 +6,7 @@
 #include "movie/ScaledFramePainter.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
@@ -19,6 +20,17 @@ constexpr uint32_t kBlack = 0xFF000000u;
 // Cells one straight piece can make at 320x200: one per half-scanline it crosses.
 constexpr int64_t kMostCellsPerLine = 2 * MoviePlayer::kMovieHeight;
 
+// The most cells one straight piece of a path with this reach can make at 320x200: the
+// half-scanlines of its rows, widened by the reach's margin on each side.
+int64_t mostCellsPerLine(const MoviePlayer::PathReach& reach) {
+    const float rows = reach.maxY - reach.minY + 2.0f * MoviePlayer::kReachMargin;
+    // Also false for a reach without points and one too wide for a float.
+    if (!reach.known || !(rows >= 0.0f && rows < MoviePlayer::kMovieHeight)) {
+        return kMostCellsPerLine;
+    }
+    return std::min(kMostCellsPerLine, 2 * static_cast<int64_t>(std::ceil(rows)) + 2);
+}
+
 } // namespace
 
 ScaledFramePainter::ScaledFramePainter(int32_t threads)
@@ -30,14 +42,21 @@ int32_t ScaledFramePainter::threadCount() const {
     return painter->threadCount();
 }
 
+void ScaledFramePainter::setStageTimes(RasterStageTimes* times) {
+    painter->setStageTimes(times);
+}
+
 size_t ScaledFramePainter::pathsWithinBudget(const std::vector<FramePath>& paths,
                                              const Rasterizer& pen,
                                              const std::function<bool()>& stop) {
-    int64_t lines = 0;
+    reach.clear();
+    int64_t mostCells = 0;
     for (const FramePath& path : paths) {
-        lines += framebudget::flattenedLineBound(path.words, static_cast<size_t>(path.wordCount));
+        int64_t lines = 0;
+        reach.push_back(MoviePlayer::verticalReach(path.words, path.wordCount, &lines));
+        mostCells += lines * mostCellsPerLine(reach.back());
     }
-    if (lines * kMostCellsPerLine <= MoviePlayer::kMaxFrameCells) {
+    if (mostCells <= MoviePlayer::kMaxFrameCells) {
         return paths.size();
     }
     // As the frame is drawn at 320x200: the budget is checked before each path.
@@ -61,7 +80,8 @@ size_t ScaledFramePainter::pathsWithinBudget(const std::vector<FramePath>& paths
             stopped = true;
             return 0;
         }
-        SolidPaint paint(paths[drawn].colour);
+        // Cells are made alike under every paint; a clear one only counts them.
+        SolidPaint paint(0u);
         counter->fillWords(paths[drawn].words, paths[drawn].wordCount, identity, paint,
                            FillRule::kEvenOdd);
         cells += counter->fillCellCount();
@@ -83,11 +103,11 @@ void ScaledFramePainter::paint(uint32_t* pixels, int32_t width, int32_t height,
     const float scaleX = static_cast<float>(width) / static_cast<float>(MoviePlayer::kMovieWidth);
     const float scaleY = static_cast<float>(height) / static_cast<float>(MoviePlayer::kMovieHeight);
     const bool fine = width != MoviePlayer::kMovieWidth || height != MoviePlayer::kMovieHeight;
-    reach.clear();
-    for (size_t i = 0; i < drawn; ++i) {
-        reach.push_back(MoviePlayer::verticalReach(paths[i].words, paths[i].wordCount));
-    }
     const PathSink::Pen startPen = pen.pen();
+    // Where the top band's walk left the pen once it went over every path: where one
+    // pass over them leaves it.
+    PathSink::Pen endPen = startPen;
+    bool walkedAll = false;
     BandedPainter& bands = *painter;
     const auto drawBand = [&](Rasterizer& band, int32_t firstRow, int32_t rows) {
         band.setPen(startPen);
@@ -114,8 +134,16 @@ void ScaledFramePainter::paint(uint32_t* pixels, int32_t width, int32_t height,
             }
         }
         band.resolveBackground(kBlack);
+        if (firstRow == 0) {
+            endPen = band.pen();
+            walkedAll = true;
+        }
     };
     bands.paint(pixels, width, height, drawBand, 0, stop);
+    if (walkedAll) {
+        pen.setPen(endPen);
+        return;
+    }
     for (size_t i = 0; i < drawn; ++i) {
         pen.passOver(paths[i].words, paths[i].wordCount);
     }

@@ -14,6 +14,7 @@
 
 class BandedPainter;
 class Rasterizer;
+struct RasterStageTimes;
 
 // One path of a frame with its shape's colour, words read where they lie.
 struct FramePath {
@@ -38,17 +39,22 @@ public:
     void paint(uint32_t* pixels, int32_t width, int32_t height, const std::vector<FramePath>& paths,
                Rasterizer& pen, const std::function<bool()>& stop = {});
     int32_t threadCount() const;
+    // Borrowed until unset: the bands drawn on the calling thread add their rasterizer's
+    // stage times to `times` (BandedPainter::setStageTimes).
+    void setStageTimes(RasterStageTimes* times);
 
     // How many of the paths, from the first, a frame drawn at 320x200 fills before its
     // cells pass MoviePlayer::kMaxFrameCells (the path that passes it is drawn), starting
-    // from the pen given. The count is worked out only when the paths could pass it; stop
-    // is asked between its paths, and once it answers true the count ends at 0.
+    // from the pen given. The count is worked out only when the paths could pass it (each
+    // piece of a path crossing at most the half-scanlines of the path's reach); stop is
+    // asked between its paths, and once it answers true the count ends at 0. Leaves every
+    // path's reach in `reach`.
     size_t pathsWithinBudget(const std::vector<FramePath>& paths, const Rasterizer& pen,
                              const std::function<bool()>& stop = {});
 
 private:
     std::unique_ptr<BandedPainter> painter;
-    // Reach of each path drawn, in drawing order.
+    // Reach of each path of the last frame, in drawing order.
     std::vector<MoviePlayer::PathReach> reach;
     // Counts cells at 320x200 for a frame that could pass the budget; made when needed.
     std::unique_ptr<Rasterizer> counter;

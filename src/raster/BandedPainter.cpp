@@ -215,6 +215,7 @@ void BandedPainter::paint(uint32_t* pixels, int32_t width, int32_t height, const
             stopped.store(true);
         }
     };
+    rasterizers[0]->setStageTimes(stageTimes);
     holding([&] { work(*rasterizers[0]); });
     // The stop check belongs to this thread: it keeps asking while the helpers finish, and
     // goes on as soon as the last of them has.

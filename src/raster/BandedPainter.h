@@ -16,6 +16,7 @@
 #include <vector>
 
 class Rasterizer;
+struct RasterStageTimes;
 
 class BandedPainter {
 public:
@@ -48,6 +49,9 @@ public:
     bool stopRequested();
 
     int32_t threadCount() const { return threads; }
+    // Borrowed until unset (null): the bands drawn on the calling thread add their stages'
+    // time to `times` (Rasterizer::setStageTimes); the helpers' bands add nothing.
+    void setStageTimes(RasterStageTimes* times) { stageTimes = times; }
     // The band height paint picks for a target this tall on this many threads.
     static int32_t defaultBandRows(int32_t height, int32_t threads);
     // The first rows of count bands over height rows (the first 0, each band 1..maxRows
@@ -68,6 +72,7 @@ private:
     void helperLoop(size_t index, uint64_t seen);
 
     int32_t threads;
+    RasterStageTimes* stageTimes = nullptr;
     // One rasterizer per thread, made when first needed and kept.
     std::vector<std::unique_ptr<Rasterizer>> rasterizers;
     // Set during paint: the stop check and the thread that may ask it.

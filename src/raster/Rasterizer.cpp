@@ -137,6 +137,7 @@ void Rasterizer::clear() {
     if (target == nullptr) {
         return;
     }
+    const StageTimer timer(stageTimes != nullptr ? &stageTimes->clear : nullptr);
     // Every row but the last is cleared with its padding; the last stops at its width,
     // so a buffer of exactly (height - 1) * pitch + width pixels suffices.
     const std::ptrdiff_t count =
@@ -150,7 +151,13 @@ void Rasterizer::beginPicture() {
         return;
     }
     // Narrow targets are cleared at once: runs on them go without the record of blocks.
-    if (width < rowblocks::kBlockedWidth || !resetRowBlocks(rowblocks::all(width))) {
+    if (width < rowblocks::kBlockedWidth) {
+        clear();
+        return;
+    }
+    StageTimer timer(stageTimes != nullptr ? &stageTimes->clear : nullptr);
+    if (!resetRowBlocks(rowblocks::all(width))) {
+        timer.stop();
         clear();
     }
 }
@@ -202,6 +209,7 @@ void Rasterizer::fillWords(const uint32_t* words, int32_t wordCount,
 
 void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fillPaint,
                              FillRule rule) {
+    StageTimer walkTimer(stageTimes != nullptr ? &stageTimes->walk : nullptr);
     beginCells();
     fillRule = rule;
     // A solid fill sums its cells into their pixels as they come, so it never runs out of
@@ -219,7 +227,9 @@ void Rasterizer::fillOutline(const uint32_t* words, int32_t wordCount, Paint& fi
         setFineFlattening(nullptr);
     }
     replayOutline(words, wordCount);
+    walkTimer.stop();
 
+    const StageTimer sweepTimer(stageTimes != nullptr ? &stageTimes->sweep : nullptr);
     paint = &fillPaint;
     if (transform != nullptr || firstRow != 0) {
         // Target rows are firstRow rows above the picture's: the paint sees them moved back.

@@ -14,6 +14,7 @@
 
 #include "geometry/PathSink.h"
 #include "raster/CellWord.h"
+#include "raster/StageTimes.h"
 
 class Path;
 class Paint;
@@ -100,6 +101,8 @@ public:
     void passOver(const uint32_t* words, int32_t wordCount);
     // Puts colour (alpha taken as 255) under every pixel that is not yet opaque.
     void resolveBackground(uint32_t colour);
+    // Borrowed until unset (null): each stage from now on adds its time to `times`.
+    void setStageTimes(RasterStageTimes* times) { stageTimes = times; }
 
     // The stages of one fill, callable one by one (tests and benchmarks drive them).
     // Empties the stored cells and the bounding box, as every fill starts.
@@ -216,6 +219,8 @@ private:
     const Transform2D* transform = nullptr;
     // Borrowed; set only while a fill sweeps (or through setSweepPaint).
     Paint* paint = nullptr;
+    // Borrowed; null unless a benchmark times the stages.
+    RasterStageTimes* stageTimes = nullptr;
     // One past the last stored cell.
     Cell* cellEnd = nullptr;
     std::unique_ptr<Cell[]> cells;

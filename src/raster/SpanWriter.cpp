@@ -165,6 +165,7 @@ void Rasterizer::resolveBackground(uint32_t colour) {
     if (target == nullptr) {
         return;
     }
+    const StageTimer timer(stageTimes != nullptr ? &stageTimes->resolve : nullptr);
     const uint32_t bg = colour | (kOpaque << 24);
     const bool black = (bg & 0x00FFFFFFu) == 0;
     const auto resolve = [&](uint32_t* pixels, int32_t count) {

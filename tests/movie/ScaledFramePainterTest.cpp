@@ -115,6 +115,48 @@ TEST(ScaledFrame, AFramePastItsBudgetDrawsTheSamePathsAtEverySize) {
     EXPECT_EQ(paint(paths, 640, 400, 2).at(5, 5), 0xFF00FF00u);
 }
 
+// Short paths count a cell for each half-scanline their pieces cross, no more and no
+// less at a sharp size: 1,900 zigzags of 1,000 lines, each line 10 rows tall (20 cells),
+// pass the budget on path 1,678, though no piece of them reaches 16 half-scanlines past
+// its ends.
+TEST(ScaledFrame, ShortPathsPastTheBudgetAreCountedCellByCell) {
+    std::vector<uint32_t> zigzag{1u, w(10.0f), w(5.0f)};
+    for (int i = 1; i <= 1000; ++i) {
+        zigzag.insert(zigzag.end(),
+                      {2u, w(10.0f + 0.25f * float(i)), w(i % 2 != 0 ? 15.0f : 5.0f)});
+    }
+    std::vector<FramePath> paths(1900, FramePath{zigzag.data(), int32_t(zigzag.size()), 0u});
+    Rasterizer pen;
+    ScaledFramePainter painter(1);
+    EXPECT_EQ(painter.pathsWithinBudget(paths, pen), size_t{1678});
+}
+
+// The caller's pen ends where one pass over the frame's paths leaves it, whatever the
+// bands and threads, with curves and arcs cut finely at a sharp size.
+TEST(ScaledFrame, ThePenMovesOnAsOnePassOverThePaths) {
+    std::vector<uint32_t> open{1u,       w(20.0f),  w(30.0f),  4u,        w(60.0f), w(-10.0f),
+                               w(90.0f), w(250.0f), w(140.0f), w(120.0f), 5u,       w(30.0f),
+                               w(20.0f), w(200.0f), w(150.0f), 0u,        0u,       0u};
+    std::vector<uint32_t> onward{2u,       w(300.0f), w(180.0f), 3u,
+                                 w(10.0f), w(190.0f), w(5.0f),   w(5.0f)};
+    const std::vector<FramePath> paths{{open.data(), int32_t(open.size()), 0xFF2080C0u},
+                                       {onward.data(), int32_t(onward.size()), 0x80404040u}};
+    Rasterizer onePass;
+    for (const FramePath& path : paths) {
+        onePass.passOver(path.words, path.wordCount);
+    }
+    for (const int32_t threads : {1, 2}) {
+        ScaledFramePainter painter(threads);
+        Rasterizer pen;
+        Picture picture(1600, 2400);
+        painter.paint(picture.pixels.data(), 1600, 2400, paths, pen);
+        EXPECT_TRUE(pen.pen().current == onePass.pen().current &&
+                    pen.pen().start == onePass.pen().start &&
+                    pen.pen().startPending == onePass.pen().startPending)
+            << threads;
+    }
+}
+
 // However many threads a painter has, a picture is cut into at most kMaxBands bands (or
 // as many as its height needs), so no path is replayed more often on a larger machine.
 TEST(BandedPainter, BandsDoNotGrowWithTheThreadCount) {

@@ -15,6 +15,7 @@
 #include "geometry/Path.h"
 #include "geometry/SolidPaint.h"
 #include "geometry/Transform2D.h"
+#include "movie/FrameBudget.h"
 #include "movie/MoviePlayer.h"
 #include "raster/BandedPainter.h"
 #include "raster/Rasterizer.h"
@@ -273,6 +274,16 @@ TEST_P(PathReachTable, SpansTheRowsThePathCanDrawOn) {
         EXPECT_EQ(reach.minY, c.minY);
         EXPECT_EQ(reach.maxY, c.maxY);
     }
+    // Counting the path's lines on the way changes no reach, and counts as the budget does.
+    int64_t lines = -1;
+    const MoviePlayer::PathReach counted =
+        MoviePlayer::verticalReach(c.words.data(), static_cast<int32_t>(c.words.size()), &lines);
+    EXPECT_EQ(lines, framebudget::flattenedLineBound(c.words.data(), c.words.size()));
+    ASSERT_EQ(counted.known, c.known);
+    if (c.known) {
+        EXPECT_EQ(counted.minY, c.minY);
+        EXPECT_EQ(counted.maxY, c.maxY);
+    }
 }
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -302,6 +313,13 @@ INSTANTIATE_TEST_SUITE_P(
                   6.0f},
         ReachCase{"CutCommandIsNotReplayed", {1u, w(0.0f), w(5.0f), 2u, w(0.0f)}, true, 5.0f, 5.0f},
         ReachCase{"GoesOnFromThePen", {2u, w(0.0f), w(5.0f)}, false, 0.0f, 0.0f},
+        ReachCase{"GoesOnFromThePenThroughCurvesAndAnArc",
+                  {2u,      w(0.0f), w(5.0f), 3u,      w(1.0f), w(2.0f), w(3.0f),
+                   w(4.0f), 5u,      w(1.0f), w(1.0f), w(0.0f), w(0.0f), 0u,
+                   0u,      0u,      1u,      w(0.0f), w(0.0f), 6u},
+                  false,
+                  0.0f,
+                  0.0f},
         ReachCase{"NotANumber", {1u, w(0.0f), w(5.0f), 2u, w(0.0f), w(kNaN)}, false, 0.0f, 0.0f},
         ReachCase{"InfiniteArcRadius",
                   {1u, w(0.0f), w(5.0f), 5u, w(1.0f), w(kInf), w(0.0f), w(5.0f), 0u, 0u, 0u},

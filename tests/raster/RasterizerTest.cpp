@@ -207,4 +207,38 @@ TEST(BeginPicture, StaleMemoryNeverShowsAndThePaddingIsLeftAlone) {
     }
 }
 
+// Timing a picture's stages changes none of its pixels, on a narrow target (cleared at
+// once) and a wide one (begun without clearing); every stage that draws is timed, and
+// nothing is added once the times are unset.
+TEST(StageTimes, ATimedPictureIsTheUntimedOne) {
+    for (const int32_t w : {320, 1280}) {
+        const int32_t h = 200;
+        Path teeth;
+        for (int32_t i = 0; i < 40; ++i) {
+            addTooth(teeth, i, 190.0f);
+        }
+        SolidPaint glass(0x80408020u);
+        const auto draw = [&](Rasterizer& r, RasterStageTimes* times) {
+            std::vector<uint32_t> pixels(size_t(w) * h, kSentinel);
+            r.setStageTimes(times);
+            r.setTarget(pixels.data(), w, h, w);
+            r.beginPicture();
+            r.fill(teeth, glass, kEvenOdd);
+            r.resolveBackground(0xFF102030u);
+            return pixels;
+        };
+        Rasterizer plain, timed;
+        RasterStageTimes times;
+        EXPECT_TRUE(draw(timed, &times) == draw(plain, nullptr)) << w;
+        EXPECT_GT(times.walk, 0) << w;
+        EXPECT_GT(times.sweep, 0) << w;
+        EXPECT_GT(times.resolve, 0) << w;
+        const RasterStageTimes before = times;
+        draw(timed, nullptr);
+        EXPECT_EQ(times.walk + times.sweep + times.resolve + times.clear,
+                  before.walk + before.sweep + before.resolve + before.clear)
+            << w;
+    }
+}
+
 } // namespace
