@@ -117,8 +117,8 @@ TEST(ScaledFrame, AFramePastItsBudgetDrawsTheSamePathsAtEverySize) {
 
 // Short paths count a cell for each half-scanline their pieces cross, no more and no
 // less at a sharp size: 1,900 zigzags of 1,000 lines, each line 10 rows tall (20 cells),
-// pass the budget on path 1,678, though no piece of them reaches 16 half-scanlines past
-// its ends.
+// pass the budget on path 1,678. A bound of 16 cells a line, short of the 20 each line
+// makes, would let the whole frame through uncounted.
 TEST(ScaledFrame, ShortPathsPastTheBudgetAreCountedCellByCell) {
     std::vector<uint32_t> zigzag{1u, w(10.0f), w(5.0f)};
     for (int i = 1; i <= 1000; ++i) {
