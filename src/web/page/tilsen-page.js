@@ -74,6 +74,8 @@ let running = false;
 // A step has started and not yet returned (it may be waiting in a yield).
 let stepping = false;
 let presented = 0;
+// The last frame presented, as an image over the module's memory.
+let frameImage = null;
 // For the page's tests and the curious: each scene's first frame, with the play time heard
 // then, the tick boundary the scene began on and the ticks the frame before it missed.
 const sceneLog = [];
@@ -220,10 +222,15 @@ window.tilsenPage = {
       canvas.width = width;
       canvas.height = height;
     }
-    // The module's own bytes, seen as an image without a copy (a new view each time: the
-    // module's memory may have moved since).
-    context.putImageData(
-      new ImageData(new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, rgba.length), width, height), 0, 0);
+    // The module's own bytes, seen as an image without a copy. The view is made again when
+    // the module's memory has moved (it grows by a new buffer) or the frame has.
+    if (!frameImage || frameImage.data.buffer !== rgba.buffer
+      || frameImage.data.byteOffset !== rgba.byteOffset || frameImage.width !== width
+      || frameImage.height !== height) {
+      frameImage = new ImageData(new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, rgba.length),
+        width, height);
+    }
+    context.putImageData(frameImage, 0, 0);
     if (!running) {
       return;
     }
