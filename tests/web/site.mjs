@@ -15,8 +15,13 @@ const kTypes = {
 
 export const kOtherHost = 'tilsen.test';
 
-// Serves root at http://127.0.0.1:<port>/; resolves to { url, close }.
-export function serve(root) {
+// Serves root at http://127.0.0.1:<port>/; resolves to { url, close }. Isolated, the pages
+// are cross-origin isolated (as a host that sends these two headers makes them), which gives
+// their clock microseconds where Chromium otherwise rounds it to a tenth of a millisecond.
+export function serve(root, { isolated = false } = {}) {
+  const isolation = isolated
+    ? { 'Cross-Origin-Opener-Policy': 'same-origin', 'Cross-Origin-Embedder-Policy': 'require-corp' }
+    : {};
   const server = createServer(async (request, response) => {
     const path = decodeURIComponent(new URL(request.url, 'http://x').pathname);
     const file = normalize(join(root, path === '/' ? 'index.html' : path));
@@ -26,7 +31,9 @@ export function serve(root) {
     }
     try {
       const body = await readFile(file);
-      response.writeHead(200, { 'Content-Type': kTypes[extname(file)] || 'application/octet-stream' });
+      response.writeHead(200, {
+        'Content-Type': kTypes[extname(file)] || 'application/octet-stream', ...isolation,
+      });
       response.end(body);
     } catch {
       response.writeHead(404).end();
